@@ -1,0 +1,86 @@
+// Small Delphi-style control wrappers used by every window, so that no handler has to
+// remember the toolkit rules the program relies on:
+//  - setting a check box's or radio group's value from code runs its click handler when
+//    the value changes (and only then);
+//  - a spinner tied to a read-only edit box always shows its position there.
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QButtonGroup;
+class QToolButton;
+
+namespace halvex {
+
+class TCheckBox : public QCheckBox {
+public:
+    explicit TCheckBox(const QString& caption, QWidget* parent = nullptr);
+    bool Checked() const { return isChecked(); }
+    // Runs OnClick when the state changes, as a user click does.
+    void SetChecked(bool on) { setChecked(on); }
+    std::function<void()> OnClick;
+};
+
+// A framed group of radio buttons with an item index (-1 = no selection).
+class TRadioGroup : public QGroupBox {
+public:
+    explicit TRadioGroup(const QString& caption, QWidget* parent = nullptr);
+    // Replaces the items; keeps the index when it is still valid. Items are laid out in
+    // `columns` columns, filled row by row.
+    void SetItems(const QStringList& items, int columns = 1);
+    // Replaces the text of item k in place (the selection stays).
+    void SetItemText(int k, const QString& text);
+    QString ItemText(int k) const;
+    int Count() const { return static_cast<int>(buttons_.size()); }
+    int ItemIndex() const { return index_; }
+    // Selecting another item runs OnClick; selecting the current one does nothing.
+    void SetItemIndex(int index);
+    QRadioButton* Button(int k) const { return buttons_.at(static_cast<std::size_t>(k)); }
+    std::function<void()> OnClick;
+
+private:
+    void Relayout();
+    std::vector<QRadioButton*> buttons_;
+    int index_ = -1;
+    int columns_ = 1;
+    bool updating_ = false;
+};
+
+// Up-down spinner: two arrow buttons that move a position between Min and Max, optionally
+// wrapping; the tied read-only edit shows the position. OnClick runs after a user click
+// with the new position already set (the handler may correct it with SetPosition).
+class TUpDown : public QWidget {
+public:
+    enum class TButton { Up, Down };
+    TUpDown(QLineEdit* associate, QWidget* parent = nullptr);
+    void SetRange(int min, int max);
+    void SetWrap(bool wrap) { wrap_ = wrap; }
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    int Position() const { return position_; }
+    // Clamps into the range and shows the value in the tied edit; runs no handler.
+    void SetPosition(int position);
+    // A user click on an arrow (also used by tests).
+    void Click(TButton button);
+    QToolButton* UpButton() const { return up_; }
+    QToolButton* DownButton() const { return down_; }
+    std::function<void(TButton)> OnClick;
+
+private:
+    QLineEdit* edit_;
+    QToolButton* up_;
+    QToolButton* down_;
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
+    bool wrap_ = false;
+};
+
+} // namespace halvex

@@ -1,0 +1,39 @@
+// What the board link needs from the window that owns it. The main window implements
+// this; tests record the calls.
+#pragma once
+
+namespace halvex {
+
+// User messages raised by the link (and the settings dialog); the window picks the text
+// in the current interface language when it shows one.
+enum class TMessage {
+    ReadError,      // "ERROR reading data from OSD !"
+    CommError,      // "Communication ERROR !"
+    FontsLoaded,    // "Fonts loaded !"
+    BadFileFormat,  // "Bad file format !"
+    ImportError,    // "Error inside import file !"
+    ChangesUpdated, // "Changes Updated"
+};
+
+class TLinkHost {
+public:
+    virtual ~TLinkHost() = default;
+    // State of the font upload button (Button7): a test acknowledgement with "R"
+    // confirms the link only while it is not enabled.
+    virtual bool FontButtonEnabled() const = 0;
+    // The link test was answered with "R": enable Button7 and Button1.
+    virtual void LinkConfirmed() = 0;
+    // A good dump has been stored in the image (check byte verified, timers stopped):
+    // open the editor on it.
+    virtual void DumpAccepted() = 0;
+    virtual void ShowMessage(TMessage message) = 0;
+    // Progress window TForm4: shown (not modal) by a write or an upload, closed at the end
+    // or on give-up (closing a window that is not shown is harmless).
+    virtual void ShowProgress() = 0;
+    virtual void SetProgress(int position) = 0; // 0..255
+    virtual void CloseProgress() = 0;
+    // Timer1 ticked with no exchange running: the editor's blink step.
+    virtual void BlinkTick() = 0;
+};
+
+} // namespace halvex
