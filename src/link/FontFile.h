@@ -1,0 +1,42 @@
+// Reader of MAX7456 character set files (.mcm).
+//
+// Text format: line 1 is exactly "MAX7456"; then 64 lines per character for 256
+// characters, each line eight digits, the first one bit 7. Line ends may be CR LF, CR or
+// LF; the last line may lack its end. A digit counts as 1 only when it is '1'; only the
+// first 8 characters of a row are looked at. Rows 0..54 of each character are kept (they
+// are what the board stores); rows 55..63 are ignored. Lines after the 16385th are never
+// looked at.
+//
+// The whole file is checked before anything is sent: fewer than 16385 lines, or a row
+// shorter than 8 characters, make the file bad.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace halvex {
+
+constexpr std::size_t kFontChars = 256;
+constexpr std::size_t kFontRowsSent = 55; // rows per character sent to the board
+constexpr std::size_t kFontRowsInFile = 64;
+constexpr std::size_t kMcmLines = 1 + kFontChars * kFontRowsInFile; // 16385
+
+using TFontChar = std::array<std::uint8_t, kFontRowsSent>;
+using TFontSet = std::array<TFontChar, kFontChars>;
+
+// Parses a whole file held in memory; nullopt means "Bad file format !".
+std::optional<TFontSet> ParseMcm(std::string_view text);
+
+// Reads the file at `path` and parses it. When the file cannot be opened or read it
+// throws std::runtime_error with "File not found", "File access denied" or
+// "I/O error <errno>" followed by the quoted path. At most kMcmReadLimit bytes are read
+// (a character set file is about 150 KB; this keeps devices and endless files harmless);
+// nullopt means "Bad file format !".
+constexpr std::size_t kMcmReadLimit = 8u << 20;
+std::optional<TFontSet> LoadMcm(const std::string& path);
+
+} // namespace halvex
