@@ -1,0 +1,558 @@
+#include "OsdSimulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <poll.h>
+#include <stdexcept>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <termios.h>
+#include <unistd.h>
+
+namespace halvex::sim {
+
+namespace {
+
+constexpr std::size_t kHistoryCap = 100'000; // received lines kept for inspection
+
+[[noreturn]] void ThrowErrno(const std::string& what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Parses a decimal or 0x-prefixed hexadecimal number within [lo, hi].
+bool ParseNumber(std::string_view text, long lo, long hi, long& value) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty())
+        return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return ec == std::errc() && end == text.data() + text.size() && value >= lo && value <= hi;
+}
+
+// "K" or "K:N": an index and an optional count of times (count absent: -1 = always).
+bool ParseIndexTimes(std::string_view text, long hi, int& index, int& times) {
+    long v = 0;
+    long n = -1;
+    const auto colon = text.find(':');
+    if (colon != std::string_view::npos) {
+        if (!ParseNumber(text.substr(colon + 1), 0, 1'000'000, n))
+            return false;
+        text = text.substr(0, colon);
+    }
+    if (!ParseNumber(text, 0, hi, v))
+        return false;
+    index = static_cast<int>(v);
+    times = static_cast<int>(n);
+    return true;
+}
+
+std::string Printable(std::string_view line, std::size_t max) {
+    std::string out;
+    for (std::size_t k = 0; k < line.size() && k < max; ++k) {
+        const auto c = static_cast<unsigned char>(line[k]);
+        if (c >= 0x20 && c < 0x7F) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    if (line.size() > max)
+        out += "...";
+    return out;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+const char* const kSimulatorUsage =
+    "Usage: osdsim [options]\n"
+    "Simulated OSD board on a pseudo-terminal. Prints \"PTY <slave path>\" first.\n"
+    "  --baud N              pace both directions at N baud, 10 bits per byte\n"
+    "                        (default 57600; 0 = unpaced)\n"
+    "  --link PATH           symlink PATH to the slave (removed on exit)\n"
+    "  --image FILE          load the 512-byte image (default: built-in image)\n"
+    "  --save-image FILE     write the image after each stored block and on exit\n"
+    "  --save-font FILE      write the character set as .mcm after character 255 and on exit\n"
+    "  --log                 print each received frame to standard error\n"
+    "Fault injection:\n"
+    "  --never-answer        answer nothing\n"
+    "  --test-letter C       answer the link test with letter C instead of R\n"
+    "  --drop-block K[:N]    lose the frames of block K (N times; default always)\n"
+    "  --drop-char C[:N]     lose the frames of character C (N times; default always)\n"
+    "  --bytewise            send replies one byte at a time\n"
+    "  --byte-gap US         gap between bytes for --bytewise (default 1000 us)\n"
+    "  --noise               send a few bytes before every acknowledgement\n"
+    "  --bad-dump-check      send a wrong dump check byte\n"
+    "  --short-dump N[:T]    send only N dump bytes (T times; default always)\n"
+    "  --extra-after-dump N  send N more bytes after the dump\n";
+
+TParsedArgs ParseSimulatorArgs(const std::vector<std::string>& args) {
+    TParsedArgs r;
+    TSimulatorOptions& o = r.options;
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        std::string name = args[k];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        // The value of an option that takes one.
+        auto value = [&](std::string& out) {
+            if (inlineValue) {
+                out = *inlineValue;
+                return true;
+            }
+            if (k + 1 >= args.size()) {
+                r.error = name + ": value missing";
+                return false;
+            }
+            out = args[++k];
+            return true;
+        };
+        auto bad = [&](const std::string& v) { r.error = name + ": bad value \"" + v + "\""; };
+        std::string v;
+        long n = 0;
+        if (name == "--help" || name == "-h") {
+            r.help = true;
+        } else if (name == "--never-answer") {
+            o.board.neverAnswer = true;
+        } else if (name == "--bytewise") {
+            o.bytewise = true;
+        } else if (name == "--noise") {
+            o.board.noise = true;
+        } else if (name == "--bad-dump-check") {
+            o.board.badDumpCheck = true;
+        } else if (name == "--log") {
+            o.log = true;
+        } else if (name == "--baud") {
+            if (!value(v))
+                return r;
+            if (!ParseNumber(v, 0, 4'000'000, n))
+                return bad(v), r;
+            o.baud = static_cast<unsigned>(n);
+        } else if (name == "--byte-gap") {
+            if (!value(v))
+                return r;
+            if (!ParseNumber(v, 0, 1'000'000, n))
+                return bad(v), r;
+            o.byteGapUs = static_cast<unsigned>(n);
+        } else if (name == "--link") {
+            if (!value(o.linkPath))
+                return r;
+        } else if (name == "--image") {
+            if (!value(o.imagePath))
+                return r;
+        } else if (name == "--save-image") {
+            if (!value(o.saveImagePath))
+                return r;
+        } else if (name == "--save-font") {
+            if (!value(o.saveFontPath))
+                return r;
+        } else if (name == "--test-letter") {
+            if (!value(v))
+                return r;
+            if (v.size() != 1)
+                return bad(v), r;
+            o.board.testLetter = static_cast<std::uint8_t>(v[0]);
+        } else if (name == "--drop-block") {
+            if (!value(v))
+                return r;
+            if (!ParseIndexTimes(v, kBlockCount - 1, o.board.dropBlock, o.board.dropBlockTimes))
+                return bad(v), r;
+        } else if (name == "--drop-char") {
+            if (!value(v))
+                return r;
+            if (!ParseIndexTimes(v, kCharCount - 1, o.board.dropChar, o.board.dropCharTimes))
+                return bad(v), r;
+        } else if (name == "--short-dump") {
+            if (!value(v))
+                return r;
+            if (!ParseIndexTimes(v, kDumpSize, o.board.shortDump, o.board.shortDumpTimes))
+                return bad(v), r;
+        } else if (name == "--extra-after-dump") {
+            if (!value(v))
+                return r;
+            if (!ParseNumber(v, 0, 1'000'000, n))
+                return bad(v), r;
+            o.board.extraAfterDump = static_cast<int>(n);
+        } else {
+            r.error = "unknown option \"" + name + "\"";
+            return r;
+        }
+    }
+    return r;
+}
+
+TBoardImage LoadImageFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot open image file " + path + ": " + std::strerror(errno));
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw std::runtime_error("cannot read image file " + path);
+    if (bytes.size() != kImageSize && bytes.size() != kDumpSize)
+        throw std::runtime_error("image file " + path + " holds " + std::to_string(bytes.size()) +
+                                 " bytes; 512 (or a 513-byte dump) expected");
+    TBoardImage image{};
+    std::copy_n(bytes.begin(), kImageSize, image.begin());
+    return image;
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    const std::string tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            throw std::runtime_error("cannot create " + tmp + ": " + std::strerror(errno));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out)
+            throw std::runtime_error("cannot write " + tmp);
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int e = errno;
+        std::remove(tmp.c_str());
+        throw std::runtime_error("cannot replace " + path + ": " + std::strerror(e));
+    }
+}
+
+std::string DescribeEvent(const TBoardEvent& event) {
+    char index[8] = "";
+    if (event.index >= 0)
+        std::snprintf(index, sizeof index, " %02X", static_cast<unsigned>(event.index));
+    std::string out;
+    switch (event.kind) {
+    case TFrameKind::Test:
+        out = "test";
+        break;
+    case TFrameKind::Read:
+        out = "read";
+        break;
+    case TFrameKind::Block:
+        out = std::string("block") + index;
+        break;
+    case TFrameKind::Char:
+        out = std::string("char") + index;
+        break;
+    case TFrameKind::Unknown:
+        return "unknown frame: " + Printable(event.line, 40);
+    case TFrameKind::Bad:
+        return "bad frame: " + Printable(event.line, 40);
+    }
+    return out + (event.answered ? ": answered" : ": not answered");
+}
+
+TOsdSimulator::TOsdSimulator(TSimulatorOptions options)
+    : TOsdSimulator(options, options.imagePath.empty() ? DefaultBoardImage()
+                                                       : LoadImageFile(options.imagePath)) {}
+
+TOsdSimulator::TOsdSimulator(TSimulatorOptions options, const TBoardImage& image)
+    : options_(std::move(options)), board_(options_.board, image),
+      pacer_(ByteTimeUs(options_.baud), options_.bytewise ? std::max(1u, options_.byteGapUs) : 0),
+      origin_(std::chrono::steady_clock::now()) {
+    board_.OnFrame = [this](const TBoardEvent& e) { OnBoardFrame(e); };
+}
+
+TOsdSimulator::~TOsdSimulator() {
+    try {
+        Stop();
+    } catch (const std::exception& e) {
+        std::cerr << "osdsim: " << e.what() << '\n';
+    }
+}
+
+void TOsdSimulator::Open() {
+    if (master_ >= 0)
+        return;
+    wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake_ < 0)
+        ThrowErrno("eventfd");
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0)
+        ThrowErrno("posix_openpt");
+    char name[128];
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name, sizeof name) != 0)
+        ThrowErrno("pseudo-terminal set-up");
+    slavePath_ = name;
+    // Raw mode for the line (termios set through the master apply to the slave): no echo,
+    // no CR/LF translation, no signal characters, until the program sets its own mode.
+    termios t{};
+    if (::tcgetattr(master_, &t) != 0)
+        ThrowErrno("tcgetattr");
+    ::cfmakeraw(&t);
+    if (::tcsetattr(master_, TCSANOW, &t) != 0)
+        ThrowErrno("tcsetattr");
+    const int fl = ::fcntl(master_, F_GETFL);
+    if (fl < 0 || ::fcntl(master_, F_SETFL, fl | O_NONBLOCK) != 0)
+        ThrowErrno("fcntl");
+    // While nobody holds the slave open the master reads EIO and polls as hung up; keeping
+    // it open here lets the program close and reopen its port at will.
+    slaveHold_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slaveHold_ < 0)
+        ThrowErrno("open " + slavePath_);
+
+    if (!options_.linkPath.empty()) {
+        struct stat st {};
+        if (::lstat(options_.linkPath.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode))
+                throw std::runtime_error(options_.linkPath + " exists and is not a symlink");
+            ::unlink(options_.linkPath.c_str());
+        }
+        if (::symlink(slavePath_.c_str(), options_.linkPath.c_str()) != 0)
+            ThrowErrno("symlink " + options_.linkPath);
+        linkMade_ = true;
+    }
+}
+
+void TOsdSimulator::Start() {
+    Open();
+    if (thread_.joinable())
+        return;
+    stop_ = false;
+    thread_ = std::thread([this] { Loop(); });
+}
+
+void TOsdSimulator::Run() {
+    Open();
+    Loop();
+}
+
+void TOsdSimulator::RequestStop() noexcept {
+    stop_.store(true);
+    if (wake_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
+    }
+}
+
+void TOsdSimulator::Stop() {
+    RequestStop();
+    if (thread_.joinable())
+        thread_.join();
+    if (master_ >= 0) {
+        // Final files, as the program left the board.
+        SaveImage();
+        SaveFont();
+    }
+    if (linkMade_) {
+        // Remove the link only while it still points to this pseudo-terminal.
+        char target[256];
+        const ssize_t n = ::readlink(options_.linkPath.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string_view(target, static_cast<std::size_t>(n)) == slavePath_)
+            ::unlink(options_.linkPath.c_str());
+        linkMade_ = false;
+    }
+    CloseFd(slaveHold_);
+    CloseFd(master_);
+    CloseFd(wake_);
+}
+
+TBoardImage TOsdSimulator::Image() const {
+    std::lock_guard lock(mutex_);
+    return board_.Image();
+}
+
+TBoardFont TOsdSimulator::Font() const {
+    std::lock_guard lock(mutex_);
+    return board_.Font();
+}
+
+TBoardStats TOsdSimulator::Stats() const {
+    std::lock_guard lock(mutex_);
+    return board_.Stats();
+}
+
+bool TOsdSimulator::CharStored(int c) const {
+    std::lock_guard lock(mutex_);
+    return board_.CharStored(c);
+}
+
+std::vector<TBoardEvent> TOsdSimulator::History() const {
+    std::lock_guard lock(mutex_);
+    return history_;
+}
+
+std::vector<std::uint64_t> TOsdSimulator::AckToFrameUs() const {
+    std::lock_guard lock(mutex_);
+    return samples_;
+}
+
+void TOsdSimulator::ClearSamples() {
+    std::lock_guard lock(mutex_);
+    samples_.clear();
+}
+
+bool TOsdSimulator::WaitFor(const std::function<bool(const TOsdBoard&)>& done,
+                            std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return done(board_); });
+}
+
+void TOsdSimulator::SetLogSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard lock(mutex_);
+    logSink_ = std::move(sink);
+}
+
+std::uint64_t TOsdSimulator::NowUs() const {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now() - origin_)
+                                          .count());
+}
+
+// Runs inside board_.Receive, with mutex_ held.
+void TOsdSimulator::OnBoardFrame(const TBoardEvent& event) {
+    if (history_.size() < kHistoryCap)
+        history_.push_back(event);
+    if (options_.log) {
+        const std::string line = "osdsim: " + DescribeEvent(event);
+        if (logSink_)
+            logSink_(line);
+        else
+            std::cerr << line << std::endl;
+    }
+    try {
+        if (event.kind == TFrameKind::Block && event.answered)
+            SaveImage();
+        if (event.kind == TFrameKind::Char && event.answered && event.index == kCharCount - 1)
+            SaveFont();
+    } catch (const std::exception& e) {
+        // A file that cannot be written must not stop the board answering.
+        std::cerr << "osdsim: " << e.what() << std::endl;
+    }
+}
+
+void TOsdSimulator::SaveImage() {
+    if (options_.saveImagePath.empty())
+        return;
+    const TBoardImage& img = board_.Image();
+    WriteFileAtomically(options_.saveImagePath,
+                        std::string_view(reinterpret_cast<const char*>(img.data()), img.size()));
+}
+
+void TOsdSimulator::SaveFont() {
+    if (!options_.saveFontPath.empty())
+        WriteFileAtomically(options_.saveFontPath, FontToMcm(board_.Font()));
+}
+
+void TOsdSimulator::Loop() {
+    char buf[4096];
+    bool outBlocked = false; // the pty refused output: wait for POLLOUT
+    bool hungUp = false;     // the master reported a hang-up: stop watching it for a while
+    while (!stop_.load()) {
+        std::uint64_t now = NowUs();
+
+        // Bytes that have reached the board by now.
+        const std::string in = pacer_.TakeArrived(now);
+        if (!in.empty()) {
+            std::string reply;
+            {
+                std::lock_guard lock(mutex_);
+                reply = board_.Receive(in);
+            }
+            changed_.notify_all();
+            if (!reply.empty())
+                pacer_.Send(reply, now);
+        }
+
+        // Output that is due.
+        outBlocked = false;
+        for (std::size_t due = pacer_.DueOut(now); due > 0; due = pacer_.DueOut(now)) {
+            const ssize_t w = ::write(master_, pacer_.PendingOut().data(), due);
+            if (w > 0) {
+                const std::string_view sent(pacer_.PendingOut().data(),
+                                            static_cast<std::size_t>(w));
+                if (sent.find('+') != std::string_view::npos)
+                    ackWrittenUs_ = NowUs();
+                pacer_.Written(static_cast<std::size_t>(w), now);
+                now = NowUs();
+                continue;
+            }
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0 && errno == EAGAIN) {
+                outBlocked = true; // the program is not reading: the pty buffer is full
+            } else {
+                pacer_.Clear(); // the line is gone: what was queued can never arrive
+            }
+            break;
+        }
+
+        // Sleep until the next byte is due, the pty has input (or room), or a stop request.
+        int timeoutMs = -1;
+        timespec ts{};
+        timespec* timeout = nullptr;
+        if (const auto next = pacer_.NextDue(); next && !(outBlocked && pacer_.DueOut(now) > 0)) {
+            const std::uint64_t wait = *next > now ? *next - now : 0;
+            ts.tv_sec = static_cast<time_t>(wait / 1'000'000);
+            ts.tv_nsec = static_cast<long>((wait % 1'000'000) * 1000);
+            timeout = &ts;
+        } else if (outBlocked && !pacer_.Idle()) {
+            timeoutMs = 50; // input may still fall due while output waits for room
+        }
+        if (hungUp)
+            timeoutMs = 50; // poll the pty again later; meanwhile only the stop request
+        if (timeoutMs >= 0) {
+            ts.tv_sec = 0;
+            ts.tv_nsec = static_cast<long>(timeoutMs) * 1'000'000;
+            timeout = &ts;
+        }
+        pollfd fds[2] = {{wake_, POLLIN, 0}, {hungUp ? -1 : master_, POLLIN, 0}};
+        if (outBlocked)
+            fds[1].events |= POLLOUT;
+        hungUp = false;
+        const int rc = ::ppoll(fds, 2, timeout, nullptr);
+        if (rc < 0) {
+            if (errno == EINTR)
+                continue;
+            std::cerr << "osdsim: poll: " << std::strerror(errno) << std::endl;
+            return;
+        }
+        if (fds[0].revents & POLLIN)
+            break;
+        if (fds[1].revents & POLLIN) {
+            for (;;) {
+                const ssize_t n = ::read(master_, buf, sizeof buf);
+                if (n > 0) {
+                    const std::uint64_t at = NowUs();
+                    const std::string_view got(buf, static_cast<std::size_t>(n));
+                    if (ackWrittenUs_ && got.find('$') != std::string_view::npos) {
+                        std::lock_guard lock(mutex_);
+                        samples_.push_back(at - *ackWrittenUs_);
+                        ackWrittenUs_.reset();
+                    }
+                    pacer_.Arrive(got, at);
+                    continue;
+                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && errno == EIO)
+                    hungUp = true;
+                break;
+            }
+        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+            hungUp = true;
+        }
+    }
+}
+
+} // namespace halvex::sim
