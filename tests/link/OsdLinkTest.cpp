@@ -1,0 +1,729 @@
+#include "LinkRig.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+using namespace halvex;
+
+namespace {
+
+// The 513 bytes of a dump of `image`: its 512 bytes, then (0xAA + sum) mod 256 + `bias`.
+std::string DumpOf(const TConfigImage& image, int bias = 0) {
+    std::string dump(reinterpret_cast<const char*>(image.Data()), ofs::ImageSize);
+    dump.push_back(static_cast<char>(image.DumpCheckByte() + bias));
+    return dump;
+}
+
+TConfigImage PatternImage(int seed) {
+    TConfigImage image;
+    for (std::size_t k = 0; k < ofs::ImageSize; ++k)
+        image.SetByte(k, static_cast<std::uint8_t>(k * 13 + seed));
+    return image;
+}
+
+TFontSet PatternFont() {
+    TFontSet font{};
+    for (std::size_t c = 0; c < kFontChars; ++c)
+        for (std::size_t r = 0; r < kFontRowsSent; ++r)
+            font[c][r] = static_cast<std::uint8_t>(c * 3 + r * 11);
+    return font;
+}
+
+std::vector<int> Indices(const std::vector<std::string>& frames) {
+    std::vector<int> out;
+    for (const auto& f : frames)
+        out.push_back(FrameIndex(f));
+    return out;
+}
+
+std::vector<int> Range(int from, int to, int step = 1) {
+    std::vector<int> out;
+    for (int k = from; k <= to; k += step)
+        out.push_back(k);
+    return out;
+}
+
+using Messages = std::vector<TMessage>;
+
+} // namespace
+
+// ---------------------------------------------------------------- link test
+
+TEST(OsdLinkTest, UnansweredTestSends60FramesAndGivesUpAfter6Seconds) {
+    TLinkRig rig;
+    rig.link.StartTest();
+    EXPECT_TRUE(rig.link.Busy());
+    EXPECT_EQ(rig.timer2.Interval(), 100u);
+    rig.clock.Advance(5999);
+    ASSERT_EQ(rig.Writes().size(), 60u);
+    for (std::size_t k = 0; k < 60; ++k) {
+        EXPECT_EQ(rig.Writes()[k], TestFrame());
+        EXPECT_EQ(rig.writeTimes[k], 100 * k);
+    }
+    EXPECT_TRUE(rig.host.messages.empty());
+    rig.clock.Advance(1);
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_FALSE(rig.link.Busy());
+    EXPECT_FALSE(rig.timer1.Enabled());
+    EXPECT_EQ(rig.host.confirmed, 0);
+    rig.clock.Advance(10000);
+    EXPECT_EQ(rig.Writes().size(), 60u);
+}
+
+TEST(OsdLinkTest, SplitRAcknowledgementConfirmsTheLink) {
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.clock.Advance(30);
+    rig.port.Feed("#");
+    EXPECT_EQ(rig.link.RxCount(), kRxHashSeen);
+    EXPECT_TRUE(rig.timer2.Enabled());
+    EXPECT_EQ(rig.host.confirmed, 0);
+    rig.port.Feed("R");
+    rig.port.Feed("+");
+    EXPECT_EQ(rig.host.confirmed, 1);
+    EXPECT_FALSE(rig.timer2.Enabled());
+    EXPECT_EQ(rig.link.ReplyChar(), kReplyActedOn);
+    EXPECT_EQ(rig.link.RxCount(), kRxHashSeen);
+    EXPECT_FALSE(rig.link.Busy());
+    rig.clock.Advance(10000);
+    EXPECT_EQ(rig.Writes().size(), 1u);
+    EXPECT_TRUE(rig.host.messages.empty());
+}
+
+TEST(OsdLinkTest, AcknowledgementWithoutRStopsRetriesButConfirmsNothing) {
+    for (const char* reply : {"#+", "#Q+", "#r+"}) {
+        TLinkRig rig;
+        rig.link.StartTest();
+        rig.port.Feed(reply);
+        EXPECT_FALSE(rig.timer2.Enabled()) << reply;
+        EXPECT_FALSE(rig.link.Busy());
+        EXPECT_EQ(rig.host.confirmed, 0);
+        EXPECT_EQ(rig.link.RxCount(), kRxAckDone);
+        rig.clock.Advance(10000);
+        EXPECT_EQ(rig.Writes().size(), 1u);
+        EXPECT_TRUE(rig.host.messages.empty());
+    }
+}
+
+TEST(OsdLinkTest, BytesBeforeTheHashAreIgnored) {
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.port.Feed("+R+xyz\x00\xFF", false);
+    rig.port.Feed(std::string("R+\x00", 3));
+    EXPECT_TRUE(rig.timer2.Enabled());
+    EXPECT_EQ(rig.host.confirmed, 0);
+    rig.port.Feed("noise#R+");
+    EXPECT_EQ(rig.host.confirmed, 1);
+    // A new "#" starts recognition afresh: "#Q#R+" takes the letter after the last "#".
+    TLinkRig again;
+    again.link.StartTest();
+    again.port.Feed("#Q#R+");
+    EXPECT_EQ(again.host.confirmed, 1);
+}
+
+TEST(OsdLinkTest, ReplyLetterIsTheFirstByteAfterTheHash) {
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.port.Feed("#xR+");
+    EXPECT_EQ(rig.link.ReplyChar(), 'x');
+    EXPECT_EQ(rig.host.confirmed, 0);
+    EXPECT_FALSE(rig.timer2.Enabled());
+    TLinkRig other;
+    other.link.StartTest();
+    other.port.Feed("#Rxyz");
+    EXPECT_TRUE(other.timer2.Enabled()); // not complete without "+"
+    other.port.Feed("+");
+    EXPECT_EQ(other.host.confirmed, 1);
+}
+
+TEST(OsdLinkTest, SecondRWhileFontButtonEnabledChangesNothing) {
+    TLinkRig rig;
+    rig.host.fontButton = true;
+    rig.link.StartTest();
+    rig.port.Feed("#R+");
+    EXPECT_EQ(rig.host.confirmed, 0);
+    EXPECT_FALSE(rig.timer2.Enabled());
+    EXPECT_EQ(rig.link.ReplyChar(), 'R');
+    // A repeated test after a confirmation confirms nothing again.
+    TLinkRig twice;
+    twice.link.StartTest();
+    twice.port.Feed("#R+");
+    twice.link.StartTest();
+    twice.port.Feed("#R+");
+    EXPECT_EQ(twice.host.confirmed, 1);
+    EXPECT_EQ(twice.Writes().size(), 2u);
+}
+
+TEST(OsdLinkTest, TestIsRefusedWhenClosedOrBusy) {
+    TLinkRig closed;
+    closed.port.Close();
+    closed.link.StartTest();
+    EXPECT_TRUE(closed.Writes().empty());
+    EXPECT_FALSE(closed.link.Busy());
+
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.clock.Advance(50);
+    rig.link.StartTest(); // a test is supervised
+    EXPECT_EQ(rig.Writes().size(), 1u);
+    rig.clock.Advance(50);
+    EXPECT_EQ(rig.Writes().size(), 2u); // the running retry period was not disturbed
+    EXPECT_EQ(rig.writeTimes[1], 100u);
+}
+
+// ---------------------------------------------------------------- read
+
+TEST(OsdLinkTest, UnansweredReadSends3FramesAndGivesUpAfter2400Ms) {
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartRead());
+    EXPECT_TRUE(rig.link.ReadActive());
+    EXPECT_EQ(rig.link.RxCount(), 0);
+    rig.clock.Advance(2399);
+    ASSERT_EQ(rig.Writes().size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(rig.Writes()[k], ReadFrame());
+        EXPECT_EQ(rig.writeTimes[k], 800 * k);
+    }
+    EXPECT_TRUE(rig.host.messages.empty());
+    rig.clock.Advance(1);
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_FALSE(rig.link.ReadActive());
+    EXPECT_FALSE(rig.link.Busy());
+    EXPECT_EQ(rig.host.accepted, 0);
+}
+
+TEST(OsdLinkTest, GoodDumpIsAcceptedAndBlinkingResumes) {
+    TLinkRig rig;
+    rig.timer1.SetEnabled(true); // the editor was blinking
+    const TConfigImage board = PatternImage(5);
+    const std::string dump = DumpOf(board);
+    ASSERT_TRUE(rig.link.StartRead());
+    EXPECT_FALSE(rig.timer1.Enabled());
+    rig.clock.Advance(40);
+    rig.port.Feed(dump.substr(0, 1));
+    rig.port.Feed(dump.substr(1, 300));
+    EXPECT_EQ(rig.link.RxCount(), 301);
+    EXPECT_FALSE(rig.timer1.Enabled());
+    rig.port.Feed(dump.substr(301));
+    EXPECT_EQ(rig.link.RxCount(), ofs::DumpSize);
+    EXPECT_TRUE(rig.timer1.Enabled());
+    EXPECT_FALSE(rig.timer2.Enabled()); // complete: no resend
+    rig.clock.Advance(200);
+    EXPECT_EQ(rig.host.accepted, 1);
+    EXPECT_FALSE(rig.link.ReadActive());
+    EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
+    EXPECT_TRUE(rig.timer1.Enabled());
+    EXPECT_EQ(rig.timer1.Interval(), 200u);
+    EXPECT_FALSE(rig.timer2.Enabled());
+    rig.clock.Advance(400);
+    EXPECT_EQ(rig.host.blinks, 2);
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_EQ(rig.Writes().size(), 1u);
+}
+
+TEST(OsdLinkTest, DumpsOfAllZerosAndAllFFAreGood) {
+    for (std::uint8_t fill : {0x00, 0xFF}) {
+        TLinkRig rig;
+        ASSERT_TRUE(rig.link.StartRead());
+        rig.port.Feed(std::string(512, static_cast<char>(fill)) + "\xAA");
+        rig.clock.Advance(200);
+        EXPECT_EQ(rig.host.accepted, 1) << int(fill);
+        EXPECT_TRUE(rig.host.messages.empty());
+    }
+}
+
+TEST(OsdLinkTest, BadCheckByteIsAReadError) {
+    TLinkRig rig;
+    const TConfigImage board = PatternImage(9);
+    ASSERT_TRUE(rig.link.StartRead());
+    rig.port.Feed(DumpOf(board, 1));
+    rig.clock.Advance(200);
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ReadError});
+    EXPECT_EQ(rig.host.accepted, 0);
+    EXPECT_FALSE(rig.link.ReadActive());
+    EXPECT_FALSE(rig.timer1.Enabled());
+    EXPECT_FALSE(rig.timer2.Enabled());
+    // The image keeps the bytes received.
+    EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
+    rig.clock.Advance(5000);
+    EXPECT_EQ(rig.host.blinks, 0);
+    EXPECT_EQ(rig.Writes().size(), 1u);
+}
+
+TEST(OsdLinkTest, DumpLongerThan513BytesIsJudgedOnTheFirst513) {
+    TLinkRig rig;
+    const TConfigImage board = PatternImage(1);
+    ASSERT_TRUE(rig.link.StartRead());
+    rig.port.Feed(DumpOf(board) + std::string(300, '\x5A'));
+    EXPECT_EQ(rig.port.Pending(), 0u); // the rest was drained and dropped
+    EXPECT_EQ(rig.link.RxCount(), ofs::DumpSize);
+    rig.port.Feed(DumpOf(PatternImage(2))); // a late second dump before the completion
+    EXPECT_EQ(rig.link.RxCount(), ofs::DumpSize);
+    rig.clock.Advance(200);
+    EXPECT_EQ(rig.host.accepted, 1);
+    EXPECT_EQ(rig.image.Byte(ofs::DumpCheck), board.DumpCheckByte());
+    EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
+}
+
+TEST(OsdLinkTest, IncompleteDumpIsContinuedByTheResentRequest) {
+    TLinkRig rig;
+    const TConfigImage board = PatternImage(3);
+    const std::string dump = DumpOf(board);
+    ASSERT_TRUE(rig.link.StartRead());
+    rig.port.Feed(dump.substr(0, 300));
+    rig.clock.Advance(800);
+    ASSERT_EQ(rig.Writes().size(), 2u); // resent at 800 ms
+    EXPECT_EQ(rig.link.RxCount(), 300); // not reset by the retry
+    rig.port.Feed(dump.substr(300));
+    rig.clock.Advance(2); // the retry left the step timer at 2 ms
+    EXPECT_EQ(rig.host.accepted, 1);
+    EXPECT_EQ(rig.Writes().size(), 2u);
+    EXPECT_EQ(rig.timer1.Interval(), 200u); // back to the blink tick
+    EXPECT_TRUE(rig.timer1.Enabled());
+}
+
+TEST(OsdLinkTest, DumpCompletedJustBeforeARetryIsStillApplied) {
+    // Complete 10 ms before the first resend, with the completion due 200 ms later: the
+    // resend would cancel the pending completion and, with no second dump, end in a
+    // give-up although a good dump is stored.
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartRead());
+    rig.clock.Advance(790);
+    rig.port.Feed(DumpOf(PatternImage(4)));
+    rig.clock.Advance(3000);
+    EXPECT_EQ(rig.host.accepted, 1);
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_EQ(rig.Writes().size(), 1u);
+}
+
+TEST(OsdLinkTest, AcknowledgementBytesDuringAReadAreDumpData) {
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartRead());
+    rig.port.Feed("#R+");
+    EXPECT_EQ(rig.link.RxCount(), 3);
+    EXPECT_EQ(rig.host.confirmed, 0);
+    EXPECT_EQ(rig.image.Byte(0), '#');
+    EXPECT_TRUE(rig.timer2.Enabled());
+}
+
+TEST(OsdLinkTest, ReadIsRefusedWhenClosedOrBusy) {
+    TLinkRig closed;
+    closed.port.Close();
+    EXPECT_FALSE(closed.link.StartRead());
+    EXPECT_FALSE(closed.link.ReadActive());
+    EXPECT_TRUE(closed.Writes().empty());
+
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.port.Feed("#"); // half an acknowledgement
+    EXPECT_FALSE(rig.link.StartRead());
+    EXPECT_FALSE(rig.link.ReadActive());
+    EXPECT_EQ(rig.link.RxCount(), kRxHashSeen);
+    rig.port.Feed("R+");
+    EXPECT_EQ(rig.host.confirmed, 1);
+    EXPECT_EQ(rig.Writes().size(), 1u);
+}
+
+// ---------------------------------------------------------------- write
+
+TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgress) {
+    TLinkRig rig;
+    rig.image = PatternImage(11);
+    rig.AckFrames();
+    rig.timer1.SetEnabled(true);
+    ASSERT_TRUE(rig.link.StartWrite());
+    EXPECT_TRUE(rig.link.WriteActive());
+    EXPECT_EQ(rig.host.shows, 1);
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
+    ASSERT_EQ(rig.Writes().size(), 16u);
+    for (std::size_t k = 0; k < 16; ++k) {
+        EXPECT_TRUE(IsBlockFrame(rig.Writes()[k]));
+        EXPECT_EQ(rig.Writes()[k], BlockFrame(rig.image, k));
+    }
+    EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+    EXPECT_EQ(rig.host.progress, Range(0, 240, 16));
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_EQ(rig.host.closes, 1);
+    EXPECT_FALSE(rig.link.WriteActive());
+    EXPECT_TRUE(rig.timer1.Enabled());
+    EXPECT_EQ(rig.timer1.Interval(), 200u);
+    EXPECT_FALSE(rig.timer2.Enabled());
+    // Each block left only after the acknowledgement of the one before (10 ms + 2 ms).
+    for (std::size_t k = 1; k < 16; ++k)
+        EXPECT_EQ(rig.writeTimes[k] - rig.writeTimes[k - 1], 12u);
+    const auto blinksAtEnd = rig.host.blinks;
+    rig.clock.Advance(400);
+    EXPECT_EQ(rig.host.blinks, blinksAtEnd + 2);
+}
+
+TEST(OsdLinkTest, BlockNeverAcknowledgedGivesUpAfter10FramesAnd2Seconds) {
+    TLinkRig rig;
+    rig.AckFrames('w', 9);
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.host.messages.empty(); }, 10000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    const auto idx = Indices(rig.Writes());
+    ASSERT_EQ(idx.size(), 19u);
+    EXPECT_EQ(std::vector<int>(idx.begin(), idx.begin() + 9), Range(0, 8));
+    EXPECT_EQ(std::count(idx.begin(), idx.end(), 9), 10);
+    EXPECT_EQ(rig.clock.Now() - rig.writeTimes[9], 2000u);
+    for (std::size_t k = 10; k < 19; ++k)
+        EXPECT_EQ(rig.writeTimes[k] - rig.writeTimes[k - 1], 200u);
+    EXPECT_FALSE(rig.link.WriteActive());
+    EXPECT_FALSE(rig.link.Busy());
+    EXPECT_FALSE(rig.timer1.Enabled());
+    EXPECT_EQ(rig.host.closes, 1);
+    EXPECT_EQ(rig.link.StepIndex(), 9);
+    rig.clock.Advance(5000);
+    EXPECT_EQ(rig.Writes().size(), 19u);
+}
+
+TEST(OsdLinkTest, LateAcknowledgementIsNotPreemptedByAnEarlyResend) {
+    // The board answers each block 150 ms after it left: within every block's own
+    // 200 ms, so no block may be sent twice and every acknowledgement is its own.
+    TLinkRig rig;
+    rig.AckFrames();
+    rig.latency = 150;
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
+    EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_TRUE(rig.replies.empty());
+}
+
+TEST(OsdLinkTest, AcknowledgementAfterOneResendMovesOn) {
+    TLinkRig rig;
+    int block0 = 0;
+    rig.answer = [&](const std::string& f) -> std::string {
+        if (FrameIndex(f) == 0 && block0++ == 0)
+            return ""; // the first copy of block 0 is lost
+        return "#+";
+    };
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
+    EXPECT_EQ(Indices(rig.Writes()),
+              (std::vector<int>{0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(rig.writeTimes[1], 200u);
+    EXPECT_TRUE(rig.host.messages.empty());
+}
+
+TEST(OsdLinkTest, OnlyAPlusAfterAnAcknowledgementMovesTheWriteOn) {
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartWrite());
+    rig.port.Feed("#+");
+    rig.clock.Advance(2);
+    ASSERT_EQ(rig.Writes().size(), 2u);
+    // Bytes that are no acknowledgement, in a later notification, leave block 1 waiting.
+    rig.port.Feed("xyz");
+    rig.port.Notify();
+    rig.clock.Advance(100);
+    EXPECT_EQ(rig.Writes().size(), 2u);
+    // After an acknowledgement the recogniser stays in the "#"-seen state, so a "+"
+    // before the next "#" is the next acknowledgement.
+    rig.port.Feed("+");
+    rig.clock.Advance(2);
+    EXPECT_EQ(Indices(rig.Writes()), (std::vector<int>{0, 1, 2}));
+}
+
+// ---------------------------------------------------------------- font upload
+
+TEST(OsdLinkTest, UploadSends256CharactersAndReportsFontsLoaded) {
+    TLinkRig rig;
+    rig.AckFrames();
+    rig.latency = 3;
+    const TFontSet font = PatternFont();
+    ASSERT_TRUE(rig.link.StartFontUpload(font));
+    EXPECT_TRUE(rig.link.FontActive());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    ASSERT_EQ(rig.Writes().size(), 256u);
+    for (std::size_t c = 0; c < 256; ++c) {
+        EXPECT_TRUE(IsCharFrame(rig.Writes()[c]));
+        EXPECT_EQ(rig.Writes()[c], CharFrame(static_cast<std::uint8_t>(c), font[c]));
+    }
+    EXPECT_EQ(Indices(rig.Writes()), Range(0, 255));
+    EXPECT_EQ(rig.host.progress, Range(0, 255));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::FontsLoaded});
+    EXPECT_EQ(rig.host.shows, 1);
+    EXPECT_EQ(rig.host.closes, 1);
+    EXPECT_FALSE(rig.link.FontActive());
+    EXPECT_FALSE(rig.timer1.Enabled());
+    EXPECT_FALSE(rig.timer2.Enabled());
+}
+
+TEST(OsdLinkTest, CharacterNeverAcknowledgedGivesUp) {
+    TLinkRig rig;
+    rig.AckFrames('c', 200);
+    ASSERT_TRUE(rig.link.StartFontUpload(PatternFont()));
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.host.messages.empty(); }, 60000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    const auto idx = Indices(rig.Writes());
+    EXPECT_EQ(idx.size(), 210u);
+    EXPECT_EQ(std::count(idx.begin(), idx.end(), 200), 10);
+    EXPECT_FALSE(rig.link.FontActive());
+    EXPECT_FALSE(rig.link.Busy());
+    EXPECT_EQ(rig.host.closes, 1);
+    EXPECT_EQ(rig.host.progress.back(), 200);
+}
+
+// ---------------------------------------------------------------- settings Apply
+
+TEST(OsdLinkTest, ApplySendsBlock0ThenBlock15AndReportsChangesUpdated) {
+    TLinkRig rig;
+    rig.image = PatternImage(21);
+    rig.AckFrames();
+    rig.latency = 40;
+    ASSERT_TRUE(rig.link.StartApply());
+    EXPECT_TRUE(rig.link.ApplyActive());
+    rig.clock.Advance(39);
+    EXPECT_EQ(rig.Writes().size(), 1u); // block 15 waits for block 0's acknowledgement
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
+    EXPECT_EQ(rig.Writes(),
+              (std::vector<std::string>{BlockFrame(rig.image, 0), BlockFrame(rig.image, 15)}));
+    EXPECT_EQ(rig.writeTimes[1], 42u);
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
+    EXPECT_EQ(rig.host.shows, 0);
+    EXPECT_TRUE(rig.host.progress.empty());
+    EXPECT_FALSE(rig.link.WriteActive());
+    EXPECT_FALSE(rig.link.ApplyActive());
+    EXPECT_TRUE(rig.timer1.Enabled());
+    EXPECT_EQ(rig.timer1.Interval(), 200u);
+    EXPECT_FALSE(rig.timer2.Enabled());
+}
+
+TEST(OsdLinkTest, ApplyGivesUpWhenABlockIsNeverAcknowledged) {
+    for (int dropped : {0, 15}) {
+        TLinkRig rig;
+        rig.AckFrames('w', dropped);
+        ASSERT_TRUE(rig.link.StartApply());
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.host.messages.empty(); }, 10000));
+        EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError}) << dropped;
+        const auto idx = Indices(rig.Writes());
+        EXPECT_EQ(std::count(idx.begin(), idx.end(), dropped), 10);
+        EXPECT_EQ(idx.size(), dropped == 0 ? 10u : 11u); // block 15 never left after block 0
+        EXPECT_FALSE(rig.link.Busy());
+        EXPECT_FALSE(rig.timer1.Enabled());
+        rig.clock.Advance(3000);
+        EXPECT_EQ(rig.Writes().size(), idx.size());
+    }
+}
+
+// ---------------------------------------------------------------- mended faults
+
+TEST(OsdLinkTest, StaleAcknowledgementNeverConfirmsANewFrame) {
+    // A test answered with another letter leaves the recogniser at "complete"; the next
+    // notification, whatever its bytes, must not count as the acknowledgement of the
+    // first block, character or Apply frame.
+    const std::vector<std::function<bool(TOsdLink&)>> starts = {
+        [](TOsdLink& l) { return l.StartWrite(); },
+        [](TOsdLink& l) { return l.StartFontUpload(PatternFont()); },
+        [](TOsdLink& l) { return l.StartApply(); }};
+    for (std::size_t s = 0; s < starts.size(); ++s) {
+        TLinkRig rig;
+        rig.link.StartTest();
+        rig.port.Feed("#Q+");
+        ASSERT_EQ(rig.link.RxCount(), kRxAckDone);
+        ASSERT_FALSE(rig.link.Busy());
+        ASSERT_TRUE(starts[s](rig.link));
+        EXPECT_NE(rig.link.RxCount(), kRxAckDone);
+        EXPECT_EQ(rig.link.ReplyChar(), 0);
+        rig.port.Feed("x");
+        rig.port.Notify(); // a notification with nothing waiting
+        rig.clock.Advance(150);
+        EXPECT_EQ(rig.Writes().size(), 2u) << s;
+        EXPECT_EQ(rig.link.StepIndex(), 0) << s;
+        rig.port.Feed("#+"); // the real acknowledgement moves it on
+        rig.clock.Advance(2);
+        EXPECT_EQ(rig.Writes().size(), 3u) << s;
+    }
+    // A new test does not inherit a half-seen acknowledgement either.
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.port.Feed("#");
+    rig.clock.Advance(6000);
+    ASSERT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    rig.link.StartTest();
+    EXPECT_EQ(rig.link.RxCount(), kRxWaitHash);
+    rig.port.Feed("+");
+    EXPECT_TRUE(rig.timer2.Enabled());
+}
+
+TEST(OsdLinkTest, EveryStartIsRefusedWhileAnExchangeIsSupervised) {
+    const TFontSet font = PatternFont();
+    auto tryAll = [&](TLinkRig& rig) {
+        rig.link.StartTest();
+        EXPECT_FALSE(rig.link.StartRead());
+        EXPECT_FALSE(rig.link.StartWrite());
+        EXPECT_FALSE(rig.link.StartFontUpload(font));
+        EXPECT_FALSE(rig.link.StartApply());
+    };
+    { // during a write: nothing is sent and the write finishes normally
+        TLinkRig rig;
+        rig.AckFrames();
+        ASSERT_TRUE(rig.link.StartWrite());
+        rig.clock.Advance(30);
+        const auto sent = rig.Writes().size();
+        const auto step = rig.link.StepIndex();
+        tryAll(rig);
+        EXPECT_EQ(rig.Writes().size(), sent);
+        EXPECT_EQ(rig.link.StepIndex(), step);
+        EXPECT_EQ(rig.host.shows, 1);
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
+        EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+        EXPECT_TRUE(rig.host.messages.empty());
+    }
+    { // during a link test (no flag, only Timer2)
+        TLinkRig rig;
+        rig.link.StartTest();
+        tryAll(rig);
+        EXPECT_EQ(rig.Writes(), std::vector<std::string>{TestFrame()});
+        EXPECT_FALSE(rig.link.WriteActive() || rig.link.FontActive() || rig.link.ReadActive());
+    }
+    { // during a read whose dump is complete but not yet applied
+        TLinkRig rig;
+        ASSERT_TRUE(rig.link.StartRead());
+        rig.port.Feed(DumpOf(PatternImage(0)));
+        tryAll(rig);
+        EXPECT_EQ(rig.Writes().size(), 1u);
+        rig.clock.Advance(200);
+        EXPECT_EQ(rig.host.accepted, 1);
+    }
+    { // during an upload and during an Apply
+        TLinkRig up;
+        ASSERT_TRUE(up.link.StartFontUpload(font));
+        tryAll(up);
+        EXPECT_EQ(up.Writes().size(), 1u);
+        TLinkRig apply;
+        ASSERT_TRUE(apply.link.StartApply());
+        tryAll(apply);
+        EXPECT_EQ(apply.Writes().size(), 1u);
+    }
+}
+
+TEST(OsdLinkTest, ClosingThePortEndsTheExchangeQuietly) {
+    TLinkRig rig;
+    rig.AckFrames();
+    ASSERT_TRUE(rig.link.StartWrite());
+    rig.clock.Advance(40); // a few blocks acknowledged
+    rig.port.Close();
+    rig.link.PortClosed();
+    EXPECT_FALSE(rig.link.Busy());
+    EXPECT_FALSE(rig.link.WriteActive());
+    EXPECT_FALSE(rig.timer1.Enabled());
+    EXPECT_FALSE(rig.timer2.Enabled());
+    EXPECT_EQ(rig.host.closes, 1);
+    const auto sent = rig.Writes().size();
+    rig.clock.Advance(10000); // no resend into the closed port, no give-up
+    EXPECT_EQ(rig.Writes().size(), sent);
+    EXPECT_TRUE(rig.host.messages.empty());
+
+    // Reopened, the link works again from a clean recogniser.
+    rig.port.Open();
+    rig.link.StartTest();
+    rig.port.Feed("#R+");
+    EXPECT_EQ(rig.host.confirmed, 1);
+
+    for (int kind = 0; kind < 3; ++kind) { // a read, a test, an upload
+        TLinkRig r;
+        if (kind == 0)
+            ASSERT_TRUE(r.link.StartRead());
+        else if (kind == 1)
+            r.link.StartTest();
+        else
+            ASSERT_TRUE(r.link.StartFontUpload(PatternFont()));
+        r.port.Close();
+        r.link.PortClosed();
+        EXPECT_FALSE(r.link.Busy()) << kind;
+        r.clock.Advance(10000);
+        EXPECT_EQ(r.Writes().size(), 1u) << kind;
+        EXPECT_TRUE(r.host.messages.empty()) << kind;
+    }
+}
+
+// ---------------------------------------------------------------- port errors
+
+TEST(OsdLinkTest, RefusedFirstFrameUndoesTheStart) {
+    const std::vector<std::function<bool(TOsdLink&)>> starts = {
+        [](TOsdLink& l) { return l.StartRead(); }, [](TOsdLink& l) { return l.StartWrite(); },
+        [](TOsdLink& l) { return l.StartFontUpload(PatternFont()); },
+        [](TOsdLink& l) { return l.StartApply(); }};
+    for (std::size_t s = 0; s < starts.size(); ++s) {
+        TLinkRig rig;
+        rig.port.FailWrites(1);
+        EXPECT_THROW(starts[s](rig.link), std::runtime_error) << s;
+        EXPECT_FALSE(rig.link.Busy()) << s;
+        EXPECT_FALSE(rig.timer1.Enabled());
+        EXPECT_TRUE(rig.host.messages.empty());
+        // The link is usable at once.
+        rig.AckFrames();
+        EXPECT_TRUE(starts[s](rig.link)) << s;
+        EXPECT_EQ(rig.Writes().size(), 1u);
+    }
+    // A write started on a closed port reports the port's error and leaves no progress.
+    TLinkRig closed;
+    closed.port.Close();
+    EXPECT_THROW(closed.link.StartWrite(), std::runtime_error);
+    EXPECT_EQ(closed.host.shows, closed.host.closes);
+    EXPECT_FALSE(closed.link.Busy());
+}
+
+TEST(OsdLinkTest, RefusedResendUsesUpATryAndSupervisionGoesOn) {
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.port.FailWrites(1);
+    EXPECT_THROW(rig.clock.Advance(100), std::runtime_error);
+    EXPECT_EQ(rig.link.RetriesLeft(), 59);
+    EXPECT_TRUE(rig.timer2.Enabled());
+    rig.clock.Advance(100);
+    EXPECT_EQ(rig.Writes().size(), 2u);
+    EXPECT_EQ(rig.link.RetriesLeft(), 58);
+    rig.clock.Advance(5800);
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_EQ(rig.Writes().size(), 59u);
+}
+
+TEST(OsdLinkTest, ReadErrorLeavesTheHandlerWithTheBytesNotYetRead) {
+    TLinkRig rig;
+    rig.link.StartTest();
+    rig.port.Feed("#R", false);
+    rig.port.FailReads(1);
+    EXPECT_THROW(rig.port.Feed("+"), std::runtime_error);
+    EXPECT_EQ(rig.port.Pending(), 3u);
+    rig.port.Notify(); // the next notification drains them
+    EXPECT_EQ(rig.host.confirmed, 1);
+}
+
+// ---------------------------------------------------------------- idle
+
+TEST(OsdLinkTest, IdleStepTimerIsTheBlinkTick) {
+    TLinkRig rig;
+    EXPECT_FALSE(rig.timer1.Enabled());
+    EXPECT_FALSE(rig.timer2.Enabled());
+    EXPECT_EQ(rig.timer1.Interval(), 200u);
+    rig.timer1.SetEnabled(true);
+    rig.clock.Advance(1000);
+    EXPECT_EQ(rig.host.blinks, 5);
+    EXPECT_TRUE(rig.Writes().empty());
+    // Unsolicited bytes while idle change nothing visible.
+    rig.port.Feed("#+garbage");
+    EXPECT_EQ(rig.host.confirmed, 0);
+    EXPECT_TRUE(rig.timer1.Enabled());
+}
+
+TEST(OsdLinkTest, MessageBoxNestedLoopSeesAFinishedExchange) {
+    // The window shows messages in a modal box whose event loop keeps the timers and
+    // notifications running; the link must already be idle by then.
+    TLinkRig rig;
+    bool idleInside = false;
+    rig.host.onMessage = [&] {
+        idleInside = !rig.link.Busy() && !rig.timer1.Enabled();
+        rig.link.StartTest(); // a new exchange may even start from inside
+    };
+    rig.link.StartTest();
+    rig.clock.Advance(6000);
+    EXPECT_TRUE(idleInside);
+    EXPECT_TRUE(rig.link.Busy());
+    EXPECT_EQ(rig.Writes().size(), 61u);
+}
