@@ -1,0 +1,303 @@
+#include "config/SettingsFile.h"
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+
+namespace halvex {
+
+namespace {
+
+constexpr const char* kEol = "\r\n";
+constexpr char kEndOfFile = 0x1A;
+
+constexpr std::string_view kMainHeader = "[MAIN]";
+constexpr std::string_view kModeHeaders[kLayoutModes] = {"[MODE_OFF]", "[MODE_MIN]", "[MODE_ALL]"};
+constexpr std::string_view kUserNameKey = "User_Name:";
+
+int ClampItemCount(int itemCount) {
+    return std::clamp(itemCount, 0, TItemCatalogue::Count);
+}
+
+void AddLine(std::string& out, std::string_view key, long value) {
+    out += key;
+    out += std::to_string(value);
+    out += kEol;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+int LayoutMode(TSettingsSection section) {
+    switch (section) {
+    case TSettingsSection::Off:
+        return 0;
+    case TSettingsSection::Min:
+        return 1;
+    case TSettingsSection::All:
+        return 2;
+    default:
+        return -1;
+    }
+}
+
+// Main-section keys in the order they are tried, with the values each accepts.
+enum class TStore { Byte, Word, Themp, Calibration };
+struct TMainKey {
+    std::string_view Key;
+    int Low;
+    int High;
+    std::size_t Offset;
+    TStore Store;
+};
+constexpr TMainKey kMainKeys[] = {
+    {"Mode=", 0, 2, ofs::Mode, TStore::Byte},
+    {"Config=", 0, 255, ofs::Config, TStore::Byte},
+    {"Alarms=", 0, 255, ofs::Alarms, TStore::Byte},
+    {"Batt_Alarm=", 0, 255, ofs::BattAlarm, TStore::Byte},
+    {"mAh_Alarm=", 10, 30000, ofs::MahAlarm, TStore::Word},
+    {"Dist_Alarm=", 10, 9999, ofs::DistAlarm, TStore::Word},
+    {"Flytim_Alarm=", 1, 99, ofs::FlytimAlarm, TStore::Byte},
+    {"Alt_Alarm=", 1, 250, ofs::AltAlarm, TStore::Byte},
+    {"RSSI_Alarm=", 1, 100, ofs::RssiAlarm, TStore::Byte},
+    {"MinThemp_Alarm=", -50, 120, ofs::MinThempAlarm, TStore::Themp},
+    {"MaxThemp_Alarm=", -50, 120, ofs::MaxThempAlarm, TStore::Themp},
+    {"Batt_Cal=", 150, 210, ofs::BattCal, TStore::Byte},
+    // Below 10000, no lower bound.
+    {"Themp0_Cal=", std::numeric_limits<int>::min(), 9999, ofs::Themp0Cal, TStore::Calibration},
+    {"Themp100_Cal=", std::numeric_limits<int>::min(), 9999, ofs::Themp100Cal, TStore::Calibration},
+};
+
+} // namespace
+
+std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& catalogue,
+                              int itemCount) {
+    std::string out;
+    out.reserve(6000);
+    out += kMainHeader;
+    out += kEol;
+    AddLine(out, "Mode=", image.Mode());
+    AddLine(out, "Config=", image.Config());
+    AddLine(out, "Alarms=", image.Alarms());
+    AddLine(out, "Batt_Alarm=", image.Byte(ofs::BattAlarm));
+    AddLine(out, "mAh_Alarm=", image.MahAlarm());
+    AddLine(out, "Dist_Alarm=", image.DistAlarm());
+    AddLine(out, "Flytim_Alarm=", image.FlytimAlarm());
+    AddLine(out, "Alt_Alarm=", image.AltAlarm());
+    AddLine(out, "RSSI_Alarm=", image.RssiAlarm());
+    AddLine(out, "MinThemp_Alarm=", image.MinThempCelsius());
+    AddLine(out, "MaxThemp_Alarm=", image.MaxThempCelsius());
+    AddLine(out, "Batt_Cal=", image.BattCal());
+    AddLine(out, "Themp0_Cal=", image.Themp0Cal());
+    AddLine(out, "Themp100_Cal=", image.Themp100Cal());
+    // The user-name item's sample text, which ReadUserName keeps equal to the stored name.
+    // A CR, LF or end-of-file byte (possible in a name area read from a board) would end the
+    // line or the whole file on import, so it is written as '?'.
+    std::string name = catalogue.UserNameSample();
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n' || c == kEndOfFile; },
+        '?');
+    out += kUserNameKey;
+    out += name;
+    out += kEol;
+    out += kEol;
+
+    const int count = ClampItemCount(itemCount);
+    for (int mode = 0; mode < kLayoutModes; ++mode) {
+        out += kModeHeaders[mode];
+        out += kEol;
+        for (int i = 0; i < count; ++i) {
+            const std::string itemName = catalogue.English(i);
+            AddLine(out, itemName + ".Flags=", image.Flags(mode, i));
+            AddLine(out, itemName + ".X_Pos=", image.XPos(mode, i));
+            AddLine(out, itemName + ".Y_Pos=", image.YPos(mode, i));
+        }
+        out += kEol;
+    }
+    return out;
+}
+
+bool TSettingsLineReader::Feed(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (ended_)
+            return false;
+        if (c == kEndOfFile) {
+            if (pending_)
+                EndLine();
+            ended_ = true;
+        } else if (c == '\n') {
+            if (!afterCr_)
+                EndLine(); // an LF alone
+            afterCr_ = false;
+        } else if (c == '\r') {
+            EndLine();
+            afterCr_ = true;
+        } else {
+            afterCr_ = false;
+            pending_ = true;
+            if (line_.size() < kMaxLine)
+                line_.push_back(c);
+        }
+    }
+    return !ended_;
+}
+
+void TSettingsLineReader::Finish() {
+    if (!ended_ && pending_)
+        EndLine();
+    ended_ = true;
+}
+
+void TSettingsLineReader::EndLine() {
+    // The sink gets a copy so that it may not observe the buffer being reused.
+    const std::string line = std::move(line_);
+    line_.clear();
+    pending_ = false;
+    sink_(line);
+}
+
+int SettingsNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    int value = 0;
+    for (; i < text.size(); ++i) {
+        const int d = HexDigit(text[i]);
+        if (d < 0 || d >= base)
+            return value; // stopped by another character: the sign is not applied
+        value = value * base + d;
+    }
+    return negative ? -value : value;
+}
+
+int SettingsLineValue(std::string_view line) {
+    const std::size_t eq = line.find('=');
+    if (line.empty() || eq == std::string_view::npos)
+        return -1;
+    return SettingsNumber(line.substr(eq + 1, 5));
+}
+
+TSettingsImporter::TSettingsImporter(TConfigImage& image, const TItemCatalogue& catalogue,
+                                     int itemCount, int flags)
+    : image_(image), catalogue_(catalogue), itemCount_(ClampItemCount(itemCount)), flags_(flags) {}
+
+void TSettingsImporter::ParseLine(std::string_view line) {
+    try {
+        ParseLineUnchecked(line);
+    } catch (const std::exception&) {
+        if (OnError)
+            OnError(TMessage::ImportError);
+    }
+}
+
+void TSettingsImporter::ParseLineUnchecked(std::string_view line) {
+    if (line == kMainHeader) {
+        section_ = TSettingsSection::Main;
+        return;
+    }
+    for (int mode = 0; mode < kLayoutModes; ++mode) {
+        if (line == kModeHeaders[mode]) {
+            section_ =
+                static_cast<TSettingsSection>(static_cast<int>(TSettingsSection::Off) + mode);
+            return;
+        }
+    }
+    if (section_ == TSettingsSection::None)
+        return; // before the first header, or after a closed section
+
+    const int v = SettingsLineValue(line);
+    if (section_ == TSettingsSection::Main && (flags_ & import_flag::Main)) {
+        if (line.empty())
+            section_ = TSettingsSection::None;
+        else
+            ParseMainLine(line, v);
+    } else if (section_ != TSettingsSection::Main && (flags_ & import_flag::Layouts)) {
+        if (line.empty())
+            section_ = TSettingsSection::None;
+        else
+            ParseItemLine(line, v);
+    }
+    // A section not chosen: the line is ignored, and an empty line does not close it.
+}
+
+void TSettingsImporter::ParseMainLine(std::string_view line, int v) {
+    for (const TMainKey& k : kMainKeys) {
+        if (!line.starts_with(k.Key) || v < k.Low || v > k.High)
+            continue;
+        switch (k.Store) {
+        case TStore::Byte:
+            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v));
+            break;
+        case TStore::Word:
+            image_.SetWord(k.Offset, static_cast<unsigned>(v));
+            break;
+        case TStore::Themp:
+            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v + 90));
+            break;
+        case TStore::Calibration:
+            // Remainder and quotient truncated toward zero, each taken to 8 bits.
+            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v % 256));
+            image_.SetByte(k.Offset + 1, static_cast<std::uint8_t>(v / 256));
+            break;
+        }
+    }
+    if (line.starts_with(kUserNameKey)) {
+        const std::string_view text = line.substr(line.find(':') + 1);
+        for (std::size_t k = 0; k < ofs::UserNameLen; ++k)
+            image_.SetByte(ofs::UserName + k,
+                           k < text.size() ? static_cast<std::uint8_t>(text[k]) : 0xFF);
+    }
+}
+
+void TSettingsImporter::ParseItemLine(std::string_view line, int v) {
+    const int mode = LayoutMode(section_);
+    if (mode < 0)
+        return;
+    for (int i = 0; i < itemCount_; ++i) {
+        const std::string_view names[] = {catalogue_.Polish(i), catalogue_.English(i)};
+        for (const std::string_view name : names) {
+            if (!line.starts_with(name))
+                continue;
+            const std::string_view key = line.substr(name.size());
+            // The horizon's position bytes hold the Nick and Roll sensitivities (10..200),
+            // so item 0 takes 0..200 for both.
+            const int posHigh = i == item::Horizon ? 200 : 0;
+            if (key.starts_with(".Flags=") && v >= 0 && v <= 255)
+                image_.SetFlags(mode, i, static_cast<std::uint8_t>(v));
+            else if (key.starts_with(".X_Pos=") && v >= 0 && v <= std::max(29, posHigh))
+                image_.SetXPos(mode, i, static_cast<std::uint8_t>(v));
+            else if (key.starts_with(".Y_Pos=") && v >= 0 && v <= std::max(15, posHigh))
+                image_.SetYPos(mode, i, static_cast<std::uint8_t>(v));
+        }
+    }
+}
+
+void ImportSettingsText(std::string_view text, TConfigImage& image, const TItemCatalogue& catalogue,
+                        int itemCount, int flags, const std::function<void(TMessage)>& onError) {
+    TSettingsImporter importer(image, catalogue, itemCount, flags);
+    importer.OnError = onError;
+    TSettingsLineReader reader([&importer](std::string_view line) { importer.ParseLine(line); });
+    reader.Feed(text);
+    reader.Finish();
+}
+
+} // namespace halvex

@@ -1,0 +1,62 @@
+#include "config/SettingsFileFlow.h"
+
+#include "config/SettingsFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <stdexcept>
+
+namespace halvex {
+
+namespace {
+
+[[noreturn]] void Fail(const QFileDevice& file) {
+    throw std::runtime_error(file.errorString().toStdString());
+}
+
+} // namespace
+
+void ExportSettingsTo(const QString& path, const TConfigImage& image,
+                      const TItemCatalogue& catalogue, int itemCount) {
+    const std::string text = WriteSettingsText(image, catalogue, itemCount);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        Fail(file);
+    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+        static_cast<qint64>(text.size()))
+        Fail(file); // QSaveFile drops the temporary file; the old file stays
+    if (!file.commit())
+        Fail(file);
+}
+
+bool ImportSettingsFrom(const QString& path, int flags, TConfigImage& image,
+                        const TItemCatalogue& catalogue, int itemCount,
+                        const std::function<void(TMessage)>& showMessage) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        Fail(file);
+    TSettingsImporter importer(image, catalogue, itemCount, flags);
+    importer.OnError = showMessage;
+    TSettingsLineReader reader([&importer](std::string_view line) { importer.ParseLine(line); });
+    // A settings file is a few kilobytes; the limit stops an endless device file.
+    constexpr qint64 kMaxBytes = 64 * 1024 * 1024;
+    qint64 total = 0;
+    char chunk[16384];
+    for (;;) {
+        const qint64 n = file.read(chunk, sizeof chunk);
+        if (n < 0)
+            Fail(file);
+        if (n == 0)
+            break;
+        total += n;
+        if (total > kMaxBytes)
+            throw std::runtime_error("The file is too large for a settings file");
+        if (!reader.Feed(std::string_view(chunk, static_cast<std::size_t>(n))))
+            break; // the end-of-file byte
+    }
+    reader.Finish();
+    return true;
+}
+
+} // namespace halvex

@@ -1,0 +1,30 @@
+// Export and import of the settings file on disk. The main window shows the file dialogs
+// and the import options (TForm3), then calls these. QtCore only.
+#pragma once
+
+#include "config/ConfigImage.h"
+#include "editor/ItemCatalogue.h"
+#include "link/LinkHost.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace halvex {
+
+// Writes the settings text to `path` through a temporary file that replaces the old one
+// only when everything has been written, so a failure part-way keeps the old file.
+// Throws std::runtime_error with the system's reason when the file cannot be written.
+void ExportSettingsTo(const QString& path, const TConfigImage& image,
+                      const TItemCatalogue& catalogue, int itemCount);
+
+// Reads `path` line by line into the image with the import flags (import_flag::).
+// Throws std::runtime_error with the system's reason when the file cannot be opened or
+// read; the lines parsed before a read error stay applied. Returns true when the whole
+// file was read: the caller then runs the completion steps (the editor's CompleteImport).
+// `showMessage` shows "Error inside import file !" for a line that cannot be processed.
+bool ImportSettingsFrom(const QString& path, int flags, TConfigImage& image,
+                        const TItemCatalogue& catalogue, int itemCount,
+                        const std::function<void(TMessage)>& showMessage);
+
+} // namespace halvex
