@@ -10,7 +10,7 @@
 
 namespace {
 
-halvex::sim::TOsdSimulator* gSimulator = nullptr;
+halvex::sim::TOsdSimulator* volatile gSimulator = nullptr;
 
 extern "C" void OnStopSignal(int) {
     if (gSimulator)
@@ -32,11 +32,11 @@ int main(int argc, char** argv) {
     }
     try {
         halvex::sim::TOsdSimulator sim(args.options);
-        sim.Open();
-        std::printf("PTY %s\n", sim.SlavePath().c_str());
-        std::fflush(stdout);
-
+        // Handlers first: a stop request that comes before the loop runs still ends it.
         gSimulator = &sim;
+        struct TForget {
+            ~TForget() { gSimulator = nullptr; }
+        } forget;
         struct sigaction sa {};
         sa.sa_handler = OnStopSignal;
         sigemptyset(&sa.sa_mask);
@@ -44,12 +44,14 @@ int main(int argc, char** argv) {
         sigaction(SIGTERM, &sa, nullptr);
         std::signal(SIGPIPE, SIG_IGN);
 
+        sim.Open();
+        std::printf("PTY %s\n", sim.SlavePath().c_str());
+        std::fflush(stdout);
         sim.Run();
 
         sa.sa_handler = SIG_DFL;
         sigaction(SIGINT, &sa, nullptr);
         sigaction(SIGTERM, &sa, nullptr);
-        gSimulator = nullptr;
         sim.Stop();
     } catch (const std::exception& e) {
         std::cerr << "osdsim: " << e.what() << '\n';
