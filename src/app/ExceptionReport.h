@@ -1,0 +1,57 @@
+// Message boxes of the program and the application's standard exception report.
+//
+// Plain messages: one text, an OK button, captioned with the application title
+// "HalvexCfg_KT". The exception report: the same, with an error icon, and a full stop
+// appended to the text when its last character sorts after "." (so a text ending in a
+// letter or digit gains one, one ending in " !" does not).
+//
+// Every handler that the toolkit calls (buttons, timers, port notifications, the show
+// event) runs inside Guard: an exception that escapes it ends that handler, is reported,
+// and the program goes on.
+//
+// Tests replace MessageBoxHook() to record the boxes instead of showing them.
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <utility>
+
+namespace halvex {
+
+enum class TBoxKind { Message, Error };
+
+using TMessageBoxHook = std::function<void(TBoxKind kind, const QString& text)>;
+
+// The hook that shows a box; by default a modal QMessageBox centred on the screen.
+TMessageBoxHook& MessageBoxHook();
+// Resets the hook to the modal message box.
+void UseModalMessageBoxes();
+
+// A plain message box.
+void ShowMessageText(const QString& text);
+
+// The report's text for an exception's message.
+QString ExceptionReportText(const QString& what);
+// The application's standard exception report.
+void ShowExceptionReport(const std::exception& e);
+void ShowExceptionReport(const QString& what);
+
+// Runs fn, reporting any exception that escapes it.
+template <typename F> void RunGuarded(F&& fn) {
+    try {
+        std::forward<F>(fn)();
+    } catch (const std::exception& e) {
+        ShowExceptionReport(e);
+    } catch (...) {
+        ShowExceptionReport(QStringLiteral("Unknown exception"));
+    }
+}
+
+// Wraps a handler for connect(): the returned callable runs fn under RunGuarded.
+template <typename F> auto Guard(F fn) {
+    return [fn = std::move(fn)]() mutable { RunGuarded(fn); };
+}
+
+} // namespace halvex

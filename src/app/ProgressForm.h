@@ -1,0 +1,27 @@
+// Progress window of the configuration write and the font upload: caption
+// "Wysyłanie danych...", client area 241 x 36, one smooth progress bar 0..255, always on
+// top, not modal, no close box. Only the sequence that showed it closes it.
+#pragma once
+
+#include <QDialog>
+
+class QProgressBar;
+
+namespace halvex {
+
+class TForm4 : public QDialog {
+public:
+    explicit TForm4(QWidget* parent = nullptr);
+    QProgressBar* ProgressBar1;
+
+    // Shows the window (not modal) centred over `over` (or its parent), at the front.
+    void ShowOver(QWidget* over = nullptr);
+
+protected:
+    // Escape and the window manager's close request do nothing: the window has no
+    // close box and belongs to the running sequence.
+    void reject() override {}
+    void closeEvent(QCloseEvent* event) override;
+};
+
+} // namespace halvex
