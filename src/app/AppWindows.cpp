@@ -1,0 +1,35 @@
+#include "app/AppWindows.h"
+
+#include "app/ExceptionReport.h"
+#include "app/Texts.h"
+#include "link/QtLinkTimer.h"
+#include "serial/AfComPortDialog.h"
+#include "serial/AfSafeSync.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+
+namespace halvex {
+
+void SetUpApplication(QApplication& app) {
+    QApplication::setApplicationName(QString::fromUtf8(fixed_text::AppTitle));
+    QFont font = QApplication::font();
+    if (QFontDatabase::families().contains(QStringLiteral("Liberation Sans")))
+        font.setFamily(QStringLiteral("Liberation Sans"));
+    else
+        font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    app.setFont(font);
+    const auto report = [](const std::exception& e) { ShowExceptionReport(e); };
+    TQtTimer::SetExceptionReport(report);
+    SetExceptionReport(report);
+    InstallAfSerialGuiHooks();
+}
+
+TApplicationWindows::TApplicationWindows(const TForm1Setup& setup)
+    : Form1(Image, setup), Form2(Image, &Form1), Form3(&Form1), Form4(&Form1) {
+    Form1.AttachForms(&Form2, &Form3, &Form4);
+}
+
+} // namespace halvex
