@@ -1,5 +1,6 @@
 #include "config/ImportDialog.h"
 
+#include "config/SettingsDialog.h"
 #include "config/SettingsFile.h"
 
 #include <QGroupBox>
@@ -11,21 +12,22 @@ TForm3::TForm3(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName("TForm3");
     setWindowTitle(QString::fromUtf8(fixed_text::ImportCaption));
-    setFixedSize(170, 104);
+    setFixedSize(170, 96);
+    setStyleSheet(kGroupFrameStyle);
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(6, 4, 158, 94);
+    GroupBox1->setGeometry(6, 4, 158, 86);
     CheckBox1 = new TCheckBox(QString(), GroupBox1);
     CheckBox1->setObjectName("CheckBox1");
-    CheckBox1->setGeometry(10, 18, 142, 18);
+    CheckBox1->setGeometry(10, 15, 140, 19);
     CheckBox1->SetChecked(true);
     CheckBox2 = new TCheckBox(QString(), GroupBox1);
     CheckBox2->setObjectName("CheckBox2");
-    CheckBox2->setGeometry(10, 38, 142, 18);
+    CheckBox2->setGeometry(10, 35, 140, 19);
     Button1 = new QPushButton("OK", GroupBox1);
     Button1->setObjectName("Button1");
-    Button1->setGeometry(44, 62, 70, 25);
+    Button1->setGeometry(44, 57, 70, 24);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
     ApplyLanguage(TLanguage::English);

@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -91,6 +92,11 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, int maxLength, const QRect
 
 } // namespace
 
+const char kGroupFrameStyle[] = "QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                " margin-top: 6px; }"
+                                "QGroupBox::title { subcontrol-origin: margin; left: 6px;"
+                                " padding: 0px 1px; }";
+
 TForm2::TForm2(TConfigImage& image, QWidget* parent)
     : QDialog(parent), DecimalPoint(SystemDecimalPoint()), image_(image) {
     setObjectName("TForm2");
@@ -101,15 +107,17 @@ TForm2::TForm2(TConfigImage& image, QWidget* parent)
 }
 
 void TForm2::CreateControls() {
-    // Left column: the alarm rows (label, edit box, unit, sound check box), then the
-    // calibrations.
+    setStyleSheet(kGroupFrameStyle);
+
+    // Left column: the alarm rows (label, edit box, bold unit, sound check box) under the
+    // "Sound" heading, then the calibrations.
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(6, 4, 168, 226);
+    GroupBox1->setGeometry(6, 4, 168, 218);
 
-    constexpr int kLabelX = 6, kLabelW = 76, kEditX = 84, kEditW = 34, kUnitX = 121, kUnitW = 26,
-                  kCheckX = 148, kRowY = 30, kRowStep = 21, kRowH = 19;
-    NewLabel(GroupBox1, "Label7", {}, QRect(130, 13, 36, 14))->setAlignment(Qt::AlignHCenter);
+    constexpr int kLabelX = 6, kLabelW = 74, kEditX = 80, kEditW = 40, kUnitX = 123, kUnitW = 24,
+                  kCheckX = 149, kCheckW = 15, kRowY = 27, kRowStep = 21, kRowH = 19;
+    NewLabel(GroupBox1, "Label7", {}, QRect(124, 12, 41, 14))->setAlignment(Qt::AlignHCenter);
     struct TRow {
         const char* Label;
         const char* Edit;
@@ -146,7 +154,7 @@ void TForm2::CreateControls() {
         if (row.Check > 0) {
             auto* cb = new TCheckBox(QString(), GroupBox1);
             cb->setObjectName(QStringLiteral("CheckBox%1").arg(row.Check));
-            cb->setGeometry(kCheckX, y + 1, 16, 17);
+            cb->setGeometry(kCheckX, y, kCheckW, kRowH);
             *checks[row.Check - 1] = cb;
         }
     }
@@ -154,7 +162,7 @@ void TForm2::CreateControls() {
     // The temperature rows share one check box, placed between them.
     CheckBox8 = new TCheckBox(QString(), GroupBox1);
     CheckBox8->setObjectName("CheckBox8");
-    CheckBox8->setGeometry(kCheckX, kRowY + 7 * kRowStep + kRowStep / 2 + 1, 16, 17);
+    CheckBox8->setGeometry(kCheckX, kRowY + 7 * kRowStep + kRowStep / 2, kCheckW, kRowH);
     for (int k = 0; k < 8; ++k) {
         checks_[k] = *checks[k];
         checks_[k]->OnClick = [this] { CheckBoxClick(); };
@@ -162,46 +170,44 @@ void TForm2::CreateControls() {
 
     GroupBox2 = new QGroupBox(this);
     GroupBox2->setObjectName("GroupBox2");
-    GroupBox2->setGeometry(6, 232, 168, 82);
-    NewLabel(GroupBox2, "Label23", {}, QRect(6, 18, 108, 15));
-    Edit15 = NewEdit(GroupBox2, "Edit15", 3, QRect(122, 16, 40, kRowH));
-    NewLabel(GroupBox2, "Label12", QString::fromUtf8("Temperatura 0°C"), QRect(6, 39, 108, 15));
-    Edit9 = NewEdit(GroupBox2, "Edit9", 4, QRect(122, 37, 40, kRowH));
-    NewLabel(GroupBox2, "Label13", QString::fromUtf8("Temperatura 100°C"), QRect(6, 60, 108, 15));
-    Edit10 = NewEdit(GroupBox2, "Edit10", 4, QRect(122, 58, 40, kRowH));
+    GroupBox2->setGeometry(6, 225, 168, 84);
+    NewLabel(GroupBox2, "Label23", {}, QRect(6, 17, 110, 15));
+    Edit15 = NewEdit(GroupBox2, "Edit15", 3, QRect(120, 15, 42, kRowH));
+    NewLabel(GroupBox2, "Label12", QString::fromUtf8("Temperatura 0°C"), QRect(6, 39, 110, 15));
+    Edit9 = NewEdit(GroupBox2, "Edit9", 4, QRect(120, 37, 42, kRowH));
+    NewLabel(GroupBox2, "Label13", QString::fromUtf8("Temperatura 100°C"), QRect(6, 61, 110, 15));
+    Edit10 = NewEdit(GroupBox2, "Edit10", 4, QRect(120, 59, 42, kRowH));
     edits_.push_back({Edit15, TSettingsField::BattCal, kNumberKeys});
     edits_.push_back({Edit9, TSettingsField::Themp0Cal, kNumberKeys});
     edits_.push_back({Edit10, TSettingsField::Themp100Cal, kNumberKeys});
 
-    // Right column: the four radio groups, the user name and the odometer.
-    constexpr int kRightX = 180, kRightW = 126;
-    RadioGroup1 = new TRadioGroup(QString(), this);
-    RadioGroup1->setObjectName("RadioGroup1");
-    RadioGroup1->SetItems(
-        {QString::fromUtf8("Wyłączone"), "Rc CH7", "Rc CH8", "Rc CH9", "Rc CH10 "});
-    RadioGroup1->setGeometry(kRightX, 4, kRightW, 94);
-    RadioGroup6 = new TRadioGroup(QString(), this);
-    RadioGroup6->setObjectName("RadioGroup6");
-    RadioGroup6->SetItems({QString(), QString()});
-    RadioGroup6->setGeometry(kRightX, 100, kRightW, 48);
-    RadioGroup3 = new TRadioGroup(QString(), this);
-    RadioGroup3->setObjectName("RadioGroup3");
-    RadioGroup3->SetItems({"dd.dddddd", "dd.mm'ss.s"});
-    RadioGroup3->setGeometry(kRightX, 150, kRightW, 48);
-    RadioGroup5 = new TRadioGroup(QString(), this);
-    RadioGroup5->setObjectName("RadioGroup5");
-    RadioGroup5->SetItems({QString(), QString()});
-    RadioGroup5->setGeometry(kRightX, 200, kRightW, 48);
-    for (TRadioGroup* g : {RadioGroup1, RadioGroup3, RadioGroup5, RadioGroup6})
+    // Right column: the four radio groups (16-pixel rows), the user name and the odometer.
+    constexpr int kRightX = 180, kRightW = 126, kRadioRowH = 16;
+    auto newGroup = [this](const char* name, const QStringList& items, int y, int h) {
+        auto* g = new TRadioGroup(QString(), this);
+        g->setObjectName(name);
+        g->SetItems(items);
+        g->layout()->setContentsMargins(6, 7, 4, 1); // first row below the title
+        for (int k = 0; k < g->Count(); ++k)
+            g->Button(k)->setFixedHeight(kRadioRowH);
+        g->setGeometry(kRightX, y, kRightW, h);
         g->OnClick = [this] { RadioGroupClick(); };
+        return g;
+    };
+    RadioGroup1 =
+        newGroup("RadioGroup1",
+                 {QString::fromUtf8("Wyłączone"), "Rc CH7", "Rc CH8", "Rc CH9", "Rc CH10 "}, 4, 98);
+    RadioGroup6 = newGroup("RadioGroup6", {QString(), QString()}, 104, 50);
+    RadioGroup3 = newGroup("RadioGroup3", {"dd.dddddd", "dd.mm'ss.s"}, 156, 50);
+    RadioGroup5 = newGroup("RadioGroup5", {QString(), QString()}, 208, 50);
 
     GroupBox4 = new QGroupBox(this);
     GroupBox4->setObjectName("GroupBox4");
-    GroupBox4->setGeometry(kRightX, 250, kRightW, 42);
+    GroupBox4->setGeometry(kRightX, 260, kRightW, 40);
     Edit19 = NewEdit(GroupBox4, "Edit19", static_cast<int>(ofs::UserNameLen),
-                     QRect(6, 17, kRightW - 12, 20));
+                     QRect(6, 14, kRightW - 12, 20));
 
-    StaticText1 = NewLabel(this, "StaticText1", {}, QRect(kRightX, 295, kRightW, 17), true);
+    StaticText1 = NewLabel(this, "StaticText1", {}, QRect(kRightX, 302, kRightW, 15), true);
     QPalette pal = StaticText1->palette();
     pal.setColor(QPalette::WindowText, kOdometerColour);
     StaticText1->setPalette(pal);
@@ -213,7 +219,7 @@ void TForm2::CreateControls() {
         b->setObjectName(name);
         b->setAutoDefault(false);
         b->setDefault(false);
-        b->setGeometry(x, 320, 96, 25);
+        b->setGeometry(x, 321, 96, 24);
         return b;
     };
     Button1 = newButton("Button1", 6);

@@ -21,6 +21,11 @@ class QGroupBox;
 
 namespace halvex {
 
+// Group box frames with the title set into the top line of the frame, as the dialogs were
+// designed: the style's own title row above the frame leaves too little room for the
+// rows of the settings dialog.
+extern const char kGroupFrameStyle[];
+
 class TForm2 : public QDialog {
 public:
     TForm2(TConfigImage& image, QWidget* parent = nullptr);

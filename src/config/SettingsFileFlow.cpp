@@ -23,9 +23,14 @@ void ExportSettingsTo(const QString& path, const TConfigImage& image,
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         Fail(file);
+    // On any failure the QSaveFile is destroyed uncommitted: it removes its temporary file
+    // and the old file stays. The explicit flush matters: commit() does not notice a
+    // buffered write that fails while it closes (disk full, size limit) and would replace
+    // the old file by a cut one.
     if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-        static_cast<qint64>(text.size()))
-        Fail(file); // QSaveFile drops the temporary file; the old file stays
+            static_cast<qint64>(text.size()) ||
+        !file.flush())
+        Fail(file);
     if (!file.commit())
         Fail(file);
 }
