@@ -417,8 +417,11 @@ TEST(LinePacer, InputArrivesOneByteTimeApart) {
     TLinePacer p(174, 0);
     p.Arrive("$w7", 1000);
     EXPECT_EQ(p.NextDue(), 1174u);
-    EXPECT_EQ(p.TakeArrived(1173), "");
-    EXPECT_EQ(p.TakeArrived(1348), "$w");
+    std::uint64_t lastDue = 0;
+    EXPECT_EQ(p.TakeArrived(1173, &lastDue), "");
+    EXPECT_EQ(lastDue, 0u); // untouched when nothing arrived
+    EXPECT_EQ(p.TakeArrived(1400, &lastDue), "$w");
+    EXPECT_EQ(lastDue, 1348u); // the board handles "w" 52 us after it arrived
     // Bytes read later queue behind those still on the line.
     p.Arrive("4", 1400);
     EXPECT_EQ(p.TakeArrived(1521), "");
@@ -433,13 +436,16 @@ TEST(LinePacer, InputArrivesOneByteTimeApart) {
 
 TEST(LinePacer, OutputLeavesAtLineRateAndWaitsForRoom) {
     TLinePacer p(174, 0);
+    EXPECT_FALSE(p.FrontOutDue().has_value());
     p.Send("#R+", 2000);
+    EXPECT_EQ(p.FrontOutDue(), 2174u);
     EXPECT_EQ(p.DueOut(2173), 0u);
     EXPECT_EQ(p.DueOut(2174), 1u);
     EXPECT_EQ(p.DueOut(2522), 3u);
     // The pty took only one byte: the rest stays, still due.
     p.Written(1, 2522);
     EXPECT_EQ(p.PendingOut(), "R+");
+    EXPECT_EQ(p.FrontOutDue(), 2348u);
     EXPECT_EQ(p.DueOut(2522), 2u);
     p.Written(2, 2600);
     EXPECT_TRUE(p.Idle());

@@ -159,8 +159,10 @@ TEST(OsdSimulatorPty, RecordsAcknowledgementToNextFrameSamples) {
     // Four frames followed an acknowledgement.
     EXPECT_TRUE(sim.WaitFor([](const TOsdBoard& b) { return b.Stats().acksSent == 5; }, 2s));
     EXPECT_EQ(sim.AckToFrameUs().size(), 4u);
+    EXPECT_EQ(sim.AckLateUs().size(), 5u); // one per acknowledgement written
     sim.ClearSamples();
     EXPECT_TRUE(sim.AckToFrameUs().empty());
+    EXPECT_TRUE(sim.AckLateUs().empty());
 }
 
 TEST(OsdSimulatorPty, LogLinesGoToTheSink) {

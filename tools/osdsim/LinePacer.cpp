@@ -22,10 +22,12 @@ void TLinePacer::Arrive(std::string_view bytes, std::uint64_t now) {
     }
 }
 
-std::string TLinePacer::TakeArrived(std::uint64_t now) {
+std::string TLinePacer::TakeArrived(std::uint64_t now, std::uint64_t* lastDue) {
     std::size_t n = 0;
     while (n < inDue_.size() && inDue_[n] <= now)
         ++n;
+    if (lastDue && n > 0)
+        *lastDue = inDue_[n - 1];
     std::string out = inBytes_.substr(0, n);
     inBytes_.erase(0, n);
     inDue_.erase(inDue_.begin(), inDue_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -52,6 +54,12 @@ std::size_t TLinePacer::DueOut(std::uint64_t now) const {
     if (gapUs_ > 0)
         n = std::min<std::size_t>(n, 1);
     return n;
+}
+
+std::optional<std::uint64_t> TLinePacer::FrontOutDue() const {
+    if (outDue_.empty())
+        return std::nullopt;
+    return outDue_.front();
 }
 
 void TLinePacer::Written(std::size_t n, std::uint64_t now) {

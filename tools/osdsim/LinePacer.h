@@ -32,7 +32,8 @@ public:
     // Input: `bytes` were read from the pty at `now`.
     void Arrive(std::string_view bytes, std::uint64_t now);
     // Input bytes that have arrived at the board by `now`, removed from the pacer.
-    std::string TakeArrived(std::uint64_t now);
+    // `lastDue`, when given and bytes are returned, receives the arrival time of the last.
+    std::string TakeArrived(std::uint64_t now, std::uint64_t* lastDue = nullptr);
 
     // Output: the board produced `bytes` at `now`.
     void Send(std::string_view bytes, std::uint64_t now);
@@ -41,6 +42,8 @@ public:
     std::size_t DueOut(std::uint64_t now) const;
     // The output bytes not yet written, in order; the first DueOut() may be written now.
     const std::string& PendingOut() const { return outBytes_; }
+    // Due time of the first output byte not yet written.
+    std::optional<std::uint64_t> FrontOutDue() const;
     // `n` bytes from the front were written at `now`.
     void Written(std::size_t n, std::uint64_t now);
 

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <stdlib.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <termios.h>
@@ -397,9 +398,15 @@ std::vector<std::uint64_t> TOsdSimulator::AckToFrameUs() const {
     return samples_;
 }
 
+std::vector<std::uint64_t> TOsdSimulator::AckLateUs() const {
+    std::lock_guard lock(mutex_);
+    return lateSamples_;
+}
+
 void TOsdSimulator::ClearSamples() {
     std::lock_guard lock(mutex_);
     samples_.clear();
+    lateSamples_.clear();
 }
 
 bool TOsdSimulator::WaitFor(const std::function<bool(const TOsdBoard&)>& done,
@@ -455,6 +462,9 @@ void TOsdSimulator::SaveFont() {
 }
 
 void TOsdSimulator::Loop() {
+    // Wake-ups as exact as the kernel gives them: pacing sleeps are a byte time (174 us at
+    // 57600 baud) long, and the default 50 us slack would be a large part of that.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     char buf[4096];
     bool outBlocked = false; // the pty refused output: wait for POLLOUT
     bool hungUp = false;     // the master reported a hang-up: stop watching it for a while
@@ -462,8 +472,10 @@ void TOsdSimulator::Loop() {
         std::uint64_t now = NowUs();
 
         // Bytes that have reached the board by now.
-        const std::string in = pacer_.TakeArrived(now);
+        std::uint64_t lastDue = now;
+        const std::string in = pacer_.TakeArrived(now, &lastDue);
         if (!in.empty()) {
+            inputLagUs_ = now - lastDue;
             std::string reply;
             {
                 std::lock_guard lock(mutex_);
@@ -477,12 +489,22 @@ void TOsdSimulator::Loop() {
         // Output that is due.
         outBlocked = false;
         for (std::size_t due = pacer_.DueOut(now); due > 0; due = pacer_.DueOut(now)) {
-            const ssize_t w = ::write(master_, pacer_.PendingOut().data(), due);
+            const std::uint64_t frontDue = pacer_.FrontOutDue().value_or(now);
+            ssize_t w;
+            {
+                // Samples are recorded under the lock held across the write, so whoever
+                // has read the acknowledgement finds its sample.
+                std::lock_guard lock(mutex_);
+                w = ::write(master_, pacer_.PendingOut().data(), due);
+                if (w > 0 &&
+                    std::string_view(pacer_.PendingOut().data(), static_cast<std::size_t>(w))
+                            .find('+') != std::string_view::npos) {
+                    const std::uint64_t at = NowUs();
+                    ackWrittenUs_ = at;
+                    lateSamples_.push_back(inputLagUs_ + (at > frontDue ? at - frontDue : 0));
+                }
+            }
             if (w > 0) {
-                const std::string_view sent(pacer_.PendingOut().data(),
-                                            static_cast<std::size_t>(w));
-                if (sent.find('+') != std::string_view::npos)
-                    ackWrittenUs_ = NowUs();
                 pacer_.Written(static_cast<std::size_t>(w), now);
                 now = NowUs();
                 continue;

@@ -88,6 +88,10 @@ public:
     // Unpaced latency samples: microseconds from writing an acknowledgement's "+" to
     // reading the "$" of the next frame.
     std::vector<std::uint64_t> AckToFrameUs() const;
+    // Paced: for each acknowledgement, microseconds by which the board fell behind the
+    // line schedule (frame handled after its last byte's arrival time, plus "+" written
+    // after its due time). Shows how much of a measured time is the simulator's own.
+    std::vector<std::uint64_t> AckLateUs() const;
     void ClearSamples();
 
     // Waits until `done(board)` holds (checked after each change of the board) or the
@@ -106,11 +110,12 @@ private:
     std::uint64_t NowUs() const;
 
     TSimulatorOptions options_;
-    mutable std::mutex mutex_; // guards board_, history_, samples_
+    mutable std::mutex mutex_; // guards board_, history_, samples_, lateSamples_
     std::condition_variable changed_;
     TOsdBoard board_;
     std::vector<TBoardEvent> history_;
     std::vector<std::uint64_t> samples_;
+    std::vector<std::uint64_t> lateSamples_;
     std::function<void(const std::string&)> logSink_;
     TLinePacer pacer_;
     std::string slavePath_;
@@ -123,6 +128,7 @@ private:
     std::chrono::steady_clock::time_point origin_;
     // Latency bookkeeping (loop thread only).
     std::optional<std::uint64_t> ackWrittenUs_;
+    std::uint64_t inputLagUs_ = 0; // how late the last frame was handled
 };
 
 } // namespace halvex::sim

@@ -1,0 +1,231 @@
+// Timing figures of the link stack (TOsdLink over TAfComPort) against the simulated board
+// over a pseudo-terminal. Prints figures with their targets; asserts nothing.
+//
+//   latency  acknowledgement-to-next-frame time at the board, unpaced (median)
+//   upload   256-character upload at 57600 baud as a ratio to the line-rate limit
+//   cpu      process CPU time with the port open and idle, and with unread bytes waiting
+//            (the board runs as a child process here, so only the program's own CPU counts)
+//
+// Usage: halvex_link_bench [--only latency|upload|cpu] [--runs N] [--cpu-seconds S]
+#include "LinkStack.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using halvex::TFontSet;
+using halvex::TMessage;
+using halvex::sim::TSimulatorOptions;
+using halvex::sim::test::PatternFont;
+using halvex::sim::test::RunUntil;
+using halvex::sim::test::TLinkStack;
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const auto k = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(k, v.size() - 1)];
+}
+
+double Mean(const std::vector<double>& v) {
+    double sum = 0;
+    for (double x : v)
+        sum += x;
+    return v.empty() ? 0 : sum / static_cast<double>(v.size());
+}
+
+double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the Qt event loop for `seconds` with nothing else waking it.
+void IdleLoop(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool Latency(int runs) {
+    TLinkStack stack;
+    TSimulatorOptions o;
+    o.baud = 0;
+    stack.Boot(o);
+    const TFontSet font = PatternFont();
+    std::vector<double> ms;
+    for (int r = 0; r < runs; ++r) {
+        stack.host.messages.clear();
+        stack.sim->ClearSamples();
+        if (!stack.link->StartFontUpload(font))
+            return false;
+        if (!RunUntil([&] { return !stack.host.messages.empty(); }, 30s, 100) ||
+            stack.host.messages.back() != TMessage::FontsLoaded) {
+            std::printf("latency: upload did not complete\n");
+            return false;
+        }
+        for (std::uint64_t us : stack.sim->AckToFrameUs())
+            ms.push_back(static_cast<double>(us) / 1000.0);
+    }
+    std::printf("ack-to-next-frame latency, unpaced, %zu samples: median %.2f ms, mean %.2f ms, "
+                "p90 %.2f ms, max %.2f ms  [target: median <= 3 ms]\n",
+                ms.size(), Percentile(ms, 0.5), Mean(ms), Percentile(ms, 0.9), Percentile(ms, 1.0));
+    return true;
+}
+
+bool Upload(int runs) {
+    // Every byte of 256 frames of 118 bytes and of their 2-byte acknowledgements, 10 bits each.
+    const double limit = 256.0 * (118 + 2) * 10 / 57600;
+    const TFontSet font = PatternFont();
+    std::vector<double> ratios;
+    for (int r = 0; r < runs; ++r) {
+        TLinkStack stack;
+        stack.Boot(TSimulatorOptions{}); // 57600 baud both ways
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!stack.link->StartFontUpload(font))
+            return false;
+        if (!RunUntil([&] { return !stack.host.messages.empty(); }, 30s, 100) ||
+            stack.host.messages.back() != TMessage::FontsLoaded) {
+            std::printf("upload: did not complete\n");
+            return false;
+        }
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ratios.push_back(s / limit);
+        std::vector<double> gaps;
+        for (std::uint64_t us : stack.sim->AckToFrameUs())
+            gaps.push_back(static_cast<double>(us) / 1000.0);
+        std::vector<double> late;
+        for (std::uint64_t us : stack.sim->AckLateUs())
+            late.push_back(static_cast<double>(us) / 1000.0);
+        std::printf("256-character upload at 57600 baud, run %d: %.3f s, line-rate limit %.3f s, "
+                    "ratio %.3f\n    program: ack-to-next-frame mean %.2f ms, median %.2f ms, "
+                    "p90 %.2f ms; board behind schedule: mean %.3f ms, max %.3f ms\n",
+                    r + 1, s, limit, s / limit, Mean(gaps), Percentile(gaps, 0.5),
+                    Percentile(gaps, 0.9), Mean(late), Percentile(late, 1.0));
+    }
+    std::printf("256-character upload ratio, median of %d: %.3f  [target <= 1.12]\n", runs,
+                Percentile(ratios, 0.5));
+    return true;
+}
+
+// Starts the osdsim program; returns its pid and fills `slave` from its first line.
+pid_t SpawnBoard(std::string& slave) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], 1);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        ::execl(OSDSIM_PATH, "osdsim", "--baud", "0", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    FILE* out = ::fdopen(fds[0], "r");
+    char line[256] = {};
+    const bool ok = out && std::fgets(line, sizeof line, out);
+    if (out)
+        std::fclose(out);
+    std::string first = ok ? line : "";
+    if (first.rfind("PTY ", 0) != 0) {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+        return -1;
+    }
+    while (!first.empty() && (first.back() == '\n' || first.back() == '\r'))
+        first.pop_back();
+    slave = first.substr(4);
+    return pid;
+}
+
+bool Cpu(double seconds) {
+    std::string slave;
+    const pid_t board = SpawnBoard(slave);
+    if (board < 0) {
+        std::printf("cpu: cannot start %s\n", OSDSIM_PATH);
+        return false;
+    }
+    bool ok = true;
+    {
+        TLinkStack stack;
+        stack.Attach(slave);
+        IdleLoop(0.5); // settle after the open
+
+        double c0 = CpuSeconds();
+        IdleLoop(seconds);
+        const double idle = (CpuSeconds() - c0) / seconds * 100;
+        std::printf("CPU, port open and idle, %.0f s: %.3f %% of one core  [target < 1 %%]\n",
+                    seconds, idle);
+
+        // Ask for a dump behind the link's back and never read it: 513 bytes stay waiting.
+        int notifications = 0;
+        stack.link.reset();
+        stack.port->OnDataRecived = [&](std::int32_t) { ++notifications; };
+        stack.port->WriteString("$w657264C4\r\n");
+        if (!RunUntil([&] { return stack.port->InBufUsed() >= 513; }, 3s, 10)) {
+            std::printf("cpu: the dump did not arrive\n");
+            ok = false;
+        } else {
+            IdleLoop(0.3);
+            notifications = 0;
+            c0 = CpuSeconds();
+            IdleLoop(seconds);
+            const double waiting = (CpuSeconds() - c0) / seconds * 100;
+            std::printf("CPU, %d unread bytes waiting, %.0f s: %.3f %% of one core, "
+                        "%d notifications  [target < 1 %%]\n",
+                        static_cast<int>(stack.port->InBufUsed()), seconds, waiting, notifications);
+        }
+    }
+    ::kill(board, SIGTERM);
+    ::waitpid(board, nullptr, 0);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string only;
+    int runs = 3;
+    double cpuSeconds = 10;
+    for (int k = 1; k < argc; ++k) {
+        const std::string a = argv[k];
+        if (a == "--only" && k + 1 < argc) {
+            only = argv[++k];
+        } else if (a == "--runs" && k + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++k]));
+        } else if (a == "--cpu-seconds" && k + 1 < argc) {
+            cpuSeconds = std::max(1.0, std::atof(argv[++k]));
+        } else {
+            std::fprintf(stderr,
+                         "usage: %s [--only latency|upload|cpu] [--runs N] [--cpu-seconds S]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    halvex::sim::test::EnsureApplication();
+    bool ok = true;
+    if (only.empty() || only == "latency")
+        ok = Latency(runs) && ok;
+    if (only.empty() || only == "upload")
+        ok = Upload(runs) && ok;
+    if (only.empty() || only == "cpu")
+        ok = Cpu(cpuSeconds) && ok;
+    return ok ? 0 : 1;
+}
