@@ -4,8 +4,8 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
