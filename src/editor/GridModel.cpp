@@ -1,0 +1,256 @@
+#include "editor/GridModel.h"
+
+#include <algorithm>
+
+namespace halvex {
+
+namespace {
+constexpr std::uint8_t kSpace = ' ';
+constexpr std::uint8_t kNoBreakSpace = 0xA0; // fills the horizon zone
+constexpr int kHorizonFirstColumn = 10;
+constexpr int kHorizonLastColumn = 20;
+constexpr int kHorizonCentreColumn = 15;
+constexpr int kHorizonHalfHeight = 4; // zone rows L-4 .. L+4
+constexpr int kRowForFarY = 7;        // row drawn for a Y_Pos above 15
+constexpr int kVarioHalfBar = 3;      // the bar spans R-3 .. R+3
+} // namespace
+
+TCellStyle CellStyle(std::uint8_t attr, bool blinkPhase) {
+    TCellStyle s{};
+    s.Text = (attr & cell::Selected) ? colour::Red : colour::Black;
+    const bool visible = (attr & cell::Visible) != 0;
+    s.Background = (visible && (attr & cell::Grey)) ? colour::Grey : colour::White;
+    if ((attr & cell::Blink) && blinkPhase)
+        s.Text = s.Background;
+    s.Small = (attr & cell::Small) != 0;
+    if (!visible)
+        s.Text = colour::Pale;
+    if (attr & cell::Overlap)
+        s.Background = colour::Yellow;
+    return s;
+}
+
+std::uint8_t SensitivityFromText(std::string_view text, std::uint8_t current) {
+    int value = current;
+    if (!text.empty() && text.size() <= 3 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        value = 0;
+        for (char c : text)
+            value = value * 10 + (c - '0');
+    }
+    return static_cast<std::uint8_t>(std::clamp(value, MinSensitivity, MaxSensitivity));
+}
+
+TGridModel::TGridModel(TConfigImage& image, const TItemCatalogue& catalogue)
+    : image_(image), catalogue_(catalogue) {
+    for (auto& column : text_)
+        column.fill(kEmpty);
+}
+
+void TGridModel::SetLayoutMode(int mode) {
+    mode_ = (mode >= 0 && mode < kLayoutModes) ? mode : 0;
+}
+
+void TGridModel::SetSelected(int item) {
+    selected_ = (item >= 0 && item < TItemCatalogue::Count) ? item : 0;
+}
+
+void TGridModel::SetItemCount(int count) {
+    itemCount_ = std::clamp(count, 1, TItemCatalogue::Count);
+}
+
+void TGridModel::Clear() {
+    for (int c = 0; c < grid::Columns; ++c) {
+        for (int r = 0; r < grid::ClearRows; ++r) {
+            attr_[c][r] = 0;
+            text_[c][r] = kSpace;
+            ghost_[c][r] = false;
+        }
+    }
+}
+
+void TGridModel::Redraw() {
+    Clear();
+    const std::size_t current = CurrentRecord();
+    for (int i = 0; i < itemCount_; ++i) {
+        const bool selected = ItemRecordOffset(mode_, i) == current;
+        if (i == item::Horizon)
+            DrawHorizon(selected);
+        else
+            DrawItem(i, selected);
+    }
+}
+
+std::string TGridModel::Text(int column, int row) const {
+    if (column < 0 || column >= grid::TextColumns || row < 0 || row >= grid::TextRows)
+        return {};
+    const std::int16_t t = text_[column][row];
+    if (t == kEmpty)
+        return {};
+    return std::string(1, static_cast<char>(static_cast<std::uint8_t>(t)));
+}
+
+std::uint8_t TGridModel::Attr(int column, int row) const {
+    if (column < 0 || column >= grid::AttrColumns || row < 0 || row >= grid::AttrRows)
+        return 0;
+    return attr_[column][row];
+}
+
+bool TGridModel::Occupied(int column, int row) const {
+    return text_[column][row] != kSpace && !ghost_[column][row];
+}
+
+void TGridModel::SetText(int column, int row, std::uint8_t byte) {
+    text_[column][row] = byte;
+    ghost_[column][row] = false;
+}
+
+void TGridModel::SetAttr(int column, int row, std::uint8_t attr) {
+    attr_[column][row] = attr;
+}
+
+void TGridModel::DrawHorizon(bool selected) {
+    const std::uint8_t flags = image_.Flags(mode_, item::Horizon);
+    const int line = HorizonRow();
+    const std::uint8_t sel = selected ? cell::Selected : 0;
+    if (flags & flag::Visible) {
+        // The line and the zone of 11 x 9 cells around it; the zone's no-break spaces make
+        // every item drawn into it later an overlap.
+        for (int c = kHorizonFirstColumn; c <= kHorizonLastColumn; ++c) {
+            SetAttr(c, line, cell::Visible | sel);
+            SetText(c, line, '-');
+            for (int d = 1; d <= kHorizonHalfHeight; ++d) {
+                SetText(c, line - d, kNoBreakSpace);
+                SetText(c, line + d, kNoBreakSpace);
+            }
+        }
+        SetText(kHorizonCentreColumn, line, 'v');
+        return;
+    }
+    // Hidden: the line alone, pale, with no zone. Its position bytes are sensitivities,
+    // never a place on the grid.
+    for (int c = kHorizonFirstColumn; c <= kHorizonLastColumn; ++c) {
+        SetAttr(c, line, sel);
+        SetText(c, line, '-');
+        ghost_[c][line] = true;
+    }
+    SetText(kHorizonCentreColumn, line, 'v');
+    ghost_[kHorizonCentreColumn][line] = true;
+}
+
+void TGridModel::DrawItem(int item, bool selected) {
+    const std::size_t rec = ItemRecordOffset(mode_, item);
+    const std::uint8_t flags = image_.Byte(rec);
+    const int x = image_.Byte(rec + 1);
+    const int y = image_.Byte(rec + 2);
+    const int row = y > grid::MaxY ? kRowForFarY : y;
+    const std::string& sample = catalogue_.Sample(item);
+    const int width = static_cast<int>(sample.size());
+    const std::uint8_t sel = selected ? cell::Selected : 0;
+    int column = std::min(x, grid::HiddenColumn);
+    for (int k = 0; k < width; ++k) {
+        // Characters right of column 29 all land in the hidden column 30.
+        column = std::min(x + k, grid::HiddenColumn);
+        std::uint8_t a = static_cast<std::uint8_t>((flags & 0x8F) | sel);
+        if (Occupied(column, row))
+            a |= cell::Overlap;
+        SetAttr(column, row, a);
+        if (item != item::Variometer)
+            SetText(column, row, static_cast<std::uint8_t>(sample[static_cast<std::size_t>(k)]));
+    }
+    if (item == item::Variometer)
+        DrawVariometerBar(column, row, flags, selected);
+}
+
+void TGridModel::DrawVariometerBar(int column, int row, std::uint8_t flags, bool selected) {
+    // Only the visible bit and the selection show on the bar; rows above the top are
+    // folded onto row 0 for the attributes, and their arrows are left out.
+    for (int k = 0; k <= 2 * kVarioHalfBar; ++k) {
+        const int r = std::max(0, row + k - kVarioHalfBar);
+        std::uint8_t a = static_cast<std::uint8_t>(flags & flag::Visible);
+        if (Occupied(column, r))
+            a |= cell::Overlap;
+        if (selected)
+            a |= cell::Selected;
+        SetAttr(column, r, a);
+    }
+    for (int d = 1; d <= kVarioHalfBar; ++d) {
+        if (row - d >= 0)
+            SetText(column, row - d, '^');
+        SetText(column, row + d, 'v');
+    }
+    SetText(column, row, '-');
+}
+
+std::optional<TCellPos> TGridModel::CellAt(int x, int y) const {
+    const int column = x / grid::PitchX; // truncates toward zero, as the position rule says
+    const int row = y / grid::PitchY;
+    if (column < 0 || column >= grid::Columns || row < 0 || row >= rows_)
+        return std::nullopt;
+    return TCellPos{column, row};
+}
+
+TPick TGridModel::Pick(TCellPos cell) {
+    if (cell.Column == kHorizonCentreColumn && cell.Row == rows_ / 2) {
+        selected_ = item::Horizon;
+        dragging_ = false;
+        return {TPick::TKind::Horizon, item::Horizon};
+    }
+    for (int i = 1; i < itemCount_; ++i) {
+        const int x = image_.XPos(mode_, i);
+        const int y = image_.YPos(mode_, i);
+        const int left = std::min(x, grid::MaxX);
+        const int width = catalogue_.Width(i);
+        if (y == cell.Row && cell.Column >= left && cell.Column <= left + width - 1) {
+            selected_ = i;
+            dragging_ = true;
+            grab_ = static_cast<std::uint8_t>(cell.Column - left);
+            return {TPick::TKind::Item, i};
+        }
+    }
+    return {};
+}
+
+std::optional<TCellPos> TGridModel::DragTarget(TCellPos cell) const {
+    if (!dragging_ || selected_ == item::Horizon)
+        return std::nullopt;
+    const int x = std::clamp(cell.Column - static_cast<int>(grab_), 0, grid::MaxX);
+    const int y = std::clamp(cell.Row, 0, grid::MaxY);
+    return TCellPos{x, y};
+}
+
+void TGridModel::SelectPal() {
+    image_.SetConfigBit(cfg::Pal, true);
+    rows_ = grid::PalRows;
+}
+
+void TGridModel::SelectNtsc() {
+    image_.SetConfigBit(cfg::Pal, false);
+    rows_ = grid::NtscRows;
+    constexpr int ntscLastRow = grid::NtscRows - 1;
+    for (int m = 0; m < kLayoutModes; ++m) {
+        for (int i = 1; i < itemCount_; ++i) {
+            const std::uint8_t y = image_.YPos(m, i);
+            if (y > ntscLastRow)
+                image_.SetYPos(m, i, static_cast<std::uint8_t>(y - 3));
+        }
+    }
+}
+
+bool TGridModel::FixSelectedPosition() {
+    if (selected_ == item::Horizon)
+        return false;
+    bool changed = false;
+    const std::size_t rec = CurrentRecord();
+    if (image_.Byte(rec + 1) > grid::MaxX) {
+        image_.SetByte(rec + 1, 0);
+        changed = true;
+    }
+    if (image_.Byte(rec + 2) > grid::MaxY) {
+        image_.SetByte(rec + 2, 0);
+        changed = true;
+    }
+    return changed;
+}
+
+} // namespace halvex

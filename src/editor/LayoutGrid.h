@@ -1,0 +1,64 @@
+// StringGrid1: the owner-drawn layout grid. It paints the cell model (30 columns by 16 or
+// 13 rows of 12 x 16 pixel cells with 1-pixel lines) and passes the mouse to the editor.
+// No header cells, no scroll bars, no border, no keyboard role.
+#pragma once
+
+#include "editor/GridModel.h"
+
+#include <QFont>
+#include <QWidget>
+
+#include <functional>
+
+class QPainter;
+
+namespace halvex {
+
+// Mouse and keyboard state of a grid mouse event.
+struct TShiftState {
+    Qt::MouseButtons Buttons = Qt::NoButton; // buttons held
+    Qt::KeyboardModifiers Modifiers = Qt::NoModifier;
+    bool Double = false; // second press of a double click
+};
+
+class TLayoutGrid : public QWidget {
+public:
+    TLayoutGrid(const TGridModel& model, QWidget* parent = nullptr);
+
+    // 16 rows (272 pixels high) or 13 rows (221 pixels); the top-left corner stays.
+    void SetRowCount(int rows);
+    int RowCount() const { return rows_; }
+    // Pixel rectangle of a cell (12 x 16), in grid coordinates.
+    static QRect CellRect(int column, int row);
+    // The character a cell byte shows (the bytes are Windows-1250).
+    static const QString& CellGlyph(std::uint8_t byte);
+
+    // The cell painter: fills the cell in its background colour, draws its text clipped to
+    // the cell and frames the cell in its background colour.
+    void StringGrid1DrawCell(QPainter& painter, int column, int row, const QRect& rect);
+
+    // Font of the cell text: "Arial" bold, or a metric-compatible sans where Arial is
+    // missing; 13 pixels (10 points at 96 dpi) or 11 pixels (8 points).
+    const QFont& CellFont(bool small) const { return small ? smallFont_ : bigFont_; }
+
+    std::function<void(Qt::MouseButton button, TShiftState shift, int x, int y)> OnMouseDown;
+    std::function<void(TShiftState shift, int x, int y)> OnMouseMove;
+    std::function<void(Qt::MouseButton button, TShiftState shift, int x, int y)> OnMouseUp;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    const TGridModel& model_;
+    int rows_ = grid::PalRows;
+    QFont bigFont_;
+    QFont smallFont_;
+    int bigAscent_ = 0;
+    int smallAscent_ = 0;
+};
+
+} // namespace halvex
