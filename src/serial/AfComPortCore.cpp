@@ -185,9 +185,10 @@ constexpr tcflag_t InputBits = IXON | IXOFF | INPCK;
 bool ApplyDcb(int fd, const TAfDCB& dcb) {
     if (dcb.BaudRate == 0) // B0 would hang the line up
         return false;
-    termios t{};
-    if (::tcgetattr(fd, &t) != 0)
+    termios t0{};
+    if (::tcgetattr(fd, &t0) != 0)
         return false;
+    termios t = t0;
     tcflag_t control = 0;
     switch (dcb.ByteSize) {
     case 5:
@@ -262,18 +263,20 @@ bool ApplyDcb(int fd, const TAfDCB& dcb) {
     const speed_t code = speed != nullptr ? speed->code : B38400;
     ::cfsetispeed(&t, code);
     ::cfsetospeed(&t, code);
-    if (::tcsetattr(fd, TCSANOW, &t) != 0)
-        return false;
-    if (speed == nullptr && !AfSetCustomBaud(fd, dcb.BaudRate))
-        return false;
-
+    // A device may take the call but not every setting (a pty keeps 8 bits, no parity):
+    // what it refused is found by reading back, and then the previous settings return.
+    bool taken = ::tcsetattr(fd, TCSANOW, &t) == 0;
+    if (taken && speed == nullptr)
+        taken = AfSetCustomBaud(fd, dcb.BaudRate);
     termios back{};
-    if (::tcgetattr(fd, &back) != 0)
+    if (taken)
+        taken = ::tcgetattr(fd, &back) == 0 && (back.c_cflag & ControlBits) == control &&
+                (back.c_iflag & InputBits) == input && back.c_cc[VSTART] == t.c_cc[VSTART] &&
+                back.c_cc[VSTOP] == t.c_cc[VSTOP] && DeviceBaud(fd, back) == dcb.BaudRate;
+    if (!taken) {
+        ::tcsetattr(fd, TCSANOW, &t0);
         return false;
-    if ((back.c_cflag & ControlBits) != control || (back.c_iflag & InputBits) != input ||
-        back.c_cc[VSTART] != t.c_cc[VSTART] || back.c_cc[VSTOP] != t.c_cc[VSTOP] ||
-        DeviceBaud(fd, back) != dcb.BaudRate)
-        return false;
+    }
 
     SetModemLine(fd, TIOCM_DTR, (flags & dcbf::DtrControlMask) == dcbf::DtrEnable);
     if (!rtsCts)

@@ -1,0 +1,161 @@
+// Test support for the serial layer: pseudo-terminal pairs standing in for serial devices,
+// per-thread CPU time, and waiting for conditions while the Qt event loop runs.
+#pragma once
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/types.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace halvex::test {
+
+// A pseudo-terminal: the slave path is the "serial device", the test plays the far end on
+// the master (raw, non-blocking).
+class TPty {
+public:
+    TPty() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            throw std::runtime_error("no pseudo-terminal");
+        char name[128];
+        if (::ptsname_r(master_, name, sizeof name) != 0)
+            throw std::runtime_error("ptsname");
+        slave_ = name;
+        termios t{};
+        ::tcgetattr(master_, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(master_, TCSANOW, &t);
+    }
+    ~TPty() { CloseMaster(); }
+    TPty(const TPty&) = delete;
+    TPty& operator=(const TPty&) = delete;
+
+    const std::string& Slave() const { return slave_; }
+    int Master() const { return master_; }
+    void CloseMaster() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+    // Writes all bytes to the line (towards the port).
+    void Send(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (w > 0) {
+                done += static_cast<std::size_t>(w);
+                continue;
+            }
+            if (w < 0 && errno != EAGAIN && errno != EINTR)
+                throw std::runtime_error("pty write failed");
+            pollfd p{master_, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        }
+    }
+
+    // Reads what the port sent, until `count` bytes arrived or `limitMs` passed.
+    std::string Receive(std::size_t count, int limitMs = 5000) {
+        std::string out;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        char buffer[4096];
+        while (out.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0)
+                break;
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+                continue;
+            const std::size_t want = std::min(sizeof buffer, count - out.size());
+            const ssize_t r = ::read(master_, buffer, want);
+            if (r > 0)
+                out.append(buffer, static_cast<std::size_t>(r));
+            else if (r < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+        }
+        return out;
+    }
+
+    // Reads whatever is there now (non-blocking).
+    std::string ReceiveNow(std::size_t max) {
+        std::string out(max, '\0');
+        const ssize_t r = ::read(master_, out.data(), max);
+        out.resize(r > 0 ? static_cast<std::size_t>(r) : 0);
+        return out;
+    }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+// User plus system CPU time of one thread of this process, in clock ticks.
+inline long ThreadCpuTicks(pid_t tid) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto paren = text.rfind(')');
+    if (paren == std::string::npos)
+        return -1;
+    std::istringstream fields(text.substr(paren + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    // Fields after the name start at field 3 (state); utime and stime are fields 14 and 15.
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14)
+            utime = std::stol(field);
+        if (i == 15)
+            stime = std::stol(field);
+    }
+    return utime + stime;
+}
+
+inline long TicksPerSecond() {
+    return ::sysconf(_SC_CLK_TCK);
+}
+
+// Runs the Qt event loop until `done()` or `limitMs` passed; returns done().
+inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
+    QDeadlineTimer deadline(limitMs);
+    QTimer tick; // bounds each wait for events
+    tick.start(10);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Runs the Qt event loop for `ms` milliseconds.
+inline void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// First line of an exception text.
+inline std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+} // namespace halvex::test
