@@ -373,6 +373,10 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         const char16_t c = text[0].unicode();
         if (c < 0x20 || c == 0x7F)
             return false; // editing and navigation keys work as usual
+        // The battery boxes also take the system's decimal separator: where it is the full
+        // stop (most Linux locales) a comma-only filter would leave no way to type 3.3 V.
+        if (std::strchr(box->Keys, ',') && c == static_cast<unsigned char>(DecimalPoint))
+            return false;
         return !(c < 0x80 && std::strchr(box->Keys, static_cast<char>(c)) != nullptr);
     }
     if (event->type() == QEvent::FocusOut) {

@@ -284,8 +284,14 @@ TEST_F(SettingsDialog, KeyFiltersLetThroughOnlyTheirKeys) {
         QTest::keyClicks(e, keys);
         return e->text();
     };
-    EXPECT_EQ(typed(form_->Edit1, "3a.,5"), "3,5");
+    // Digits, the comma and the system's own decimal separator.
+    const QString sep = Dp() == "," ? "" : Dp();
+    EXPECT_EQ(typed(form_->Edit1, "3a;,5"), "3,5");
     EXPECT_EQ(typed(form_->Edit2, "x4-,0"), "4,0");
+    EXPECT_EQ(typed(form_->Edit2, "3" + Dp() + "3"), "3" + Dp() + "3");
+    form_->EditExit(form_->Edit2);
+    EXPECT_EQ(form_->WorkingCopy()[ofs::BattAlarm] & 0x0F, 8); // 3.3 V typed is stored
+    EXPECT_EQ(typed(form_->Edit1, "3x" + sep), "3" + sep);
     EXPECT_EQ(typed(form_->Edit7, "-1x2,"), "-12");
     EXPECT_EQ(typed(form_->Edit8, " 9-"), "9-");
     for (QLineEdit* e : {form_->Edit3, form_->Edit4, form_->Edit5, form_->Edit6, form_->Edit16,
