@@ -430,13 +430,8 @@ std::uint64_t TOsdSimulator::NowUs() const {
 void TOsdSimulator::OnBoardFrame(const TBoardEvent& event) {
     if (history_.size() < kHistoryCap)
         history_.push_back(event);
-    if (options_.log) {
-        const std::string line = "osdsim: " + DescribeEvent(event);
-        if (logSink_)
-            logSink_(line);
-        else
-            std::cerr << line << std::endl;
-    }
+    if (options_.log)
+        pendingLog_.push_back("osdsim: " + DescribeEvent(event)); // written by Loop, unlocked
     try {
         if (event.kind == TFrameKind::Block && event.answered)
             SaveImage();
@@ -477,11 +472,21 @@ void TOsdSimulator::Loop() {
         if (!in.empty()) {
             inputLagUs_ = now - lastDue;
             std::string reply;
+            std::vector<std::string> log;
+            std::function<void(const std::string&)> sink;
             {
                 std::lock_guard lock(mutex_);
                 reply = board_.Receive(in);
+                log.swap(pendingLog_);
+                sink = logSink_;
             }
             changed_.notify_all();
+            for (const std::string& line : log) {
+                if (sink)
+                    sink(line);
+                else
+                    std::cerr << line << std::endl;
+            }
             if (!reply.empty())
                 pacer_.Send(reply, now);
         }

@@ -99,7 +99,8 @@ public:
     bool WaitFor(const std::function<bool(const TOsdBoard&)>& done,
                  std::chrono::milliseconds limit);
 
-    // Where --log lines go; default: standard error.
+    // Where --log lines go (called on the serving thread, no lock held); default: standard
+    // error.
     void SetLogSink(std::function<void(const std::string&)> sink);
 
 private:
@@ -116,6 +117,7 @@ private:
     std::vector<TBoardEvent> history_;
     std::vector<std::uint64_t> samples_;
     std::vector<std::uint64_t> lateSamples_;
+    std::vector<std::string> pendingLog_; // --log lines not yet written
     std::function<void(const std::string&)> logSink_;
     TLinePacer pacer_;
     std::string slavePath_;
