@@ -179,7 +179,7 @@ void TForm1::CreateControls() {
     GroupBox5->setGeometry(6, 284, 124, 64);
     AfPortComboBox1 = new TAfPortComboBox(GroupBox5);
     AfPortComboBox1->setObjectName(QStringLiteral("AfPortComboBox1"));
-    AfPortComboBox1->setGeometry(8, 17, 108, 21);
+    AfPortComboBox1->setGeometry(8, 18, 108, 20);
     AfPortComboBox1->SetMaxComPorts(32);
     if (OwnPort)
         AfPortComboBox1->SetComPort(OwnPort.get());
