@@ -94,8 +94,8 @@ TEST_F(LinkEndToEnd, LinkTestWithoutAnswerGivesUpAfterSixtyFrames) {
 TEST_F(LinkEndToEnd, ReadStoresTheBoardImage) {
     for (bool bytewise : {false, true}) {
         TSimulatorOptions o = Unpaced();
-        o.bytewise = bytewise; // the dump split over hundreds of notifications
-        o.byteGapUs = 300;
+        o.bytewise = bytewise; // the dump split over many notifications
+        o.byteGapUs = 100;     // 513 bytes well inside the read's 800 ms retry interval
         Boot(o);
         ASSERT_TRUE(link->StartRead());
         ASSERT_TRUE(RunUntil([&] { return host.accepted == 1 || !host.messages.empty(); }, 5s))

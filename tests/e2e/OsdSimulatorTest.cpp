@@ -100,6 +100,28 @@ TEST(OsdSimulatorPty, BytewiseAndNoisyRepliesKeepTheirBytes) {
     EXPECT_EQ(ack.substr(ack.size() - 3), "#R+");
 }
 
+TEST(OsdSimulatorPty, RepliesWaitForRoomWhenTheProgramDoesNotRead) {
+    // 200 dumps are about 100 KiB, more than the pty holds (64 KiB of tty buffers and the
+    // line discipline's 4 KiB): the board must wait for room, not drop bytes.
+    constexpr int kDumps = 200;
+    TOsdSimulator sim(Unpaced());
+    sim.Start();
+    TPtyClient port(sim.SlavePath());
+    std::string requests;
+    for (int k = 0; k < kDumps; ++k)
+        requests += kRead;
+    port.Write(requests);
+    ASSERT_TRUE(sim.WaitFor([](const TOsdBoard& b) { return b.Stats().dumpsSent == kDumps; }, 5s));
+    const std::string want = Dump(DefaultBoardImage());
+    const std::string got = port.Read(kDumps * kDumpSize, 10s);
+    ASSERT_EQ(got.size(), kDumps * kDumpSize);
+    for (std::size_t k = 0; k < kDumps; ++k)
+        ASSERT_EQ(got.substr(k * kDumpSize, kDumpSize), want) << "dump " << k;
+    // And the board is still answering afterwards.
+    port.Write(kTest);
+    EXPECT_EQ(port.Read(3, 2s), "#R+");
+}
+
 TEST(OsdSimulatorPty, LoadedImageSavedFilesAndSymlink) {
     const std::string link = TempPath("link");
     const std::string in = TempPath("in.bin");
