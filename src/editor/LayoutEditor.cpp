@@ -94,9 +94,9 @@ TLayoutEditor::~TLayoutEditor() {
         g->OnClick = nullptr;
     UpDown1->OnClick = nullptr;
     UpDown2->OnClick = nullptr;
-    StringGrid1->OnMouseDown = nullptr;
-    StringGrid1->OnMouseMove = nullptr;
-    StringGrid1->OnMouseUp = nullptr;
+    // The grid paints the editor's cell model: it goes with it.
+    delete StringGrid1;
+    StringGrid1 = nullptr;
 }
 
 void TLayoutEditor::CreateControls(QWidget* form) {

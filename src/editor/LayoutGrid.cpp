@@ -1,10 +1,10 @@
 #include "editor/LayoutGrid.h"
 
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStaticText>
 #include <QStringDecoder>
 
 #include <array>
@@ -58,8 +58,6 @@ QFont MakeCellFont(int pixels) {
 TLayoutGrid::TLayoutGrid(const TGridModel& model, QWidget* parent)
     : QWidget(parent), model_(model), bigFont_(MakeCellFont(kBigPixels)),
       smallFont_(MakeCellFont(kSmallPixels)) {
-    bigAscent_ = QFontMetrics(bigFont_).ascent();
-    smallAscent_ = QFontMetrics(smallFont_).ascent();
     setObjectName(QStringLiteral("StringGrid1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Not a tab stop; a click takes the focus so that an edit being typed in is left
@@ -88,21 +86,31 @@ void TLayoutGrid::StringGrid1DrawCell(QPainter& painter, int column, int row, co
     const QColor background = ToColor(style.Background);
     painter.fillRect(rect, background);
     const std::string text = model_.Text(column, row);
-    if (!text.empty() && text[0] != ' ') {
-        const QString& glyph = CellGlyph(static_cast<std::uint8_t>(text[0]));
-        painter.save();
-        painter.setClipRect(rect);
-        painter.setFont(CellFont(style.Small));
-        painter.setPen(ToColor(style.Text));
-        const int top = rect.top() + (style.Small ? kSmallTextTop : 0);
-        painter.drawText(
-            QPoint(rect.left() + kTextLeft, top + (style.Small ? smallAscent_ : bigAscent_)),
-            glyph);
-        painter.restore();
-    }
+    if (text.empty() || text[0] == ' ')
+        return; // the fill already drew the frame in the background colour
+    const auto byte = static_cast<std::uint8_t>(text[0]);
+    QStaticText& glyph = StaticGlyph(byte, style.Small);
+    painter.setClipRect(rect);
+    painter.setFont(CellFont(style.Small));
+    painter.setPen(ToColor(style.Text));
+    // The text's top: the cell's top for 10-point text, 1 pixel lower for 8-point text.
+    painter.drawStaticText(rect.left() + kTextLeft, rect.top() + (style.Small ? kSmallTextTop : 0),
+                           glyph);
+    painter.setClipping(false);
     painter.setPen(background);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect.adjusted(0, 0, -1, -1));
+}
+
+QStaticText& TLayoutGrid::StaticGlyph(std::uint8_t byte, bool small) {
+    auto& slot = glyphs_[small ? 1 : 0][byte];
+    if (!slot) {
+        slot = std::make_unique<QStaticText>(CellGlyph(byte));
+        slot->setTextFormat(Qt::PlainText);
+        slot->setPerformanceHint(QStaticText::AggressiveCaching);
+        slot->prepare(QTransform(), CellFont(small));
+    }
+    return *slot;
 }
 
 void TLayoutGrid::paintEvent(QPaintEvent* event) {

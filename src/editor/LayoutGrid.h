@@ -6,9 +6,12 @@
 #include "editor/GridModel.h"
 
 #include <QFont>
+#include <QStaticText>
 #include <QWidget>
 
+#include <array>
 #include <functional>
+#include <memory>
 
 class QPainter;
 
@@ -53,12 +56,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    QStaticText& StaticGlyph(std::uint8_t byte, bool small);
+
     const TGridModel& model_;
     int rows_ = grid::PalRows;
     QFont bigFont_;
     QFont smallFont_;
-    int bigAscent_ = 0;
-    int smallAscent_ = 0;
+    // Laid-out characters per font size and cell byte, made on first use.
+    std::array<std::array<std::unique_ptr<QStaticText>, 256>, 2> glyphs_;
 };
 
 } // namespace halvex

@@ -727,3 +727,33 @@ TEST_F(LayoutEditorTest, RadioGroupsOfTheEditorDoNotOverlap) {
 
 } // namespace
 } // namespace halvex
+
+namespace halvex {
+namespace {
+
+// The editor and its form may end in either order; a focused edit that loses its focus
+// while the form is torn down does not call into a destroyed editor.
+TEST(LayoutEditorLifetimeTest, EditorAndFormEndInEitherOrder) {
+    test::EditorTestApp();
+    TConfigImage image;
+    TItemCatalogue catalogue;
+    {
+        QWidget form;
+        auto editor = std::make_unique<TLayoutEditor>(image, catalogue, &form);
+        form.show();
+        editor->Edit3->setFocus();
+        editor.reset();
+        QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+        QApplication::sendEvent(form.findChild<QLineEdit*>(QStringLiteral("Edit3")), &out);
+        form.findChild<TCheckBox*>(QStringLiteral("CheckBox1"))->click();
+        EXPECT_EQ(form.findChild<QWidget*>(QStringLiteral("StringGrid1")), nullptr);
+        EXPECT_FALSE(form.grab().isNull()); // paints without the editor's cell model
+    }
+    auto form = std::make_unique<QWidget>();
+    TLayoutEditor editor(image, catalogue, form.get());
+    form.reset();
+    EXPECT_EQ(image.Flags(0, 0), 0);
+}
+
+} // namespace
+} // namespace halvex
