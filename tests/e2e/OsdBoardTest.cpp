@@ -483,7 +483,10 @@ TEST(LinePacer, NextDueIsTheEarlierDirectionAndClearEmpties) {
     p.Arrive("a", 0);
     p.Send("b", 50);
     EXPECT_EQ(p.NextDue(), 100u);
+    EXPECT_EQ(p.NextInDue(), 100u);
+    EXPECT_EQ(p.FrontOutDue(), 150u);
     EXPECT_EQ(p.TakeArrived(100), "a");
+    EXPECT_FALSE(p.NextInDue().has_value());
     EXPECT_EQ(p.NextDue(), 150u);
     p.Arrive("c", 200);
     p.Clear();

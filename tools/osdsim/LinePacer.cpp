@@ -90,6 +90,12 @@ std::optional<std::uint64_t> TLinePacer::NextDue() const {
     return next;
 }
 
+std::optional<std::uint64_t> TLinePacer::NextInDue() const {
+    if (inDue_.empty())
+        return std::nullopt;
+    return inDue_.front();
+}
+
 void TLinePacer::Clear() {
     inBytes_.clear();
     inDue_.clear();

@@ -49,6 +49,8 @@ public:
 
     // Earliest future time at which input or output becomes due; nullopt when idle.
     std::optional<std::uint64_t> NextDue() const;
+    // Arrival time of the first input byte not yet taken.
+    std::optional<std::uint64_t> NextInDue() const;
     bool Idle() const { return inBytes_.empty() && outBytes_.empty(); }
     // Forget everything queued (for example after the port was closed at the far end).
     void Clear();

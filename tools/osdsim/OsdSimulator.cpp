@@ -525,22 +525,18 @@ void TOsdSimulator::Loop() {
         }
 
         // Sleep until the next byte is due, the pty has input (or room), or a stop request.
-        int timeoutMs = -1;
+        // Output refused by a full pty waits for POLLOUT instead of its due time.
+        std::optional<std::uint64_t> wakeAt = pacer_.NextInDue();
+        if (const auto out = pacer_.FrontOutDue(); out && !outBlocked)
+            wakeAt = wakeAt ? std::min(*wakeAt, *out) : *out;
+        if (hungUp) // look at the pty again later; meanwhile only the stop request
+            wakeAt = std::min(wakeAt.value_or(UINT64_MAX), now + 50'000);
         timespec ts{};
         timespec* timeout = nullptr;
-        if (const auto next = pacer_.NextDue(); next && !(outBlocked && pacer_.DueOut(now) > 0)) {
-            const std::uint64_t wait = *next > now ? *next - now : 0;
+        if (wakeAt) {
+            const std::uint64_t wait = *wakeAt > now ? *wakeAt - now : 0;
             ts.tv_sec = static_cast<time_t>(wait / 1'000'000);
             ts.tv_nsec = static_cast<long>((wait % 1'000'000) * 1000);
-            timeout = &ts;
-        } else if (outBlocked && !pacer_.Idle()) {
-            timeoutMs = 50; // input may still fall due while output waits for room
-        }
-        if (hungUp)
-            timeoutMs = 50; // poll the pty again later; meanwhile only the stop request
-        if (timeoutMs >= 0) {
-            ts.tv_sec = 0;
-            ts.tv_nsec = static_cast<long>(timeoutMs) * 1'000'000;
             timeout = &ts;
         }
         pollfd fds[2] = {{wake_, POLLIN, 0}, {hungUp ? -1 : master_, POLLIN, 0}};
