@@ -357,6 +357,39 @@ bool IsSilentAbort(const std::exception_ptr& error) {
 
 } // namespace
 
+// ---- TAfRecursiveLock ----------------------------------------------------------------------
+
+void TAfRecursiveLock::lock() {
+    LockUnless([] { return false; });
+}
+
+bool TAfRecursiveLock::LockUnless(const std::function<bool()>& stop) {
+    const auto self = std::this_thread::get_id();
+    std::unique_lock<std::mutex> guard(mutex_);
+    while (depth_ != 0 && owner_ != self) {
+        if (stop())
+            return false;
+        released_.wait(guard);
+    }
+    owner_ = self;
+    ++depth_;
+    return true;
+}
+
+void TAfRecursiveLock::unlock() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (--depth_ == 0)
+            owner_ = std::thread::id();
+    }
+    released_.notify_all();
+}
+
+void TAfRecursiveLock::Poke() {
+    { std::lock_guard<std::mutex> guard(mutex_); }
+    released_.notify_all();
+}
+
 // ---- TAfEventFd ---------------------------------------------------------------------------
 
 TAfEventFd::~TAfEventFd() {
@@ -756,7 +789,7 @@ bool TAfComPortCore::OpenPort(int number) {
         }
 
         {
-            std::lock_guard<std::recursive_timed_mutex> guard(statusLock_);
+            std::lock_guard<TAfRecursiveLock> guard(statusLock_);
             lineErrors_ = 0;
             counterEvents_ = 0;
             serial_icounter_struct ic{};
@@ -810,8 +843,9 @@ void TAfComPortCore::ClosePort() {
 
 void TAfComPortCore::Teardown() {
     active_.store(false);
+    statusLock_.Poke(); // waiters for the status lock give up instead of blocking the stop
     {
-        std::lock_guard<std::recursive_timed_mutex> status(statusLock_);
+        std::lock_guard<TAfRecursiveLock> status(statusLock_);
         if (fd_ >= 0)
             ::tcflush(fd_, TCIOFLUSH);
         std::unique_ptr<TAfComPortWriteThread> writer;
@@ -859,23 +893,18 @@ void TAfComPortCore::SetWriteThreadPriority(TThreadPriority priority) {
 }
 
 bool TAfComPortCore::LockStatus() {
-    using namespace std::chrono_literals;
-    for (;;) {
-        if (statusLock_.try_lock_for(10ms)) {
-            if (active_.load())
-                return true;
-            statusLock_.unlock();
-            return false;
-        }
-        if (!active_.load())
-            return false;
-    }
+    if (!statusLock_.LockUnless([this] { return !active_.load(); }))
+        return false;
+    if (active_.load())
+        return true;
+    statusLock_.unlock();
+    return false;
 }
 
 namespace {
 class TStatusGuard {
 public:
-    TStatusGuard(bool held, std::recursive_timed_mutex& lock) : held_(held), lock_(lock) {}
+    TStatusGuard(bool held, TAfRecursiveLock& lock) : held_(held), lock_(lock) {}
     ~TStatusGuard() {
         if (held_)
             lock_.unlock();
@@ -886,7 +915,7 @@ public:
 
 private:
     bool held_;
-    std::recursive_timed_mutex& lock_;
+    TAfRecursiveLock& lock_;
 };
 } // namespace
 

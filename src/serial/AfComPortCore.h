@@ -19,6 +19,7 @@
 #include "serial/AfCircularBuffer.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -139,6 +140,25 @@ enum TAfPortState : std::uint16_t {
 };
 
 class TAfComPortCore;
+
+// Recursive lock whose waiters can give up: LockUnless stops waiting once `stop()` is true
+// (checked whenever the lock is released and on Poke). Built on std::mutex and
+// std::condition_variable only.
+class TAfRecursiveLock {
+public:
+    void lock();
+    void unlock();
+    // Takes the lock unless `stop()` turns true while waiting for it; false then.
+    bool LockUnless(const std::function<bool()>& stop);
+    // Wakes waiters to re-check their stop condition.
+    void Poke();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    std::thread::id owner_;
+    int depth_ = 0;
+};
 
 // Notification callback; always called on the event thread. `error` is set for ceException.
 using TAfCoreNotify = std::function<void(TAfComPortCore& core, TAfCoreEvent kind,
@@ -328,7 +348,7 @@ private:
     std::atomic<bool> active_{false};
     std::atomic<bool> hungUp_{false};
 
-    std::recursive_timed_mutex statusLock_;
+    TAfRecursiveLock statusLock_;
     std::recursive_mutex writeLock_;
     // Under the status lock:
     std::uint32_t lineErrors_ = 0;

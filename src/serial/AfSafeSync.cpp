@@ -193,10 +193,16 @@ void EnsureReceiver() {
     ProcessQueue();
 }
 
+// Caller holds the gate lock. Without a receiver yet (no gate use on the main thread so
+// far), asks the application to create one on its thread.
 void Wake(TGate& g) {
     const std::uint64_t one = 1;
     while (::write(g.wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
     }
+    if (g.receiver == nullptr)
+        if (auto* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                app, [] { EnsureReceiver(); }, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -290,6 +296,7 @@ int SyncTargetCount() {
 }
 
 void SetExceptionReport(std::function<void(const std::exception&)> report) {
+    EnsureReceiver();
     TGate& g = Gate();
     std::lock_guard<std::mutex> guard(g.lock);
     g.report = std::move(report);

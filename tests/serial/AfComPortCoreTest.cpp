@@ -357,7 +357,7 @@ TEST_F(AfComPortCoreTest, UnreadBytesArePolledWithoutSpinning) {
     const pid_t tid = core.EventThreadTid();
     const long before = ThreadCpuTicks(tid);
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(recorder.WaitFor(ceDataReceived, 5, 0, 3s));
+    ASSERT_TRUE(recorder.WaitFor(ceDataReceived, 5, 0, 5s));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     const long used = ThreadCpuTicks(tid) - before;
     EXPECT_GE(elapsed, 600ms); // about 200 ms apart, not a burst
