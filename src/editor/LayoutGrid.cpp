@@ -1,6 +1,7 @@
 #include "editor/LayoutGrid.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -88,27 +89,55 @@ void TLayoutGrid::StringGrid1DrawCell(QPainter& painter, int column, int row, co
     const std::string text = model_.Text(column, row);
     if (text.empty() || text[0] == ' ')
         return; // the fill already drew the frame in the background colour
-    const auto byte = static_cast<std::uint8_t>(text[0]);
-    QStaticText& glyph = StaticGlyph(byte, style.Small);
+    const TGlyph& glyph = Glyph(static_cast<std::uint8_t>(text[0]), style.Small);
     painter.setClipRect(rect);
     painter.setFont(CellFont(style.Small));
     painter.setPen(ToColor(style.Text));
     // The text's top: the cell's top for 10-point text, 1 pixel lower for 8-point text.
-    painter.drawStaticText(rect.left() + kTextLeft, rect.top() + (style.Small ? kSmallTextTop : 0),
-                           glyph);
+    const qreal x = rect.left() + glyph.Left;
+    const qreal y = rect.top() + (style.Small ? kSmallTextTop : 0);
+    if (glyph.ScaleX == 1.0) {
+        painter.drawStaticText(QPointF(x, y), glyph.Text);
+    } else {
+        painter.save();
+        painter.translate(x, y);
+        painter.scale(glyph.ScaleX, 1.0);
+        painter.drawStaticText(QPointF(0, 0), glyph.Text);
+        painter.restore();
+    }
     painter.setClipping(false);
     painter.setPen(background);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect.adjusted(0, 0, -1, -1));
 }
 
-QStaticText& TLayoutGrid::StaticGlyph(std::uint8_t byte, bool small) {
+const TLayoutGrid::TGlyph& TLayoutGrid::Glyph(std::uint8_t byte, bool small) {
     auto& slot = glyphs_[small ? 1 : 0][byte];
     if (!slot) {
-        slot = std::make_unique<QStaticText>(CellGlyph(byte));
-        slot->setTextFormat(Qt::PlainText);
-        slot->setPerformanceHint(QStaticText::AggressiveCaching);
-        slot->prepare(QTransform(), CellFont(small));
+        slot = std::make_unique<TGlyph>();
+        const QFont& font = CellFont(small);
+        const QString& chars = CellGlyph(byte);
+        slot->Text.setText(chars);
+        slot->Text.setTextFormat(Qt::PlainText);
+        slot->Text.setPerformanceHint(QStaticText::AggressiveCaching);
+        slot->Text.prepare(QTransform(), font);
+        // Text starts 2 pixels into the cell. A character whose strokes would reach the
+        // cell's frame column (which is painted over in the background colour) starts
+        // further left, and one wider than the cell's inside is narrowed to fit, so that
+        // no character loses a stroke.
+        const QRect ink = QFontMetrics(font).boundingRect(chars);
+        constexpr int first = 1;                  // first column inside the frame
+        constexpr int last = grid::CellWidth - 2; // last column inside the frame
+        slot->Left = kTextLeft;
+        if (!ink.isEmpty() && kTextLeft + ink.right() > last) {
+            const int width = ink.width();
+            if (width <= last - first + 1) {
+                slot->Left = last - ink.right();
+            } else {
+                slot->ScaleX = static_cast<qreal>(last - first + 1) / width;
+                slot->Left = first - ink.left() * slot->ScaleX;
+            }
+        }
     }
     return *slot;
 }

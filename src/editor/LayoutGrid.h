@@ -56,14 +56,20 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QStaticText& StaticGlyph(std::uint8_t byte, bool small);
+    // A character laid out for a cell: where it starts and how much it is narrowed.
+    struct TGlyph {
+        QStaticText Text;
+        qreal Left = 0;     // pixels from the cell's left edge
+        qreal ScaleX = 1.0; // horizontal scale, below 1 for characters wider than a cell
+    };
+    const TGlyph& Glyph(std::uint8_t byte, bool small);
 
     const TGridModel& model_;
     int rows_ = grid::PalRows;
     QFont bigFont_;
     QFont smallFont_;
     // Laid-out characters per font size and cell byte, made on first use.
-    std::array<std::array<std::unique_ptr<QStaticText>, 256>, 2> glyphs_;
+    std::array<std::array<std::unique_ptr<TGlyph>, 256>, 2> glyphs_;
 };
 
 } // namespace halvex
