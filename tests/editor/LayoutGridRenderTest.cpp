@@ -212,3 +212,40 @@ TEST_F(LayoutGridRenderTest, CellBytesAreWindows1250) {
 
 } // namespace
 } // namespace halvex
+
+namespace halvex {
+namespace {
+
+// Dark runs along one pixel row of a cell, inside its frame.
+int StrokesAcross(const QImage& img, int column, int row, int y) {
+    const QRect r = TLayoutGrid::CellRect(column, row);
+    int runs = 0;
+    bool dark = false;
+    for (int x = r.left() + 1; x < r.right(); ++x) {
+        const bool d = img.pixelColor(x, r.top() + y).lightness() < 160;
+        runs += d && !dark;
+        dark = d;
+    }
+    return runs;
+}
+
+TEST_F(LayoutGridRenderTest, WideCharactersKeepAllTheirStrokes) {
+    Put(7, kVis, 0, 2); // "=1000m": the "m" has three stems
+    Put(3, kVis, 0, 4); // "V12.0v": the "1" and "2" keep the usual place
+    Open();
+    const QImage img = Shot();
+    EXPECT_EQ(StrokesAcross(img, 5, 2, 10), 3);
+    // A narrow character starts 2 pixels into the cell.
+    const QRect one = TLayoutGrid::CellRect(1, 4);
+    int firstInk = -1;
+    for (int x = one.left(); x <= one.right() && firstInk < 0; ++x)
+        for (int y = one.top(); y <= one.bottom(); ++y)
+            if (img.pixelColor(x, y).lightness() < 160) {
+                firstInk = x - one.left();
+                break;
+            }
+    EXPECT_GE(firstInk, 2);
+}
+
+} // namespace
+} // namespace halvex
