@@ -395,10 +395,10 @@ TEST(OsdBoardFaults, DumpFaults) {
 // Line pacing
 
 TEST(LinePacer, ByteTimeAtCommonRates) {
-    EXPECT_EQ(ByteTimeUs(0), 0u);
-    EXPECT_EQ(ByteTimeUs(57600), 174u); // 173.6 us
-    EXPECT_EQ(ByteTimeUs(9600), 1042u);
-    EXPECT_EQ(ByteTimeUs(115200), 87u);
+    EXPECT_EQ(ByteTimeNs(0), 0u);
+    EXPECT_EQ(ByteTimeNs(57600), 173'611u); // 5760 bytes per second
+    EXPECT_EQ(ByteTimeNs(9600), 1'041'667u);
+    EXPECT_EQ(ByteTimeNs(115200), 86'806u);
 }
 
 TEST(LinePacer, UnpacedPassesEverythingAtOnce) {

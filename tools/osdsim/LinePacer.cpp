@@ -4,10 +4,10 @@
 
 namespace halvex::sim {
 
-std::uint64_t ByteTimeUs(unsigned baud) {
+std::uint64_t ByteTimeNs(unsigned baud) {
     if (baud == 0)
         return 0;
-    return (10'000'000ull + baud / 2) / baud; // 10 bits, rounded to the nearest microsecond
+    return (10'000'000'000ull + baud / 2) / baud; // 10 bits, rounded to the nearest nanosecond
 }
 
 TLinePacer::TLinePacer(std::uint64_t byteUs, std::uint64_t gapUs)

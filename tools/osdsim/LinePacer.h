@@ -7,8 +7,8 @@
 // - output: bytes the board sends are written to the pty at their arrival times.
 // "Bytewise" output additionally writes reply bytes one at a time with a minimum gap.
 //
-// Times are microseconds on any monotonic scale chosen by the caller; no clock is read
-// here, so the pacing rules can be tested with made-up times.
+// Times are in one unit on a monotonic scale chosen by the caller (the simulator uses
+// nanoseconds); no clock is read here, so the pacing rules can be tested with made-up times.
 #pragma once
 
 #include <cstddef>
@@ -20,8 +20,8 @@
 
 namespace halvex::sim {
 
-// Microseconds one byte takes at `baud` with 10 bits per byte; 0 when baud is 0 (unpaced).
-std::uint64_t ByteTimeUs(unsigned baud);
+// Nanoseconds one byte takes at `baud` with 10 bits per byte; 0 when baud is 0 (unpaced).
+std::uint64_t ByteTimeNs(unsigned baud);
 
 class TLinePacer {
 public:

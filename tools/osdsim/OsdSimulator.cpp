@@ -268,7 +268,8 @@ TOsdSimulator::TOsdSimulator(TSimulatorOptions options)
 
 TOsdSimulator::TOsdSimulator(TSimulatorOptions options, const TBoardImage& image)
     : options_(std::move(options)), board_(options_.board, image),
-      pacer_(ByteTimeUs(options_.baud), options_.bytewise ? std::max(1u, options_.byteGapUs) : 0),
+      pacer_(ByteTimeNs(options_.baud),
+             options_.bytewise ? std::max(1u, options_.byteGapUs) * 1000ull : 0),
       origin_(std::chrono::steady_clock::now()) {
     board_.OnFrame = [this](const TBoardEvent& e) { OnBoardFrame(e); };
 }
@@ -420,8 +421,8 @@ void TOsdSimulator::SetLogSink(std::function<void(const std::string&)> sink) {
     logSink_ = std::move(sink);
 }
 
-std::uint64_t TOsdSimulator::NowUs() const {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+std::uint64_t TOsdSimulator::NowNs() const {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                           std::chrono::steady_clock::now() - origin_)
                                           .count());
 }
@@ -464,13 +465,13 @@ void TOsdSimulator::Loop() {
     bool outBlocked = false; // the pty refused output: wait for POLLOUT
     bool hungUp = false;     // the master reported a hang-up: stop watching it for a while
     while (!stop_.load()) {
-        std::uint64_t now = NowUs();
+        std::uint64_t now = NowNs();
 
         // Bytes that have reached the board by now.
         std::uint64_t lastDue = now;
         const std::string in = pacer_.TakeArrived(now, &lastDue);
         if (!in.empty()) {
-            inputLagUs_ = now - lastDue;
+            inputLagNs_ = now - lastDue;
             std::string reply;
             std::vector<std::string> log;
             std::function<void(const std::string&)> sink;
@@ -504,14 +505,15 @@ void TOsdSimulator::Loop() {
                 if (w > 0 &&
                     std::string_view(pacer_.PendingOut().data(), static_cast<std::size_t>(w))
                             .find('+') != std::string_view::npos) {
-                    const std::uint64_t at = NowUs();
-                    ackWrittenUs_ = at;
-                    lateSamples_.push_back(inputLagUs_ + (at > frontDue ? at - frontDue : 0));
+                    const std::uint64_t at = NowNs();
+                    ackWrittenNs_ = at;
+                    lateSamples_.push_back((inputLagNs_ + (at > frontDue ? at - frontDue : 0)) /
+                                           1000);
                 }
             }
             if (w > 0) {
                 pacer_.Written(static_cast<std::size_t>(w), now);
-                now = NowUs();
+                now = NowNs();
                 continue;
             }
             if (w < 0 && errno == EINTR)
@@ -530,13 +532,13 @@ void TOsdSimulator::Loop() {
         if (const auto out = pacer_.FrontOutDue(); out && !outBlocked)
             wakeAt = wakeAt ? std::min(*wakeAt, *out) : *out;
         if (hungUp) // look at the pty again later; meanwhile only the stop request
-            wakeAt = std::min(wakeAt.value_or(UINT64_MAX), now + 50'000);
+            wakeAt = std::min(wakeAt.value_or(UINT64_MAX), now + 50'000'000);
         timespec ts{};
         timespec* timeout = nullptr;
         if (wakeAt) {
             const std::uint64_t wait = *wakeAt > now ? *wakeAt - now : 0;
-            ts.tv_sec = static_cast<time_t>(wait / 1'000'000);
-            ts.tv_nsec = static_cast<long>((wait % 1'000'000) * 1000);
+            ts.tv_sec = static_cast<time_t>(wait / 1'000'000'000);
+            ts.tv_nsec = static_cast<long>(wait % 1'000'000'000);
             timeout = &ts;
         }
         pollfd fds[2] = {{wake_, POLLIN, 0}, {hungUp ? -1 : master_, POLLIN, 0}};
@@ -556,12 +558,12 @@ void TOsdSimulator::Loop() {
             for (;;) {
                 const ssize_t n = ::read(master_, buf, sizeof buf);
                 if (n > 0) {
-                    const std::uint64_t at = NowUs();
+                    const std::uint64_t at = NowNs();
                     const std::string_view got(buf, static_cast<std::size_t>(n));
-                    if (ackWrittenUs_ && got.find('$') != std::string_view::npos) {
+                    if (ackWrittenNs_ && got.find('$') != std::string_view::npos) {
                         std::lock_guard lock(mutex_);
-                        samples_.push_back(at - *ackWrittenUs_);
-                        ackWrittenUs_.reset();
+                        samples_.push_back((at - *ackWrittenNs_) / 1000);
+                        ackWrittenNs_.reset();
                     }
                     pacer_.Arrive(got, at);
                     continue;

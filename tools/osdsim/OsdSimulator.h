@@ -108,7 +108,7 @@ private:
     void OnBoardFrame(const TBoardEvent& event);
     void SaveImage();
     void SaveFont();
-    std::uint64_t NowUs() const;
+    std::uint64_t NowNs() const; // steady clock, from origin_
 
     TSimulatorOptions options_;
     mutable std::mutex mutex_; // guards board_, history_, samples_, lateSamples_
@@ -128,9 +128,9 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::chrono::steady_clock::time_point origin_;
-    // Latency bookkeeping (loop thread only).
-    std::optional<std::uint64_t> ackWrittenUs_;
-    std::uint64_t inputLagUs_ = 0; // how late the last frame was handled
+    // Latency bookkeeping (loop thread only), nanoseconds.
+    std::optional<std::uint64_t> ackWrittenNs_; // when the last "+" was written
+    std::uint64_t inputLagNs_ = 0;              // how late the last frame was handled
 };
 
 } // namespace halvex::sim
