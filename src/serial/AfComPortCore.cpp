@@ -681,6 +681,10 @@ void TAfComPortWriteThread::Execute() {
 
 void TAfComPortWriteThread::Drain() {
     for (;;) {
+        // A stop or flush request ends the drain between pieces (close discards the rest).
+        pollfd requests[2] = {{stop_.Fd(), POLLIN, 0}, {flushRequest_.Fd(), POLLIN, 0}};
+        if (::poll(requests, 2, 0) > 0)
+            return;
         const std::uint8_t* piece;
         std::int32_t n;
         {

@@ -346,7 +346,7 @@ TEST_F(AfComPortTest, DataReceivedOnTheMainThreadAndDrained) {
     EXPECT_EQ(got, dump);
 }
 
-TEST_F(AfComPortTest, UnreadBytesAreReportedAgainAndCountMayBeZero) {
+TEST_F(AfComPortTest, UnreadBytesAreReportedAgainUntilClose) {
     std::vector<std::int32_t> counts;
     port.OnDataRecived = [&](std::int32_t count) { counts.push_back(count); };
     port.SetComNumber(PortA);
@@ -396,6 +396,27 @@ TEST_F(AfComPortTest, SyncEventComesFirstAndOutBufFreeFollowsAWrite) {
     ASSERT_GE(order.size(), 2u);
     EXPECT_EQ(order[order.size() - 2], "sync0");
     EXPECT_EQ(pty.Receive(4), "ping");
+}
+
+// OnSyncEvent runs first; when it has already taken the bytes, OnDataRecived still comes,
+// with a count of 0.
+TEST_F(AfComPortTest, DataReceivedIsRaisedEvenWithNothingLeft) {
+    std::vector<std::int32_t> counts;
+    std::string taken;
+    port.OnSyncEvent = [&](TAfCoreEvent kind, std::uint32_t data) {
+        if (kind == ceLineEvent && (data & AfEvRxChar) != 0)
+            while (port.InBufUsed() > 0)
+                taken.push_back(static_cast<char>(port.ReadChar()));
+    };
+    port.OnDataRecived = [&](std::int32_t count) { counts.push_back(count); };
+    port.SetComNumber(PortA);
+    port.Open();
+    pty.Send("gone");
+    ASSERT_TRUE(PumpUntil([&] { return taken.size() == 4; }));
+    PumpUntil([&] { return !counts.empty(); }, 500);
+    ASSERT_FALSE(counts.empty());
+    EXPECT_EQ(counts.front(), 0);
+    EXPECT_EQ(taken, "gone");
 }
 
 TEST_F(AfComPortTest, CloseRaisesOnPortCloseEvenWhenClosed) {
@@ -499,9 +520,41 @@ TEST_F(AfComPortTest, CloseDoesNotWaitForANotificationInFlight) {
     std::this_thread::sleep_for(300ms); // the event thread is now waiting for the main thread
     const auto start = std::chrono::steady_clock::now();
     port.Close();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms); // not the 2000 ms limit
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1800ms); // not the 2000 ms limit
     PumpFor(300);
     EXPECT_EQ(calls, 0);
+}
+
+// A handler closes the port while the event thread waits for that very handler to finish.
+TEST_F(AfComPortTest, HandlerMayCloseOrSwitchThePort) {
+    int calls = 0;
+    port.OnDataRecived = [&](std::int32_t) {
+        ++calls;
+        port.Close();
+    };
+    port.SetComNumber(PortA);
+    port.Open();
+    pty.Send("bye");
+    ASSERT_TRUE(PumpUntil([&] { return !port.IsOpen(); }));
+    EXPECT_EQ(calls, 1);
+    PumpFor(300);
+    EXPECT_EQ(calls, 1);
+
+    std::string onB;
+    port.OnDataRecived = [&](std::int32_t) {
+        if (port.ComNumber() == PortA) {
+            port.SetComNumber(PortB);
+            return;
+        }
+        while (port.InBufUsed() > 0)
+            onB.push_back(static_cast<char>(port.ReadChar()));
+    };
+    port.SetComNumber(PortA);
+    port.Open();
+    pty.Send("switch");
+    ASSERT_TRUE(PumpUntil([&] { return port.ComNumber() == PortB && port.IsOpen(); }));
+    pty2.Send("B");
+    ASSERT_TRUE(PumpUntil([&] { return onB == "B"; }));
 }
 
 TEST_F(AfComPortTest, DestructionWhileOpenRaisesNothing) {
