@@ -237,9 +237,9 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 std::string DescribeEvent(const TBoardEvent& event) {
-    char index[8] = "";
+    char index[16] = "";
     if (event.index >= 0)
-        std::snprintf(index, sizeof index, " %02X", static_cast<unsigned>(event.index));
+        std::snprintf(index, sizeof index, " %02X", static_cast<unsigned>(event.index & 0xFF));
     std::string out;
     switch (event.kind) {
     case TFrameKind::Test:
