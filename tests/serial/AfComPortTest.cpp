@@ -434,6 +434,11 @@ TEST_F(AfComPortTest, CloseRaisesOnPortCloseEvenWhenClosed) {
     port.Close();
     EXPECT_EQ(ErrorOf([&] { port.WriteString("x"); }),
               "Write data error [requested: 1, free: 0] - AfComPort1 ");
+    // A failing OnPortClose handler does not leave the port closing for good.
+    port.OnPortClose = [] { throw std::runtime_error("handler failed"); };
+    EXPECT_EQ(ErrorOf([&] { port.Close(); }), "handler failed");
+    EXPECT_EQ(ErrorOf([&] { port.WriteString("x"); }),
+              "Write data error [requested: 1, free: 0] - AfComPort1 ");
 }
 
 TEST_F(AfComPortTest, ComNumberChangeWhileOpenReopens) {
