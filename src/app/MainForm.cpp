@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/Captions.h"
 #include "app/Controls.h"
 #include "app/ExceptionReport.h"
 #include "app/ProgressForm.h"
@@ -16,6 +17,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -33,63 +35,14 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// Depth-first search for a control by name that does not enter other windows (the
-// dialogs are children of the main window and reuse names like Button1).
-QWidget* FindControl(QWidget* root, const QString& name) {
-    for (QObject* child : root->children()) {
-        auto* w = qobject_cast<QWidget*>(child);
-        if (!w || w->isWindow())
-            continue;
-        if (w->objectName() == name)
-            return w;
-        if (QWidget* found = FindControl(w, name))
-            return found;
-    }
-    return nullptr;
-}
-
-void SetCaption(QWidget* control, int item, const QString& text) {
-    if (auto* group = dynamic_cast<TRadioGroup*>(control)) {
-        if (item >= 0)
-            group->SetItemText(item, text);
-        else
-            group->setTitle(text);
-    } else if (item >= 0) {
-        return;
-    } else if (auto* box = qobject_cast<QGroupBox*>(control)) {
-        box->setTitle(text);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-        button->setText(text);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setText(text);
-    }
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-    auto* b = new QPushButton(Utf8(caption), parent);
+    auto* b = new QPushButton(caption ? Utf8(caption) : QString(), parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(geometry);
     return b;
 }
 
 } // namespace
-
-void ApplyCaptionTexts(QWidget* root, std::span<const TCaptionText> texts, TLanguage language,
-                       const std::function<bool(const TCaptionText&)>& skip) {
-    const auto column = static_cast<std::size_t>(language);
-    for (const TCaptionText& row : texts) {
-        if (skip && skip(row))
-            continue;
-        const QString name = QString::fromLatin1(row.Control);
-        const QString text = Utf8(row.Text[column]);
-        if (root->objectName() == name) {
-            root->setWindowTitle(text);
-            continue;
-        }
-        if (QWidget* control = FindControl(root, name))
-            SetCaption(control, row.Item, text);
-    }
-}
 
 namespace detail {
 
@@ -186,11 +139,16 @@ void TForm1::CreateControls() {
     Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
     Button6->setProperty(kTag, 0);
 
-    Button1 = MakeButton(this, "Button1", "Read", QRect(6, 354, 60, 25));
-    Button2 = MakeButton(this, "Button2", "Write", QRect(70, 354, 60, 25));
-    Button4 = MakeButton(this, "Button4", "Export", QRect(6, 383, 60, 25));
-    Button5 = MakeButton(this, "Button5", "Import", QRect(70, 383, 60, 25));
-    Button3 = MakeButton(this, "Button3", "Settings", QRect(6, 412, 124, 25));
+    // The configuration buttons in their frame, between the port group and the firmware
+    // label: Read/Write, Export/Import, Settings.
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(6, 349, 124, 92);
+    Button1 = MakeButton(GroupBox1, "Button1", nullptr, QRect(4, 18, 56, 22));
+    Button2 = MakeButton(GroupBox1, "Button2", nullptr, QRect(64, 18, 56, 22));
+    Button4 = MakeButton(GroupBox1, "Button4", nullptr, QRect(4, 42, 56, 22));
+    Button5 = MakeButton(GroupBox1, "Button5", nullptr, QRect(64, 42, 56, 22));
+    Button3 = MakeButton(GroupBox1, "Button3", nullptr, QRect(4, 66, 116, 22));
     Label2 = new QLabel(this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(6, 442, 124, 20);
@@ -199,13 +157,16 @@ void TForm1::CreateControls() {
     Label2->setPalette(purple);
 
     // Right area (136, 284, 261 x 181), before a configuration is loaded.
-    Button8 = MakeButton(this, "Button8", "OSD Connection Check", QRect(136, 292, 261, 30));
-    Button7 = MakeButton(this, "Button7", "FontMap Update", QRect(136, 330, 261, 30));
+    Button8 = MakeButton(this, "Button8", nullptr, QRect(136, 292, 261, 30));
+    Button7 = MakeButton(this, "Button7", nullptr, QRect(136, 330, 261, 30));
     RadioGroup6 = new TRadioGroup(Utf8(fixed_text::LanguageGroup), this);
     RadioGroup6->setObjectName(QStringLiteral("RadioGroup6"));
     RadioGroup6->setGeometry(136, 370, 261, 44);
     RadioGroup6->SetItems({QStringLiteral("English"), QStringLiteral("Polski")}, 2);
     RadioGroup6->SetItemIndex(0);
+
+    // English captions until start-up applies the stored language.
+    ApplyCaptionTexts(this, MainWindowTexts(), TLanguage::English);
 
     // The Closed state.
     for (QPushButton* b : {Button1, Button2, Button4, Button5, Button7, Button8})

@@ -20,7 +20,6 @@
 
 #include <functional>
 #include <memory>
-#include <span>
 
 class QGroupBox;
 class QLabel;
@@ -52,12 +51,6 @@ struct TFileDialogRequest {
     QString Filter;        // "MAX7456 Chars Files (*.mcm)"
     QString DefaultSuffix; // "mcm", "set"
 };
-
-// Sets the captions of `root`'s controls (found by objectName, not looking into other
-// windows) for `language`. A row whose control is `root` itself sets the window title.
-// Rows for which `skip` returns true are left alone. Missing controls are ignored.
-void ApplyCaptionTexts(QWidget* root, std::span<const TCaptionText> texts, TLanguage language,
-                       const std::function<bool(const TCaptionText&)>& skip = {});
 
 namespace detail {
 // The production parts the window owns; a base so that they exist before the references
@@ -95,6 +88,7 @@ public:
 
     // --- Controls (objectName = member name) ---
     QGroupBox* GroupBox5;
+    QGroupBox* GroupBox1; // "Settings" frame around the configuration buttons
     TAfPortComboBox* AfPortComboBox1;
     QPushButton* Button1;     // Read
     QPushButton* Button2;     // Write

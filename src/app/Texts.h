@@ -2,8 +2,9 @@
 // in every interface language (UTF-8 for the screen); adding a language means adding a
 // column here, not editing handlers.
 //
-// Captions are applied by control name: every control's objectName is its name
-// (`Button1`, `RadioGroup5`, ...). Item >= 0 addresses an item of a radio group.
+// Captions are applied by control name (ApplyCaptionTexts in Captions.h): every control's
+// objectName is its name (`Button1`, `RadioGroup5`, ...). Item >= 0 addresses an item of a
+// radio group.
 #pragma once
 
 #include "link/LinkHost.h"

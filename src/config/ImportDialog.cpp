@@ -1,5 +1,6 @@
 #include "config/ImportDialog.h"
 
+#include "app/Captions.h"
 #include "config/SettingsDialog.h"
 #include "config/SettingsFile.h"
 
@@ -34,15 +35,7 @@ TForm3::TForm3(QWidget* parent)
 }
 
 void TForm3::ApplyLanguage(TLanguage language) {
-    const int lang = static_cast<int>(language);
-    for (const TCaptionText& row : ImportDialogTexts()) {
-        const QString text = QString::fromUtf8(row.Text[lang]);
-        QWidget* w = findChild<QWidget*>(QLatin1String(row.Control));
-        if (auto* g = dynamic_cast<QGroupBox*>(w))
-            g->setTitle(text);
-        else if (auto* b = dynamic_cast<QAbstractButton*>(w))
-            b->setText(text);
-    }
+    ApplyCaptionTexts(this, ImportDialogTexts(), language);
 }
 
 int TForm3::Flags() const {

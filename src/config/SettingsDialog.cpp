@@ -1,5 +1,7 @@
 #include "config/SettingsDialog.h"
 
+#include "app/Captions.h"
+
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -234,25 +236,7 @@ void TForm2::CreateControls() {
 }
 
 void TForm2::ApplyLanguage() {
-    const int lang = static_cast<int>(Language ? Language() : TLanguage::English);
-    for (const TCaptionText& row : SettingsDialogTexts()) {
-        const QString text = QString::fromUtf8(row.Text[lang]);
-        if (objectName() == QLatin1String(row.Control)) {
-            setWindowTitle(text);
-            continue;
-        }
-        QWidget* w = findChild<QWidget*>(QLatin1String(row.Control));
-        if (row.Item >= 0) {
-            if (auto* g = dynamic_cast<TRadioGroup*>(w))
-                g->SetItemText(row.Item, text);
-        } else if (auto* g = dynamic_cast<QGroupBox*>(w)) {
-            g->setTitle(text);
-        } else if (auto* b = dynamic_cast<QAbstractButton*>(w)) {
-            b->setText(text);
-        } else if (auto* l = dynamic_cast<QLabel*>(w)) {
-            l->setText(text);
-        }
-    }
+    ApplyCaptionTexts(this, SettingsDialogTexts(), Language ? Language() : TLanguage::English);
 }
 
 void TForm2::FormShow() {

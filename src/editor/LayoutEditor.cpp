@@ -1,5 +1,7 @@
 #include "editor/LayoutEditor.h"
 
+#include "app/Captions.h"
+
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -11,7 +13,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <map>
+#include <set>
 
 namespace halvex {
 
@@ -222,31 +224,15 @@ void TLayoutEditor::CreateControls(QWidget* form) {
 
 void TLayoutEditor::ApplyInitialCaptions() {
     // English texts of the main window table, for the controls that belong to the editor.
-    std::map<QString, QWidget*> mine;
-    for (QWidget* w : std::initializer_list<QWidget*>{
+    std::set<QString> mine;
+    for (const QWidget* w : std::initializer_list<const QWidget*>{
              GroupBox2, GroupBox3, GroupBox4, CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
              RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4, RadioGroup5, StaticText1,
              StaticText2, StaticText3, StaticText4})
-        mine[w->objectName()] = w;
-    for (const TCaptionText& t : MainWindowTexts()) {
-        const auto it = mine.find(QString::fromLatin1(t.Control));
-        if (it == mine.end())
-            continue;
-        const QString text = QString::fromUtf8(t.Text[static_cast<int>(TLanguage::English)]);
-        QWidget* w = it->second;
-        if (auto* g = dynamic_cast<TRadioGroup*>(w)) {
-            if (t.Item >= 0)
-                g->SetItemText(t.Item, text);
-            else
-                g->setTitle(text);
-        } else if (auto* box = dynamic_cast<QGroupBox*>(w)) {
-            box->setTitle(text);
-        } else if (auto* button = dynamic_cast<QAbstractButton*>(w)) {
-            button->setText(text);
-        } else if (auto* label = dynamic_cast<QLabel*>(w)) {
-            label->setText(text);
-        }
-    }
+        mine.insert(w->objectName());
+    ApplyCaptionTexts(form_, MainWindowTexts(), TLanguage::English, [&](const TCaptionText& row) {
+        return !mine.contains(QString::fromLatin1(row.Control));
+    });
 }
 
 void TLayoutEditor::WireHandlers() {

@@ -125,16 +125,19 @@ TEST_F(MainForm, WindowsAreCreatedWithTheirFixedProperties) {
     EXPECT_EQ(QApplication::applicationName(), QStringLiteral("HalvexCfg_KT"));
     for (const char* name :
          {"Button1", "Button2", "Button3", "Button4", "Button5", "Button6", "Button7", "Button8",
-          "AfPortComboBox1", "Label2", "RadioGroup6", "GroupBox5", "StringGrid1", "GroupBox2",
-          "GroupBox4", "RadioGroup2", "RadioGroup4", "ComboBox1"})
+          "AfPortComboBox1", "Label2", "RadioGroup6", "GroupBox5", "GroupBox1", "StringGrid1",
+          "GroupBox2", "GroupBox4", "RadioGroup2", "RadioGroup4", "ComboBox1"})
         EXPECT_NE(f.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(f.GroupBox5->title(), QStringLiteral("Port COM"));
     EXPECT_EQ(f.GroupBox5->geometry(), QRect(6, 284, 124, 64));
-    EXPECT_EQ(f.Button1->geometry(), QRect(6, 354, 60, 25));
-    EXPECT_EQ(f.Button2->geometry(), QRect(70, 354, 60, 25));
-    EXPECT_EQ(f.Button4->geometry(), QRect(6, 383, 60, 25));
-    EXPECT_EQ(f.Button5->geometry(), QRect(70, 383, 60, 25));
-    EXPECT_EQ(f.Button3->geometry(), QRect(6, 412, 124, 25));
+    // The configuration buttons in the "Settings" frame, in client coordinates.
+    EXPECT_EQ(f.GroupBox1->geometry(), QRect(6, 349, 124, 92));
+    const auto client = [&f](const QWidget* w) { return QRect(w->mapTo(&f, QPoint()), w->size()); };
+    EXPECT_EQ(client(f.Button1), QRect(10, 367, 56, 22));
+    EXPECT_EQ(client(f.Button2), QRect(70, 367, 56, 22));
+    EXPECT_EQ(client(f.Button4), QRect(10, 391, 56, 22));
+    EXPECT_EQ(client(f.Button5), QRect(70, 391, 56, 22));
+    EXPECT_EQ(client(f.Button3), QRect(10, 415, 116, 22));
     EXPECT_EQ(f.Label2->geometry(), QRect(6, 442, 124, 20));
     EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), QColor(128, 0, 128));
     EXPECT_EQ(f.RadioGroup6->title(), QStringLiteral("Language :  "));

@@ -2,8 +2,8 @@
 //   editor_shots [folder]   (default /tmp/editor-shots)
 // Grid: normal, selected, hidden, overlap, both blink phases, PAL and NTSC. Editor area:
 // the attribute panel for each kind of item, in English and in Polish.
-#include "EditorCaptions.h"
 #include "EditorTestApp.h"
+#include "app/Captions.h"
 #include "editor/LayoutEditor.h"
 
 #include <QComboBox>
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
 
     for (TLanguage lang : {TLanguage::English, TLanguage::Polish}) {
         language = lang;
-        test::ApplyMainTexts(&form, lang);
+        ApplyCaptionTexts(&form, MainWindowTexts(), lang);
         editor.FillItemList();
         const char* tag = lang == TLanguage::English ? "en" : "pl";
         for (int item : {0, 4, 11, 12, 19}) {

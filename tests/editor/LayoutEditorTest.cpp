@@ -2,8 +2,8 @@
 // standard and layout mode switches, and picking and dragging with the mouse on
 // StringGrid1. Every action is checked on the image bytes.
 #include "editor/LayoutEditor.h"
-#include "EditorCaptions.h"
 #include "EditorTestApp.h"
+#include "app/Captions.h"
 
 #include <QComboBox>
 #include <QFocusEvent>
@@ -644,7 +644,7 @@ TEST_F(LayoutEditorTest, EveryCaptionFitsInBothLanguages) {
     const QRect area(136, 284, 261, 181);
     for (TLanguage lang : {TLanguage::English, TLanguage::Polish}) {
         language = lang;
-        test::ApplyMainTexts(&form, lang);
+        ApplyCaptionTexts(&form, MainWindowTexts(), lang);
         editor->FillItemList();
         for (int item : {0, 4, 11, 12, 19}) {
             Choose(item);
