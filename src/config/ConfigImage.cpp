@@ -4,7 +4,9 @@
 
 namespace halvex {
 
-void TConfigImage::Clear() { std::memset(bytes_, 0, sizeof bytes_); }
+void TConfigImage::Clear() {
+    std::memset(bytes_, 0, sizeof bytes_);
+}
 
 void TConfigImage::SetConfigBit(std::uint8_t mask, bool on) {
     if (on)
