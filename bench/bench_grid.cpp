@@ -1,6 +1,7 @@
 // Layout grid: a full redraw of the cell model from the image plus the paint of all
 // 30 x 16 cells into an image, offscreen, as on every blink tick. Target: below 1 ms.
 // Run with --benchmark_repetitions=N to get the median over N runs.
+#include "app/Controls.h"
 #include "editor/LayoutEditor.h"
 
 #include <QApplication>
@@ -101,9 +102,7 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    QApplication::setFont(font);
+    QApplication::setFont(halvex::InterfaceFont());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

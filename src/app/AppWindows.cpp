@@ -1,5 +1,7 @@
 #include "app/AppWindows.h"
 
+#include "app/Controls.h"
+
 #include "app/ExceptionReport.h"
 #include "app/Texts.h"
 #include "link/QtLinkTimer.h"
@@ -7,20 +9,12 @@
 #include "serial/AfSafeSync.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
 
 namespace halvex {
 
 void SetUpApplication(QApplication& app) {
     QApplication::setApplicationName(QString::fromUtf8(fixed_text::AppTitle));
-    QFont font = QApplication::font();
-    if (QFontDatabase::families().contains(QStringLiteral("Liberation Sans")))
-        font.setFamily(QStringLiteral("Liberation Sans"));
-    else
-        font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    app.setFont(font);
+    app.setFont(InterfaceFont());
     const auto report = [](const std::exception& e) { ShowExceptionReport(e); };
     TQtTimer::SetExceptionReport(report);
     SetExceptionReport(report);

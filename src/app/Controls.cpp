@@ -1,6 +1,8 @@
 #include "app/Controls.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -8,6 +10,16 @@
 #include <algorithm>
 
 namespace halvex {
+
+QFont InterfaceFont() {
+    QFont font = QApplication::font();
+    if (QFontDatabase::families().contains(QStringLiteral("Liberation Sans")))
+        font.setFamily(QStringLiteral("Liberation Sans"));
+    else
+        font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
 
 TCheckBox::TCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
     connect(this, &QCheckBox::toggled, this, [this](bool) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QFont>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -18,6 +19,10 @@ class QButtonGroup;
 class QToolButton;
 
 namespace halvex {
+
+// The program's interface font: Liberation Sans (metric-compatible with the original's
+// MS Sans Serif 8 pt look) at 11 pixels, else the default sans.
+QFont InterfaceFont();
 
 class TCheckBox : public QCheckBox {
 public:

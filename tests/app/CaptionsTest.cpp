@@ -24,10 +24,14 @@ constexpr TCaptionText kTable[] = {
     {"Missing", -1, {"gone", "brak"}},
 };
 
-class Captions : public ::testing::Test {
+// The application must exist before the fixture's widgets are built.
+struct TAppFirst {
+    TAppFirst() { AppTestApp(); }
+};
+
+class Captions : public ::testing::Test, private TAppFirst {
 protected:
     void SetUp() override {
-        AppTestApp();
         root.setObjectName(QStringLiteral("TFormX"));
         group->setObjectName(QStringLiteral("GroupBox1"));
         button2->setObjectName(QStringLiteral("Button2"));

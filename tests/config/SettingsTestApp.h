@@ -2,9 +2,9 @@
 // (Liberation Sans at 11 pixels, like MS Sans Serif 8 pt).
 #pragma once
 
+#include "app/Controls.h"
+
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
 
 inline QApplication& SettingsTestApp() {
     static int argc = 1;
@@ -14,13 +14,7 @@ inline QApplication& SettingsTestApp() {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         auto* a = new QApplication(argc, argv);
-        QFont font = QApplication::font();
-        if (QFontDatabase::families().contains(QStringLiteral("Liberation Sans")))
-            font.setFamily(QStringLiteral("Liberation Sans"));
-        else
-            font.setStyleHint(QFont::SansSerif);
-        font.setPixelSize(11);
-        QApplication::setFont(font);
+        QApplication::setFont(halvex::InterfaceFont());
         return a;
     }();
     return *app;

@@ -2,8 +2,9 @@
 // (Liberation Sans or the default sans, 11 pixels).
 #pragma once
 
+#include "app/Controls.h"
+
 #include <QApplication>
-#include <QFont>
 
 #include <cstdlib>
 
@@ -17,10 +18,7 @@ inline QApplication& EditorTestApp() {
         static char name[] = "editor_tests";
         static char* argv[] = {name, nullptr};
         auto* a = new QApplication(argc, argv);
-        QFont font(QStringLiteral("Liberation Sans"));
-        font.setStyleHint(QFont::SansSerif);
-        font.setPixelSize(11);
-        QApplication::setFont(font);
+        QApplication::setFont(InterfaceFont());
         return a;
     }();
     return *app;
