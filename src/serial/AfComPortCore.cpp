@@ -987,8 +987,15 @@ std::int32_t TAfComPortCore::Read(void* buffer, std::int32_t count) {
     do {
         r = ::read(fd_, buffer, static_cast<std::size_t>(count));
     } while (r < 0 && errno == EINTR);
-    if (r == 0 || (r < 0 && errno == EIO))
-        MarkHungUp(); // end of file on a tty: the line has hung up
+    // A raw line (VMIN = VTIME = 0) also reads 0 bytes when nothing is waiting; only a
+    // device that polls as hung up has gone (EIO: pty master closed).
+    if (r < 0 && errno == EIO) {
+        MarkHungUp();
+    } else if (r == 0) {
+        pollfd p{fd_, 0, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            MarkHungUp();
+    }
     if (r < 0)
         r = 0;
     int waiting = 0;

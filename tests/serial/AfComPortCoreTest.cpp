@@ -341,6 +341,10 @@ TEST_F(AfComPortCoreTest, PartialReadsKeepTheRest) {
     EXPECT_EQ(std::string(buffer, 6), "456789");
     EXPECT_EQ(core.Read(buffer, 32), 0);
     EXPECT_EQ(core.Read(buffer, 0), 0);
+    // An empty input queue is not a hang-up: the port still sends.
+    EXPECT_FALSE(core.HungUp());
+    ASSERT_TRUE(core.Write("ok", 2));
+    EXPECT_EQ(pty.Receive(2), "ok");
     // The queue was emptied: new bytes are a new arrival.
     recorder.Clear();
     pty.Send("AB");

@@ -309,6 +309,9 @@ TEST_F(AfComPortTest, ReadShortfallConsumesWhatWasThere) {
     EXPECT_EQ(port.ReadChar(), 'x');
     EXPECT_EQ(port.ReadChar(), 'y');
     EXPECT_EQ(port.ReadChar(), 'z');
+    // A read that found nothing leaves the port working.
+    port.WriteString("ping");
+    EXPECT_EQ(pty.Receive(4), "ping");
     port.Close();
     EXPECT_EQ(ErrorOf([&] { port.ReadChar(); }), "Read data error - AfComPort1 ");
 }
