@@ -506,7 +506,10 @@ void TLayoutEditor::UpDown2Click() {
 }
 
 bool TLayoutEditor::Edit3KeyPress(int key, const QString& text) {
-    if (key == Qt::Key_Backspace || key == Qt::Key_Tab || key == Qt::Key_Backtab)
+    // Delete edits like Backspace; X11 delivers it with the text 0x7F, which the digit
+    // rule below would otherwise discard.
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Tab ||
+        key == Qt::Key_Backtab)
         return true;
     if (text.isEmpty())
         return true; // cursor and editing keys that type nothing

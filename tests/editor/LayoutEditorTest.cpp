@@ -370,6 +370,25 @@ TEST_F(LayoutEditorTest, SensitivityEditsTakeDigitsAndClampOnLeaving) {
     EXPECT_EQ(Bytes(), expected);
 }
 
+TEST_F(LayoutEditorTest, DeleteKeyEditsASensitivityAsX11DeliversIt) {
+    Open();
+    QLineEdit* nick = editor->Edit3;
+    nick->setFocus();
+    nick->setText("150");
+    nick->setCursorPosition(0);
+    // X11 sends Delete with the text 0x7F; it removes the character after the cursor.
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+    QApplication::sendEvent(nick, &del);
+    EXPECT_EQ(nick->text(), "50");
+    // Other control characters stay out (only digits, Backspace and Delete edit).
+    QKeyEvent ctrlA(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, QString(QChar(0x01)));
+    QApplication::sendEvent(nick, &ctrlA);
+    QTest::keyClicks(nick, "7");
+    EXPECT_EQ(nick->text(), "750");
+    Leave(nick);
+    EXPECT_EQ(image.XPos(0, 0), 200);
+}
+
 TEST_F(LayoutEditorTest, PastedTextThatIsNoNumberKeepsTheStoredSensitivity) {
     Open();
     editor->Edit4->setText("x9"); // as if pasted past the key filter
