@@ -111,8 +111,13 @@ TOpenResult OpenDevice(const std::string& path, bool exclusive) {
     if (!::isatty(fd))
         return fail(psBusy, ENOTTY, "not a serial device");
     serial_struct info{};
-    if (Ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN)
-        return fail(psAbsent, ENODEV, "no UART behind this port");
+    const bool haveInfo = Ioctl(fd, TIOCGSERIAL, &info) == 0;
+    if (haveInfo && info.type == PORT_UNKNOWN) {
+        int lines = 0;
+        const bool modemOk = Ioctl(fd, TIOCMGET, &lines) == 0;
+        if (AfNoUartBehind(haveInfo, info.type, modemOk, modemOk ? 0 : errno))
+            return fail(psAbsent, ENODEV, "no UART behind this port");
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         if (err == EWOULDBLOCK)
@@ -356,6 +361,10 @@ bool IsSilentAbort(const std::exception_ptr& error) {
 }
 
 } // namespace
+
+bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int modemError) {
+    return haveSerialInfo && uartType == PORT_UNKNOWN && !modemQueryOk && modemError == EIO;
+}
 
 // ---- TAfRecursiveLock ----------------------------------------------------------------------
 

@@ -139,6 +139,12 @@ enum TAfPortState : std::uint16_t {
     psAbsent = 2,    // no such device
 };
 
+// True for a device that opened but has no UART behind it (a legacy 8250 port such as
+// /dev/ttyS1 on most PCs): it reports the unknown UART type (0) and its modem-line query
+// fails with EIO. USB serial adapters also report type 0 but answer the modem-line query;
+// devices without serial information (pseudo-terminals) are never counted as absent.
+bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int modemError);
+
 class TAfComPortCore;
 
 // Recursive lock whose waiters can give up: LockUnless stops waiting once `stop()` is true

@@ -257,6 +257,21 @@ TEST_F(AfComPortCoreTest, ProbeStates) {
     EXPECT_EQ(pty.Receive(2), "ok");
 }
 
+// Which devices that open count as absent. Values as the kernel reports them: UART type 0
+// (unknown) or 4 (16550A); the modem-line query's result.
+TEST(AfPortClassification, OnlyPortsWithoutAUartAreAbsent) {
+    // Legacy 8250 port with nothing behind it.
+    EXPECT_TRUE(AfNoUartBehind(true, 0, false, EIO));
+    // USB serial adapters (and CDC-ACM) report type 0 too but answer the modem-line query.
+    EXPECT_FALSE(AfNoUartBehind(true, 0, true, 0));
+    // A real UART.
+    EXPECT_FALSE(AfNoUartBehind(true, 4, true, 0));
+    EXPECT_FALSE(AfNoUartBehind(true, 4, false, EIO));
+    // No serial information (pseudo-terminal) or another modem-line error.
+    EXPECT_FALSE(AfNoUartBehind(false, 0, false, ENOTTY));
+    EXPECT_FALSE(AfNoUartBehind(true, 0, false, ENOTTY));
+}
+
 TEST_F(AfComPortCoreTest, WritesLeaveInOrderAndReportDrained) {
     ASSERT_TRUE(core.OpenPort(PortA));
     const std::string frame = "$w" + std::string(66, 'A') + "C4\r\n";
