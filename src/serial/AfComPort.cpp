@@ -281,8 +281,8 @@ void TAfCustomSerialPort::LoadDeviceSettings(const TAfDCB& dcb) {
             break;
         }
     }
-    if (baudRate_ == brUser)
-        userBaudRate_ = static_cast<std::int32_t>(dcb.BaudRate);
+    // As with the BaudRate property: a listed rate puts UserBaudRate back to 0.
+    userBaudRate_ = baudRate_ == brUser ? static_cast<std::int32_t>(dcb.BaudRate) : 0;
     databits_ =
         (dcb.ByteSize >= 4 && dcb.ByteSize <= 8) ? static_cast<TAfDatabits>(dcb.ByteSize - 4) : db8;
     parity_ = dcb.Parity <= paSpace ? static_cast<TAfParity>(dcb.Parity) : paNone;

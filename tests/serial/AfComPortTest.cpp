@@ -238,6 +238,11 @@ TEST(AfComPortDefaults, LoadDeviceSettings) {
     dcb.Flags = 0x0001 | 0x0028 | 0x2004;
     port.LoadDeviceSettings(dcb);
     EXPECT_EQ(port.FlowControl(), fwDtrDsr);
+    dcb.BaudRate = 9600; // a listed rate again: the user rate is dropped
+    port.LoadDeviceSettings(dcb);
+    EXPECT_EQ(port.BaudRate(), br9600);
+    EXPECT_EQ(port.UserBaudRate(), 0);
+    EXPECT_EQ(port.DCB().BaudRate, 9600u);
     dcb.Flags = 0x0001 | 0x0004; // only half of RTS/CTS
     port.LoadDeviceSettings(dcb);
     EXPECT_EQ(port.FlowControl(), fwNone);
