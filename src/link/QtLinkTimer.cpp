@@ -27,8 +27,12 @@ TQtTimer::TQtTimer(std::uint32_t interval) : TLinkTimer(interval) {
     });
 }
 
-void TQtTimer::Restart() { timer_.start(static_cast<int>(Interval())); }
+void TQtTimer::Restart() {
+    timer_.start(static_cast<int>(Interval()));
+}
 
-void TQtTimer::Stop() { timer_.stop(); }
+void TQtTimer::Stop() {
+    timer_.stop();
+}
 
 } // namespace halvex
