@@ -213,6 +213,23 @@ TEST_F(MainForm, LangThatIsNotAnIntegerIsReportedAndEndsTheRestore) {
     EXPECT_EQ(View(), kClosed);
 }
 
+TEST_F(MainForm, PortThatIsNotAnIntegerIsReportedAndSkipsTheRest) {
+    WritePrefs("Lang=5\nPort=COM4\n");
+    Start();
+    EXPECT_EQ(Texts(TBoxKind::Error),
+              std::vector<QString>{QStringLiteral("Invalid data type for 'Port'")});
+    EXPECT_EQ(Port.ComNumber(), 3);
+    // The language switch did not run: nothing rewritten, the texts still English.
+    EXPECT_EQ(StoredValue("Lang"), QStringLiteral("5"));
+    EXPECT_EQ(StoredValue("Port"), QStringLiteral("COM4"));
+    EXPECT_EQ(F().Button1->text(), QStringLiteral("Read"));
+    EXPECT_EQ(View(), kClosed);
+    // The window works on: Open stores a proper port number over the bad value.
+    OpenPort();
+    EXPECT_EQ(View(), kPortOpen);
+    EXPECT_EQ(StoredValue("Port"), QStringLiteral("3"));
+}
+
 TEST_F(MainForm, UnwritableStoreReportsLangButAppliesTheTexts) {
     MakeStoreUnwritable();
     Start();
