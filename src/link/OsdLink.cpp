@@ -229,6 +229,13 @@ void TOsdLink::Timer1Timer() {
 }
 
 void TOsdLink::Timer2Timer() {
+    // The port went away under the exchange (another port chosen in the selector failed
+    // to open, say): nothing can be resent, so give up once instead of raising a write
+    // error for every remaining try.
+    if (!port_.IsOpen()) {
+        GiveUp();
+        return;
+    }
     if (retriesLeft_ > 0)
         --retriesLeft_;
     if (retriesLeft_ > 0) {

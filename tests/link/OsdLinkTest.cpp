@@ -642,6 +642,22 @@ TEST(OsdLinkTest, ClosingThePortEndsTheExchangeQuietly) {
     }
 }
 
+TEST(OsdLinkTest, PortClosedBehindTheLinkGivesUpOnceAtTheNextTry) {
+    // The window did not close it (the selector switched to a port that failed to open):
+    // one give-up message, no write attempted into the closed port.
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartWrite());
+    const auto sent = rig.Writes().size();
+    rig.port.Close();
+    rig.clock.Advance(200);
+    EXPECT_FALSE(rig.link.Busy());
+    EXPECT_EQ(rig.host.messages, std::vector<TMessage>{TMessage::CommError});
+    EXPECT_EQ(rig.host.closes, 1);
+    rig.clock.Advance(10000);
+    EXPECT_EQ(rig.Writes().size(), sent);
+    EXPECT_EQ(rig.host.messages.size(), 1u);
+}
+
 // ---------------------------------------------------------------- port errors
 
 TEST(OsdLinkTest, RefusedFirstFrameUndoesTheStart) {
