@@ -113,16 +113,25 @@ bool TOsdLink::StartRead() {
     return true;
 }
 
+// The common start of a block or character sequence: blinking stopped, a fresh
+// recogniser, the sequence flag, StepIndex 0, and (for a write or upload) the progress
+// window at 0.
+void TOsdLink::BeginSequence(bool& flag, bool progress) {
+    Timer1.SetEnabled(false);
+    ResetRecogniser();
+    flag = true;
+    stepIndex_ = 0;
+    if (progress) {
+        host_.SetProgress(0);
+        host_.ShowProgress();
+    }
+}
+
 bool TOsdLink::StartWrite() {
     if (Busy())
         return false;
-    Timer1.SetEnabled(false);
-    ResetRecogniser();
-    writeActive_ = true;
     applying_ = false;
-    host_.SetProgress(0);
-    stepIndex_ = 0;
-    host_.ShowProgress();
+    BeginSequence(writeActive_, true);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
 }
@@ -130,13 +139,8 @@ bool TOsdLink::StartWrite() {
 bool TOsdLink::StartFontUpload(const TFontSet& font) {
     if (Busy())
         return false;
-    Timer1.SetEnabled(false);
-    ResetRecogniser();
     font_ = font;
-    fontActive_ = true;
-    host_.SetProgress(0);
-    stepIndex_ = 0;
-    host_.ShowProgress();
+    BeginSequence(fontActive_, true);
     StartGuarded([this] { SendFontChar(); });
     return true;
 }
@@ -144,11 +148,8 @@ bool TOsdLink::StartFontUpload(const TFontSet& font) {
 bool TOsdLink::StartApply() {
     if (Busy())
         return false;
-    Timer1.SetEnabled(false);
-    ResetRecogniser();
-    writeActive_ = true;
     applying_ = true;
-    stepIndex_ = 0;
+    BeginSequence(writeActive_, false);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
 }

@@ -105,6 +105,7 @@ private:
     void SendFrame(const std::string& frame, std::uint8_t budget, std::uint32_t intervalMs,
                    bool stepFrame);
     void ResetRecogniser();
+    void BeginSequence(bool& flag, bool progress);
     void EndExchange();
     void GiveUp();
     template <typename F> void StartGuarded(F&& send);

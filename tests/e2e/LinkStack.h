@@ -5,6 +5,7 @@
 // main window.
 #pragma once
 
+#include "../link/RecordingHost.h"
 #include "OsdSimulator.h"
 
 #include "config/ConfigImage.h"
@@ -27,30 +28,6 @@
 #include <vector>
 
 namespace halvex::sim::test {
-
-class TRecordingHost final : public TLinkHost {
-public:
-    bool fontButton = false; // Button7: LinkConfirmed enables it, as the window does
-    int confirmed = 0;
-    int accepted = 0;
-    int shows = 0;
-    int closes = 0;
-    int blinks = 0;
-    std::vector<TMessage> messages;
-    std::vector<int> progress;
-
-    bool FontButtonEnabled() const override { return fontButton; }
-    void LinkConfirmed() override {
-        ++confirmed;
-        fontButton = true;
-    }
-    void DumpAccepted() override { ++accepted; }
-    void ShowMessage(TMessage message) override { messages.push_back(message); }
-    void ShowProgress() override { ++shows; }
-    void SetProgress(int position) override { progress.push_back(position); }
-    void CloseProgress() override { ++closes; }
-    void BlinkTick() override { ++blinks; }
-};
 
 // The Qt application of the test process, made once on the main thread.
 inline void EnsureApplication() {

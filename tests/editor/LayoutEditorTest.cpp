@@ -1,8 +1,7 @@
 // The editor on a form: opening on an image, the attribute panel's controls, the video
 // standard and layout mode switches, and picking and dragging with the mouse on
 // StringGrid1. Every action is checked on the image bytes.
-#include "editor/LayoutEditor.h"
-#include "EditorTestApp.h"
+#include "EditorRig.h"
 #include "app/Captions.h"
 
 #include <QComboBox>
@@ -28,44 +27,17 @@ namespace {
 constexpr std::uint8_t kVis = flag::Visible;
 using Image = std::array<std::uint8_t, ofs::ImageSize>;
 
-class LayoutEditorTest : public ::testing::Test {
+class LayoutEditorTest : public ::testing::Test, protected test::TEditorRig {
 protected:
     LayoutEditorTest() {
-        form.resize(403, 471);
-        image.SetConfigBit(cfg::Pal, true);
         image.SetXPos(0, 0, 100);
         image.SetYPos(0, 0, 100);
-        // Items parked hidden in the hidden column of row 15 unless a test places them.
-        for (int m = 0; m < kLayoutModes; ++m)
-            for (int i = 1; i < kItemCount; ++i)
-                Put(m, i, 0, 40, 15);
-        editor = std::make_unique<TLayoutEditor>(image, catalogue, &form);
-        editor->Language = [this] { return language; };
-        form.show();
+        Build();
     }
     ~LayoutEditorTest() override {
         // Leave no mouse button held for the next test.
         if (QTestPrivate::qtestMouseButtons != Qt::NoButton)
             QTest::mouseRelease(editor->StringGrid1, Qt::LeftButton, {}, QPoint(1, 1));
-    }
-    void Put(int mode, int item, std::uint8_t flags, int x, int y) {
-        image.SetFlags(mode, item, flags);
-        image.SetXPos(mode, item, static_cast<std::uint8_t>(x));
-        image.SetYPos(mode, item, static_cast<std::uint8_t>(y));
-    }
-    void Put(int item, std::uint8_t flags, int x, int y) { Put(image.Mode(), item, flags, x, y); }
-    // What the main window does after a good dump.
-    void Open() {
-        editor->SetItemCount(kItemCount);
-        editor->FillItemList();
-        editor->SetEditorVisible(true);
-        editor->ResetSelection();
-        editor->OpenOnImage();
-    }
-    // A user choice in the item list.
-    void Choose(int item) {
-        editor->ComboBox1->setCurrentIndex(item);
-        emit editor->ComboBox1->activated(item);
     }
     static QPoint At(int column, int row) { return {column * 13 + 6, row * 17 + 8}; }
     void Press(int column, int row, Qt::KeyboardModifiers mods = {}) {
@@ -93,13 +65,6 @@ protected:
     }
     bool Shown(QWidget* w) const { return w->isVisibleTo(&form); }
     int Selected() const { return editor->ComboBox1->currentIndex(); }
-
-    QApplication& app = test::EditorTestApp(); // before any widget
-    QWidget form;
-    TConfigImage image;
-    TItemCatalogue catalogue;
-    TLanguage language = TLanguage::English;
-    std::unique_ptr<TLayoutEditor> editor;
 };
 
 TEST_F(LayoutEditorTest, StartsWithABlankGridAndHiddenControlsCarryingTheirNames) {

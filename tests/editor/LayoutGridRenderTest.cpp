@@ -1,7 +1,6 @@
 // StringGrid1 painted into an image: cell colours for the selected, hidden, overlapping,
 // grey and blinking cases, the grid lines, the two grid heights and the cell characters.
-#include "EditorTestApp.h"
-#include "editor/LayoutEditor.h"
+#include "EditorRig.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -19,32 +18,9 @@ constexpr std::uint8_t kVis = flag::Visible;
 const QColor kRed(255, 0, 0), kBlack(0, 0, 0), kWhite(255, 255, 255), kGrey(128, 128, 128),
     kPale(224, 224, 240), kYellow(255, 255, 0), kSilver(192, 192, 192);
 
-class LayoutGridRenderTest : public ::testing::Test {
+class LayoutGridRenderTest : public ::testing::Test, protected test::TEditorRig {
 protected:
-    LayoutGridRenderTest() {
-        form.resize(403, 471);
-        image.SetConfigBit(cfg::Pal, true);
-        for (int i = 1; i < kItemCount; ++i)
-            Put(i, 0, 40, 15);
-        editor = std::make_unique<TLayoutEditor>(image, catalogue, &form);
-        form.show();
-    }
-    void Put(int item, std::uint8_t flags, int x, int y) {
-        image.SetFlags(0, item, flags);
-        image.SetXPos(0, item, static_cast<std::uint8_t>(x));
-        image.SetYPos(0, item, static_cast<std::uint8_t>(y));
-    }
-    void Open() {
-        editor->SetItemCount(kItemCount);
-        editor->FillItemList();
-        editor->SetEditorVisible(true);
-        editor->ResetSelection();
-        editor->OpenOnImage();
-    }
-    void Choose(int item) {
-        editor->ComboBox1->setCurrentIndex(item);
-        emit editor->ComboBox1->activated(item);
-    }
+    LayoutGridRenderTest() { Build(); }
     QImage Shot() const {
         return editor->StringGrid1->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
@@ -61,12 +37,6 @@ protected:
         const QRect r = TLayoutGrid::CellRect(column, row);
         return img.pixelColor(r.left(), r.top());
     }
-
-    QApplication& app = test::EditorTestApp(); // before any widget
-    QWidget form;
-    TConfigImage image;
-    TItemCatalogue catalogue;
-    std::unique_ptr<TLayoutEditor> editor;
 };
 
 TEST_F(LayoutGridRenderTest, BlankGridHasWhiteCellsAndGridLines) {

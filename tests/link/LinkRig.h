@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FakeLinkPort.h"
+#include "RecordingHost.h"
 #include "link/LinkFrames.h"
 #include "link/OsdLink.h"
 
@@ -15,35 +16,6 @@
 #include <vector>
 
 namespace halvex {
-
-class TRecordingHost : public TLinkHost {
-public:
-    bool fontButton = false; // Button7; LinkConfirmed enables it like the window does
-    int confirmed = 0;
-    int accepted = 0;
-    int blinks = 0;
-    int shows = 0;
-    int closes = 0;
-    std::vector<TMessage> messages;
-    std::vector<int> progress;
-    std::function<void()> onMessage; // runs inside ShowMessage (a modal box's nested loop)
-
-    bool FontButtonEnabled() const override { return fontButton; }
-    void LinkConfirmed() override {
-        ++confirmed;
-        fontButton = true;
-    }
-    void DumpAccepted() override { ++accepted; }
-    void ShowMessage(TMessage message) override {
-        messages.push_back(message);
-        if (onMessage)
-            onMessage();
-    }
-    void ShowProgress() override { ++shows; }
-    void SetProgress(int position) override { progress.push_back(position); }
-    void CloseProgress() override { ++closes; }
-    void BlinkTick() override { ++blinks; }
-};
 
 // Index byte of a "$w" or "$c" frame.
 inline int FrameIndex(const std::string& frame) {
