@@ -8,6 +8,7 @@
 //
 // Usage: halvex_link_bench [--only latency|upload|cpu] [--runs N] [--cpu-seconds S]
 #include "LinkStack.h"
+#include "link/LinkFrames.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -89,8 +90,8 @@ bool Latency(int runs) {
 }
 
 bool Upload(int runs) {
-    // Every byte of 256 frames of 118 bytes and of their 2-byte acknowledgements, 10 bits each.
-    const double limit = 256.0 * (118 + 2) * 10 / 57600;
+    // Every byte of 256 character frames and of their 2-byte acknowledgements, 10 bits each.
+    const double limit = 256.0 * (halvex::kCharFrameSize + 2) * 10 / 57600;
     const TFontSet font = PatternFont();
     std::vector<double> ratios;
     for (int r = 0; r < runs; ++r) {
@@ -178,7 +179,7 @@ bool Cpu(double seconds) {
         int notifications = 0;
         stack.link.reset();
         stack.port->OnDataRecived = [&](std::int32_t) { ++notifications; };
-        stack.port->WriteString("$w657264C4\r\n");
+        stack.port->WriteString(halvex::ReadFrame());
         if (!RunUntil([&] { return stack.port->InBufUsed() >= 513; }, 3s, 10)) {
             std::printf("cpu: the dump did not arrive\n");
             ok = false;
