@@ -10,13 +10,13 @@ std::uint64_t ByteTimeNs(unsigned baud) {
     return (10'000'000'000ull + baud / 2) / baud; // 10 bits, rounded to the nearest nanosecond
 }
 
-TLinePacer::TLinePacer(std::uint64_t byteUs, std::uint64_t gapUs)
-    : byteUs_(byteUs), gapUs_(gapUs) {}
+TLinePacer::TLinePacer(std::uint64_t byteTime, std::uint64_t gap)
+    : byteTime_(byteTime), gap_(gap) {}
 
 void TLinePacer::Arrive(std::string_view bytes, std::uint64_t now) {
     for (char c : bytes) {
         // A byte starts on the line once the one before it has been received.
-        inLast_ = std::max(now, inLast_) + byteUs_;
+        inLast_ = std::max(now, inLast_) + byteTime_;
         inBytes_.push_back(c);
         inDue_.push_back(inLast_);
     }
@@ -35,9 +35,9 @@ std::string TLinePacer::TakeArrived(std::uint64_t now, std::uint64_t* lastDue) {
 }
 
 void TLinePacer::Send(std::string_view bytes, std::uint64_t now) {
-    const std::uint64_t spacing = std::max(byteUs_, gapUs_);
+    const std::uint64_t spacing = std::max(byteTime_, gap_);
     for (char c : bytes) {
-        std::uint64_t due = now + byteUs_;
+        std::uint64_t due = now + byteTime_;
         if (outAny_)
             due = std::max(due, outLast_ + spacing);
         outLast_ = due;
@@ -51,7 +51,7 @@ std::size_t TLinePacer::DueOut(std::uint64_t now) const {
     std::size_t n = 0;
     while (n < outDue_.size() && outDue_[n] <= now)
         ++n;
-    if (gapUs_ > 0)
+    if (gap_ > 0)
         n = std::min<std::size_t>(n, 1);
     return n;
 }
@@ -66,15 +66,15 @@ void TLinePacer::Written(std::size_t n, std::uint64_t now) {
     n = std::min(n, outBytes_.size());
     outBytes_.erase(0, n);
     outDue_.erase(outDue_.begin(), outDue_.begin() + static_cast<std::ptrdiff_t>(n));
-    if (gapUs_ > 0 && n > 0) {
+    if (gap_ > 0 && n > 0) {
         // Bytewise: the next byte leaves no earlier than one gap after this write, even
         // when the writer fell behind its schedule.
-        std::uint64_t earliest = now + gapUs_;
+        std::uint64_t earliest = now + gap_;
         for (auto& due : outDue_) {
             if (due >= earliest)
                 break;
             due = earliest;
-            earliest += std::max(byteUs_, gapUs_);
+            earliest += std::max(byteTime_, gap_);
         }
         if (!outDue_.empty())
             outLast_ = std::max(outLast_, outDue_.back());

@@ -25,9 +25,9 @@ std::uint64_t ByteTimeNs(unsigned baud);
 
 class TLinePacer {
 public:
-    // byteUs: time per byte on the line (0 = unpaced). gapUs: bytewise output, each byte
+    // byteTime: time per byte on the line (0 = unpaced). gap: bytewise output, each byte
     // written separately at least this long after the one before (0 = off).
-    TLinePacer(std::uint64_t byteUs, std::uint64_t gapUs);
+    TLinePacer(std::uint64_t byteTime, std::uint64_t gap);
 
     // Input: `bytes` were read from the pty at `now`.
     void Arrive(std::string_view bytes, std::uint64_t now);
@@ -56,8 +56,8 @@ public:
     void Clear();
 
 private:
-    std::uint64_t byteUs_;
-    std::uint64_t gapUs_;
+    std::uint64_t byteTime_;
+    std::uint64_t gap_;
     std::string inBytes_;
     std::deque<std::uint64_t> inDue_;
     std::uint64_t inLast_ = 0; // arrival time of the last input byte queued
