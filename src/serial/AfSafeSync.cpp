@@ -42,7 +42,6 @@ struct TGate {
     std::mutex lock; // guards everything below; never held while a handler runs
     std::condition_variable changed;
     std::array<TSlot, AfMaxSyncTargets> table{};
-    int used = 0;
     std::uint32_t counter = 0;
     std::deque<std::shared_ptr<TCall>> queue;
     int wakeFd = -1;
@@ -222,7 +221,6 @@ std::uint32_t RegisterSyncTarget(TAfSafeSyncHandler handler, void* object) {
         if (++g.counter == 0)
             ++g.counter;
         s.id = g.counter;
-        ++g.used;
         return s.id;
     }
     return 0;
@@ -238,7 +236,6 @@ bool UnregisterSyncTarget(std::uint32_t id) {
             return false;
         old = std::move(s->handler);
         *s = TSlot{};
-        --g.used;
     }
     g.changed.notify_all();
     return true;
@@ -292,7 +289,8 @@ bool CallSyncTarget(std::uint32_t id, std::uint32_t limitMs) {
 int SyncTargetCount() {
     TGate& g = Gate();
     std::lock_guard<std::mutex> guard(g.lock);
-    return g.used;
+    return static_cast<int>(std::count_if(g.table.begin(), g.table.end(),
+                                          [](const TSlot& s) { return bool(s.handler); }));
 }
 
 void SetExceptionReport(std::function<void(const std::exception&)> report) {
