@@ -250,17 +250,24 @@ void TForm1::FormShow() {
     AfPortComboBox1->SetSelectedPort(AfComPort1.ComNumber());
 }
 
-// The window back to a connection without configuration (both directions of Open/Close).
-void TForm1::ResetToConnection() {
+// Hides the loaded configuration at the start of a read.
+void TForm1::HideConfiguration() {
     Timer1.SetEnabled(false);
-    for (QPushButton* b : {Button1, Button2, Button4, Button5})
-        b->setEnabled(false);
     Button3->hide();
+    Button4->setEnabled(false);
+    Button2->setEnabled(false);
     Editor->SetEditorVisible(false);
     Editor->ResetSelection();
-    RadioGroup6->show();
     Label2->hide();
     Editor->GridClear();
+}
+
+// The window back to a connection without configuration (both directions of Open/Close).
+void TForm1::ResetToConnection() {
+    HideConfiguration();
+    Button1->setEnabled(false);
+    Button5->setEnabled(false);
+    RadioGroup6->show();
     Button7->show();
     Button8->show();
 }
@@ -289,18 +296,6 @@ void TForm1::Button6Click() {
 
 void TForm1::Button8Click() {
     Link->StartTest();
-}
-
-// Hides the loaded configuration at the start of a read.
-void TForm1::HideConfiguration() {
-    Timer1.SetEnabled(false);
-    Button3->hide();
-    Button4->setEnabled(false);
-    Button2->setEnabled(false);
-    Editor->SetEditorVisible(false);
-    Editor->ResetSelection();
-    Label2->hide();
-    Editor->GridClear();
 }
 
 void TForm1::Button1Click() {
