@@ -11,8 +11,6 @@ namespace halvex {
 
 class TAfPortPaths {
 public:
-    static constexpr int MaxDefaultPort = 32;
-
     // Maps port n (n >= 1) to `path`; an empty path removes the mapping.
     static void SetOverride(int n, std::string path);
     static void ClearOverrides();
