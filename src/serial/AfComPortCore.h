@@ -333,9 +333,10 @@ private:
     // Takes the status lock while the engine is active; false (lock not held) once it is not.
     // Never blocks for long on a lock held by a closing thread.
     bool LockStatus();
-    // Under the status lock: reads the line counters and accumulates new errors. Returns the
-    // event bits (AfEvErr and modem changes) found since the event thread last took them.
+    // Under the status lock: reads the line counters and accumulates new errors and the event
+    // bits (AfEvErr and modem changes) they show.
     void PollCountersLocked();
+    // Polls the counters and returns the event bits found since the event thread last took them.
     std::uint32_t TakeCounterEvents();
     void MarkHungUp() { hungUp_.store(true); }
 
