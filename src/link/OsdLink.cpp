@@ -285,9 +285,9 @@ void TOsdLink::NextConfigBlock() {
     if (stepIndex_ < kLastBlock) {
         ++stepIndex_;
         host_.SetProgress(stepIndex_ * 16);
-        Timer1.SetInterval(kStepDelayMs);
-        Timer1.SetEnabled(true);
-        SendConfigBlock(); // parks Timer1 again until the acknowledgement
+        // Timer1 stays disabled until the acknowledgement arms it. When the port refuses
+        // the frame, the retry timer resends it (LastFrame is already this block).
+        SendConfigBlock();
         return;
     }
     writeActive_ = false;
