@@ -3,7 +3,6 @@
 #include "serial/AfPortPaths.h"
 #include "serial/AfSafeSync.h"
 
-#include <climits>
 #include <cstdio>
 #include <utility>
 
