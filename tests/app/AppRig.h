@@ -3,6 +3,7 @@
 // store in a temporary XDG_CONFIG_HOME.
 #pragma once
 
+#include "../GuiTestApp.h"
 #include "../link/FakeLinkPort.h"
 #include "OsdBoard.h"
 #include "QtPrint.h"
@@ -34,18 +35,14 @@
 
 namespace halvex::test {
 
+// The test application set up as the program sets up its own (name, font, error reports).
 inline QApplication& AppTestApp() {
-    static int argc = 1;
-    static char arg0[] = "app_gui_tests";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        auto* a = new QApplication(argc, argv);
-        SetUpApplication(*a);
+    static QApplication& app = []() -> QApplication& {
+        QApplication& a = GuiTestApp();
+        SetUpApplication(a);
         return a;
     }();
-    return *app;
+    return app;
 }
 
 struct TRecordedBox {

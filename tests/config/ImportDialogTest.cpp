@@ -2,7 +2,7 @@
 
 #include "config/SettingsFile.h"
 
-#include "SettingsTestApp.h"
+#include "../GuiTestApp.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -17,7 +17,7 @@ namespace {
 
 class ImportDialog : public ::testing::Test {
 protected:
-    void SetUp() override { SettingsTestApp(); }
+    void SetUp() override { test::GuiTestApp(); }
 
     // Runs Execute; `act` runs inside the modal loop, then must close the dialog.
     int Run(TForm3& form, TLanguage language, int& flags, std::function<void()> act) {

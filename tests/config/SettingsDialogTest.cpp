@@ -1,6 +1,6 @@
 #include "config/SettingsDialog.h"
 
-#include "SettingsTestApp.h"
+#include "../GuiTestApp.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -20,7 +20,7 @@ namespace {
 class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        SettingsTestApp();
+        test::GuiTestApp();
         image_.SetByte(ofs::BattAlarm, 0x8F);
         image_.SetByte(ofs::Config, 0xFF);
         image_.SetAlarms(0xA5);

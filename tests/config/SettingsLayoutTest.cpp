@@ -4,7 +4,7 @@
 #include "config/ImportDialog.h"
 #include "config/SettingsDialog.h"
 
-#include "SettingsTestApp.h"
+#include "../GuiTestApp.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -79,7 +79,7 @@ void Render(QWidget* w, const char* file) {
 
 class DialogLayout : public ::testing::TestWithParam<TLanguage> {
 protected:
-    void SetUp() override { SettingsTestApp(); }
+    void SetUp() override { test::GuiTestApp(); }
     const char* Suffix() const { return GetParam() == TLanguage::Polish ? "pl" : "en"; }
 };
 

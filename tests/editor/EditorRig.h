@@ -3,7 +3,7 @@
 // main window's steps after a good dump and an item-list choice.
 #pragma once
 
-#include "EditorTestApp.h"
+#include "../GuiTestApp.h"
 #include "editor/LayoutEditor.h"
 
 #include <QComboBox>
@@ -48,7 +48,7 @@ public:
         emit editor->ComboBox1->activated(item);
     }
 
-    QApplication& app = EditorTestApp(); // before any widget
+    QApplication& app = GuiTestApp(); // before any widget
     QWidget form;
     TConfigImage image;
     TItemCatalogue catalogue;

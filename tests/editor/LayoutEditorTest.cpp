@@ -718,7 +718,7 @@ namespace {
 // The editor and its form may end in either order; a focused edit that loses its focus
 // while the form is torn down does not call into a destroyed editor.
 TEST(LayoutEditorLifetimeTest, EditorAndFormEndInEitherOrder) {
-    test::EditorTestApp();
+    test::GuiTestApp();
     TConfigImage image;
     TItemCatalogue catalogue;
     {
