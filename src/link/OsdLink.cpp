@@ -155,16 +155,11 @@ bool TOsdLink::StartApply() {
 }
 
 void TOsdLink::PortClosed() {
-    const bool running = Busy();
-    readActive_ = false;
-    writeActive_ = false;
-    fontActive_ = false;
-    applying_ = false;
-    Timer1.SetEnabled(false);
-    Timer2.SetEnabled(false);
     ResetRecogniser();
-    if (running)
-        host_.CloseProgress();
+    if (Busy())
+        EndExchange();
+    else
+        Timer1.SetEnabled(false); // the blink tick
 }
 
 void TOsdLink::AfComPort1DataRecived() {
