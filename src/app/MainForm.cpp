@@ -28,7 +28,6 @@ namespace halvex {
 namespace {
 
 constexpr const char* kTag = "Tag";
-constexpr const char* kWriterKey = "\\SOFTWARE\\Brenn\\HalvexCfg\\";
 constexpr std::uint32_t kTimerIntervalMs = 200;
 
 QString Utf8(const char* text) {
@@ -367,7 +366,7 @@ void TForm1::RadioGroup6Click() {
 }
 
 void TForm1::WritePreference(const char* name, std::int32_t value) {
-    Preferences.OpenKey(QString::fromLatin1(kWriterKey), true);
+    Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), true);
     try {
         Preferences.WriteInteger(QString::fromLatin1(name), value);
     } catch (...) {
