@@ -71,9 +71,8 @@ void TGridModel::Clear() {
 
 void TGridModel::Redraw() {
     Clear();
-    const std::size_t current = CurrentRecord();
     for (int i = 0; i < itemCount_; ++i) {
-        const bool selected = ItemRecordOffset(mode_, i) == current;
+        const bool selected = i == selected_;
         if (i == item::Horizon)
             DrawHorizon(selected);
         else
@@ -139,10 +138,9 @@ void TGridModel::DrawHorizon(bool selected) {
 }
 
 void TGridModel::DrawItem(int item, bool selected) {
-    const std::size_t rec = ItemRecordOffset(mode_, item);
-    const std::uint8_t flags = image_.Byte(rec);
-    const int x = image_.Byte(rec + 1);
-    const int y = image_.Byte(rec + 2);
+    const std::uint8_t flags = image_.Flags(mode_, item);
+    const int x = image_.XPos(mode_, item);
+    const int y = image_.YPos(mode_, item);
     const int row = y > grid::MaxY ? kRowForFarY : y;
     const std::string& sample = catalogue_.Sample(item);
     const int width = static_cast<int>(sample.size());
@@ -151,7 +149,9 @@ void TGridModel::DrawItem(int item, bool selected) {
     for (int k = 0; k < width; ++k) {
         // Characters right of column 29 all land in the hidden column 30.
         column = std::min(x + k, grid::HiddenColumn);
-        std::uint8_t a = static_cast<std::uint8_t>((flags & 0x8F) | sel);
+        std::uint8_t a = static_cast<std::uint8_t>(
+            (flags & (cell::Visible | cell::Small | cell::Grey | cell::Blink | cell::Negative)) |
+            sel);
         if (Occupied(column, row))
             a |= cell::Overlap;
         SetAttr(column, row, a);
@@ -241,13 +241,12 @@ bool TGridModel::FixSelectedPosition() {
     if (selected_ == item::Horizon)
         return false;
     bool changed = false;
-    const std::size_t rec = CurrentRecord();
-    if (image_.Byte(rec + 1) > grid::MaxX) {
-        image_.SetByte(rec + 1, 0);
+    if (image_.XPos(mode_, selected_) > grid::MaxX) {
+        image_.SetXPos(mode_, selected_, 0);
         changed = true;
     }
-    if (image_.Byte(rec + 2) > grid::MaxY) {
-        image_.SetByte(rec + 2, 0);
+    if (image_.YPos(mode_, selected_) > grid::MaxY) {
+        image_.SetYPos(mode_, selected_, 0);
         changed = true;
     }
     return changed;
