@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -408,8 +407,7 @@ void TLayoutEditor::PanelRefresh() {
 }
 
 void TLayoutEditor::ComboBox1Change() {
-    model_.SetSelected(SelectedItem());
-    PanelRefresh();
+    PanelRefresh(); // takes the selection from the list
     GridRedraw();
 }
 
@@ -467,8 +465,7 @@ void TLayoutEditor::RadioGroup3Click() {
 void TLayoutEditor::RadioGroup2Click() {
     const int mode = std::max(0, RadioGroup2->ItemIndex());
     image_.SetMode(static_cast<std::uint8_t>(mode));
-    model_.SetLayoutMode(mode);
-    PanelRefresh();
+    PanelRefresh(); // takes the layout mode from the group
     GridRedraw();
 }
 
@@ -558,8 +555,6 @@ void TLayoutEditor::StringGrid1MouseMove(TShiftState shift, int x, int y) {
         return;
     if (shift.Buttons != Qt::LeftButton ||
         (shift.Modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
-        return;
-    if (model_.Selected() == item::Horizon)
         return;
     const auto cell = model_.CellAt(x, y);
     if (!cell)
