@@ -46,6 +46,27 @@ std::uint32_t AfBaudrateValue(TAfBaudrate rate) {
     return rate < brUser ? BaudValues[rate] : 0;
 }
 
+std::uint32_t AfFlowFlags(TAfFlowControl flow) {
+    switch (flow) {
+    case fwXOnXOff:
+        return dcbf::OutX | dcbf::InX;
+    case fwRtsCts:
+        return dcbf::OutxCtsFlow | dcbf::RtsHandshake;
+    case fwDtrDsr:
+        return dcbf::OutxDsrFlow | dcbf::DtrHandshake;
+    case fwNone:
+        break;
+    }
+    return 0;
+}
+
+TAfFlowControl AfFlowFromFlags(std::uint32_t flags) {
+    for (TAfFlowControl flow : {fwDtrDsr, fwRtsCts, fwXOnXOff})
+        if ((flags & AfFlowFlags(flow)) == AfFlowFlags(flow))
+            return flow;
+    return fwNone;
+}
+
 // ---- TAfDataDispConnComponent -------------------------------------------------------------
 
 TAfDataDispConnComponent::~TAfDataDispConnComponent() {
@@ -225,20 +246,7 @@ TAfDCB TAfCustomSerialPort::BuildDCB() const {
     dcb.XoffChar = xOffChar_;
     dcb.XonLim = xOnLim_;
     dcb.XoffLim = xOffLim_;
-    std::uint32_t flags = dcbf::Binary;
-    switch (flowControl_) {
-    case fwNone:
-        break;
-    case fwXOnXOff:
-        flags |= dcbf::OutX | dcbf::InX;
-        break;
-    case fwRtsCts:
-        flags |= dcbf::OutxCtsFlow | dcbf::RtsHandshake;
-        break;
-    case fwDtrDsr:
-        flags |= dcbf::OutxDsrFlow | dcbf::DtrHandshake;
-        break;
-    }
+    std::uint32_t flags = dcbf::Binary | AfFlowFlags(flowControl_);
     if (options_.Contains(coParityCheck))
         flags |= dcbf::Parity;
     if (options_.Contains(coDsrSensitivity))
@@ -286,15 +294,8 @@ void TAfCustomSerialPort::LoadDeviceSettings(const TAfDCB& dcb) {
         (dcb.ByteSize >= 4 && dcb.ByteSize <= 8) ? static_cast<TAfDatabits>(dcb.ByteSize - 4) : db8;
     parity_ = dcb.Parity <= paSpace ? static_cast<TAfParity>(dcb.Parity) : paNone;
     stopbits_ = dcb.StopBits <= sbTwo ? static_cast<TAfStopbits>(dcb.StopBits) : sbOne;
+    flowControl_ = AfFlowFromFlags(dcb.Flags);
     auto has = [&](std::uint32_t bits) { return (dcb.Flags & bits) == bits; };
-    if (has(dcbf::OutxDsrFlow | dcbf::DtrHandshake))
-        flowControl_ = fwDtrDsr;
-    else if (has(dcbf::OutxCtsFlow | dcbf::RtsHandshake))
-        flowControl_ = fwRtsCts;
-    else if (has(dcbf::OutX | dcbf::InX))
-        flowControl_ = fwXOnXOff;
-    else
-        flowControl_ = fwNone;
     TAfComOptions options;
     if (has(dcbf::Parity))
         options.Include(coParityCheck);

@@ -88,6 +88,10 @@ using TAfComOptions = TAfSet<TAfComOption>;
 
 // Line speed in bits per second of a TAfBaudrate value other than brUser.
 std::uint32_t AfBaudrateValue(TAfBaudrate rate);
+// The DCB flag bits that select a flow control (none for fwNone).
+std::uint32_t AfFlowFlags(TAfFlowControl flow);
+// The flow control that DCB flags select; DTR/DSR first, then RTS/CTS, then Xon/Xoff.
+TAfFlowControl AfFlowFromFlags(std::uint32_t flags);
 
 class EAfComPortError : public std::runtime_error {
 public:

@@ -16,17 +16,6 @@ namespace {
 constexpr std::uint32_t FlowBits = dcbf::OutxCtsFlow | dcbf::OutxDsrFlow | dcbf::DtrControlMask |
                                    dcbf::OutX | dcbf::InX | dcbf::RtsControlMask;
 
-int FlowIndex(std::uint32_t flags) {
-    auto has = [&](std::uint32_t bits) { return (flags & bits) == bits; };
-    if (has(dcbf::OutxDsrFlow | dcbf::DtrHandshake))
-        return 3;
-    if (has(dcbf::OutxCtsFlow | dcbf::RtsHandshake))
-        return 2;
-    if (has(dcbf::OutX | dcbf::InX))
-        return 1;
-    return 0;
-}
-
 } // namespace
 
 TAfComPortDialog::TAfComPortDialog(const std::string& title, const TAfDCB& dcb, QWidget* parent)
@@ -60,7 +49,7 @@ TAfComPortDialog::TAfComPortDialog(const std::string& title, const TAfDCB& dcb, 
 
     flow_ = new QComboBox(this);
     flow_->addItems({tr("None"), tr("Xon / Xoff"), tr("Hardware (RTS/CTS)"), tr("DTR/DSR")});
-    flow_->setCurrentIndex(FlowIndex(dcb.Flags));
+    flow_->setCurrentIndex(AfFlowFromFlags(dcb.Flags)); // items in TAfFlowControl order
     form->addRow(tr("Flow control:"), flow_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -79,24 +68,12 @@ TAfDCB TAfComPortDialog::Result() const {
     dcb.ByteSize = static_cast<std::uint8_t>(4 + dataBits_->currentIndex());
     dcb.Parity = static_cast<std::uint8_t>(parity_->currentIndex());
     dcb.StopBits = static_cast<std::uint8_t>(stopBits_->currentIndex());
-    std::uint32_t flags = (dcb.Flags & ~FlowBits) | dcbf::Binary;
-    switch (flow_->currentIndex()) {
-    case 1:
-        flags |= dcbf::OutX | dcbf::InX;
-        break;
-    case 2:
-        flags |= dcbf::OutxCtsFlow | dcbf::RtsHandshake;
-        break;
-    case 3:
-        flags |= dcbf::OutxDsrFlow | dcbf::DtrHandshake;
-        break;
-    default:
-        break;
-    }
+    const auto flow = static_cast<TAfFlowControl>(flow_->currentIndex());
+    std::uint32_t flags = (dcb.Flags & ~FlowBits) | dcbf::Binary | AfFlowFlags(flow);
     // Without handshaking the lines keep their previous enable state.
-    if (flow_->currentIndex() != 3)
+    if (flow != fwDtrDsr)
         flags |= dcb_.Flags & dcbf::DtrEnable;
-    if (flow_->currentIndex() != 2)
+    if (flow != fwRtsCts)
         flags |= dcb_.Flags & dcbf::RtsEnable;
     dcb.Flags = flags;
     return dcb;
