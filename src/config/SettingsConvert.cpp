@@ -216,9 +216,9 @@ int ChannelIndex(std::uint8_t config) {
 
 std::uint8_t RebuildConfig(std::uint8_t config, int channel, int gpsFormat, int modeSwitch,
                            int units) {
-    const int value = (config & cfg::Pal) + std::clamp(channel, 0, 4) * 32 +
-                      std::clamp(gpsFormat, 0, 1) + std::clamp(modeSwitch, 0, 1) * 8 +
-                      std::clamp(units, 0, 1) * 2;
+    const int value = (config & cfg::Pal) | (std::clamp(channel, 0, 4) << cfg::ChannelShift) |
+                      (gpsFormat > 0 ? cfg::GpsDms : 0) | (modeSwitch > 0 ? cfg::Sequential : 0) |
+                      (units > 0 ? cfg::Imperial : 0);
     return static_cast<std::uint8_t>(value);
 }
 
