@@ -51,8 +51,7 @@ private:
 };
 
 TAfPortComboBox::TAfPortComboBox(QWidget* parent) : QComboBox(parent) {
-    delegate_ = new TDelegate(*this);
-    setItemDelegate(delegate_);
+    setItemDelegate(new TDelegate(*this));
     if (auto* list = qobject_cast<QListView*>(view()))
         list->setUniformItemSizes(true);
     UpdateItemHeight();

@@ -63,7 +63,6 @@ private:
     std::int16_t maxComPorts_ = 4;
     std::int16_t selectedPort_ = 0;
     int itemHeight_ = 0;
-    TDelegate* delegate_ = nullptr;
 };
 
 } // namespace halvex
