@@ -6,6 +6,7 @@
 //
 // These run in real time (Qt event loop, real serial threads). The deadlines are generous
 // upper bounds for the outcome; no result depends on how fast anything was.
+#include "BoardTestSupport.h"
 #include "E2eRig.h"
 
 #include "link/FontFile.h"
@@ -21,12 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using LinkEndToEnd = test::TE2eRig;
 using test::PatternFont;
-
-TSimulatorOptions Unpaced() {
-    TSimulatorOptions o;
-    o.baud = 0;
-    return o;
-}
+using test::Unpaced;
 
 // The program's image made different from the board's in every block.
 void Scribble(TConfigImage& image) {

@@ -1,6 +1,7 @@
 // The simulated board's logic without any I/O: answers, storage, every fault option,
 // the line pacer with made-up times, the command line and the file helpers.
 #include "OsdBoard.h"
+#include "BoardTestSupport.h"
 #include "LinePacer.h"
 #include "OsdSimulator.h"
 
@@ -21,8 +22,10 @@ namespace {
 
 using namespace std::string_literals;
 
-const std::string kTest = "$w747374A4\r\n";
-const std::string kRead = "$w657264C4\r\n";
+using test::DumpOf;
+using test::kRead;
+using test::kTest;
+using test::TempPath;
 
 std::string BlockFrame(int index, const std::uint8_t* data) {
     std::string payload(1, static_cast<char>(index));
@@ -41,18 +44,6 @@ TBoardChar PatternChar(int c) {
     for (std::size_t r = 0; r < kCharBytes; ++r)
         ch[r] = static_cast<std::uint8_t>(c * 7 + r * 13);
     return ch;
-}
-
-std::string DumpOf(const TBoardImage& image) {
-    std::string d(image.begin(), image.end());
-    d.push_back(static_cast<char>(DumpCheck(image)));
-    return d;
-}
-
-std::string TempPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() /
-            ("osdsim-" + std::to_string(::getpid()) + "-" + name))
-        .string();
 }
 
 // ---------------------------------------------------------------------------------------

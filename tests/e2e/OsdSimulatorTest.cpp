@@ -2,6 +2,7 @@
 // program as a child process. Replies are awaited with generous deadlines; no test
 // judges how long anything took.
 #include "OsdSimulator.h"
+#include "BoardTestSupport.h"
 #include "PtyClient.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +21,11 @@ namespace {
 using namespace std::chrono_literals;
 using test::TPtyClient;
 
-const std::string kTest = "$w747374A4\r\n";
-const std::string kRead = "$w657264C4\r\n";
-
-std::string Dump(const TBoardImage& image) {
-    std::string d(image.begin(), image.end());
-    d.push_back(static_cast<char>(DumpCheck(image)));
-    return d;
-}
+using test::DumpOf;
+using test::kRead;
+using test::kTest;
+using test::TempPath;
+using test::Unpaced;
 
 std::string CharFrame(int index, std::uint8_t fill) {
     std::string payload(1, static_cast<char>(index));
@@ -35,21 +33,9 @@ std::string CharFrame(int index, std::uint8_t fill) {
     return BuildFrame('c', payload);
 }
 
-std::string TempPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() /
-            ("osdsim-" + std::to_string(::getpid()) + "-" + name))
-        .string();
-}
-
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-TSimulatorOptions Unpaced() {
-    TSimulatorOptions o;
-    o.baud = 0;
-    return o;
 }
 
 TEST(OsdSimulatorPty, AnswersTestAndReadUnpacedAndPaced) {
@@ -63,7 +49,7 @@ TEST(OsdSimulatorPty, AnswersTestAndReadUnpacedAndPaced) {
         port.Write(kTest);
         EXPECT_EQ(port.Read(3, 2s), "#R+") << "baud " << baud;
         port.Write("noise before the frame" + kRead);
-        EXPECT_EQ(port.Read(kDumpSize, 3s), Dump(DefaultBoardImage())) << "baud " << baud;
+        EXPECT_EQ(port.Read(kDumpSize, 3s), DumpOf(DefaultBoardImage())) << "baud " << baud;
         EXPECT_EQ(port.Drain(20ms), "");
         EXPECT_EQ(sim.Stats().testFrames, 1);
         EXPECT_EQ(sim.Stats().readFrames, 1);
@@ -93,7 +79,7 @@ TEST(OsdSimulatorPty, BytewiseAndNoisyRepliesKeepTheirBytes) {
     sim.Start();
     TPtyClient port(sim.SlavePath());
     port.Write(kRead);
-    EXPECT_EQ(port.Read(kDumpSize, 5s), Dump(DefaultBoardImage()));
+    EXPECT_EQ(port.Read(kDumpSize, 5s), DumpOf(DefaultBoardImage()));
     port.Write(kTest);
     const std::string ack = port.Drain(300ms);
     ASSERT_GE(ack.size(), 3u);
@@ -112,7 +98,7 @@ TEST(OsdSimulatorPty, RepliesWaitForRoomWhenTheProgramDoesNotRead) {
         requests += kRead;
     port.Write(requests);
     ASSERT_TRUE(sim.WaitFor([](const TOsdBoard& b) { return b.Stats().dumpsSent == kDumps; }, 5s));
-    const std::string want = Dump(DefaultBoardImage());
+    const std::string want = DumpOf(DefaultBoardImage());
     const std::string got = port.Read(kDumps * kDumpSize, 10s);
     ASSERT_EQ(got.size(), kDumps * kDumpSize);
     for (std::size_t k = 0; k < kDumps; ++k)
@@ -143,7 +129,7 @@ TEST(OsdSimulatorPty, LoadedImageSavedFilesAndSymlink) {
 
         TPtyClient port(link);
         port.Write(kRead);
-        EXPECT_EQ(port.Read(kDumpSize, 2s), Dump(start));
+        EXPECT_EQ(port.Read(kDumpSize, 2s), DumpOf(start));
 
         std::string payload(1, '\x05');
         payload.append(kBlockSize, '\x99');
