@@ -149,14 +149,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 15: { // a dump of a random image, whole or cut short, good or bad
-                std::string dump(ofs::DumpSize, '\0');
+                TConfigImage sent;
                 const auto seed = in.ConsumeIntegral<std::uint8_t>();
                 for (std::size_t k = 0; k < ofs::ImageSize; ++k)
-                    dump[k] = static_cast<char>(k * seed);
-                unsigned s = 0xAA;
-                for (std::size_t k = 0; k < ofs::ImageSize; ++k)
-                    s += static_cast<std::uint8_t>(dump[k]);
-                dump[ofs::DumpCheck] = static_cast<char>(s + in.ConsumeIntegralInRange(0, 1));
+                    sent.SetByte(k, static_cast<std::uint8_t>(k * seed));
+                sent.SetByte(ofs::DumpCheck,
+                             static_cast<std::uint8_t>(sent.DumpCheckByte() +
+                                                       in.ConsumeIntegralInRange(0, 1)));
+                const std::string dump(reinterpret_cast<const char*>(sent.Data()), ofs::DumpSize);
                 port.Feed(dump.substr(0, in.ConsumeIntegralInRange<std::size_t>(0, 600)));
                 break;
             }
