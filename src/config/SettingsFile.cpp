@@ -224,19 +224,18 @@ void TSettingsImporter::ParseLineUnchecked(std::string_view line) {
     if (section_ == TSettingsSection::None)
         return; // before the first header, or after a closed section
 
-    const int v = SettingsLineValue(line);
-    if (section_ == TSettingsSection::Main && (flags_ & import_flag::Main)) {
-        if (line.empty())
-            section_ = TSettingsSection::None;
-        else
-            ParseMainLine(line, v);
-    } else if (section_ != TSettingsSection::Main && (flags_ & import_flag::Layouts)) {
-        if (line.empty())
-            section_ = TSettingsSection::None;
-        else
-            ParseItemLine(line, v);
+    const bool isMain = section_ == TSettingsSection::Main;
+    if (!(flags_ & (isMain ? import_flag::Main : import_flag::Layouts)))
+        return; // a section not chosen: the line is ignored, and an empty line does not close it
+    if (line.empty()) {
+        section_ = TSettingsSection::None;
+        return;
     }
-    // A section not chosen: the line is ignored, and an empty line does not close it.
+    const int v = SettingsLineValue(line);
+    if (isMain)
+        ParseMainLine(line, v);
+    else
+        ParseItemLine(line, v);
 }
 
 void TSettingsImporter::ParseMainLine(std::string_view line, int v) {
