@@ -73,8 +73,6 @@ public:
     // Everything waiting now, after a short settle time for late bytes.
     std::string Drain(std::chrono::milliseconds settle) { return Read(1 << 20, settle); }
 
-    int Fd() const { return fd_; }
-
 private:
     int fd_ = -1;
 };

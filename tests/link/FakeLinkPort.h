@@ -61,7 +61,6 @@ public:
             throw std::runtime_error("Read data error - AfComPort1 ");
         const std::uint8_t c = input_.front();
         input_.pop_front();
-        ++bytesRead_;
         return c;
     }
 
@@ -87,15 +86,8 @@ public:
     void FailOpen(bool fail) { failOpen_ = fail; }
 
     const std::vector<std::string>& Writes() const { return writes_; }
-    std::string AllWritten() const {
-        std::string all;
-        for (const auto& w : writes_)
-            all += w;
-        return all;
-    }
     void ClearWrites() { writes_.clear(); }
     std::size_t Pending() const { return input_.size(); }
-    std::size_t BytesRead() const { return bytesRead_; }
 
     // Called after each accepted WriteString with its bytes (e.g. a simulated board that
     // queues its answer). Must not raise OnDataRecived itself: a real port never does
@@ -110,7 +102,6 @@ private:
     std::uint16_t com_ = 0;
     std::deque<std::uint8_t> input_;
     std::vector<std::string> writes_;
-    std::size_t bytesRead_ = 0;
 };
 
 } // namespace halvex

@@ -98,14 +98,6 @@ public:
         return out;
     }
 
-    // Reads whatever is there now (non-blocking).
-    std::string ReceiveNow(std::size_t max) {
-        std::string out(max, '\0');
-        const ssize_t r = ::read(master_, out.data(), max);
-        out.resize(r > 0 ? static_cast<std::size_t>(r) : 0);
-        return out;
-    }
-
 private:
     int master_ = -1;
     std::string slave_;
