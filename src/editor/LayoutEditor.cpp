@@ -478,7 +478,7 @@ void TLayoutEditor::ApplyVideoStandard() {
         if (model_.Selected() != item::Horizon)
             UpDown2->SetPosition(image_.Byte(Record() + 2));
     }
-    StringGrid1->SetRowCount(model_.RowCount());
+    StringGrid1->FitRows();
 }
 
 void TLayoutEditor::RadioGroup4Click() {

@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QStaticText>
 #include <QStringDecoder>
 
 #include <array>
@@ -65,12 +64,11 @@ TLayoutGrid::TLayoutGrid(const TGridModel& model, QWidget* parent)
     // (and stored) before the press is handled.
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(false);
-    resize(grid::Width, grid::HeightFor(rows_));
+    resize(grid::Width, grid::HeightFor(RowCount()));
 }
 
-void TLayoutGrid::SetRowCount(int rows) {
-    rows_ = rows == grid::NtscRows ? grid::NtscRows : grid::PalRows;
-    resize(grid::Width, grid::HeightFor(rows_));
+void TLayoutGrid::FitRows() {
+    resize(grid::Width, grid::HeightFor(RowCount()));
     update();
 }
 
@@ -145,7 +143,7 @@ const TLayoutGrid::TGlyph& TLayoutGrid::Glyph(std::uint8_t byte, bool small) {
 void TLayoutGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), kGridLine);
-    for (int r = 0; r < rows_; ++r) {
+    for (int r = 0; r < RowCount(); ++r) {
         for (int c = 0; c < grid::Columns; ++c) {
             const QRect rect = CellRect(c, r);
             if (rect.intersects(event->rect()))

@@ -28,9 +28,10 @@ class TLayoutGrid : public QWidget {
 public:
     TLayoutGrid(const TGridModel& model, QWidget* parent = nullptr);
 
-    // 16 rows (272 pixels high) or 13 rows (221 pixels); the top-left corner stays.
-    void SetRowCount(int rows);
-    int RowCount() const { return rows_; }
+    // Resizes to the model's rows: 16 (272 pixels high) or 13 (221 pixels); the top-left
+    // corner stays.
+    void FitRows();
+    int RowCount() const { return model_.RowCount(); }
     // Pixel rectangle of a cell (12 x 16), in grid coordinates.
     static QRect CellRect(int column, int row);
     // The character a cell byte shows (the bytes are Windows-1250).
@@ -65,7 +66,6 @@ private:
     const TGlyph& Glyph(std::uint8_t byte, bool small);
 
     const TGridModel& model_;
-    int rows_ = grid::PalRows;
     QFont bigFont_;
     QFont smallFont_;
     // Laid-out characters per font size and cell byte, made on first use.
