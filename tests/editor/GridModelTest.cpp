@@ -1,6 +1,7 @@
 // The layout grid's cell model: clear, item drawing, overlap marks, the horizon and its
 // zone, the variometer bar, picking, dragging, the video standard switch and cell colours.
 #include "editor/GridModel.h"
+#include "ParkedImage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +13,9 @@ namespace {
 
 constexpr std::uint8_t kVis = flag::Visible;
 
-class GridModelTest : public ::testing::Test {
+class GridModelTest : public ::testing::Test, protected test::TParkedImage {
 protected:
-    GridModelTest() {
-        image.SetConfigBit(cfg::Pal, true);
-        model.SetItemCount(kItemCount);
-        // Every item parked out of the way: hidden, in the hidden column of row 15.
-        for (int m = 0; m < kLayoutModes; ++m)
-            for (int i = 1; i < kItemCount; ++i)
-                Put(m, i, 0, 40, 15);
-    }
-    void Put(int mode, int item, std::uint8_t flags, int x, int y) {
-        image.SetFlags(mode, item, flags);
-        image.SetXPos(mode, item, static_cast<std::uint8_t>(x));
-        image.SetYPos(mode, item, static_cast<std::uint8_t>(y));
-    }
-    void Put(int item, std::uint8_t flags, int x, int y) { Put(0, item, flags, x, y); }
+    GridModelTest() { model.SetItemCount(kItemCount); }
     std::string Row(int row, int from, int to) const {
         std::string s;
         for (int c = from; c <= to; ++c)
@@ -35,7 +23,6 @@ protected:
         return s;
     }
 
-    TConfigImage image;
     TItemCatalogue catalogue;
     TGridModel model{image, catalogue};
 };
