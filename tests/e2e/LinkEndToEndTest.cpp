@@ -146,9 +146,7 @@ TEST_F(LinkEndToEnd, ShortDumpThenWholeDumpMixesAndIsRejected) {
     Boot(o);
     // The stored 513 bytes are 300 of the first dump and 213 of the resent one; with the
     // built-in image that mixture fails its check.
-    const TBoardImage board = DefaultBoardImage();
-    std::string dump(board.begin(), board.end());
-    dump.push_back(static_cast<char>(DumpCheck(board)));
+    const std::string dump = test::DumpOf(DefaultBoardImage());
     const std::string mixture = dump.substr(0, 300) + dump.substr(0, 213);
     TBoardImage mixed{};
     std::copy_n(mixture.begin(), kImageSize, mixed.begin());
