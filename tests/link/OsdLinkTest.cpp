@@ -660,6 +660,25 @@ TEST(OsdLinkTest, PortClosedBehindTheLinkGivesUpOnceAtTheNextTry) {
 
 // ---------------------------------------------------------------- port errors
 
+TEST(OsdLinkTest, BlockRefusedMidWriteIsResentNotSkipped) {
+    TLinkRig rig;
+    rig.AckFrames();
+    ASSERT_TRUE(rig.link.StartWrite());
+    rig.port.FailWrites(1); // block 1 is refused when it is first sent
+    EXPECT_THROW(rig.clock.Advance(50), std::runtime_error);
+    ASSERT_TRUE(rig.link.WriteActive());
+    rig.clock.Advance(5000); // the retry timer resends block 1 and the write goes on
+    EXPECT_FALSE(rig.link.Busy());
+    EXPECT_TRUE(rig.host.messages.empty());
+    std::vector<int> indices;
+    for (const std::string& frame : rig.Writes())
+        indices.push_back(FrameIndex(frame));
+    std::vector<int> expected(16);
+    for (int k = 0; k < 16; ++k)
+        expected[static_cast<std::size_t>(k)] = k;
+    EXPECT_EQ(indices, expected);
+}
+
 TEST(OsdLinkTest, RefusedFirstFrameUndoesTheStart) {
     const std::vector<std::function<bool(TOsdLink&)>> starts = {
         [](TOsdLink& l) { return l.StartRead(); }, [](TOsdLink& l) { return l.StartWrite(); },
