@@ -1,8 +1,8 @@
 // Layout grid: a full redraw of the cell model from the image plus the paint of all
 // 30 x 16 cells into an image, offscreen, as on every blink tick. Target: below 1 ms.
 // Run with --benchmark_repetitions=N to get the median over N runs.
-#include "app/Controls.h"
-#include "editor/LayoutEditor.h"
+#include "ui/Controls.h"
+#include "ui/LayoutEditor.h"
 
 #include <QApplication>
 #include <QImage>

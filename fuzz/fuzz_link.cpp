@@ -2,6 +2,7 @@
 // interleaved with random starts, port closes, injected port errors and timer advances
 // in virtual time, and checks the link state after every step.
 #include "FakeLinkPort.h"
+#include "ManualClock.h"
 #include "link/LinkFrames.h"
 #include "link/OsdLink.h"
 

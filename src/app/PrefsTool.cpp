@@ -4,7 +4,7 @@
 //   halvexprefs get NAME              print the value (exit 1 when missing)
 //   halvexprefs set-int NAME VALUE    store a 32-bit integer ("Lang", "Port")
 //   halvexprefs set NAME TEXT         store a text ("COM<n>" device paths)
-#include "app/Preferences.h"
+#include "config/Preferences.h"
 
 #include <QCoreApplication>
 

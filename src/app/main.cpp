@@ -1,5 +1,5 @@
 // HalvexCfg: configurator of the Halvex MAX7456 OSD board.
-#include "app/AppWindows.h"
+#include "ui/AppWindows.h"
 
 #include <QApplication>
 

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "config/ConfigImage.h"
-#include "editor/ItemCatalogue.h"
-#include "link/LinkHost.h"
+#include "config/ItemCatalogue.h"
+#include "config/Messages.h"
 
 #include <cstddef>
 #include <functional>

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "config/ConfigImage.h"
-#include "editor/ItemCatalogue.h"
+#include "config/ItemCatalogue.h"
 
 #include <array>
 #include <cstddef>

@@ -2,18 +2,9 @@
 // this; tests record the calls.
 #pragma once
 
-namespace halvex {
+#include "config/Messages.h"
 
-// User messages raised by the link (and the settings dialog); the window picks the text
-// in the current interface language when it shows one.
-enum class TMessage {
-    ReadError,      // "ERROR reading data from OSD !"
-    CommError,      // "Communication ERROR !"
-    FontsLoaded,    // "Fonts loaded !"
-    BadFileFormat,  // "Bad file format !"
-    ImportError,    // "Error inside import file !"
-    ChangesUpdated, // "Changes Updated"
-};
+namespace halvex {
 
 class TLinkHost {
 public:

@@ -12,7 +12,6 @@
 // the port when AutoOpen is set, else rebuilds the DCB from the properties).
 #pragma once
 
-#include "link/LinkPort.h"
 #include "serial/AfComPortCore.h"
 
 #include <atomic>
@@ -126,7 +125,7 @@ private:
     int nextToken_ = 1;
 };
 
-class TAfCustomSerialPort : public TAfDataDispConnComponent, public TLinkPort {
+class TAfCustomSerialPort : public TAfDataDispConnComponent {
 public:
     explicit TAfCustomSerialPort(std::string name);
     ~TAfCustomSerialPort() override;
@@ -174,13 +173,13 @@ public:
     void Open() override;
     // Closes the port (device work only when open); raises OnPortClose in any case.
     void Close() override;
-    bool IsOpen() const override;
+    bool IsOpen() const;
     // Queues the bytes; an empty text does nothing.
-    void WriteString(const std::string& bytes) override;
+    void WriteString(const std::string& bytes);
     // Queues `count` bytes, all or nothing; raises "Write data error [requested: %d, free: %d]".
     void WriteData(const void* buffer, std::int32_t count) override;
-    std::int32_t InBufUsed() override;
-    std::uint8_t ReadChar() override;
+    std::int32_t InBufUsed();
+    std::uint8_t ReadChar();
     // Reads exactly `count` waiting bytes; raises "Read data error" when fewer were there (the
     // bytes that were there are consumed).
     void ReadData(void* buffer, std::int32_t count);
@@ -198,7 +197,10 @@ public:
     TAfComPortCore& Core() { return *core_; }
     std::uint32_t SyncSlot() const { return syncSlot_; }
 
-    // ---- events (OnDataRecived: see TLinkPort)
+    // ---- events
+    // Raised on the main thread some time after bytes arrived, and about every 200 ms
+    // while bytes stay unread. Count may be 0. Not raised after Close has begun.
+    std::function<void(std::int32_t count)> OnDataRecived;
     std::function<void()> OnCTSChanged;
     std::function<void()> OnDSRChanged;
     std::function<void(std::uint32_t errors)> OnLineError;
@@ -266,8 +268,8 @@ public:
     using TAfCustomSerialPort::TAfCustomSerialPort;
 
     // Port number, 1-based; 0 names no port. While open: Close, store, Open.
-    void SetComNumber(std::uint16_t number) override;
-    std::uint16_t ComNumber() const override { return comNumber_; }
+    void SetComNumber(std::uint16_t number);
+    std::uint16_t ComNumber() const { return comNumber_; }
     bool ShowSettingsDialog() override;
 
     // The settings dialog: called with the title "COM%d" and the DCB to edit; returns true

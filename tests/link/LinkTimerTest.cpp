@@ -1,4 +1,5 @@
 #include "link/LinkTimer.h"
+#include "ManualClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,7 @@
 #include "serial/AfComPort.h"
 
+#include "cli/ComLinkPort.h"
+
 #include "serial/AfPortPaths.h"
 #include "serial/AfSafeSync.h"
 
@@ -653,9 +655,10 @@ TEST_F(AfComPortTest, SettingsDialogThroughTheHook) {
     TAfCustomComPort::SetSettingsDialogHook(nullptr);
 }
 
-// The board link uses the port only through its operations contract.
+// The board link uses the port only through its operations contract (the adapter).
 TEST_F(AfComPortTest, WorksThroughTheLinkPortContract) {
-    TLinkPort& link = port;
+    TComLinkPort adapter(port);
+    TLinkPort& link = adapter;
     std::string got;
     link.OnDataRecived = [&](std::int32_t) {
         while (link.InBufUsed() > 0)

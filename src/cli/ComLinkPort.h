@@ -1,0 +1,39 @@
+// The serial component as the board link's port: TOsdLink talks to TLinkPort, the window
+// and the command-line tool own a TAfComPort. This adapter is where the two layers meet,
+// so neither needs the other. Every call is forwarded as it is (errors are the component's
+// exceptions); OnDataRecived is forwarded from the component to this port's handler.
+#pragma once
+
+#include "link/LinkPort.h"
+#include "serial/AfComPort.h"
+
+namespace halvex {
+
+class TComLinkPort final : public TLinkPort {
+public:
+    explicit TComLinkPort(TAfCustomComPort& port) : port_(port) {
+        port_.OnDataRecived = [this](std::int32_t count) {
+            if (OnDataRecived)
+                OnDataRecived(count);
+        };
+    }
+    ~TComLinkPort() override { port_.OnDataRecived = nullptr; }
+    TComLinkPort(const TComLinkPort&) = delete;
+    TComLinkPort& operator=(const TComLinkPort&) = delete;
+
+    TAfCustomComPort& Component() { return port_; }
+
+    void SetComNumber(std::uint16_t number) override { port_.SetComNumber(number); }
+    std::uint16_t ComNumber() const override { return port_.ComNumber(); }
+    void Open() override { port_.Open(); }
+    void Close() override { port_.Close(); }
+    bool IsOpen() const override { return port_.IsOpen(); }
+    void WriteString(const std::string& bytes) override { port_.WriteString(bytes); }
+    std::int32_t InBufUsed() override { return port_.InBufUsed(); }
+    std::uint8_t ReadChar() override { return port_.ReadChar(); }
+
+private:
+    TAfCustomComPort& port_;
+};
+
+} // namespace halvex

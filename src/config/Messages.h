@@ -1,0 +1,16 @@
+// The user messages of the program, by id. Whoever shows one (the main window, the
+// command-line tool) picks the text in the current interface language (Texts.h).
+#pragma once
+
+namespace halvex {
+
+enum class TMessage {
+    ReadError,      // "ERROR reading data from OSD !"
+    CommError,      // "Communication ERROR !"
+    FontsLoaded,    // "Fonts loaded !"
+    BadFileFormat,  // "Bad file format !"
+    ImportError,    // "Error inside import file !"
+    ChangesUpdated, // "Changes Updated"
+};
+
+} // namespace halvex

@@ -1,0 +1,52 @@
+// Every language-dependent text of the program, in one place. Each row holds the text
+// in every interface language (UTF-8 for the screen); adding a language means adding a
+// column here, not editing handlers.
+//
+// Captions are applied by control name (ApplyCaptionTexts in Captions.h): every control's
+// objectName is its name (`Button1`, `RadioGroup5`, ...). Item >= 0 addresses an item of a
+// radio group.
+#pragma once
+
+#include "config/Messages.h"
+
+#include <span>
+
+namespace halvex {
+
+enum class TLanguage : unsigned char { English = 0, Polish = 1 };
+constexpr int kLanguageCount = 2;
+
+struct TCaptionText {
+    const char* Control; // objectName of the control; the form's own name for its caption
+    int Item;            // -1: the control's caption; >= 0: item of a radio group
+    const char* Text[kLanguageCount];
+};
+
+// Texts the language switch sets on the main window. `Button6` takes its row only while
+// the port is closed.
+std::span<const TCaptionText> MainWindowTexts();
+// Texts of the settings dialog (set by the switch, at each show and on Restore).
+std::span<const TCaptionText> SettingsDialogTexts();
+// Texts of the import options dialog (set each time it opens).
+std::span<const TCaptionText> ImportDialogTexts();
+
+// Message box texts.
+const char* MessageText(TMessage message, TLanguage language);
+// Caption of RadioGroup3 when the temperature item is selected: "Sensor" / "Czujnik".
+const char* SensorCaption(TLanguage language);
+
+// Texts that are the same in every language.
+namespace fixed_text {
+constexpr const char* AppTitle = "HalvexCfg_KT";
+constexpr const char* MainCaption = "Halvex Brenn for Torvik HW Configurator v1.05";
+constexpr const char* ProgressCaption = "Wysyłanie danych...";
+constexpr const char* PortGroup = "Port COM";
+constexpr const char* LanguageGroup = "Language :  ";
+constexpr const char* Close = "Close";
+constexpr const char* Open = "Open";
+constexpr const char* ImportCaption = "Import";
+constexpr const char* McmFilter = "MAX7456 Chars Files (*.mcm)";
+constexpr const char* SetFilter = "Exported Settings (*.set)";
+} // namespace fixed_text
+
+} // namespace halvex

@@ -1,0 +1,135 @@
+#include "ui/Controls.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace halvex {
+
+QFont InterfaceFont() {
+    QFont font = QApplication::font();
+    if (QFontDatabase::families().contains(QStringLiteral("Liberation Sans")))
+        font.setFamily(QStringLiteral("Liberation Sans"));
+    else
+        font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+TCheckBox::TCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
+    connect(this, &QCheckBox::toggled, this, [this](bool) {
+        if (OnClick)
+            OnClick();
+    });
+}
+
+TRadioGroup::TRadioGroup(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 2, 4, 2);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(0);
+}
+
+void TRadioGroup::SetItems(const QStringList& items, int columns) {
+    updating_ = true;
+    for (auto* b : buttons_)
+        delete b;
+    buttons_.clear();
+    columns_ = std::max(1, columns);
+    for (int k = 0; k < items.size(); ++k) {
+        auto* b = new QRadioButton(items[k], this);
+        b->setAutoExclusive(false); // selection is driven by index_
+        connect(b, &QRadioButton::clicked, this, [this, k](bool) {
+            // A click on the selected item keeps it selected.
+            if (k == index_)
+                buttons_[static_cast<std::size_t>(k)]->setChecked(true);
+            else
+                SetItemIndex(k);
+        });
+        buttons_.push_back(b);
+    }
+    if (index_ >= Count())
+        index_ = -1;
+    for (int k = 0; k < Count(); ++k)
+        buttons_[static_cast<std::size_t>(k)]->setChecked(k == index_);
+    Relayout();
+    updating_ = false;
+}
+
+void TRadioGroup::Relayout() {
+    auto* grid = static_cast<QGridLayout*>(layout());
+    for (int k = 0; k < Count(); ++k)
+        grid->addWidget(buttons_[static_cast<std::size_t>(k)], k / columns_, k % columns_);
+}
+
+void TRadioGroup::SetItemText(int k, const QString& text) {
+    if (k >= 0 && k < Count())
+        buttons_[static_cast<std::size_t>(k)]->setText(text);
+}
+
+QString TRadioGroup::ItemText(int k) const {
+    return (k >= 0 && k < Count()) ? buttons_[static_cast<std::size_t>(k)]->text() : QString();
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    if (index < -1 || index >= Count())
+        index = -1;
+    if (index == index_)
+        return;
+    index_ = index;
+    for (int k = 0; k < Count(); ++k)
+        buttons_[static_cast<std::size_t>(k)]->setChecked(k == index_);
+    if (!updating_ && OnClick)
+        OnClick();
+}
+
+TUpDown::TUpDown(QLineEdit* associate, QWidget* parent)
+    : QWidget(parent), edit_(associate), up_(new QToolButton(this)), down_(new QToolButton(this)) {
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (auto* b : {up_, down_}) {
+        b->setAutoRepeat(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        box->addWidget(b);
+    }
+    connect(up_, &QToolButton::clicked, this, [this] { Click(TButton::Up); });
+    connect(down_, &QToolButton::clicked, this, [this] { Click(TButton::Down); });
+    if (edit_) {
+        edit_->setReadOnly(true);
+        edit_->setText(QString::number(position_));
+    }
+}
+
+void TUpDown::SetRange(int min, int max) {
+    min_ = min;
+    max_ = std::max(min, max);
+    SetPosition(position_);
+}
+
+void TUpDown::SetPosition(int position) {
+    position_ = std::clamp(position, min_, max_);
+    if (edit_)
+        edit_->setText(QString::number(position_));
+}
+
+void TUpDown::Click(TButton button) {
+    int p = position_ + (button == TButton::Up ? 1 : -1);
+    if (p > max_)
+        p = wrap_ ? min_ : max_;
+    if (p < min_)
+        p = wrap_ ? max_ : min_;
+    SetPosition(p);
+    if (OnClick)
+        OnClick(button);
+}
+
+} // namespace halvex

@@ -1,0 +1,577 @@
+#include "ui/LayoutEditor.h"
+
+#include "ui/Captions.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <set>
+
+namespace halvex {
+
+namespace {
+
+using namespace editor_layout;
+
+// Pixel geometry inside the right area (x, y from its top-left corner).
+constexpr int kRowHeight = 17;  // check boxes and radio items
+constexpr int kEditHeight = 19; // edits and spinners
+
+QRect AreaRect(int x, int y, int w, int h) {
+    return QRect(AreaLeft + x, AreaTop + y, w, h);
+}
+
+QString FromWin1250(const char* bytes) {
+    QStringDecoder decode("windows-1250");
+    return decode.isValid() ? decode(QByteArray(bytes)) : QString::fromLatin1(bytes);
+}
+
+// Radio items 17 pixels high, columns of equal width: the groups keep their designed size
+// in either language instead of growing with the style's size hints.
+void Compact(TRadioGroup* group) {
+    auto* grid = static_cast<QGridLayout*>(group->layout());
+    grid->setContentsMargins(1, 0, 1, 0);
+    grid->setHorizontalSpacing(3);
+    grid->setVerticalSpacing(0);
+    for (int k = 0; k < group->Count(); ++k) {
+        group->Button(k)->setFixedHeight(kRowHeight);
+        group->Button(k)->setMinimumWidth(1);
+    }
+    for (int c = 0; c < grid->columnCount(); ++c)
+        grid->setColumnStretch(c, 1);
+}
+
+} // namespace
+
+// Key filter and exit event of the sensitivity edits.
+class TLayoutEditor::TEditFilter : public QObject {
+public:
+    explicit TEditFilter(TLayoutEditor& editor) : editor_(editor) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!TLayoutEditor::Edit3KeyPress(key->key(), key->text()))
+                return true; // discarded
+        } else if (event->type() == QEvent::FocusOut) {
+            if (watched == editor_.Edit3)
+                editor_.Edit3Exit();
+            else if (watched == editor_.Edit4)
+                editor_.Edit4Exit();
+        }
+        return false;
+    }
+
+private:
+    TLayoutEditor& editor_;
+};
+
+TLayoutEditor::TLayoutEditor(TConfigImage& image, TItemCatalogue& catalogue, QWidget* form)
+    : image_(image), catalogue_(catalogue), model_(image, catalogue),
+      editFilter_(std::make_unique<TEditFilter>(*this)), context_(std::make_unique<QObject>()) {
+    CreateControls(form);
+    ApplyInitialCaptions();
+    WireHandlers();
+    SetEditorVisible(false);
+}
+
+TLayoutEditor::~TLayoutEditor() {
+    // The form may outlive the editor: no control may call back into it any more.
+    context_.reset();
+    editFilter_.reset();
+    if (!form_)
+        return;
+    for (TCheckBox* b : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5})
+        b->OnClick = nullptr;
+    for (TRadioGroup* g : {RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4, RadioGroup5})
+        g->OnClick = nullptr;
+    UpDown1->OnClick = nullptr;
+    UpDown2->OnClick = nullptr;
+    // The grid paints the editor's cell model: it goes with it.
+    delete StringGrid1;
+    StringGrid1 = nullptr;
+}
+
+void TLayoutEditor::CreateControls(QWidget* form) {
+    form_ = form;
+    StringGrid1 = new TLayoutGrid(model_, form);
+    StringGrid1->move(GridLeft, GridTop);
+
+    // Top row: item list and video standard.
+    GroupBox4 = new QGroupBox(form);
+    GroupBox4->setGeometry(AreaRect(0, 0, 136, 42));
+    ComboBox1 = new QComboBox(GroupBox4);
+    ComboBox1->setGeometry(3, 18, 130, 21);
+    ComboBox1->setMaxVisibleItems(kItemCount);
+
+    RadioGroup4 = new TRadioGroup(QString(), form);
+    RadioGroup4->SetItems({QStringLiteral("NTSC"), QStringLiteral("PAL")}, 2);
+    RadioGroup4->setGeometry(AreaRect(139, 0, 122, 42));
+
+    // Second row: layout mode.
+    RadioGroup2 = new TRadioGroup(QString(), form);
+    RadioGroup2->SetItems({QStringLiteral("OFF"), QStringLiteral("MIN"), QStringLiteral("ALL")}, 3);
+    RadioGroup2->setGeometry(AreaRect(0, 44, 261, 38));
+
+    // The attribute panel: three columns.
+    GroupBox2 = new QGroupBox(form);
+    GroupBox2->setGeometry(AreaRect(0, 84, 261, 97));
+
+    // Visible sits in the title band, right of the title; below it three columns. Rows of
+    // a group start under its title band (18 pixels).
+    CheckBox1 = new TCheckBox(QString(), GroupBox2);
+    CheckBox1->setGeometry(186, 0, 69, 15);
+
+    // Left column: attributes (or the horizon's and variometer's Negative in their place).
+    GroupBox3 = new QGroupBox(GroupBox2);
+    GroupBox3->setGeometry(3, 17, 70, 68);
+    CheckBox2 = new TCheckBox(QString(), GroupBox3);
+    CheckBox2->setGeometry(3, 18, 65, 16);
+    CheckBox3 = new TCheckBox(QString(), GroupBox3);
+    CheckBox3->setGeometry(3, 34, 65, 16);
+    CheckBox4 = new TCheckBox(QString(), GroupBox3);
+    CheckBox4->setGeometry(3, 50, 65, 16);
+    CheckBox5 = new TCheckBox(QString(), GroupBox2);
+    CheckBox5->setGeometry(5, 19, 69, 16);
+
+    // Middle column: font (or the audible vario) and the item option.
+    RadioGroup1 = new TRadioGroup(QString(), GroupBox2);
+    RadioGroup1->SetItems({QString(), QString()}, 2);
+    RadioGroup1->setGeometry(76, 17, 107, 38);
+    RadioGroup5 = new TRadioGroup(QString(), GroupBox2);
+    RadioGroup5->SetItems({QString(), QString()}, 1);
+    RadioGroup5->setGeometry(76, 17, 107, 55);
+    RadioGroup3 = new TRadioGroup(QString(), GroupBox2);
+    RadioGroup3->SetItems({QStringLiteral("Int."), QStringLiteral("Ext.")}, 2);
+    RadioGroup3->setGeometry(76, 57, 107, 38);
+
+    // Right column: X and Y spinners, or the horizon's sensitivities in their places.
+    StaticText1 = new QLabel(GroupBox2);
+    StaticText1->setGeometry(186, 19, 72, 14);
+    Edit1 = new QLineEdit(GroupBox2);
+    Edit1->setGeometry(186, 34, 30, kEditHeight);
+    UpDown1 = new TUpDown(Edit1, GroupBox2);
+    UpDown1->setGeometry(216, 34, 15, kEditHeight);
+    UpDown1->SetRange(0, grid::MaxX);
+    UpDown1->SetWrap(true);
+    StaticText2 = new QLabel(GroupBox2);
+    StaticText2->setGeometry(186, 56, 72, 14);
+    Edit2 = new QLineEdit(GroupBox2);
+    Edit2->setGeometry(186, 71, 30, kEditHeight);
+    UpDown2 = new TUpDown(Edit2, GroupBox2);
+    UpDown2->setGeometry(216, 71, 15, kEditHeight);
+    UpDown2->SetRange(0, grid::MaxY);
+    UpDown2->SetWrap(true);
+    StaticText3 = new QLabel(GroupBox2);
+    StaticText3->setGeometry(186, 19, 72, 14);
+    Edit3 = new QLineEdit(GroupBox2);
+    Edit3->setGeometry(186, 34, 36, kEditHeight);
+    StaticText4 = new QLabel(GroupBox2);
+    StaticText4->setGeometry(186, 56, 72, 14);
+    Edit4 = new QLineEdit(GroupBox2);
+    Edit4->setGeometry(186, 71, 36, kEditHeight);
+    for (QLineEdit* e : {Edit3, Edit4}) {
+        e->setMaxLength(3);
+        e->setContextMenuPolicy(Qt::NoContextMenu); // no paste around the key filter
+        e->setAcceptDrops(false);
+        e->installEventFilter(editFilter_.get());
+    }
+
+    for (TRadioGroup* g : {RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4, RadioGroup5})
+        Compact(g);
+    // The layout mode starts on OFF; the video standard starts with no selection, so the
+    // first good read always runs the video standard switch.
+    RadioGroup2->SetItemIndex(0);
+
+    const std::pair<QWidget*, const char*> names[] = {
+        {GroupBox2, "GroupBox2"},
+        {GroupBox3, "GroupBox3"},
+        {GroupBox4, "GroupBox4"},
+        {ComboBox1, "ComboBox1"},
+        {CheckBox1, "CheckBox1"},
+        {CheckBox2, "CheckBox2"},
+        {CheckBox3, "CheckBox3"},
+        {CheckBox4, "CheckBox4"},
+        {CheckBox5, "CheckBox5"},
+        {RadioGroup1, "RadioGroup1"},
+        {RadioGroup2, "RadioGroup2"},
+        {RadioGroup3, "RadioGroup3"},
+        {RadioGroup4, "RadioGroup4"},
+        {RadioGroup5, "RadioGroup5"},
+        {StaticText1, "StaticText1"},
+        {StaticText2, "StaticText2"},
+        {StaticText3, "StaticText3"},
+        {StaticText4, "StaticText4"},
+        {Edit1, "Edit1"},
+        {Edit2, "Edit2"},
+        {Edit3, "Edit3"},
+        {Edit4, "Edit4"},
+        {UpDown1, "UpDown1"},
+        {UpDown2, "UpDown2"},
+    };
+    for (const auto& [w, name] : names)
+        w->setObjectName(QString::fromLatin1(name));
+}
+
+void TLayoutEditor::ApplyInitialCaptions() {
+    // English texts of the main window table, for the controls that belong to the editor.
+    std::set<QString> mine;
+    for (const QWidget* w : std::initializer_list<const QWidget*>{
+             GroupBox2, GroupBox3, GroupBox4, CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
+             RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4, RadioGroup5, StaticText1,
+             StaticText2, StaticText3, StaticText4})
+        mine.insert(w->objectName());
+    ApplyCaptionTexts(form_, MainWindowTexts(), TLanguage::English, [&](const TCaptionText& row) {
+        return !mine.contains(QString::fromLatin1(row.Control));
+    });
+}
+
+void TLayoutEditor::WireHandlers() {
+    QObject::connect(ComboBox1, &QComboBox::activated, context_.get(),
+                     [this](int) { ComboBox1Change(); });
+    CheckBox1->OnClick = [this] { CheckBoxClick(); };
+    CheckBox2->OnClick = [this] { CheckBox2Click(); };
+    CheckBox3->OnClick = [this] { CheckBox3Click(); };
+    CheckBox4->OnClick = [this] { CheckBox4Click(); };
+    CheckBox5->OnClick = [this] { CheckBox5Click(); };
+    RadioGroup1->OnClick = [this] { RadioGroup1Click(); };
+    RadioGroup2->OnClick = [this] { RadioGroup2Click(); };
+    RadioGroup3->OnClick = [this] { RadioGroup3Click(); };
+    RadioGroup4->OnClick = [this] { RadioGroup4Click(); };
+    RadioGroup5->OnClick = [this] { RadioGroup5Click(); };
+    UpDown1->OnClick = [this](TUpDown::TButton) { UpDown1Click(); };
+    UpDown2->OnClick = [this](TUpDown::TButton) { UpDown2Click(); };
+    StringGrid1->OnMouseDown = [this](Qt::MouseButton b, TShiftState s, int x, int y) {
+        StringGrid1MouseDown(b, s, x, y);
+    };
+    StringGrid1->OnMouseMove = [this](TShiftState s, int x, int y) {
+        StringGrid1MouseMove(s, x, y);
+    };
+    StringGrid1->OnMouseUp = [this](Qt::MouseButton, TShiftState, int, int) {
+        StringGrid1MouseUp();
+    };
+}
+
+TLanguage TLayoutEditor::Lang() const {
+    return Language ? Language() : TLanguage::English;
+}
+
+int TLayoutEditor::SelectedItem() const {
+    return std::max(0, ComboBox1->currentIndex());
+}
+
+void TLayoutEditor::SelectItem(int item) {
+    const QSignalBlocker block(ComboBox1);
+    ComboBox1->setCurrentIndex(item);
+    model_.SetSelected(SelectedItem());
+}
+
+// ---- The API used by the main window -------------------------------------------------
+
+void TLayoutEditor::SetItemCount(int count) {
+    model_.SetItemCount(count);
+}
+
+void TLayoutEditor::GridClear() {
+    model_.Clear();
+    StringGrid1->update();
+}
+
+void TLayoutEditor::GridRedraw() {
+    model_.Redraw();
+    StringGrid1->update();
+}
+
+void TLayoutEditor::BlinkTick() {
+    model_.FlipBlink();
+    // While the editor is closed the grid stays blank.
+    if (editorVisible_)
+        GridRedraw();
+}
+
+void TLayoutEditor::SetEditorVisible(bool on) {
+    editorVisible_ = on;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{GroupBox2, GroupBox4, RadioGroup2, RadioGroup4})
+        w->setVisible(on);
+    if (!on)
+        model_.Drop();
+}
+
+void TLayoutEditor::ResetSelection() {
+    SelectItem(0);
+}
+
+void TLayoutEditor::FillItemList() {
+    const bool polish = Lang() == TLanguage::Polish;
+    {
+        const QSignalBlocker block(ComboBox1);
+        ComboBox1->clear();
+        for (int i = 0; i < TItemCatalogue::Count; ++i)
+            ComboBox1->addItem(FromWin1250(catalogue_.Name(i, polish)));
+    }
+    SelectItem(0);
+}
+
+void TLayoutEditor::SelectModeFromImage() {
+    if (image_.Mode() > 2)
+        image_.SetMode(2);
+    RadioGroup2->SetItemIndex(image_.Mode()); // runs the layout mode switch on a change
+    model_.SetLayoutMode(RadioGroup2->ItemIndex());
+}
+
+void TLayoutEditor::OpenOnImage() {
+    RadioGroup4->SetItemIndex(image_.IsPal() ? 1 : 0); // runs the switch on a change
+    SelectModeFromImage();
+    catalogue_.ReadUserName(image_);
+    PanelRefresh();
+    GridRedraw();
+}
+
+void TLayoutEditor::CompleteImport() {
+    RadioGroup4->SetItemIndex(image_.IsPal() ? 1 : 0);
+    RadioGroup4Click(); // also when the standard did not change
+    SelectModeFromImage();
+    catalogue_.ReadUserName(image_);
+    PanelRefresh();
+    GridRedraw();
+}
+
+void TLayoutEditor::AfterSettingsDialog() {
+    catalogue_.ReadUserName(image_);
+    GridRedraw();
+}
+
+// ---- Attribute panel -------------------------------------------------------------------
+
+void TLayoutEditor::PanelRefresh() {
+    model_.SetLayoutMode(std::max(0, RadioGroup2->ItemIndex()));
+    model_.SetSelected(SelectedItem());
+    const int item = model_.Selected();
+    const std::size_t rec = Record();
+    // The handlers these setters run write back the same bits.
+    const std::uint8_t flags = image_.Byte(rec);
+    CheckBox1->SetChecked(flags & flag::Visible);
+    CheckBox2->SetChecked(flags & flag::Negative);
+    CheckBox3->SetChecked(flags & flag::Blinking);
+    CheckBox4->SetChecked(flags & flag::Grey);
+    CheckBox5->SetChecked(flags & flag::Negative);
+    RadioGroup1->SetItemIndex((flags & flag::Small) ? 1 : 0);
+
+    if (item != item::Horizon) {
+        model_.FixSelectedPosition();
+        UpDown1->SetPosition(image_.Byte(rec + 1));
+        UpDown2->SetPosition(image_.Byte(rec + 2));
+    }
+
+    const bool horizon = item == item::Horizon;
+    const bool vario = item == item::Variometer;
+    const bool standard = !horizon && !vario;
+    const bool option = item == item::Satellites || item == item::Temperature;
+    GroupBox3->setVisible(standard);
+    RadioGroup1->setVisible(standard);
+    CheckBox5->setVisible(!standard);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{StaticText1, Edit1, UpDown1, StaticText2, Edit2, UpDown2})
+        w->setVisible(!horizon);
+    for (QWidget* w : std::initializer_list<QWidget*>{StaticText3, Edit3, StaticText4, Edit4})
+        w->setVisible(horizon);
+    RadioGroup5->setVisible(vario);
+    RadioGroup3->setVisible(option);
+
+    if (horizon) {
+        sensitivityMode_ = model_.LayoutMode();
+        Edit3->setText(QString::number(image_.Byte(rec + 1)));
+        Edit4->setText(QString::number(image_.Byte(rec + 2)));
+    } else if (vario) {
+        RadioGroup5->SetItemIndex((flags & flag::Option) ? 1 : 0);
+    } else if (item == item::Temperature) {
+        RadioGroup3->setTitle(QString::fromUtf8(SensorCaption(Lang())));
+        RadioGroup3->SetItemText(0, QStringLiteral("Int."));
+        RadioGroup3->SetItemText(1, QStringLiteral("Ext."));
+        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
+    } else if (item == item::Satellites) {
+        RadioGroup3->setTitle(QStringLiteral("HDOP"));
+        RadioGroup3->SetItemText(0, QStringLiteral("Ena."));
+        RadioGroup3->SetItemText(1, QStringLiteral("Disa"));
+        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
+    }
+}
+
+void TLayoutEditor::ComboBox1Change() {
+    PanelRefresh(); // takes the selection from the list
+    GridRedraw();
+}
+
+void TLayoutEditor::SetFlagBit(std::uint8_t mask, bool on) {
+    const std::size_t rec = Record();
+    const std::uint8_t f = image_.Byte(rec);
+    image_.SetByte(rec, static_cast<std::uint8_t>(on ? (f | mask) : (f & ~mask)));
+}
+
+void TLayoutEditor::SetOptionIndex(std::uint8_t mask, int index) {
+    SetFlagBit(mask, index == 1);
+}
+
+void TLayoutEditor::CheckBoxClick() {
+    SetFlagBit(flag::Visible, CheckBox1->Checked());
+    GridRedraw();
+}
+
+void TLayoutEditor::CheckBox2Click() {
+    SetFlagBit(flag::Negative, CheckBox2->Checked());
+    GridRedraw();
+}
+
+void TLayoutEditor::CheckBox3Click() {
+    SetFlagBit(flag::Blinking, CheckBox3->Checked());
+    GridRedraw();
+}
+
+void TLayoutEditor::CheckBox4Click() {
+    SetFlagBit(flag::Grey, CheckBox4->Checked());
+    GridRedraw();
+}
+
+void TLayoutEditor::CheckBox5Click() {
+    SetFlagBit(flag::Negative, CheckBox5->Checked());
+    GridRedraw();
+}
+
+void TLayoutEditor::RadioGroup1Click() {
+    SetOptionIndex(flag::Small, RadioGroup1->ItemIndex());
+    GridRedraw();
+}
+
+void TLayoutEditor::RadioGroup5Click() {
+    SetOptionIndex(flag::Option, RadioGroup5->ItemIndex());
+    GridRedraw();
+}
+
+void TLayoutEditor::RadioGroup3Click() {
+    SetOptionIndex(flag::Option, RadioGroup3->ItemIndex());
+    PanelRefresh();
+    GridRedraw();
+}
+
+void TLayoutEditor::RadioGroup2Click() {
+    const int mode = std::max(0, RadioGroup2->ItemIndex());
+    image_.SetMode(static_cast<std::uint8_t>(mode));
+    PanelRefresh(); // takes the layout mode from the group
+    GridRedraw();
+}
+
+void TLayoutEditor::ApplyVideoStandard() {
+    if (RadioGroup4->ItemIndex() == 1) {
+        model_.SelectPal();
+    } else if (RadioGroup4->ItemIndex() == 0) {
+        model_.SelectNtsc();
+        // The spinner follows a row the switch has just moved.
+        if (model_.Selected() != item::Horizon)
+            UpDown2->SetPosition(image_.Byte(Record() + 2));
+    }
+    StringGrid1->FitRows();
+}
+
+void TLayoutEditor::RadioGroup4Click() {
+    ApplyVideoStandard();
+    GridRedraw();
+}
+
+void TLayoutEditor::UpDown1Click() {
+    if (model_.Selected() == item::Horizon)
+        return;
+    image_.SetByte(Record() + 1, static_cast<std::uint8_t>(UpDown1->Position()));
+    GridRedraw();
+}
+
+void TLayoutEditor::UpDown2Click() {
+    if (model_.Selected() == item::Horizon)
+        return;
+    if (model_.Selected() == item::Variometer)
+        UpDown2->SetPosition(std::clamp(UpDown2->Position(), VarioMinY, VarioMaxY));
+    image_.SetByte(Record() + 2, static_cast<std::uint8_t>(UpDown2->Position()));
+    GridRedraw();
+}
+
+bool TLayoutEditor::Edit3KeyPress(int key, const QString& text) {
+    // Delete edits like Backspace; X11 delivers it with the text 0x7F, which the digit
+    // rule below would otherwise discard.
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Tab ||
+        key == Qt::Key_Backtab)
+        return true;
+    if (text.isEmpty())
+        return true; // cursor and editing keys that type nothing
+    return text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9');
+}
+
+void TLayoutEditor::StoreSensitivity(QLineEdit* edit, int byteOffset) {
+    // The horizon's record in the layout mode the edits were filled for, whatever is
+    // selected by the time the edit is left.
+    const std::size_t at = ItemRecordOffset(sensitivityMode_, item::Horizon) + byteOffset;
+    const std::uint8_t value = SensitivityFromText(edit->text().toStdString(), image_.Byte(at));
+    image_.SetByte(at, value);
+    edit->setText(QString::number(value));
+}
+
+void TLayoutEditor::Edit3Exit() {
+    StoreSensitivity(Edit3, 1);
+}
+
+void TLayoutEditor::Edit4Exit() {
+    StoreSensitivity(Edit4, 2);
+}
+
+// ---- Grid mouse ------------------------------------------------------------------------
+
+void TLayoutEditor::StringGrid1MouseDown(Qt::MouseButton button, TShiftState shift, int x, int y) {
+    // The grid edits only while the editor is open (not before a read, nor while one runs).
+    if (!editorVisible_)
+        return;
+    if (button != Qt::LeftButton || shift.Double ||
+        (shift.Modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
+        return;
+    const auto cell = model_.CellAt(x, y);
+    if (!cell)
+        return;
+    const TPick pick = model_.Pick(*cell);
+    if (pick.Kind == TPick::TKind::None)
+        return;
+    SelectItem(pick.Item);
+    PanelRefresh();
+    GridRedraw();
+}
+
+void TLayoutEditor::StringGrid1MouseMove(TShiftState shift, int x, int y) {
+    if (!editorVisible_ || !model_.Dragging())
+        return;
+    if (shift.Buttons != Qt::LeftButton ||
+        (shift.Modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
+        return;
+    const auto cell = model_.CellAt(x, y);
+    if (!cell)
+        return;
+    const auto target = model_.DragTarget(*cell);
+    if (!target)
+        return;
+    // Through the spinners, whose ranges limit the values and whose edits show them.
+    UpDown1->SetPosition(target->Column);
+    UpDown2->SetPosition(target->Row);
+    image_.SetByte(Record() + 1, static_cast<std::uint8_t>(UpDown1->Position()));
+    image_.SetByte(Record() + 2, static_cast<std::uint8_t>(UpDown2->Position()));
+    GridRedraw();
+}
+
+void TLayoutEditor::StringGrid1MouseUp() {
+    model_.Drop();
+}
+
+} // namespace halvex

@@ -1,0 +1,446 @@
+#include "ui/MainForm.h"
+
+#include "cli/ComLinkPort.h"
+#include "config/SettingsFileFlow.h"
+#include "link/FontFile.h"
+#include "link/OsdLink.h"
+#include "link/QtLinkTimer.h"
+#include "serial/AfComPort.h"
+#include "serial/AfPortPaths.h"
+#include "ui/AfPortControls.h"
+#include "ui/Captions.h"
+#include "ui/Controls.h"
+#include "ui/ExceptionReport.h"
+#include "ui/ImportDialog.h"
+#include "ui/LayoutEditor.h"
+#include "ui/ProgressForm.h"
+#include "ui/SettingsDialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace halvex {
+
+namespace {
+
+constexpr const char* kTag = "Tag";
+constexpr std::uint32_t kTimerIntervalMs = 200;
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* b = new QPushButton(caption ? Utf8(caption) : QString(), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    return b;
+}
+
+} // namespace
+
+namespace detail {
+
+TForm1OwnedParts::TForm1OwnedParts(const TForm1Setup& setup) {
+    if (!setup.Port) {
+        OwnPort = std::make_unique<TAfComPort>();
+        OwnPort->SetName("AfComPort1");
+        OwnPort->SetBaudRate(br57600);
+        OwnPort->SetDTR(false);
+        OwnPort->SetWriteThreadPriority(tpHigher);
+        OwnPort->Loaded();
+        OwnLinkPort = std::make_unique<TComLinkPort>(*OwnPort);
+    }
+    if (!setup.Timer1)
+        OwnTimer1 = std::make_unique<TQtTimer>(kTimerIntervalMs);
+    if (!setup.Timer2)
+        OwnTimer2 = std::make_unique<TQtTimer>(kTimerIntervalMs);
+}
+
+TForm1OwnedParts::~TForm1OwnedParts() = default;
+
+} // namespace detail
+
+TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
+    : detail::TForm1OwnedParts(setup), Image(image),
+      AfComPort1(setup.Port ? *setup.Port : static_cast<TLinkPort&>(*OwnLinkPort)),
+      Timer1(setup.Timer1 ? *setup.Timer1 : *OwnTimer1),
+      Timer2(setup.Timer2 ? *setup.Timer2 : *OwnTimer2), Preferences(setup.PreferencesPath) {
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(Utf8(fixed_text::MainCaption));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    // Port numbers mapped to other device paths must be known before the selector
+    // probes the ports.
+    if (Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), false))
+        for (const auto& [number, path] : Preferences.PortPaths())
+            TAfPortPaths::SetOverride(number, path.toStdString());
+    Preferences.CloseKey();
+
+    Editor = std::make_unique<TLayoutEditor>(Image, Catalogue, this);
+    Editor->Language = [this] { return language_; };
+    CreateControls();
+
+    Link = std::make_unique<TOsdLink>(Image, AfComPort1, Timer1, Timer2, *this);
+    // The link's notifications and ticks run under the exception report like every
+    // other handler, whichever port and timers are in use.
+    auto received = std::move(AfComPort1.OnDataRecived);
+    AfComPort1.OnDataRecived = [received](std::int32_t count) {
+        RunGuarded([&] {
+            if (received)
+                received(count);
+        });
+    };
+    for (TLinkTimer* timer : {&Timer1, &Timer2}) {
+        auto tick = std::move(timer->OnTimer);
+        timer->OnTimer = [tick] {
+            RunGuarded([&] {
+                if (tick)
+                    tick();
+            });
+        };
+    }
+
+    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(request); };
+    ImportOptions = [this](TLanguage language, int& flags) {
+        return Form3 ? Form3->Execute(language, flags) : 0;
+    };
+    SettingsDialog = [this] {
+        if (Form2)
+            Form2->exec();
+    };
+}
+
+TForm1::~TForm1() {
+    // The link unwires the port and the timers before they go.
+    Link.reset();
+    AfComPort1.OnDataRecived = nullptr;
+    Timer1.OnTimer = nullptr;
+    Timer2.OnTimer = nullptr;
+}
+
+void TForm1::CreateControls() {
+    GroupBox5 = new QGroupBox(Utf8(fixed_text::PortGroup), this);
+    GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
+    GroupBox5->setGeometry(6, 284, 124, 64);
+    AfPortComboBox1 = new TAfPortComboBox(GroupBox5);
+    AfPortComboBox1->setObjectName(QStringLiteral("AfPortComboBox1"));
+    AfPortComboBox1->setGeometry(8, 18, 108, 20);
+    AfPortComboBox1->SetMaxComPorts(32);
+    if (OwnPort)
+        AfPortComboBox1->SetComPort(OwnPort.get());
+    Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
+    Button6->setProperty(kTag, 0);
+
+    // The configuration buttons in their frame, between the port group and the firmware
+    // label: Read/Write, Export/Import, Settings.
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(6, 349, 124, 92);
+    Button1 = MakeButton(GroupBox1, "Button1", nullptr, QRect(4, 18, 56, 22));
+    Button2 = MakeButton(GroupBox1, "Button2", nullptr, QRect(64, 18, 56, 22));
+    Button4 = MakeButton(GroupBox1, "Button4", nullptr, QRect(4, 42, 56, 22));
+    Button5 = MakeButton(GroupBox1, "Button5", nullptr, QRect(64, 42, 56, 22));
+    Button3 = MakeButton(GroupBox1, "Button3", nullptr, QRect(4, 66, 116, 22));
+    Label2 = new QLabel(this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(6, 442, 124, 20);
+    QPalette purple = Label2->palette();
+    purple.setColor(QPalette::WindowText, QColor(128, 0, 128));
+    Label2->setPalette(purple);
+
+    // Right area (136, 284, 261 x 181), before a configuration is loaded.
+    Button8 = MakeButton(this, "Button8", nullptr, QRect(136, 292, 261, 30));
+    Button7 = MakeButton(this, "Button7", nullptr, QRect(136, 330, 261, 30));
+    RadioGroup6 = new TRadioGroup(Utf8(fixed_text::LanguageGroup), this);
+    RadioGroup6->setObjectName(QStringLiteral("RadioGroup6"));
+    RadioGroup6->setGeometry(136, 370, 261, 44);
+    RadioGroup6->SetItems({QStringLiteral("English"), QStringLiteral("Polski")}, 2);
+    RadioGroup6->SetItemIndex(0);
+
+    // English captions until start-up applies the stored language.
+    ApplyCaptionTexts(this, MainWindowTexts(), TLanguage::English);
+
+    // The Closed state.
+    for (QPushButton* b : {Button1, Button2, Button4, Button5, Button7, Button8})
+        b->setEnabled(false);
+    Button3->hide();
+    Label2->hide();
+    Editor->SetEditorVisible(false);
+
+    connect(Button1, &QPushButton::clicked, this, Guard([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, Guard([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, Guard([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, Guard([this] { Button4Click(); }));
+    connect(Button5, &QPushButton::clicked, this, Guard([this] { Button5Click(); }));
+    connect(Button6, &QPushButton::clicked, this, Guard([this] { Button6Click(); }));
+    connect(Button7, &QPushButton::clicked, this, Guard([this] { Button7Click(); }));
+    connect(Button8, &QPushButton::clicked, this, Guard([this] { Button8Click(); }));
+    RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
+}
+
+void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
+    Form2 = form2;
+    Form3 = form3;
+    Form4 = form4;
+    if (Form2) {
+        Form2->Language = [this] { return language_; };
+        Form2->OnApply = [this] {
+            bool started = false;
+            RunGuarded([&] { started = Link->StartApply(); });
+            return started;
+        };
+    }
+}
+
+int TForm1::PortOpenMark() const {
+    return Button6->property(kTag).toInt();
+}
+
+QString TForm1::FirmwareLabelText() const {
+    const unsigned version = Image.FirmwareVersion();
+    return QStringLiteral("Firmware: v%1.%2 HX")
+        .arg(version >> 8)
+        .arg(QString::number(version & 0xFF, 16).toUpper(), 2, u'0');
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!shown_ && !event->spontaneous()) {
+        shown_ = true;
+        RunGuarded([this] { FormShow(); });
+    }
+}
+
+// Restores the language and the port number, applies the language (which writes "Lang"
+// back) and shows the stored port in the selector. A stored value that is not an
+// integer ends it here (reported by the caller).
+void TForm1::FormShow() {
+    language_ = TLanguage::English;
+    bool polish = false;
+    if (Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), true)) {
+        try {
+            if (Preferences.ValueExists(QStringLiteral("Lang")))
+                polish = Preferences.ReadInteger(QStringLiteral("Lang")) != 0;
+            if (Preferences.ValueExists(QStringLiteral("Port")))
+                AfComPort1.SetComNumber(static_cast<std::uint16_t>(
+                    Preferences.ReadInteger(QStringLiteral("Port")) & 0xFFFF));
+        } catch (...) {
+            Preferences.CloseKey();
+            throw;
+        }
+    }
+    Preferences.CloseKey();
+
+    // Select the stored language without running the switch twice.
+    auto onClick = std::move(RadioGroup6->OnClick);
+    RadioGroup6->SetItemIndex(polish ? 1 : 0);
+    RadioGroup6->OnClick = std::move(onClick);
+    // A failed write of "Lang" is reported but does not keep the stored port from being
+    // shown.
+    RunGuarded([this] { RadioGroup6Click(); });
+
+    AfPortComboBox1->SetSelectedPort(AfComPort1.ComNumber());
+}
+
+// Hides the loaded configuration at the start of a read.
+void TForm1::HideConfiguration() {
+    Timer1.SetEnabled(false);
+    Button3->hide();
+    Button4->setEnabled(false);
+    Button2->setEnabled(false);
+    Editor->SetEditorVisible(false);
+    Editor->ResetSelection();
+    Label2->hide();
+    Editor->GridClear();
+}
+
+// The window back to a connection without configuration (both directions of Open/Close).
+void TForm1::ResetToConnection() {
+    HideConfiguration();
+    Button1->setEnabled(false);
+    Button5->setEnabled(false);
+    RadioGroup6->show();
+    Button7->show();
+    Button8->show();
+}
+
+void TForm1::Button6Click() {
+    ResetToConnection();
+    if (PortOpenMark() == 0) {
+        if (!AfComPort1.IsOpen())
+            AfComPort1.Open();
+        Button6->setProperty(kTag, 1);
+        Button8->setEnabled(true);
+        Button6->setText(Utf8(fixed_text::Close));
+        WritePreference("Port", AfComPort1.ComNumber());
+    } else {
+        if (AfComPort1.IsOpen())
+            AfComPort1.Close();
+        // An exchange still supervised ends quietly instead of resending into the
+        // closed port and reporting a communication error later.
+        Link->PortClosed();
+        Button6->setProperty(kTag, 0);
+        Button7->setEnabled(false);
+        Button8->setEnabled(false);
+        Button6->setText(Utf8(fixed_text::Open));
+    }
+}
+
+void TForm1::Button8Click() {
+    Link->StartTest();
+}
+
+void TForm1::Button1Click() {
+    // A running exchange owns Timer1 and the image: the read waits for it to end.
+    if (Link->Busy())
+        return;
+    HideConfiguration();
+    Link->StartRead();
+}
+
+void TForm1::Button2Click() {
+    Link->StartWrite();
+}
+
+void TForm1::Button7Click() {
+    if (Link->Busy())
+        return;
+    Timer1.SetEnabled(false);
+    const QString path = FileDialog(
+        {QStringLiteral("OpenDialog1"), false, Utf8(fixed_text::McmFilter), QStringLiteral("mcm")});
+    if (path.isEmpty())
+        return;
+    // The whole file is checked before anything is sent.
+    const std::optional<TFontSet> font = LoadMcm(QFile::encodeName(path).toStdString());
+    if (!font) {
+        ShowMessage(TMessage::BadFileFormat);
+        return;
+    }
+    Link->StartFontUpload(*font);
+}
+
+void TForm1::Button3Click() {
+    if (SettingsDialog)
+        SettingsDialog();
+    Editor->AfterSettingsDialog();
+}
+
+void TForm1::Button4Click() {
+    const QString path = FileDialog(
+        {QStringLiteral("SaveDialog1"), true, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
+    if (path.isEmpty())
+        return;
+    ExportSettingsTo(path, Image, Catalogue, Editor->ItemCount());
+}
+
+void TForm1::Button5Click() {
+    const QString path = FileDialog(
+        {QStringLiteral("OpenDialog2"), false, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
+    if (path.isEmpty())
+        return;
+    // However the options dialog is closed, the import goes on with its choice.
+    int flags = 0;
+    if (ImportOptions)
+        ImportOptions(language_, flags);
+    if (ImportSettingsFrom(path, flags, Image, Catalogue, Editor->ItemCount(),
+                           [this](TMessage message) { ShowMessage(message); }))
+        Editor->CompleteImport();
+}
+
+void TForm1::RadioGroup6Click() {
+    language_ = RadioGroup6->ItemIndex() == 1 ? TLanguage::Polish : TLanguage::English;
+    const bool portOpen = PortOpenMark() != 0;
+    ApplyCaptionTexts(this, MainWindowTexts(), language_, [portOpen](const TCaptionText& row) {
+        return portOpen && std::string_view(row.Control) == "Button6";
+    });
+    if (Form2)
+        Form2->ApplyLanguage();
+    WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
+}
+
+void TForm1::WritePreference(const char* name, std::int32_t value) {
+    Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), true);
+    try {
+        Preferences.WriteInteger(QString::fromLatin1(name), value);
+    } catch (...) {
+        Preferences.CloseKey();
+        throw;
+    }
+    Preferences.CloseKey();
+}
+
+QString TForm1::RunFileDialog(const TFileDialogRequest& request) {
+    QFileDialog dialog(this, QString(), QString(), request.Filter);
+    dialog.setObjectName(request.Name);
+    dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A name that does not exist yet may be typed; opening it then reports the error.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(request.DefaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+// --- TLinkHost ---
+
+bool TForm1::FontButtonEnabled() const {
+    return !Button7->testAttribute(Qt::WA_Disabled);
+}
+
+void TForm1::LinkConfirmed() {
+    Button7->setEnabled(true);
+    Button1->setEnabled(true);
+}
+
+// The window's part of the read completion, after the dump's check byte matched.
+void TForm1::DumpAccepted() {
+    Editor->SetItemCount(kItemCount);
+    Editor->FillItemList();
+    Editor->SetEditorVisible(true);
+    Editor->ResetSelection();
+    RadioGroup6->hide();
+    Button7->hide();
+    Button8->hide();
+    Button3->show();
+    Label2->setText(FirmwareLabelText());
+    Label2->show();
+    Button2->setEnabled(true);
+    Button4->setEnabled(true);
+    Button5->setEnabled(true);
+    // Video standard and layout mode from the image, user name, panel and grid.
+    Editor->OpenOnImage();
+}
+
+void TForm1::ShowMessage(TMessage message) {
+    ShowMessageText(Utf8(MessageText(message, language_)));
+}
+
+void TForm1::ShowProgress() {
+    if (Form4)
+        Form4->ShowOver(this);
+}
+
+void TForm1::SetProgress(int position) {
+    if (Form4)
+        Form4->ProgressBar1->setValue(position);
+}
+
+void TForm1::CloseProgress() {
+    if (Form4)
+        Form4->hide();
+}
+
+void TForm1::BlinkTick() {
+    Editor->BlinkTick();
+}
+
+} // namespace halvex

@@ -1,0 +1,155 @@
+// The main window TForm1: the serial port and its selector, the connection states
+// (closed, port open, link confirmed, configuration loaded), the read, write, font upload,
+// settings, export and import buttons, the interface language switch and the stored
+// preferences. It hosts the board link (TLinkHost) and the layout editor.
+//
+// Production builds use the window's own AfComPort1 and two TQtTimer; tests hand in a
+// fake port and manual-clock timers through TForm1Setup. Every handler the toolkit calls
+// runs under Guard: an exception ends the handler and shows the exception report.
+#pragma once
+
+#include "config/ConfigImage.h"
+#include "config/ItemCatalogue.h"
+#include "config/Preferences.h"
+#include "config/Texts.h"
+#include "link/LinkHost.h"
+#include "link/LinkPort.h"
+#include "link/LinkTimer.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace halvex {
+
+class TAfComPort;
+class TComLinkPort;
+class TAfPortComboBox;
+class TForm2;
+class TForm3;
+class TForm4;
+class TLayoutEditor;
+class TOsdLink;
+class TRadioGroup;
+
+// Parts a test replaces; null members mean the production part.
+struct TForm1Setup {
+    TLinkPort* Port = nullptr;    // the window's own AfComPort1
+    TLinkTimer* Timer1 = nullptr; // a TQtTimer
+    TLinkTimer* Timer2 = nullptr; // a TQtTimer
+    QString PreferencesPath;      // TPreferences::DefaultPath()
+};
+
+// What a file dialog is asked for; the answer is the chosen path, empty when cancelled.
+struct TFileDialogRequest {
+    QString Name;          // "OpenDialog1", "SaveDialog1", "OpenDialog2"
+    bool Save = false;     // a save dialog (asks before overwriting an existing file)
+    QString Filter;        // "MAX7456 Chars Files (*.mcm)"
+    QString DefaultSuffix; // "mcm", "set"
+};
+
+namespace detail {
+// The production parts the window owns; a base so that they exist before the references
+// to them are bound.
+struct TForm1OwnedParts {
+    std::unique_ptr<TAfComPort> OwnPort;
+    std::unique_ptr<TComLinkPort> OwnLinkPort; // OwnPort as the link's port
+    std::unique_ptr<TLinkTimer> OwnTimer1;
+    std::unique_ptr<TLinkTimer> OwnTimer2;
+    explicit TForm1OwnedParts(const TForm1Setup& setup);
+    ~TForm1OwnedParts();
+};
+} // namespace detail
+
+class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
+public:
+    static constexpr int kClientWidth = 403;
+    static constexpr int kClientHeight = 471;
+
+    explicit TForm1(TConfigImage& image, const TForm1Setup& setup = {});
+    ~TForm1() override;
+
+    // The other three windows, created after this one; wired here (language, Apply).
+    void AttachForms(TForm2* form2, TForm3* form3, TForm4* form4);
+
+    // --- Program-wide state ---
+    TConfigImage& Image;
+    TLanguage Language() const { return language_; }
+    TLinkPort& AfComPort1;
+    TLinkTimer& Timer1;
+    TLinkTimer& Timer2;
+    TItemCatalogue Catalogue;
+    TPreferences Preferences;
+    std::unique_ptr<TLayoutEditor> Editor;
+    std::unique_ptr<TOsdLink> Link;
+
+    // --- Controls (objectName = member name) ---
+    QGroupBox* GroupBox5;
+    QGroupBox* GroupBox1; // "Settings" frame around the configuration buttons
+    TAfPortComboBox* AfPortComboBox1;
+    QPushButton* Button1;     // Read
+    QPushButton* Button2;     // Write
+    QPushButton* Button3;     // Settings
+    QPushButton* Button4;     // Export
+    QPushButton* Button5;     // Import
+    QPushButton* Button6;     // Open / Close; property "Tag": 1 while the window has the port open
+    QPushButton* Button7;     // Font upload
+    QPushButton* Button8;     // Link test
+    QLabel* Label2;           // Firmware label
+    TRadioGroup* RadioGroup6; // Language
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+
+    int PortOpenMark() const;
+    QString FirmwareLabelText() const;
+
+    // --- Hooks (tests replace them; the defaults show the real dialogs) ---
+    std::function<QString(const TFileDialogRequest&)> FileDialog;
+    // Shows TForm3; returns the modal result and sets the import flags.
+    std::function<int(TLanguage language, int& flags)> ImportOptions;
+    // Shows TForm2 modally.
+    std::function<void()> SettingsDialog;
+
+    // --- Handlers (the buttons and the show event call these under Guard) ---
+    void FormShow();
+    void Button1Click();     // read
+    void Button2Click();     // write
+    void Button3Click();     // settings dialog
+    void Button4Click();     // export
+    void Button5Click();     // import
+    void Button6Click();     // open / close
+    void Button7Click();     // font upload
+    void Button8Click();     // link test
+    void RadioGroup6Click(); // language switch
+
+    // --- TLinkHost ---
+    bool FontButtonEnabled() const override;
+    void LinkConfirmed() override;
+    void DumpAccepted() override;
+    void ShowMessage(TMessage message) override;
+    void ShowProgress() override;
+    void SetProgress(int position) override;
+    void CloseProgress() override;
+    void BlinkTick() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void ResetToConnection();
+    void HideConfiguration();
+    void WritePreference(const char* name, std::int32_t value);
+    QString RunFileDialog(const TFileDialogRequest& request);
+
+    TLanguage language_ = TLanguage::English;
+    bool shown_ = false;
+};
+
+} // namespace halvex

@@ -1,0 +1,86 @@
+// Test rig for TOsdLink: a manual clock with the two link timers, the fake port, a host
+// that records what the link asks of the window, and a simulated board that answers
+// frames after a latency in virtual time.
+#pragma once
+
+#include "FakeLinkPort.h"
+#include "ManualClock.h"
+#include "RecordingHost.h"
+#include "link/LinkFrames.h"
+#include "link/OsdLink.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace halvex {
+
+// Index byte of a "$w" or "$c" frame.
+inline int FrameIndex(const std::string& frame) {
+    return std::stoi(frame.substr(2, 2), nullptr, 16);
+}
+
+inline bool IsBlockFrame(const std::string& frame) {
+    return frame.size() == kBlockFrameSize && frame.compare(0, 2, "$w") == 0;
+}
+inline bool IsCharFrame(const std::string& frame) {
+    return frame.size() == kCharFrameSize && frame.compare(0, 2, "$c") == 0;
+}
+
+struct TLinkRig {
+    TManualClock clock;
+    TLinkTimer& timer1 = clock.MakeTimer(200);
+    TLinkTimer& timer2 = clock.MakeTimer(200);
+    TLinkTimer& boardTick = clock.MakeTimer(1); // delivers the board's queued answers
+    TFakeLinkPort port;
+    TRecordingHost host;
+    TConfigImage image;
+    TOsdLink link{image, port, timer1, timer2, host};
+
+    // The board: returns its answer to a frame ("" = no answer), sent `latency` ms later.
+    std::function<std::string(const std::string& frame)> answer;
+    std::uint32_t latency = 10;
+    std::vector<std::uint64_t> writeTimes;
+    std::deque<std::pair<std::uint64_t, std::string>> replies;
+
+    TLinkRig() {
+        port.OnWrite = [this](const std::string& frame) {
+            writeTimes.push_back(clock.Now());
+            if (!answer)
+                return;
+            std::string reply = answer(frame);
+            if (reply.empty())
+                return;
+            replies.emplace_back(clock.Now() + latency, std::move(reply));
+            boardTick.SetEnabled(true);
+        };
+        boardTick.OnTimer = [this] {
+            while (!replies.empty() && replies.front().first <= clock.Now()) {
+                const std::string reply = std::move(replies.front().second);
+                replies.pop_front();
+                port.Feed(reply);
+            }
+            if (replies.empty())
+                boardTick.SetEnabled(false);
+        };
+    }
+
+    // A board that acknowledges every block and character frame with "#+", except
+    // the block (or character) `dropIndex` of the given letter.
+    void AckFrames(char dropLetter = 0, int dropIndex = -1) {
+        answer = [dropLetter, dropIndex](const std::string& frame) -> std::string {
+            if (!IsBlockFrame(frame) && !IsCharFrame(frame))
+                return "";
+            if (frame[1] == dropLetter && FrameIndex(frame) == dropIndex)
+                return "";
+            return "#+";
+        };
+    }
+
+    const std::vector<std::string>& Writes() const { return port.Writes(); }
+};
+
+} // namespace halvex

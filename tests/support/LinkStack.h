@@ -1,0 +1,130 @@
+// The link stack of the program over a simulated board, for end-to-end tests and
+// benchmarks: a QCoreApplication event loop, the simulated board (on its own thread, or
+// any pty given by path), TAfComPort opened on the pty through a port-path override, two
+// Qt timers and TOsdLink over them, and a host that records what the link asks of the
+// main window.
+#pragma once
+
+#include "OsdSimulator.h"
+#include "RecordingHost.h"
+
+#include "cli/ComLinkPort.h"
+#include "config/ConfigImage.h"
+#include "link/FontFile.h"
+#include "link/LinkHost.h"
+#include "link/OsdLink.h"
+#include "link/QtLinkTimer.h"
+#include "serial/AfComPort.h"
+#include "serial/AfPortPaths.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace halvex::sim::test {
+
+// The Qt application of the test process, made once on the main thread.
+inline void EnsureApplication() {
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "halvex_e2e";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+// Runs the event loop until `done()` holds or `limit` passes; returns whether it holds.
+// A check timer wakes the loop every `checkMs` even when nothing else happens.
+template <typename Done>
+bool RunUntil(Done&& done, std::chrono::milliseconds limit, int checkMs = 5) {
+    QDeadlineTimer deadline(limit.count(), Qt::PreciseTimer);
+    QTimer wake;
+    wake.start(checkMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Runs the event loop for `span` (lets late bytes and timer ticks happen).
+inline void RunFor(std::chrono::milliseconds span) {
+    RunUntil([] { return false; }, span);
+}
+
+// A font whose every character differs from its neighbours.
+inline TFontSet PatternFont() {
+    TFontSet font{};
+    for (std::size_t c = 0; c < kFontChars; ++c)
+        for (std::size_t r = 0; r < kFontRowsSent; ++r)
+            font[c][r] = static_cast<std::uint8_t>(c ^ (r * 37));
+    return font;
+}
+
+class TLinkStack {
+public:
+    static constexpr int kPortNumber = 7; // mapped to the board's pty
+
+    TLinkStack() { EnsureApplication(); }
+    ~TLinkStack() { Shutdown(); }
+    TLinkStack(const TLinkStack&) = delete;
+    TLinkStack& operator=(const TLinkStack&) = delete;
+
+    // Starts the board with `options` on its own thread and attaches to its pty.
+    void Boot(const TSimulatorOptions& options) {
+        Shutdown();
+        sim = std::make_unique<TOsdSimulator>(options);
+        sim->Start();
+        Attach(sim->SlavePath());
+    }
+
+    // Opens the port on the pty at `path` (the main window's line settings) and builds
+    // the link over it.
+    void Attach(const std::string& path) {
+        image.Clear();
+        host = TRecordingHost{};
+        TAfPortPaths::SetOverride(kPortNumber, path);
+        port = std::make_unique<TAfComPort>();
+        // The main window's settings: 57600 baud, DTR inactive, write thread above normal.
+        port->SetBaudRate(br57600);
+        port->SetDTR(false);
+        port->SetWriteThreadPriority(tpHigher);
+        port->SetComNumber(kPortNumber);
+        port->Open();
+        linkPort = std::make_unique<TComLinkPort>(*port);
+        link = std::make_unique<TOsdLink>(image, *linkPort, timer1, timer2, host);
+    }
+
+    void Shutdown() {
+        link.reset();
+        linkPort.reset();
+        if (port)
+            port->Close();
+        port.reset();
+        if (sim)
+            sim->Stop();
+        sim.reset();
+        TAfPortPaths::SetOverride(kPortNumber, "");
+        timer1.SetEnabled(false);
+        timer2.SetEnabled(false);
+    }
+
+    TConfigImage image;
+    TRecordingHost host;
+    TQtTimer timer1{200};
+    TQtTimer timer2{200};
+    std::unique_ptr<TOsdSimulator> sim;
+    std::unique_ptr<TAfComPort> port;
+    std::unique_ptr<TComLinkPort> linkPort;
+    std::unique_ptr<TOsdLink> link;
+};
+
+} // namespace halvex::sim::test

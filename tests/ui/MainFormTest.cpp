@@ -1,0 +1,749 @@
+// The main window: start-up and preferences, the connection states and their
+// transitions, read, write, font upload, settings, export and import.
+#include "AppRig.h"
+
+#include "link/FontFile.h"
+#include "ui/ImportDialog.h"
+
+#include <QTemporaryFile>
+
+using namespace halvex;
+using namespace halvex::test;
+
+namespace {
+
+const QString kEnglishTest = QStringLiteral("OSD Connection Check");
+
+// The controls of one connection state, as the window shows them.
+struct TStateView {
+    QString Button6;
+    bool Button8Shown, Button8Enabled;
+    bool Button7Shown, Button7Enabled;
+    bool Button1Enabled, Button2Enabled, Button4Enabled, Button5Enabled;
+    bool Button3Shown, EditorShown, Label2Shown, LanguageShown;
+    bool operator==(const TStateView&) const = default;
+};
+
+void PrintTo(const TStateView& v, std::ostream* os) {
+    *os << v.Button6.toStdString() << " b8 " << v.Button8Shown << v.Button8Enabled << " b7 "
+        << v.Button7Shown << v.Button7Enabled << " b1245 " << v.Button1Enabled << v.Button2Enabled
+        << v.Button4Enabled << v.Button5Enabled << " b3 " << v.Button3Shown << " ed "
+        << v.EditorShown << " l2 " << v.Label2Shown << " lang " << v.LanguageShown;
+}
+
+// Closed, Port open, Link confirmed, Configuration loaded.
+const TStateView kClosed{QStringLiteral("Open"),
+                         true,
+                         false,
+                         true,
+                         false,
+                         false,
+                         false,
+                         false,
+                         false,
+                         false,
+                         false,
+                         false,
+                         true};
+const TStateView kPortOpen{QStringLiteral("Close"),
+                           true,
+                           true,
+                           true,
+                           false,
+                           false,
+                           false,
+                           false,
+                           false,
+                           false,
+                           false,
+                           false,
+                           true};
+const TStateView kLinkConfirmed{QStringLiteral("Close"),
+                                true,
+                                true,
+                                true,
+                                true,
+                                true,
+                                false,
+                                false,
+                                false,
+                                false,
+                                false,
+                                false,
+                                true};
+const TStateView kLoaded{QStringLiteral("Close"),
+                         false,
+                         true,
+                         false,
+                         true,
+                         true,
+                         true,
+                         true,
+                         true,
+                         true,
+                         true,
+                         true,
+                         false};
+
+class MainForm : public AppRig {
+protected:
+    TStateView View() {
+        TForm1& f = F();
+        const bool editor = Shown(E().GroupBox2);
+        // The four editor controls always show and hide together.
+        EXPECT_EQ(Shown(E().GroupBox4), editor);
+        EXPECT_EQ(Shown(E().RadioGroup2), editor);
+        EXPECT_EQ(Shown(E().RadioGroup4), editor);
+        return {f.Button6->text(),
+                Shown(f.Button8),
+                f.Button8->isEnabled(),
+                Shown(f.Button7),
+                f.Button7->isEnabled(),
+                f.Button1->isEnabled(),
+                f.Button2->isEnabled(),
+                f.Button4->isEnabled(),
+                f.Button5->isEnabled(),
+                Shown(f.Button3),
+                editor,
+                Shown(f.Label2),
+                Shown(f.RadioGroup6)};
+    }
+};
+
+} // namespace
+
+// --- windows and start-up ---
+
+TEST_F(MainForm, WindowsAreCreatedWithTheirFixedProperties) {
+    Start();
+    TForm1& f = F();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Halvex Brenn for Torvik HW Configurator v1.05"));
+    EXPECT_EQ(f.size(), QSize(403, 471));
+    EXPECT_EQ(f.minimumSize(), f.maximumSize()); // not resizable
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(QApplication::applicationName(), QStringLiteral("HalvexCfg_KT"));
+    for (const char* name :
+         {"Button1", "Button2", "Button3", "Button4", "Button5", "Button6", "Button7", "Button8",
+          "AfPortComboBox1", "Label2", "RadioGroup6", "GroupBox5", "GroupBox1", "StringGrid1",
+          "GroupBox2", "GroupBox4", "RadioGroup2", "RadioGroup4", "ComboBox1"})
+        EXPECT_NE(f.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(f.GroupBox5->title(), QStringLiteral("Port COM"));
+    EXPECT_EQ(f.GroupBox5->geometry(), QRect(6, 284, 124, 64));
+    // The configuration buttons in the "Settings" frame, in client coordinates.
+    EXPECT_EQ(f.GroupBox1->geometry(), QRect(6, 349, 124, 92));
+    const auto client = [&f](const QWidget* w) { return QRect(w->mapTo(&f, QPoint()), w->size()); };
+    EXPECT_EQ(client(f.Button1), QRect(10, 367, 56, 22));
+    EXPECT_EQ(client(f.Button2), QRect(70, 367, 56, 22));
+    EXPECT_EQ(client(f.Button4), QRect(10, 391, 56, 22));
+    EXPECT_EQ(client(f.Button5), QRect(70, 391, 56, 22));
+    EXPECT_EQ(client(f.Button3), QRect(10, 415, 116, 22));
+    EXPECT_EQ(f.Label2->geometry(), QRect(6, 442, 124, 20));
+    EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), QColor(128, 0, 128));
+    EXPECT_EQ(f.RadioGroup6->title(), QStringLiteral("Language :  "));
+    EXPECT_EQ(f.RadioGroup6->ItemText(0), QStringLiteral("English"));
+    EXPECT_EQ(f.RadioGroup6->ItemText(1), QStringLiteral("Polski"));
+    const QRect rightArea(136, 284, 261, 181);
+    for (QWidget* w : {static_cast<QWidget*>(f.Button7), static_cast<QWidget*>(f.Button8),
+                       static_cast<QWidget*>(f.RadioGroup6)})
+        EXPECT_TRUE(rightArea.contains(w->geometry())) << w->objectName().toStdString();
+    // Both timers start disabled at 200 ms.
+    EXPECT_FALSE(T1.Enabled());
+    EXPECT_FALSE(T2.Enabled());
+    EXPECT_EQ(T1.Interval(), 200u);
+    EXPECT_EQ(T2.Interval(), 200u);
+
+    TForm4& p = W->Form4;
+    EXPECT_EQ(p.windowTitle(), QStringLiteral("Wysyłanie danych..."));
+    EXPECT_EQ(p.size(), QSize(241, 36));
+    EXPECT_TRUE(p.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(p.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(p.isModal());
+    EXPECT_EQ(p.ProgressBar1->minimum(), 0);
+    EXPECT_EQ(p.ProgressBar1->maximum(), 255);
+    EXPECT_FALSE(p.isVisible());
+    // Only the main window is shown at start.
+    EXPECT_FALSE(W->Form2.isVisible());
+    EXPECT_FALSE(W->Form3.isVisible());
+}
+
+TEST_F(MainForm, FirstStartCreatesTheKeyAndStoresEnglish) {
+    Start();
+    EXPECT_EQ(View(), kClosed);
+    EXPECT_EQ(F().Language(), TLanguage::English);
+    EXPECT_EQ(F().RadioGroup6->ItemIndex(), 0);
+    EXPECT_EQ(F().Button8->text(), kEnglishTest);
+    EXPECT_TRUE(QFile::exists(PrefsPath()));
+    EXPECT_EQ(StoredValue("Lang"), QStringLiteral("0"));
+    EXPECT_EQ(StoredValue("Port"), QString());
+    EXPECT_EQ(Port.ComNumber(), 3); // no stored port: the component keeps its number
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, StoredPolishAndPortAreRestored) {
+    WritePrefs("Lang=1\nPort=65541\n");
+    Start();
+    EXPECT_EQ(F().Language(), TLanguage::Polish);
+    EXPECT_EQ(F().RadioGroup6->ItemIndex(), 1);
+    EXPECT_EQ(F().Button1->text(), QStringLiteral("Pobierz"));
+    EXPECT_EQ(F().Button6->text(), QStringLiteral("Otwórz"));
+    EXPECT_EQ(W->Form2.windowTitle(), QStringLiteral("Ustawienia"));
+    EXPECT_EQ(Port.ComNumber(), 5); // the low 16 bits
+    EXPECT_EQ(StoredValue("Lang"), QStringLiteral("1"));
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, AnyNonZeroLangStartsPolishAndIsRewrittenAsOne) {
+    WritePrefs("Lang=5\n");
+    Start();
+    EXPECT_EQ(F().Language(), TLanguage::Polish);
+    EXPECT_EQ(F().Button8->text(), QStringLiteral("Test Połączenia z OSD"));
+    EXPECT_EQ(StoredValue("Lang"), QStringLiteral("1"));
+}
+
+TEST_F(MainForm, LangThatIsNotAnIntegerIsReportedAndEndsTheRestore) {
+    WritePrefs("Lang=polski\nPort=7\n");
+    Start();
+    ASSERT_EQ(Texts(TBoxKind::Error).size(), 1u);
+    EXPECT_EQ(Texts(TBoxKind::Error)[0], QStringLiteral("Invalid data type for 'Lang'"));
+    EXPECT_EQ(F().Language(), TLanguage::English);
+    EXPECT_EQ(F().Button1->text(), QStringLiteral("Read"));
+    EXPECT_EQ(Port.ComNumber(), 3); // "Port" was not reached
+    EXPECT_EQ(StoredValue("Lang"), QStringLiteral("polski"));
+    EXPECT_EQ(View(), kClosed);
+}
+
+TEST_F(MainForm, PortThatIsNotAnIntegerIsReportedAndSkipsTheRest) {
+    WritePrefs("Lang=5\nPort=COM4\n");
+    Start();
+    EXPECT_EQ(Texts(TBoxKind::Error),
+              std::vector<QString>{QStringLiteral("Invalid data type for 'Port'")});
+    EXPECT_EQ(Port.ComNumber(), 3);
+    // The language switch did not run: nothing rewritten, the texts still English.
+    EXPECT_EQ(StoredValue("Lang"), QStringLiteral("5"));
+    EXPECT_EQ(StoredValue("Port"), QStringLiteral("COM4"));
+    EXPECT_EQ(F().Button1->text(), QStringLiteral("Read"));
+    EXPECT_EQ(View(), kClosed);
+    // The window works on: Open stores a proper port number over the bad value.
+    OpenPort();
+    EXPECT_EQ(View(), kPortOpen);
+    EXPECT_EQ(StoredValue("Port"), QStringLiteral("3"));
+}
+
+TEST_F(MainForm, UnwritableStoreReportsLangButAppliesTheTexts) {
+    MakeStoreUnwritable();
+    Start();
+    EXPECT_EQ(Texts(TBoxKind::Error),
+              std::vector<QString>{QStringLiteral("Failed to set data for 'Lang'")});
+    EXPECT_EQ(F().Button1->text(), QStringLiteral("Read"));
+    // The switch to Polish changes the texts, then reports the failed write.
+    ClickRadio(F().RadioGroup6->Button(1));
+    EXPECT_EQ(F().Button1->text(), QStringLiteral("Pobierz"));
+    EXPECT_EQ(W->Form2.windowTitle(), QStringLiteral("Ustawienia"));
+    EXPECT_EQ(Texts(TBoxKind::Error).size(), 2u);
+    EXPECT_EQ(Texts(TBoxKind::Error).back(), QStringLiteral("Failed to set data for 'Lang'"));
+    // Open works, and the failed store of "Port" leaves the port open.
+    OpenPort();
+    EXPECT_TRUE(Port.IsOpen());
+    EXPECT_EQ(Texts(TBoxKind::Error).back(), QStringLiteral("Failed to set data for 'Port'"));
+    EXPECT_EQ(View(), kPortOpen);
+}
+
+TEST_F(MainForm, StoredPortPathsAreHandedToThePortTable) {
+    WritePrefs("COM32=/tmp/halvex-test-board\nCOM7=/dev/serial/by-id/usb-osd\n");
+    Start();
+    EXPECT_EQ(TAfPortPaths::Path(32), "/tmp/halvex-test-board");
+    EXPECT_EQ(TAfPortPaths::Path(7), "/dev/serial/by-id/usb-osd");
+    EXPECT_EQ(TAfPortPaths::Path(8), TAfPortPaths::DefaultPath(8));
+}
+
+// --- Open / Close and the link test ---
+
+TEST_F(MainForm, OpenEntersPortOpenAndStoresThePort) {
+    Start();
+    OpenPort();
+    EXPECT_TRUE(Port.IsOpen());
+    EXPECT_EQ(F().PortOpenMark(), 1);
+    EXPECT_EQ(View(), kPortOpen);
+    EXPECT_EQ(StoredValue("Port"), QStringLiteral("3"));
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, FailedOpenIsReportedAndStaysClosed) {
+    Start();
+    Port.FailOpen(true);
+    OpenPort();
+    EXPECT_EQ(Texts(TBoxKind::Error),
+              std::vector<QString>{QStringLiteral("Can't open device COM3.")});
+    EXPECT_EQ(F().PortOpenMark(), 0);
+    EXPECT_EQ(View(), kClosed);
+    EXPECT_EQ(StoredValue("Port"), QString());
+    Port.FailOpen(false);
+    OpenPort();
+    EXPECT_EQ(View(), kPortOpen);
+}
+
+TEST_F(MainForm, PortAlreadyOpenedBySelectorIsTakenOver) {
+    Start();
+    Port.SetComNumber(9);
+    Port.Open();
+    EXPECT_EQ(View(), kClosed); // the window follows only its own Open
+    OpenPort();
+    EXPECT_EQ(View(), kPortOpen);
+    EXPECT_EQ(StoredValue("Port"), QStringLiteral("9"));
+}
+
+TEST_F(MainForm, LinkTestWithRConfirmsTheLinkOnce) {
+    Start();
+    OpenPort();
+    Click(F().Button8);
+    EXPECT_EQ(Port.Writes(), std::vector<std::string>{"$w747374A4\r\n"});
+    Run(10);
+    EXPECT_EQ(View(), kLinkConfirmed);
+    EXPECT_FALSE(T2.Enabled());
+    // A second successful test changes nothing.
+    Click(F().Button8);
+    Run(10);
+    EXPECT_EQ(Port.Writes().size(), 2u);
+    EXPECT_EQ(View(), kLinkConfirmed);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, LinkTestWithAnotherLetterConfirmsNothing) {
+    sim::TBoardOptions options;
+    options.testLetter = 'X';
+    Start(options);
+    OpenPort();
+    Click(F().Button8);
+    Run(10);
+    EXPECT_FALSE(T2.Enabled()); // answered: no retries
+    EXPECT_EQ(View(), kPortOpen);
+    Run(10000);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, UnansweredLinkTestGivesUpAfterSixtyFrames) {
+    sim::TBoardOptions options;
+    options.neverAnswer = true;
+    Start(options);
+    OpenPort();
+    Click(F().Button8);
+    // Pressing it again while the test is supervised does nothing.
+    Run(50);
+    Click(F().Button8);
+    EXPECT_EQ(Port.Writes().size(), 1u);
+    Run(5940);
+    EXPECT_TRUE(Boxes.empty());
+    Run(20);
+    EXPECT_EQ(Port.Writes().size(), 60u);
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("Communication ERROR !")});
+    EXPECT_EQ(View(), kPortOpen);
+}
+
+TEST_F(MainForm, OpenCloseOpenNeedsANewLinkTest) {
+    Start();
+    ConfirmLink();
+    Click(F().Button6);
+    EXPECT_FALSE(Port.IsOpen());
+    EXPECT_EQ(F().PortOpenMark(), 0);
+    EXPECT_EQ(View(), kClosed);
+    OpenPort();
+    EXPECT_EQ(View(), kPortOpen);
+    Click(F().Button8);
+    Run(10);
+    EXPECT_EQ(View(), kLinkConfirmed);
+}
+
+TEST_F(MainForm, ClosingDuringAnExchangeEndsItQuietly) {
+    Start();
+    LoadConfiguration();
+    Click(F().Button2); // write
+    Run(3);
+    ASSERT_TRUE(W->Form4.isVisible());
+    Click(F().Button6); // Close
+    EXPECT_FALSE(W->Form4.isVisible());
+    EXPECT_FALSE(T1.Enabled());
+    EXPECT_FALSE(T2.Enabled());
+    EXPECT_FALSE(F().Link->Busy());
+    const auto written = Port.Writes().size();
+    Run(5000);
+    EXPECT_EQ(Port.Writes().size(), written); // nothing resent into the closed port
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(View(), kClosed);
+}
+
+TEST_F(MainForm, ErrorInsideThePortNotificationIsReportedAndTheWindowGoesOn) {
+    Start();
+    OpenPort();
+    Click(F().Button8);
+    Port.FailReads(1);
+    Run(2);
+    ASSERT_EQ(Texts(TBoxKind::Error).size(), 1u);
+    EXPECT_EQ(Texts(TBoxKind::Error)[0], QStringLiteral("Read data error - AfComPort1 "));
+    // The bytes stay queued; the answer to the next resend brings them in.
+    Run(200);
+    EXPECT_EQ(View(), kLinkConfirmed);
+}
+
+// --- read ---
+
+TEST_F(MainForm, GoodDumpLoadsTheConfiguration) {
+    sim::TBoardImage image = sim::DefaultBoardImage();
+    image[ofs::Mode] = 7; // out of range: opens on ALL
+    Start({}, image);
+    ConfirmLink();
+    Port.ClearWrites();
+    Click(F().Button1);
+    EXPECT_EQ(Port.Writes(), std::vector<std::string>{"$w657264C4\r\n"});
+    Run(400);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(View(), kLoaded);
+    EXPECT_EQ(F().Label2->text(), QStringLiteral("Firmware: v1.05 HX"));
+    EXPECT_EQ(E().ItemCount(), 20);
+    EXPECT_EQ(E().ComboBox1->count(), 20);
+    EXPECT_EQ(E().ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(E().RadioGroup4->ItemIndex(), 1); // PAL
+    EXPECT_EQ(F().Image.Mode(), 2);
+    EXPECT_EQ(E().RadioGroup2->ItemIndex(), 2);
+    EXPECT_TRUE(T1.Enabled()); // the blink tick
+    EXPECT_EQ(T1.Interval(), 200u);
+    for (std::size_t k = 0; k < ofs::ImageSize; ++k) {
+        if (k != ofs::Mode) {
+            ASSERT_EQ(F().Image.Byte(k), image[k]) << k;
+        }
+    }
+}
+
+TEST_F(MainForm, FirmwareLabelDropsTheTopThreeBits) {
+    sim::TBoardImage image = sim::DefaultBoardImage();
+    image[0] = 0x0A;
+    image[1] = 0x21;
+    Start({}, image);
+    LoadConfiguration();
+    EXPECT_EQ(F().Label2->text(), QStringLiteral("Firmware: v1.0A HX"));
+}
+
+TEST_F(MainForm, BadDumpLeavesTheEditorClosed) {
+    sim::TBoardOptions options;
+    options.badDumpCheck = true;
+    Start(options);
+    LoadConfiguration();
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("ERROR reading data from OSD !")});
+    // Read failed after Link confirmed: Read stays enabled, nothing else changes.
+    EXPECT_EQ(View(), kLinkConfirmed);
+    EXPECT_EQ(E().ItemCount(), 1);
+}
+
+TEST_F(MainForm, BadDumpAfterALoadedConfigurationIsTheReadFailedState) {
+    Start();
+    LoadConfiguration();
+    sim::TBoardOptions bad;
+    bad.badDumpCheck = true;
+    Board = std::make_unique<sim::TOsdBoard>(bad);
+    Click(F().Button1);
+    Run(400);
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("ERROR reading data from OSD !")});
+    TStateView failed = kLoaded;
+    failed.Button2Enabled = failed.Button4Enabled = false;
+    failed.Button3Shown = failed.EditorShown = failed.Label2Shown = false;
+    EXPECT_EQ(View(), failed); // Import, Button7/8 and the language as before the read
+    // Opening or closing the port shows the language choice again.
+    Click(F().Button6);
+    EXPECT_EQ(View(), kClosed);
+}
+
+TEST_F(MainForm, UnansweredReadGivesUpAfterThreeRequests) {
+    Start();
+    ConfirmLink();
+    Board = std::make_unique<sim::TOsdBoard>(sim::TBoardOptions{.neverAnswer = true});
+    Port.ClearWrites();
+    Click(F().Button1);
+    Run(2390);
+    EXPECT_TRUE(Boxes.empty());
+    Run(20);
+    EXPECT_EQ(Port.Writes().size(), 3u);
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("Communication ERROR !")});
+    EXPECT_EQ(View(), kLinkConfirmed);
+}
+
+TEST_F(MainForm, ReadWithThePortClosedOnlyHidesTheConfiguration) {
+    Start();
+    LoadConfiguration();
+    Port.Close(); // the port went away behind the window's back
+    Port.ClearWrites();
+    Click(F().Button1);
+    EXPECT_TRUE(Port.Writes().empty());
+    EXPECT_FALSE(Shown(E().GroupBox2));
+    EXPECT_FALSE(Shown(F().Button3));
+    EXPECT_FALSE(Shown(F().Label2));
+    EXPECT_FALSE(F().Button2->isEnabled());
+    EXPECT_TRUE(F().Button5->isEnabled());
+    EXPECT_FALSE(T1.Enabled());
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, ReadIsRefusedWhileAnExchangeRuns) {
+    Start();
+    LoadConfiguration();
+    Click(F().Button2); // write
+    Run(1);
+    const auto written = Port.Writes().size();
+    Click(F().Button1);
+    EXPECT_EQ(Port.Writes().size(), written);
+    EXPECT_TRUE(Shown(E().GroupBox2)); // the configuration stays on screen
+    Run(200);
+    EXPECT_FALSE(F().Link->Busy());
+    EXPECT_EQ(Board->Stats().BlockFramesTotal(), 16);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+// --- write ---
+
+TEST_F(MainForm, WriteSendsSixteenBlocksWithProgress) {
+    Start();
+    LoadConfiguration();
+    F().Image.SetByte(300, 0x5A);
+    F().Image.SetXPos(1, 3, 17);
+    W->Form4.ProgressBar1->setValue(99);
+    Progress.clear();
+    Port.ClearWrites();
+    Click(F().Button2);
+    EXPECT_TRUE(W->Form4.isVisible());
+    EXPECT_FALSE(W->Form4.isModal());
+    Run(200);
+    EXPECT_FALSE(W->Form4.isVisible());
+    std::vector<int> expected;
+    for (int k = 0; k < 16; ++k)
+        expected.push_back(k * 16);
+    EXPECT_EQ(Progress, expected); // 0, 16, ... 240; never 255
+    ASSERT_EQ(Port.Writes().size(), 16u);
+    for (std::size_t k = 0; k < 16; ++k) {
+        EXPECT_EQ(Port.Writes()[k].size(), 72u);
+        EXPECT_EQ(Port.Writes()[k].substr(0, 4), "$w0" + std::string(1, "0123456789ABCDEF"[k]));
+    }
+    for (std::size_t k = 0; k < ofs::ImageSize; ++k)
+        ASSERT_EQ(Board->Image()[k], F().Image.Byte(k)) << k;
+    EXPECT_TRUE(Boxes.empty()); // a completed write shows no message
+    EXPECT_TRUE(T1.Enabled());  // blinking resumes
+    EXPECT_EQ(View(), kLoaded);
+}
+
+TEST_F(MainForm, WriteWithALostBlockGivesUp) {
+    Start();
+    LoadConfiguration();
+    Board = std::make_unique<sim::TOsdBoard>(sim::TBoardOptions{.dropBlock = 9});
+    Click(F().Button2);
+    Run(2500);
+    EXPECT_EQ(Board->Stats().blockFrames[8], 1);
+    EXPECT_EQ(Board->Stats().blockFrames[9], 10);
+    EXPECT_EQ(Board->Stats().blockFrames[10], 0);
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("Communication ERROR !")});
+    EXPECT_FALSE(W->Form4.isVisible());
+    EXPECT_FALSE(T1.Enabled()); // the grid stops blinking
+    EXPECT_EQ(View(), kLoaded);
+}
+
+// --- font upload ---
+
+namespace {
+
+sim::TBoardFont PatternFont() {
+    sim::TBoardFont font{};
+    for (int c = 0; c < 256; ++c)
+        for (std::size_t r = 0; r < sim::kCharBytes; ++r)
+            font[static_cast<std::size_t>(c)][r] = static_cast<std::uint8_t>(c * 7 + r * 13);
+    return font;
+}
+
+QString WriteTempFile(QTemporaryDir& dir, const char* name, const std::string& text) {
+    const QString path = dir.path() + u'/' + QString::fromLatin1(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text.data(), static_cast<qint64>(text.size()));
+    return path;
+}
+
+} // namespace
+
+TEST_F(MainForm, FontUploadSendsAllCharactersOfAGoodFile) {
+    Start();
+    ConfirmLink();
+    QTemporaryDir dir;
+    const sim::TBoardFont font = PatternFont();
+    NextPath = WriteTempFile(dir, "font.mcm", sim::FontToMcm(font));
+    Port.ClearWrites();
+    Progress.clear();
+    Click(F().Button7);
+    ASSERT_EQ(DialogRequests.size(), 1u);
+    EXPECT_EQ(DialogRequests[0].Name, QStringLiteral("OpenDialog1"));
+    EXPECT_FALSE(DialogRequests[0].Save);
+    EXPECT_EQ(DialogRequests[0].Filter, QStringLiteral("MAX7456 Chars Files (*.mcm)"));
+    EXPECT_EQ(DialogRequests[0].DefaultSuffix, QStringLiteral("mcm"));
+    EXPECT_TRUE(W->Form4.isVisible());
+    Run(2000);
+    EXPECT_EQ(Board->Stats().CharFramesTotal(), 256);
+    EXPECT_EQ(Port.Writes().size(), 256u);
+    EXPECT_EQ(Board->Font(), font);
+    EXPECT_EQ(Progress.back(), 255);
+    EXPECT_EQ(Progress.size(), 255u); // 1 .. 255, one per acknowledged character
+    EXPECT_FALSE(W->Form4.isVisible());
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("Fonts loaded !")});
+    EXPECT_FALSE(T1.Enabled());
+    EXPECT_EQ(View(), kLinkConfirmed);
+}
+
+TEST_F(MainForm, BadCharacterSetFilesAreRejectedBeforeAnythingIsSent) {
+    Start();
+    ConfirmLink();
+    QTemporaryDir dir;
+    const std::string good = sim::FontToMcm(PatternFont());
+    std::string lower = good;
+    lower.replace(0, 7, "max7456");
+    const std::string early = good.substr(0, good.size() - 500); // ends inside character 255
+    std::string shortRow = good;
+    shortRow.replace(shortRow.find("\r\n", 1000) - 8, 8, "0101"); // a row of 4 digits
+    const std::string headerBlank = "MAX7456 " + good.substr(7);
+    Port.ClearWrites();
+    int shown = 0;
+    for (const auto& [name, text] :
+         {std::pair{"lower.mcm", lower}, std::pair{"early.mcm", early},
+          std::pair{"short.mcm", shortRow}, std::pair{"blank.mcm", headerBlank}}) {
+        NextPath = WriteTempFile(dir, name, text);
+        Click(F().Button7);
+        ++shown;
+        ASSERT_EQ(Texts(TBoxKind::Message).size(), static_cast<std::size_t>(shown)) << name;
+        EXPECT_EQ(Texts(TBoxKind::Message).back(), QStringLiteral("Bad file format !")) << name;
+    }
+    EXPECT_TRUE(Port.Writes().empty());
+    EXPECT_FALSE(W->Form4.isVisible());
+    EXPECT_FALSE(F().Link->Busy());
+}
+
+TEST_F(MainForm, CharacterSetDialogCancelledOrFileMissing) {
+    Start();
+    ConfirmLink();
+    Port.ClearWrites();
+    NextPath.clear(); // cancelled
+    Click(F().Button7);
+    EXPECT_TRUE(Boxes.empty());
+    NextPath = QStringLiteral("/nonexistent/halvex/font.mcm");
+    Click(F().Button7);
+    ASSERT_EQ(Texts(TBoxKind::Error).size(), 1u);
+    EXPECT_TRUE(Texts(TBoxKind::Error)[0].startsWith(QStringLiteral("File not found")))
+        << Texts(TBoxKind::Error)[0].toStdString();
+    EXPECT_TRUE(Port.Writes().empty());
+    EXPECT_EQ(View(), kLinkConfirmed);
+}
+
+TEST_F(MainForm, PolishMessagesFollowTheLanguage) {
+    WritePrefs("Lang=1\n");
+    sim::TBoardOptions options;
+    options.badDumpCheck = true;
+    Start(options);
+    LoadConfiguration();
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("Błąd odczytu danych z OSD !")});
+}
+
+// --- settings, export and import ---
+
+TEST_F(MainForm, SettingsButtonRunsTheDialogAndRedraws) {
+    Start();
+    LoadConfiguration();
+    int runs = 0;
+    F().SettingsDialog = [&] {
+        ++runs;
+        // The user renames the pilot in the dialog; the grid shows it afterwards.
+        const char name[] = "Ace";
+        for (std::size_t k = 0; k < ofs::UserNameLen; ++k)
+            F().Image.SetByte(ofs::UserName + k,
+                              k < 3 ? static_cast<std::uint8_t>(name[k]) : std::uint8_t{0});
+    };
+    Click(F().Button3);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(F().Catalogue.UserNameSample(), "Ace");
+}
+
+TEST_F(MainForm, SettingsApplyIsSentThroughTheLink) {
+    Start();
+    LoadConfiguration();
+    Port.ClearWrites();
+    ASSERT_TRUE(W->Form2.OnApply);
+    EXPECT_TRUE(W->Form2.OnApply());
+    Run(50);
+    ASSERT_EQ(Port.Writes().size(), 2u);
+    EXPECT_EQ(Port.Writes()[0].substr(0, 4), "$w00");
+    EXPECT_EQ(Port.Writes()[1].substr(0, 4), "$w0F");
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("Changes Updated")});
+    // With the port closed the refusal is reported, not thrown through the dialog.
+    Port.Close();
+    EXPECT_FALSE(W->Form2.OnApply());
+    EXPECT_EQ(Texts(TBoxKind::Error).size(), 1u);
+}
+
+TEST_F(MainForm, ExportThenImportRestoresTheLayouts) {
+    Start();
+    LoadConfiguration();
+    QTemporaryDir dir;
+    NextPath = dir.path() + QStringLiteral("/board.set");
+    Click(F().Button4);
+    ASSERT_EQ(DialogRequests.size(), 1u);
+    EXPECT_EQ(DialogRequests[0].Name, QStringLiteral("SaveDialog1"));
+    EXPECT_TRUE(DialogRequests[0].Save);
+    EXPECT_EQ(DialogRequests[0].Filter, QStringLiteral("Exported Settings (*.set)"));
+    EXPECT_EQ(DialogRequests[0].DefaultSuffix, QStringLiteral("set"));
+    ASSERT_TRUE(QFile::exists(NextPath));
+
+    const std::uint8_t x = F().Image.XPos(1, 4);
+    const std::uint8_t mah = F().Image.Byte(ofs::MahAlarm);
+    F().Image.SetXPos(1, 4, static_cast<std::uint8_t>(x + 3));
+    F().Image.SetByte(ofs::MahAlarm, static_cast<std::uint8_t>(mah + 1));
+    int asked = 0;
+    F().ImportOptions = [&](TLanguage language, int& flags) {
+        ++asked;
+        EXPECT_EQ(language, TLanguage::English);
+        flags = 1; // screen layouts only
+        return 1;
+    };
+    Click(F().Button5);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(DialogRequests.back().Name, QStringLiteral("OpenDialog2"));
+    EXPECT_FALSE(DialogRequests.back().Save);
+    EXPECT_EQ(F().Image.XPos(1, 4), x);                // layouts imported
+    EXPECT_EQ(F().Image.Byte(ofs::MahAlarm), mah + 1); // main settings left alone
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, CancelledFileDialogsDoNothing) {
+    Start();
+    LoadConfiguration();
+    NextPath.clear();
+    int asked = 0;
+    F().ImportOptions = [&](TLanguage, int&) { return ++asked; };
+    Click(F().Button4);
+    Click(F().Button5);
+    EXPECT_EQ(DialogRequests.size(), 2u);
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainForm, ImportOfAMissingFileIsReported) {
+    Start();
+    LoadConfiguration();
+    NextPath = QStringLiteral("/nonexistent/halvex/board.set");
+    F().ImportOptions = [](TLanguage, int& flags) {
+        flags = 3;
+        return 1;
+    };
+    const std::vector<std::uint8_t> before(F().Image.Data(), F().Image.Data() + ofs::ImageSize);
+    Click(F().Button5);
+    EXPECT_EQ(Texts(TBoxKind::Error).size(), 1u);
+    EXPECT_EQ(std::vector<std::uint8_t>(F().Image.Data(), F().Image.Data() + ofs::ImageSize),
+              before);
+    EXPECT_EQ(View(), kLoaded);
+}
