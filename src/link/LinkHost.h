@@ -6,6 +6,25 @@
 
 namespace halvex {
 
+enum class TExchangeKind { LinkTest, Read, Write, Apply, FontUpload };
+
+enum class TExchangeOutcome {
+    Done,        // every frame acknowledged (a link test: answered; a read: good dump)
+    GaveUp,      // a frame's budget was spent ("Communication ERROR !")
+    BadDump,     // a read's dump failed its check byte ("ERROR reading data from OSD !")
+    Interrupted, // the port was closed under the exchange
+    PortError,   // the port refused the first frame; its error goes to the caller
+};
+
+// How an exchange ended; raised once at the end of every exchange the link started.
+struct TExchangeReport {
+    TExchangeKind Kind = TExchangeKind::LinkTest;
+    TExchangeOutcome Outcome = TExchangeOutcome::Done;
+    int Confirmed = 0; // frames acknowledged: blocks (write, Apply) or characters (upload)
+    int Total = 1;     // frames of the sequence: 16 blocks, 2 for Apply, 256 characters
+    char Reply = 0;    // link test: the letter of the acknowledgement ('R': ready), 0 if none
+};
+
 class TLinkHost {
 public:
     virtual ~TLinkHost() = default;
@@ -25,6 +44,8 @@ public:
     virtual void CloseProgress() = 0;
     // Timer1 ticked with no exchange running: the editor's blink step.
     virtual void BlinkTick() = 0;
+    // An exchange has ended (after its message, if any, was shown).
+    virtual void ExchangeFinished(const TExchangeReport& report) { (void)report; }
 };
 
 } // namespace halvex

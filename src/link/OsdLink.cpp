@@ -82,6 +82,34 @@ void TOsdLink::EndExchange() {
 void TOsdLink::GiveUp() {
     EndExchange();
     host_.ShowMessage(TMessage::CommError);
+    Finish(TExchangeOutcome::GaveUp);
+}
+
+void TOsdLink::Finish(TExchangeOutcome outcome, char reply) {
+    TExchangeReport report;
+    report.Kind = kind_;
+    report.Outcome = outcome;
+    report.Reply = reply;
+    switch (kind_) {
+    case TExchangeKind::Write:
+        report.Total = static_cast<int>(kBlockCount);
+        report.Confirmed = stepIndex_;
+        break;
+    case TExchangeKind::Apply:
+        report.Total = 2;
+        report.Confirmed = stepIndex_ == kLastBlock ? 1 : 0;
+        break;
+    case TExchangeKind::FontUpload:
+        report.Total = static_cast<int>(kFontChars);
+        report.Confirmed = stepIndex_;
+        break;
+    case TExchangeKind::LinkTest:
+    case TExchangeKind::Read:
+        break;
+    }
+    if (outcome == TExchangeOutcome::Done)
+        report.Confirmed = report.Total;
+    host_.ExchangeFinished(report);
 }
 
 // Runs the first send of a sequence. When the port refuses it, nothing supervises the
@@ -92,6 +120,7 @@ template <typename F> void TOsdLink::StartGuarded(F&& send) {
         send();
     } catch (...) {
         EndExchange();
+        Finish(TExchangeOutcome::PortError);
         throw;
     }
 }
@@ -100,7 +129,8 @@ void TOsdLink::StartTest() {
     if (!port_.IsOpen() || Busy())
         return;
     ResetRecogniser();
-    SendFrame(TestFrame(), kTestBudget, kTestRetryMs, false);
+    kind_ = TExchangeKind::LinkTest;
+    StartGuarded([this] { SendFrame(TestFrame(), kTestBudget, kTestRetryMs, false); });
 }
 
 bool TOsdLink::StartRead() {
@@ -109,6 +139,7 @@ bool TOsdLink::StartRead() {
     Timer1.SetEnabled(false);
     rxCount_ = 0;
     readActive_ = true;
+    kind_ = TExchangeKind::Read;
     StartGuarded([this] { SendFrame(ReadFrame(), kReadBudget, kReadRetryMs, false); });
     return true;
 }
@@ -131,6 +162,7 @@ bool TOsdLink::StartWrite() {
     if (Busy())
         return false;
     applying_ = false;
+    kind_ = TExchangeKind::Write;
     BeginSequence(writeActive_, true);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
@@ -140,6 +172,7 @@ bool TOsdLink::StartFontUpload(const TFontSet& font) {
     if (Busy())
         return false;
     font_ = font;
+    kind_ = TExchangeKind::FontUpload;
     BeginSequence(fontActive_, true);
     StartGuarded([this] { SendFontChar(); });
     return true;
@@ -149,6 +182,7 @@ bool TOsdLink::StartApply() {
     if (Busy())
         return false;
     applying_ = true;
+    kind_ = TExchangeKind::Apply;
     BeginSequence(writeActive_, false);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
@@ -156,9 +190,10 @@ bool TOsdLink::StartApply() {
 
 void TOsdLink::PortClosed() {
     ResetRecogniser();
-    if (Busy())
+    if (Busy()) {
         EndExchange();
-    else
+        Finish(TExchangeOutcome::Interrupted);
+    } else
         Timer1.SetEnabled(false); // the blink tick
 }
 
@@ -191,8 +226,11 @@ void TOsdLink::AfComPort1DataRecived() {
 
     if (rxCount_ != kRxAckDone)
         return;
-    if (!readActive_ && !writeActive_ && !fontActive_)
-        Timer2.SetEnabled(false); // the link test is answered
+    // The link test is answered (a later acknowledgement finds Timer2 stopped).
+    const bool testAnswered = !readActive_ && !writeActive_ && !fontActive_ && Timer2.Enabled();
+    const char reply = static_cast<char>(replyChar_);
+    if (testAnswered)
+        Timer2.SetEnabled(false);
     if (writeActive_ || fontActive_) {
         rxCount_ = kRxHashSeen;
         Timer1.SetInterval(kStepDelayMs);
@@ -204,6 +242,8 @@ void TOsdLink::AfComPort1DataRecived() {
         rxCount_ = kRxHashSeen;
         host_.LinkConfirmed();
     }
+    if (testAnswered)
+        Finish(TExchangeOutcome::Done, reply);
 }
 
 void TOsdLink::Timer1Timer() {
@@ -250,11 +290,13 @@ void TOsdLink::ApplyImageDump() {
     Timer2.SetEnabled(false);
     if (!image_.DumpCheckMatches()) {
         host_.ShowMessage(TMessage::ReadError);
+        Finish(TExchangeOutcome::BadDump);
         return;
     }
     host_.DumpAccepted();
     Timer1.SetInterval(kIdleTickMs);
     Timer1.SetEnabled(true);
+    Finish(TExchangeOutcome::Done);
 }
 
 void TOsdLink::SendConfigBlock() {
@@ -275,6 +317,7 @@ void TOsdLink::NextConfigBlock() {
         Timer1.SetInterval(kIdleTickMs);
         Timer1.SetEnabled(true);
         host_.ShowMessage(TMessage::ChangesUpdated);
+        Finish(TExchangeOutcome::Done);
         return;
     }
     if (stepIndex_ < kLastBlock) {
@@ -290,6 +333,7 @@ void TOsdLink::NextConfigBlock() {
     host_.CloseProgress();
     Timer1.SetInterval(kIdleTickMs);
     Timer1.SetEnabled(true);
+    Finish(TExchangeOutcome::Done);
 }
 
 void TOsdLink::SendFontChar() {
@@ -307,6 +351,7 @@ void TOsdLink::NextFontChar() {
     fontActive_ = false;
     host_.CloseProgress();
     host_.ShowMessage(TMessage::FontsLoaded);
+    Finish(TExchangeOutcome::Done);
 }
 
 } // namespace halvex

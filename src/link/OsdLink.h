@@ -68,6 +68,7 @@ public:
     // TMessage::ChangesUpdated and the blink tick resumed. False (nothing sent) when Busy().
     bool StartApply();
     // The port was closed: ends any exchange without a message and without resending.
+    // Every exchange ends with host.ExchangeFinished(), once.
     void PortClosed();
 
     // Receive handler: drains the port (InBufUsed / ReadChar) and runs the recognisers.
@@ -108,6 +109,8 @@ private:
     void BeginSequence(bool& flag, bool progress);
     void EndExchange();
     void GiveUp();
+    // Tells the host how the running exchange (kind_) ended.
+    void Finish(TExchangeOutcome outcome, char reply = 0);
     template <typename F> void StartGuarded(F&& send);
 
     TConfigImage& image_;
@@ -120,6 +123,7 @@ private:
     bool writeActive_ = false;
     bool fontActive_ = false;
     bool applying_ = false;
+    TExchangeKind kind_ = TExchangeKind::LinkTest; // the exchange started last
     std::uint16_t rxCount_ = kRxWaitHash;
     std::uint8_t replyChar_ = 0;
     std::uint8_t stepIndex_ = 0;

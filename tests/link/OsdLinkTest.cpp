@@ -679,6 +679,29 @@ TEST(OsdLinkTest, BlockRefusedMidWriteIsResentNotSkipped) {
     EXPECT_EQ(indices, expected);
 }
 
+// Every exchange ends with one report: how it ended and how far it came.
+TEST(OsdLinkTest, EachExchangeReportsItsEndOnce) {
+    TLinkRig rig;
+    rig.AckFrames('w', 9);
+    ASSERT_TRUE(rig.link.StartWrite());
+    rig.clock.Advance(5000);
+    rig.AckFrames();
+    ASSERT_TRUE(rig.link.StartFontUpload(PatternFont()));
+    rig.clock.Advance(5000);
+    ASSERT_TRUE(rig.link.StartWrite());
+    rig.link.PortClosed();
+    ASSERT_EQ(rig.host.reports.size(), 3u);
+    const auto& r = rig.host.reports;
+    EXPECT_EQ(r[0].Kind, TExchangeKind::Write);
+    EXPECT_EQ(r[0].Outcome, TExchangeOutcome::GaveUp);
+    EXPECT_EQ(r[0].Confirmed, 9); // blocks 0..8 acknowledged, block 9 never
+    EXPECT_EQ(r[0].Total, 16);
+    EXPECT_EQ(r[1].Kind, TExchangeKind::FontUpload);
+    EXPECT_EQ(r[1].Outcome, TExchangeOutcome::Done);
+    EXPECT_EQ(r[1].Confirmed, 256);
+    EXPECT_EQ(r[2].Outcome, TExchangeOutcome::Interrupted);
+}
+
 TEST(OsdLinkTest, RefusedFirstFrameUndoesTheStart) {
     const std::vector<std::function<bool(TOsdLink&)>> starts = {
         [](TOsdLink& l) { return l.StartRead(); }, [](TOsdLink& l) { return l.StartWrite(); },

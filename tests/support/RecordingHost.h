@@ -19,6 +19,7 @@ public:
     int closes = 0;
     std::vector<TMessage> messages;
     std::vector<int> progress;
+    std::vector<TExchangeReport> reports;
     std::function<void()> onMessage; // runs inside ShowMessage (a modal box's nested loop)
 
     bool FontButtonEnabled() const override { return fontButton; }
@@ -36,6 +37,7 @@ public:
     void SetProgress(int position) override { progress.push_back(position); }
     void CloseProgress() override { ++closes; }
     void BlinkTick() override { ++blinks; }
+    void ExchangeFinished(const TExchangeReport& report) override { reports.push_back(report); }
 };
 
 } // namespace halvex
