@@ -19,7 +19,7 @@ int ClampItemCount(int itemCount) {
     return std::clamp(itemCount, 0, TItemCatalogue::Count);
 }
 
-void AddLine(std::string& out, std::string_view key, long value) {
+void AddLine(std::string& out, std::string_view key, std::int64_t value) {
     out += key;
     out += std::to_string(value);
     out += kEol;
@@ -48,32 +48,37 @@ int LayoutMode(TSettingsSection section) {
     }
 }
 
-// Main-section keys in the order they are tried, with the values each accepts.
-enum class TStore { Byte, Word, Themp, Calibration };
+// The [MAIN] lines in the order they are written and tried on import, each with the values
+// the import accepts (value units, as in the file).
+enum class TStore { Value, Calibration };
 struct TMainKey {
-    std::string_view Key;
+    const THeaderField& Field;
     int Low;
     int High;
-    std::size_t Offset;
     TStore Store;
 };
-constexpr TMainKey kMainKeys[] = {
-    {"Mode=", 0, 2, ofs::Mode, TStore::Byte},
-    {"Config=", 0, 255, ofs::Config, TStore::Byte},
-    {"Alarms=", 0, 255, ofs::Alarms, TStore::Byte},
-    {"Batt_Alarm=", 0, 255, ofs::BattAlarm, TStore::Byte},
-    {"mAh_Alarm=", 10, 30000, ofs::MahAlarm, TStore::Word},
-    {"Dist_Alarm=", 10, 9999, ofs::DistAlarm, TStore::Word},
-    {"Flytim_Alarm=", 1, 99, ofs::FlytimAlarm, TStore::Byte},
-    {"Alt_Alarm=", 1, 250, ofs::AltAlarm, TStore::Byte},
-    {"RSSI_Alarm=", 1, 100, ofs::RssiAlarm, TStore::Byte},
-    {"MinThemp_Alarm=", -50, 120, ofs::MinThempAlarm, TStore::Themp},
-    {"MaxThemp_Alarm=", -50, 120, ofs::MaxThempAlarm, TStore::Themp},
-    {"Batt_Cal=", 150, 210, ofs::BattCal, TStore::Byte},
+const TMainKey kMainKeys[] = {
+    {field::Mode, 0, 2, TStore::Value},
+    {field::Config, 0, 255, TStore::Value},
+    {field::Alarms, 0, 255, TStore::Value},
+    {field::BattAlarm, 0, 255, TStore::Value},
+    {field::MahAlarm, 10, 30000, TStore::Value},
+    {field::DistAlarm, 10, 9999, TStore::Value},
+    {field::FlytimAlarm, 1, 99, TStore::Value},
+    {field::AltAlarm, 1, 250, TStore::Value},
+    {field::RssiAlarm, 1, 100, TStore::Value},
+    {field::MinThempAlarm, -50, 120, TStore::Value},
+    {field::MaxThempAlarm, -50, 120, TStore::Value},
+    {field::BattCal, 150, 210, TStore::Value},
     // Below 10000, no lower bound.
-    {"Themp0_Cal=", std::numeric_limits<int>::min(), 9999, ofs::Themp0Cal, TStore::Calibration},
-    {"Themp100_Cal=", std::numeric_limits<int>::min(), 9999, ofs::Themp100Cal, TStore::Calibration},
+    {field::Themp0Cal, std::numeric_limits<int>::min(), 9999, TStore::Calibration},
+    {field::Themp100Cal, std::numeric_limits<int>::min(), 9999, TStore::Calibration},
 };
+
+// "Key=" at the start of a line.
+bool StartsWithKey(std::string_view line, std::string_view key) {
+    return line.size() > key.size() && line.starts_with(key) && line[key.size()] == '=';
+}
 
 } // namespace
 
@@ -83,20 +88,8 @@ std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& c
     out.reserve(6000);
     out += kMainHeader;
     out += kEol;
-    AddLine(out, "Mode=", image.Mode());
-    AddLine(out, "Config=", image.Config());
-    AddLine(out, "Alarms=", image.Alarms());
-    AddLine(out, "Batt_Alarm=", image.Byte(ofs::BattAlarm));
-    AddLine(out, "mAh_Alarm=", image.MahAlarm());
-    AddLine(out, "Dist_Alarm=", image.DistAlarm());
-    AddLine(out, "Flytim_Alarm=", image.FlytimAlarm());
-    AddLine(out, "Alt_Alarm=", image.AltAlarm());
-    AddLine(out, "RSSI_Alarm=", image.RssiAlarm());
-    AddLine(out, "MinThemp_Alarm=", image.MinThempCelsius());
-    AddLine(out, "MaxThemp_Alarm=", image.MaxThempCelsius());
-    AddLine(out, "Batt_Cal=", image.BattCal());
-    AddLine(out, "Themp0_Cal=", image.Themp0Cal());
-    AddLine(out, "Themp100_Cal=", image.Themp100Cal());
+    for (const TMainKey& k : kMainKeys)
+        AddLine(out, std::string(k.Field.Key) + "=", image.Value(k.Field));
     // The user-name item's sample text, which ReadUserName keeps equal to the stored name.
     // A CR, LF or end-of-file byte (possible in a name area read from a board) would end the
     // line or the whole file on import, so it is written as '?'.
@@ -240,23 +233,14 @@ void TSettingsImporter::ParseLineUnchecked(std::string_view line) {
 
 void TSettingsImporter::ParseMainLine(std::string_view line, int v) {
     for (const TMainKey& k : kMainKeys) {
-        if (!line.starts_with(k.Key) || v < k.Low || v > k.High)
+        if (!StartsWithKey(line, k.Field.Key) || v < k.Low || v > k.High)
             continue;
-        switch (k.Store) {
-        case TStore::Byte:
-            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v));
-            break;
-        case TStore::Word:
-            image_.SetWord(k.Offset, static_cast<unsigned>(v));
-            break;
-        case TStore::Themp:
-            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v + 90));
-            break;
-        case TStore::Calibration:
+        if (k.Store == TStore::Value) {
+            image_.SetValue(k.Field, v);
+        } else {
             // Remainder and quotient truncated toward zero, each taken to 8 bits.
-            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v % 256));
-            image_.SetByte(k.Offset + 1, static_cast<std::uint8_t>(v / 256));
-            break;
+            image_.SetByte(k.Field.Offset, static_cast<std::uint8_t>(v % 256));
+            image_.SetByte(k.Field.Offset + 1, static_cast<std::uint8_t>(v / 256));
         }
     }
     if (line.starts_with(kUserNameKey)) {

@@ -235,8 +235,7 @@ void TForm2::FillControls() {
     RadioGroup3->SetItemIndex((config & cfg::GpsDms) ? 1 : 0);
     RadioGroup5->SetItemIndex((config & cfg::Sequential) ? 1 : 0);
     RadioGroup6->SetItemIndex((config & cfg::Imperial) ? 1 : 0);
-    const std::uint32_t metres =
-        GetWord(copy_.data(), ofs::Odometer) + 65536u * GetWord(copy_.data(), ofs::Odometer + 2);
+    const auto metres = static_cast<std::uint32_t>(FieldValue(copy_.data(), field::Odometer));
     StaticText1->setText(QString::fromStdString(OdometerText(metres)));
     filling_ = false;
 }
