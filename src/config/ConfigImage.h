@@ -15,7 +15,8 @@ namespace halvex {
 // One field of the main-settings header (offsets 0 to 31), described once for the image,
 // the settings dialog, the settings file and the simulated board: where it lies, how wide it
 // is, the bias between the stored number and the value the user and the file see, and the
-// values the settings dialog may store (in value units; the dialog's text may scale them).
+// values an editor may store, Low..High in value units: the settings dialog's box clamps to
+// them (its text may show them scaled) and the settings file import accepts them.
 struct THeaderField {
     std::string_view Key; // settings file key (without "=" or ":"); empty: not in the file
     std::size_t Offset;

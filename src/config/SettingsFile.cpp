@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <limits>
 
 namespace halvex {
 
@@ -48,32 +47,23 @@ int LayoutMode(TSettingsSection section) {
     }
 }
 
-// The [MAIN] lines in the order they are written and tried on import, each with the values
-// the import accepts (value units, as in the file).
-enum class TStore { Value, Calibration };
+// The [MAIN] lines in the order they are written and tried on import. The import accepts
+// the field's range (value units, as in the file): every value the settings dialog can
+// store comes back.
 struct TMainKey {
     const THeaderField& Field;
-    int Low;
-    int High;
-    TStore Store;
+    int FileHigh = 0; // when not 0: a higher limit that older files carry
 };
 const TMainKey kMainKeys[] = {
-    {field::Mode, 0, 2, TStore::Value},
-    {field::Config, 0, 255, TStore::Value},
-    {field::Alarms, 0, 255, TStore::Value},
-    {field::BattAlarm, 0, 255, TStore::Value},
-    {field::MahAlarm, 10, 30000, TStore::Value},
-    {field::DistAlarm, 10, 9999, TStore::Value},
-    {field::FlytimAlarm, 1, 99, TStore::Value},
-    {field::AltAlarm, 1, 250, TStore::Value},
-    {field::RssiAlarm, 1, 100, TStore::Value},
-    {field::MinThempAlarm, -50, 120, TStore::Value},
-    {field::MaxThempAlarm, -50, 120, TStore::Value},
-    {field::BattCal, 150, 210, TStore::Value},
-    // Below 10000, no lower bound.
-    {field::Themp0Cal, std::numeric_limits<int>::min(), 9999, TStore::Calibration},
-    {field::Themp100Cal, std::numeric_limits<int>::min(), 9999, TStore::Calibration},
+    {field::Mode},           {field::Config},        {field::Alarms},        {field::BattAlarm},
+    {field::MahAlarm},       {field::DistAlarm},     {field::FlytimAlarm},   {field::AltAlarm},
+    {field::RssiAlarm, 100}, {field::MinThempAlarm}, {field::MaxThempAlarm}, {field::BattCal},
+    {field::Themp0Cal},      {field::Themp100Cal},
 };
+
+bool Accepts(const TMainKey& k, int v) {
+    return v >= k.Field.Low && v <= (k.FileHigh != 0 ? k.FileHigh : k.Field.High);
+}
 
 // "Key=" at the start of a line.
 bool StartsWithKey(std::string_view line, std::string_view key) {
@@ -90,10 +80,11 @@ std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& c
     out += kEol;
     for (const TMainKey& k : kMainKeys)
         AddLine(out, std::string(k.Field.Key) + "=", image.Value(k.Field));
-    // The user-name item's sample text, which ReadUserName keeps equal to the stored name.
-    // A CR, LF or end-of-file byte (possible in a name area read from a board) would end the
-    // line or the whole file on import, so it is written as '?'.
-    std::string name = catalogue.UserNameSample();
+    // The name stored in this image (empty when it has none), not the grid's sample text,
+    // which keeps an earlier board's name when this one has none. A CR, LF or end-of-file
+    // byte (possible in a name area read from a board) would end the line or the whole file
+    // on import, so it is written as '?'.
+    std::string name = image.StoredUserName();
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n' || c == kEndOfFile; },
         '?');
@@ -232,17 +223,9 @@ void TSettingsImporter::ParseLineUnchecked(std::string_view line) {
 }
 
 void TSettingsImporter::ParseMainLine(std::string_view line, int v) {
-    for (const TMainKey& k : kMainKeys) {
-        if (!StartsWithKey(line, k.Field.Key) || v < k.Low || v > k.High)
-            continue;
-        if (k.Store == TStore::Value) {
+    for (const TMainKey& k : kMainKeys)
+        if (StartsWithKey(line, k.Field.Key) && Accepts(k, v))
             image_.SetValue(k.Field, v);
-        } else {
-            // Remainder and quotient truncated toward zero, each taken to 8 bits.
-            image_.SetByte(k.Field.Offset, static_cast<std::uint8_t>(v % 256));
-            image_.SetByte(k.Field.Offset + 1, static_cast<std::uint8_t>(v / 256));
-        }
-    }
     if (line.starts_with(kUserNameKey)) {
         const std::string_view text = line.substr(line.find(':') + 1);
         for (std::size_t k = 0; k < ofs::UserNameLen; ++k)
