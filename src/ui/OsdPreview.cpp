@@ -371,7 +371,9 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     connect(BackgroundButton, &QPushButton::clicked, this, Guard([this] { ChooseBackground(); }));
 
     FileDialog = [this](bool save, const QString& filter) { return RunFileDialog(save, filter); };
-    resize(2 * kScreenWidth + 24, 2 * TOsdScreen::MaxRows * kGlyphHeight + 80);
+    // Room for the screen and the character table at twice their size.
+    resize(2 * kScreenWidth + 24,
+           kCharsetColumns * (2 * kGlyphHeight + kCharsetGap) + kCharsetGap + 100);
     ApplyLanguage();
     ShowHover(-1);
 }
