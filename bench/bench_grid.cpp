@@ -1,17 +1,14 @@
 // Layout grid: a full redraw of the cell model from the image plus the paint of all
 // 30 x 16 cells into an image, offscreen, as on every blink tick. Target: below 1 ms.
 // Run with --benchmark_repetitions=N to get the median over N runs.
-#include "BusyScreen.h"
-#include "ui/Controls.h"
+#include "BenchSupport.h"
 #include "ui/LayoutEditor.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -81,12 +78,5 @@ BENCHMARK(BM_PaintCells)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(halvex::InterfaceFont());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return halvex::bench::RunGuiBenchmarks(argc, argv);
 }

@@ -2,19 +2,16 @@
 // image, offscreen, on the mid-grey background and on a picture; and decoding a whole
 // .mcm (parse and glyph decoding). Targets: repaint below 2 ms, decoding below 5 ms
 // (medians). Run with --benchmark_repetitions=N to get the median over N runs.
-#include "BusyScreen.h"
+#include "BenchSupport.h"
 #include "editor/OsdScreen.h"
 #include "link/FontFile.h"
-#include "ui/Controls.h"
 #include "ui/OsdPreview.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -103,12 +100,5 @@ BENCHMARK(BM_DecodeWholeMcm)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(halvex::InterfaceFont());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return halvex::bench::RunGuiBenchmarks(argc, argv);
 }

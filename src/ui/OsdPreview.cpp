@@ -214,27 +214,42 @@ QImage TPreviewPainter::Picture(const TOsdScreen& screen, int zoom) {
 
 // ---- Views -----------------------------------------------------------------------------
 
-// Paints in device pixels: the painter is scaled back by the screen's pixel ratio, so a
-// glyph pixel is exactly zoom x zoom device pixels.
-class TPreviewForm::TScreenView : public QWidget {
+namespace {
+
+// A view that paints in device pixels: the painter is scaled back by the screen's pixel
+// ratio, so a glyph pixel is exactly zoom x zoom device pixels on any screen scale.
+class TDeviceView : public QWidget {
 public:
-    TScreenView(TPreviewForm& form, QWidget* parent) : QWidget(parent), form_(form) {
+    explicit TDeviceView(QWidget* parent) : QWidget(parent) {
         setAttribute(Qt::WA_OpaquePaintEvent);
-        setMinimumSize(kScreenWidth / 2, TOsdScreen::MaxRows * kGlyphHeight / 2);
     }
     QSize DeviceSize() const {
         const qreal ratio = devicePixelRatioF();
         return {static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)};
     }
-    int Zoom() const { return TPreviewPainter::FitZoom(DeviceSize(), form_.screen_.Rows()); }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent*) final {
         QPainter painter(this);
         painter.fillRect(rect(), kSurround);
         const qreal ratio = devicePixelRatioF();
         painter.scale(1.0 / ratio, 1.0 / ratio);
-        const QSize device = DeviceSize();
+        PaintDevice(painter, DeviceSize());
+    }
+    virtual void PaintDevice(QPainter& painter, QSize device) = 0;
+};
+
+} // namespace
+
+class TPreviewForm::TScreenView : public TDeviceView {
+public:
+    TScreenView(TPreviewForm& form, QWidget* parent) : TDeviceView(parent), form_(form) {
+        setMinimumSize(kScreenWidth / 2, TOsdScreen::MaxRows * kGlyphHeight / 2);
+    }
+    int Zoom() const { return TPreviewPainter::FitZoom(DeviceSize(), form_.screen_.Rows()); }
+
+protected:
+    void PaintDevice(QPainter& painter, QSize device) override {
         const int zoom = Zoom();
         const QSize screen = TPreviewPainter::ScreenSize(form_.screen_.Rows()) * zoom;
         const QPoint origin(std::max(0, (device.width() - screen.width()) / 2),
@@ -248,10 +263,9 @@ private:
 
 // The 256 glyphs in 16 rows of 16 on the video background; the mouse names the one under
 // it.
-class TPreviewForm::TCharsetView : public QWidget {
+class TPreviewForm::TCharsetView : public TDeviceView {
 public:
-    TCharsetView(TPreviewForm& form, QWidget* parent) : QWidget(parent), form_(form) {
-        setAttribute(Qt::WA_OpaquePaintEvent);
+    TCharsetView(TPreviewForm& form, QWidget* parent) : TDeviceView(parent), form_(form) {
         setMouseTracking(true);
         setMinimumSize(kCharsetColumns * (kGlyphWidth + kCharsetGap),
                        kCharsetColumns * (kGlyphHeight + kCharsetGap));
@@ -264,16 +278,15 @@ public:
         QPoint Origin;
     };
     TGeometry Geometry() const {
-        const qreal ratio = devicePixelRatioF();
-        const int w = static_cast<int>(width() * ratio);
-        const int h = static_cast<int>(height() * ratio);
-        const int zoom = std::max(1, std::min((w / kCharsetColumns - kCharsetGap) / kGlyphWidth,
-                                              (h / kCharsetColumns - kCharsetGap) / kGlyphHeight));
+        const QSize device = DeviceSize();
+        const int zoom =
+            std::max(1, std::min((device.width() / kCharsetColumns - kCharsetGap) / kGlyphWidth,
+                                 (device.height() / kCharsetColumns - kCharsetGap) / kGlyphHeight));
         const int px = kGlyphWidth * zoom + kCharsetGap;
         const int py = kGlyphHeight * zoom + kCharsetGap;
         return {zoom, px, py,
-                QPoint(std::max(0, (w - kCharsetColumns * px) / 2),
-                       std::max(0, (h - kCharsetColumns * py) / 2))};
+                QPoint(std::max(0, (device.width() - kCharsetColumns * px) / 2),
+                       std::max(0, (device.height() - kCharsetColumns * py) / 2))};
     }
     int GlyphAt(QPointF position) const {
         const TGeometry g = Geometry();
@@ -286,11 +299,7 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), kSurround);
-        const qreal ratio = devicePixelRatioF();
-        painter.scale(1.0 / ratio, 1.0 / ratio);
+    void PaintDevice(QPainter& painter, QSize) override {
         const TGeometry g = Geometry();
         const QRect table(g.Origin, QSize(kCharsetColumns * g.PitchX + kCharsetGap,
                                           kCharsetColumns * g.PitchY + kCharsetGap));
