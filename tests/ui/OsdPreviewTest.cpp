@@ -4,6 +4,7 @@
 #include "EditorRig.h"
 #include "editor/OsdScreen.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -59,6 +60,36 @@ TEST_F(OsdPreviewFollow, AnEditorChangeShowsAtOnce) {
     EXPECT_FALSE(preview.Screen().Cell(3, 2).Drawn);
     EXPECT_EQ(preview.Screen().Cell(4, 2).Glyph, '*');
     EXPECT_TRUE(preview.Screen().Cell(4, 2).Selected);
+}
+
+TEST(OsdPreview, SizePlaceAndFontAreRemembered) {
+    test::GuiTestApp();
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("prefs.ini"));
+    const QString font = dir.filePath(QStringLiteral("font.mcm"));
+    {
+        QFile f(font);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("MAX7456");
+        for (int k = 0; k < 256 * 64; ++k)
+            f.write("\n00000000"); // every pixel black
+    }
+    QRect placed;
+    {
+        TPreferences preferences(store);
+        TPreviewForm preview(preferences);
+        preview.ShowPreview();
+        ASSERT_TRUE(preview.LoadFont(font));
+        preview.setGeometry(60, 70, 500, 400);
+        placed = preview.geometry();
+        preview.hide();
+    }
+    TPreferences preferences(store);
+    TPreviewForm preview(preferences);
+    preview.ShowPreview();
+    EXPECT_EQ(preview.geometry(), placed);
+    EXPECT_EQ(preview.FontPath(), font);
+    EXPECT_EQ(preview.Painter().Glyphs()[0][0], TGlyphPixel::Black); // the built-in one is clear
 }
 
 } // namespace
