@@ -3,6 +3,7 @@
 #include "config/Texts.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QProgressBar>
 
 namespace halvex {
@@ -10,7 +11,7 @@ namespace halvex {
 TForm4::TForm4(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint),
-      ProgressBar1(new QProgressBar(this)) {
+      ProgressBar1(new QProgressBar(this)), Label1(new QLabel(this)) {
     setObjectName(QStringLiteral("TForm4"));
     setWindowTitle(QString::fromUtf8(fixed_text::ProgressCaption));
     setModal(false);
@@ -19,7 +20,17 @@ TForm4::TForm4(QWidget* parent)
     ProgressBar1->setRange(0, 255);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setGeometry(8, 8, 225, 20);
+    ProgressBar1->setGeometry(8, 8, 189, 20);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(199, 8, 34, 20);
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const auto showPercent = [this](int value) {
+        const int range = ProgressBar1->maximum() - ProgressBar1->minimum();
+        const int percent = range > 0 ? (value - ProgressBar1->minimum()) * 100 / range : 0;
+        Label1->setText(QStringLiteral("%1%").arg(percent));
+    };
+    connect(ProgressBar1, &QProgressBar::valueChanged, this, showPercent);
+    showPercent(ProgressBar1->value());
 }
 
 void TForm4::ShowOver(QWidget* over) {

@@ -1,10 +1,12 @@
 // Progress window of the configuration write and the font upload: caption
-// "Wysyłanie danych...", client area 241 x 36, one smooth progress bar 0..255, always on
-// top, not modal, no close box. Only the sequence that showed it closes it.
+// "Wysyłanie danych...", client area 241 x 36, one smooth progress bar 0..255 with the
+// percentage beside it, always on top, not modal, no close or maximise box. Only the
+// sequence that showed it closes it.
 #pragma once
 
 #include <QDialog>
 
+class QLabel;
 class QProgressBar;
 
 namespace halvex {
@@ -13,6 +15,7 @@ class TForm4 : public QDialog {
 public:
     explicit TForm4(QWidget* parent = nullptr);
     QProgressBar* ProgressBar1;
+    QLabel* Label1; // the bar's position in percent ("0%" .. "100%")
 
     // Shows the window (not modal) centred over `over` (or its parent), at the front.
     void ShowOver(QWidget* over = nullptr);
