@@ -14,6 +14,7 @@
 #include "ui/ImportDialog.h"
 #include "ui/LayoutEditor.h"
 #include "ui/ProgressForm.h"
+#include "ui/QtTranslation.h"
 #include "ui/SettingsDialog.h"
 
 #include <QFile>
@@ -310,7 +311,7 @@ void TForm1::Button7Click() {
     if (Link->Busy())
         return;
     Timer1.SetEnabled(false);
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("OpenDialog1"), false, Utf8(fixed_text::McmFilter), QStringLiteral("mcm")});
     if (path.isEmpty())
         return;
@@ -330,7 +331,7 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::Button4Click() {
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("SaveDialog1"), true, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
     if (path.isEmpty())
         return;
@@ -338,7 +339,7 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Button5Click() {
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("OpenDialog2"), false, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
     if (path.isEmpty())
         return;
@@ -359,6 +360,7 @@ void TForm1::RadioGroup6Click() {
     });
     if (Form2)
         Form2->ApplyLanguage();
+    UseQtTranslation(language_); // Qt's own dialogs and buttons follow (English without)
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
 }
 
@@ -373,8 +375,16 @@ void TForm1::WritePreference(const char* name, std::int32_t value) {
     Preferences.CloseKey();
 }
 
+QString TForm1::AskFile(TFileDialogRequest request) {
+    request.Directory = Preferences.StartFolder(request.DefaultSuffix);
+    const QString path = FileDialog(request);
+    if (!path.isEmpty())
+        Preferences.RememberFolder(request.DefaultSuffix, path);
+    return path;
+}
+
 QString TForm1::RunFileDialog(const TFileDialogRequest& request) {
-    QFileDialog dialog(this, QString(), QString(), request.Filter);
+    QFileDialog dialog(this, QString(), request.Directory, request.Filter);
     dialog.setObjectName(request.Name);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet may be typed; opening it then reports the error.

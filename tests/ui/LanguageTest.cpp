@@ -400,3 +400,13 @@ TEST_F(Language, EveryFrameEditAndSpinnerIsNamedAfterItsCaptionInBothLanguages) 
     Choose(19); // temperature
     EXPECT_EQ(name(E().RadioGroup3), QStringLiteral("Czujnik"));
 }
+
+// Qt's own dialogs and buttons speak the interface language too.
+TEST_F(Language, QtsOwnTextsFollowTheSwitch) {
+    Start();
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    ClickRadio(F().RadioGroup6->Button(1));
+    EXPECT_EQ(cancel(), QStringLiteral("Anuluj"));
+    ClickRadio(F().RadioGroup6->Button(0));
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+}

@@ -503,6 +503,19 @@ TEST_F(MainForm, ReadIsRefusedWhileAnExchangeRuns) {
     EXPECT_TRUE(Boxes.empty());
 }
 
+TEST_F(MainForm, FileDialogsOpenInTheFolderLastUsedForTheirKind) {
+    Start();
+    LoadConfiguration();
+    QTemporaryDir folder;
+    NextPath = folder.path() + QStringLiteral("/board.set");
+    Click(F().Button4);
+    NextPath.clear();
+    Click(F().Button5);
+    ASSERT_EQ(DialogRequests.size(), 2u);
+    EXPECT_NE(DialogRequests[0].Directory, QDir::currentPath());
+    EXPECT_EQ(DialogRequests[1].Directory, folder.path());
+}
+
 TEST_F(MainForm, MessageBoxBelongsToTheRaisingWindowWithTheFullTitle) {
     Start();
     EXPECT_EQ(MessageBoxOwner(), &F());
