@@ -156,10 +156,12 @@ TEST_F(MainForm, WindowsAreCreatedWithTheirFixedProperties) {
 
     TForm4& p = W->Form4;
     EXPECT_EQ(p.windowTitle(), QStringLiteral("Wysyłanie danych..."));
-    EXPECT_EQ(p.size(), QSize(241, 36));
+    // No window manager frame (so no close or maximise button); the caption in a strip
+    // of its own above the 241 x 36 client area.
+    EXPECT_EQ(p.size(), QSize(241, 36 + TForm4::kCaptionHeight));
     EXPECT_TRUE(p.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_FALSE(p.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(p.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(p.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(p.Caption->text(), p.windowTitle());
     EXPECT_FALSE(p.isModal());
     EXPECT_EQ(p.ProgressBar1->minimum(), 0);
     EXPECT_EQ(p.ProgressBar1->maximum(), 255);
