@@ -505,19 +505,6 @@ TEST_F(MainForm, ReadIsRefusedWhileAnExchangeRuns) {
     EXPECT_TRUE(Boxes.empty());
 }
 
-TEST_F(MainForm, FileDialogsOpenInTheFolderLastUsedForTheirKind) {
-    Start();
-    LoadConfiguration();
-    QTemporaryDir folder;
-    NextPath = folder.path() + QStringLiteral("/board.set");
-    Click(F().Button4);
-    NextPath.clear();
-    Click(F().Button5);
-    ASSERT_EQ(DialogRequests.size(), 2u);
-    EXPECT_NE(DialogRequests[0].Directory, QDir::currentPath());
-    EXPECT_EQ(DialogRequests[1].Directory, folder.path());
-}
-
 TEST_F(MainForm, MessageBoxBelongsToTheRaisingWindowWithTheFullTitle) {
     Start();
     EXPECT_EQ(MessageBoxOwner(), &F());
@@ -761,6 +748,10 @@ TEST_F(MainForm, ExportThenImportRestoresTheLayouts) {
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(DialogRequests.back().Name, QStringLiteral("OpenDialog2"));
     EXPECT_FALSE(DialogRequests.back().Save);
+    // The dialogs open in the documents folder (never the working folder), then in the
+    // folder last used for settings files.
+    EXPECT_NE(DialogRequests[0].Directory, QDir::currentPath());
+    EXPECT_EQ(DialogRequests.back().Directory, dir.path());
     EXPECT_EQ(F().Image.XPos(1, 4), x);                // layouts imported
     EXPECT_EQ(F().Image.Byte(ofs::MahAlarm), mah + 1); // main settings left alone
     EXPECT_TRUE(Boxes.empty());
