@@ -27,10 +27,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using halvex::PatternFont;
 using halvex::TFontSet;
 using halvex::TMessage;
 using halvex::sim::TSimulatorOptions;
-using halvex::sim::test::PatternFont;
 using halvex::sim::test::RunUntil;
 using halvex::sim::test::TLinkStack;
 

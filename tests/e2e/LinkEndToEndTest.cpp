@@ -21,7 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using LinkEndToEnd = test::TE2eRig;
-using test::PatternFont;
 using test::Unpaced;
 
 // The program's image made different from the board's in every block.

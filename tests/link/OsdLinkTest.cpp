@@ -1,4 +1,5 @@
 #include "LinkRig.h"
+#include "TestPatterns.h"
 
 #include <gtest/gtest.h>
 
@@ -10,26 +11,11 @@ using namespace halvex;
 
 namespace {
 
-// The 513 bytes of a dump of `image`: its 512 bytes, then (0xAA + sum) mod 256 + `bias`.
-std::string DumpOf(const TConfigImage& image, int bias = 0) {
-    std::string dump(reinterpret_cast<const char*>(image.Data()), ofs::ImageSize);
-    dump.push_back(static_cast<char>(image.DumpCheckByte() + bias));
-    return dump;
-}
-
 TConfigImage PatternImage(int seed) {
     TConfigImage image;
     for (std::size_t k = 0; k < ofs::ImageSize; ++k)
         image.SetByte(k, static_cast<std::uint8_t>(k * 13 + seed));
     return image;
-}
-
-TFontSet PatternFont() {
-    TFontSet font{};
-    for (std::size_t c = 0; c < kFontChars; ++c)
-        for (std::size_t r = 0; r < kFontRowsSent; ++r)
-            font[c][r] = static_cast<std::uint8_t>(c * 3 + r * 11);
-    return font;
 }
 
 std::vector<int> Indices(const std::vector<std::string>& frames) {
@@ -78,16 +64,15 @@ TEST(OsdLinkTest, SplitRAcknowledgementConfirmsTheLink) {
     rig.link.StartTest();
     rig.clock.Advance(30);
     rig.port.Feed("#");
-    EXPECT_EQ(rig.link.RxCount(), kRxHashSeen);
     EXPECT_TRUE(rig.timer2.Enabled());
     EXPECT_EQ(rig.host.confirmed, 0);
     rig.port.Feed("R");
     rig.port.Feed("+");
     EXPECT_EQ(rig.host.confirmed, 1);
     EXPECT_FALSE(rig.timer2.Enabled());
-    EXPECT_EQ(rig.link.ReplyChar(), kReplyActedOn);
-    EXPECT_EQ(rig.link.RxCount(), kRxHashSeen);
     EXPECT_FALSE(rig.link.Busy());
+    rig.port.Feed("+"); // the "R" has been acted on
+    EXPECT_EQ(rig.host.confirmed, 1);
     rig.clock.Advance(10000);
     EXPECT_EQ(rig.Writes().size(), 1u);
     EXPECT_TRUE(rig.host.messages.empty());
@@ -101,7 +86,6 @@ TEST(OsdLinkTest, AcknowledgementWithoutRStopsRetriesButConfirmsNothing) {
         EXPECT_FALSE(rig.timer2.Enabled()) << reply;
         EXPECT_FALSE(rig.link.Busy());
         EXPECT_EQ(rig.host.confirmed, 0);
-        EXPECT_EQ(rig.link.RxCount(), kRxAckDone);
         rig.clock.Advance(10000);
         EXPECT_EQ(rig.Writes().size(), 1u);
         EXPECT_TRUE(rig.host.messages.empty());
@@ -128,7 +112,7 @@ TEST(OsdLinkTest, ReplyLetterIsTheFirstByteAfterTheHash) {
     TLinkRig rig;
     rig.link.StartTest();
     rig.port.Feed("#xR+");
-    EXPECT_EQ(rig.link.ReplyChar(), 'x');
+    EXPECT_EQ(rig.host.reports.back().Reply, 'x');
     EXPECT_EQ(rig.host.confirmed, 0);
     EXPECT_FALSE(rig.timer2.Enabled());
     TLinkRig other;
@@ -146,7 +130,7 @@ TEST(OsdLinkTest, SecondRWhileFontButtonEnabledChangesNothing) {
     rig.port.Feed("#R+");
     EXPECT_EQ(rig.host.confirmed, 0);
     EXPECT_FALSE(rig.timer2.Enabled());
-    EXPECT_EQ(rig.link.ReplyChar(), 'R');
+    EXPECT_EQ(rig.host.reports.back().Reply, 'R');
     // A repeated test after a confirmation confirms nothing again.
     TLinkRig twice;
     twice.link.StartTest();
@@ -179,8 +163,8 @@ TEST(OsdLinkTest, TestIsRefusedWhenClosedOrBusy) {
 TEST(OsdLinkTest, UnansweredReadSends3FramesAndGivesUpAfter2400Ms) {
     TLinkRig rig;
     ASSERT_TRUE(rig.link.StartRead());
-    EXPECT_TRUE(rig.link.ReadActive());
-    EXPECT_EQ(rig.link.RxCount(), 0);
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Read);
+    EXPECT_EQ(rig.link.DumpBytes(), 0u);
     rig.clock.Advance(2399);
     ASSERT_EQ(rig.Writes().size(), 3u);
     for (std::size_t k = 0; k < 3; ++k) {
@@ -190,7 +174,7 @@ TEST(OsdLinkTest, UnansweredReadSends3FramesAndGivesUpAfter2400Ms) {
     EXPECT_TRUE(rig.host.messages.empty());
     rig.clock.Advance(1);
     EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
-    EXPECT_FALSE(rig.link.ReadActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_EQ(rig.host.accepted, 0);
 }
@@ -205,15 +189,15 @@ TEST(OsdLinkTest, GoodDumpIsAcceptedAndBlinkingResumes) {
     rig.clock.Advance(40);
     rig.port.Feed(dump.substr(0, 1));
     rig.port.Feed(dump.substr(1, 300));
-    EXPECT_EQ(rig.link.RxCount(), 301);
+    EXPECT_EQ(rig.link.DumpBytes(), 301u);
     EXPECT_FALSE(rig.timer1.Enabled());
     rig.port.Feed(dump.substr(301));
-    EXPECT_EQ(rig.link.RxCount(), ofs::DumpSize);
+    EXPECT_EQ(rig.link.DumpBytes(), ofs::DumpSize);
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_FALSE(rig.timer2.Enabled()); // complete: no resend
     rig.clock.Advance(200);
     EXPECT_EQ(rig.host.accepted, 1);
-    EXPECT_FALSE(rig.link.ReadActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_EQ(rig.timer1.Interval(), 200u);
@@ -243,7 +227,7 @@ TEST(OsdLinkTest, BadCheckByteIsAReadError) {
     rig.clock.Advance(200);
     EXPECT_EQ(rig.host.messages, Messages{TMessage::ReadError});
     EXPECT_EQ(rig.host.accepted, 0);
-    EXPECT_FALSE(rig.link.ReadActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_FALSE(rig.timer2.Enabled());
     // The image keeps the bytes received.
@@ -259,9 +243,9 @@ TEST(OsdLinkTest, DumpLongerThan513BytesIsJudgedOnTheFirst513) {
     ASSERT_TRUE(rig.link.StartRead());
     rig.port.Feed(DumpOf(board) + std::string(300, '\x5A'));
     EXPECT_EQ(rig.port.Pending(), 0u); // the rest was drained and dropped
-    EXPECT_EQ(rig.link.RxCount(), ofs::DumpSize);
+    EXPECT_EQ(rig.link.DumpBytes(), ofs::DumpSize);
     rig.port.Feed(DumpOf(PatternImage(2))); // a late second dump before the completion
-    EXPECT_EQ(rig.link.RxCount(), ofs::DumpSize);
+    EXPECT_EQ(rig.link.DumpBytes(), ofs::DumpSize);
     rig.clock.Advance(200);
     EXPECT_EQ(rig.host.accepted, 1);
     EXPECT_EQ(rig.image.Byte(ofs::DumpCheck), board.DumpCheckByte());
@@ -275,8 +259,8 @@ TEST(OsdLinkTest, IncompleteDumpIsContinuedByTheResentRequest) {
     ASSERT_TRUE(rig.link.StartRead());
     rig.port.Feed(dump.substr(0, 300));
     rig.clock.Advance(800);
-    ASSERT_EQ(rig.Writes().size(), 2u); // resent at 800 ms
-    EXPECT_EQ(rig.link.RxCount(), 300); // not reset by the retry
+    ASSERT_EQ(rig.Writes().size(), 2u);    // resent at 800 ms
+    EXPECT_EQ(rig.link.DumpBytes(), 300u); // not reset by the retry
     rig.port.Feed(dump.substr(300));
     rig.clock.Advance(2); // the retry left the step timer at 2 ms
     EXPECT_EQ(rig.host.accepted, 1);
@@ -303,7 +287,7 @@ TEST(OsdLinkTest, AcknowledgementBytesDuringAReadAreDumpData) {
     TLinkRig rig;
     ASSERT_TRUE(rig.link.StartRead());
     rig.port.Feed("#R+");
-    EXPECT_EQ(rig.link.RxCount(), 3);
+    EXPECT_EQ(rig.link.DumpBytes(), 3u);
     EXPECT_EQ(rig.host.confirmed, 0);
     EXPECT_EQ(rig.image.Byte(0), '#');
     EXPECT_TRUE(rig.timer2.Enabled());
@@ -313,15 +297,14 @@ TEST(OsdLinkTest, ReadIsRefusedWhenClosedOrBusy) {
     TLinkRig closed;
     closed.port.Close();
     EXPECT_FALSE(closed.link.StartRead());
-    EXPECT_FALSE(closed.link.ReadActive());
+    EXPECT_EQ(closed.link.Exchange(), TLinkExchange::Idle);
     EXPECT_TRUE(closed.Writes().empty());
 
     TLinkRig rig;
     rig.link.StartTest();
     rig.port.Feed("#"); // half an acknowledgement
     EXPECT_FALSE(rig.link.StartRead());
-    EXPECT_FALSE(rig.link.ReadActive());
-    EXPECT_EQ(rig.link.RxCount(), kRxHashSeen);
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Test);
     rig.port.Feed("R+");
     EXPECT_EQ(rig.host.confirmed, 1);
     EXPECT_EQ(rig.Writes().size(), 1u);
@@ -335,7 +318,7 @@ TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgress) {
     rig.AckFrames();
     rig.timer1.SetEnabled(true);
     ASSERT_TRUE(rig.link.StartWrite());
-    EXPECT_TRUE(rig.link.WriteActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Write);
     EXPECT_EQ(rig.host.shows, 1);
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
     ASSERT_EQ(rig.Writes().size(), 16u);
@@ -347,7 +330,7 @@ TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgress) {
     EXPECT_EQ(rig.host.progress, Range(0, 240, 16));
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_EQ(rig.host.closes, 1);
-    EXPECT_FALSE(rig.link.WriteActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_EQ(rig.timer1.Interval(), 200u);
     EXPECT_FALSE(rig.timer2.Enabled());
@@ -372,7 +355,7 @@ TEST(OsdLinkTest, BlockNeverAcknowledgedGivesUpAfter10FramesAnd2Seconds) {
     EXPECT_EQ(rig.clock.Now() - rig.writeTimes[9], 2000u);
     for (std::size_t k = 10; k < 19; ++k)
         EXPECT_EQ(rig.writeTimes[k] - rig.writeTimes[k - 1], 200u);
-    EXPECT_FALSE(rig.link.WriteActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_EQ(rig.host.closes, 1);
@@ -436,7 +419,7 @@ TEST(OsdLinkTest, UploadSends256CharactersAndReportsFontsLoaded) {
     rig.latency = 3;
     const TFontSet font = PatternFont();
     ASSERT_TRUE(rig.link.StartFontUpload(font));
-    EXPECT_TRUE(rig.link.FontActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::FontUpload);
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
     ASSERT_EQ(rig.Writes().size(), 256u);
     for (std::size_t c = 0; c < 256; ++c) {
@@ -448,7 +431,7 @@ TEST(OsdLinkTest, UploadSends256CharactersAndReportsFontsLoaded) {
     EXPECT_EQ(rig.host.messages, Messages{TMessage::FontsLoaded});
     EXPECT_EQ(rig.host.shows, 1);
     EXPECT_EQ(rig.host.closes, 1);
-    EXPECT_FALSE(rig.link.FontActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_FALSE(rig.timer2.Enabled());
 }
@@ -462,7 +445,7 @@ TEST(OsdLinkTest, CharacterNeverAcknowledgedGivesUp) {
     const auto idx = Indices(rig.Writes());
     EXPECT_EQ(idx.size(), 210u);
     EXPECT_EQ(std::count(idx.begin(), idx.end(), 200), 10);
-    EXPECT_FALSE(rig.link.FontActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_EQ(rig.host.closes, 1);
     EXPECT_EQ(rig.host.progress.back(), 200);
@@ -476,7 +459,7 @@ TEST(OsdLinkTest, ApplySendsBlock0ThenBlock15AndReportsChangesUpdated) {
     rig.AckFrames();
     rig.latency = 40;
     ASSERT_TRUE(rig.link.StartApply());
-    EXPECT_TRUE(rig.link.ApplyActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Apply);
     rig.clock.Advance(39);
     EXPECT_EQ(rig.Writes().size(), 1u); // block 15 waits for block 0's acknowledgement
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
@@ -486,8 +469,7 @@ TEST(OsdLinkTest, ApplySendsBlock0ThenBlock15AndReportsChangesUpdated) {
     EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
     EXPECT_EQ(rig.host.shows, 0);
     EXPECT_TRUE(rig.host.progress.empty());
-    EXPECT_FALSE(rig.link.WriteActive());
-    EXPECT_FALSE(rig.link.ApplyActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_EQ(rig.timer1.Interval(), 200u);
     EXPECT_FALSE(rig.timer2.Enabled());
@@ -524,11 +506,8 @@ TEST(OsdLinkTest, StaleAcknowledgementNeverConfirmsANewFrame) {
         TLinkRig rig;
         rig.link.StartTest();
         rig.port.Feed("#Q+");
-        ASSERT_EQ(rig.link.RxCount(), kRxAckDone);
         ASSERT_FALSE(rig.link.Busy());
         ASSERT_TRUE(starts[s](rig.link));
-        EXPECT_NE(rig.link.RxCount(), kRxAckDone);
-        EXPECT_EQ(rig.link.ReplyChar(), 0);
         rig.port.Feed("x");
         rig.port.Notify(); // a notification with nothing waiting
         rig.clock.Advance(150);
@@ -545,7 +524,6 @@ TEST(OsdLinkTest, StaleAcknowledgementNeverConfirmsANewFrame) {
     rig.clock.Advance(6000);
     ASSERT_EQ(rig.host.messages, Messages{TMessage::CommError});
     rig.link.StartTest();
-    EXPECT_EQ(rig.link.RxCount(), kRxWaitHash);
     rig.port.Feed("+");
     EXPECT_TRUE(rig.timer2.Enabled());
 }
@@ -579,7 +557,7 @@ TEST(OsdLinkTest, EveryStartIsRefusedWhileAnExchangeIsSupervised) {
         rig.link.StartTest();
         tryAll(rig);
         EXPECT_EQ(rig.Writes(), std::vector<std::string>{TestFrame()});
-        EXPECT_FALSE(rig.link.WriteActive() || rig.link.FontActive() || rig.link.ReadActive());
+        EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Test);
     }
     { // during a read whose dump is complete but not yet applied
         TLinkRig rig;
@@ -610,7 +588,7 @@ TEST(OsdLinkTest, ClosingThePortEndsTheExchangeQuietly) {
     rig.port.Close();
     rig.link.PortClosed();
     EXPECT_FALSE(rig.link.Busy());
-    EXPECT_FALSE(rig.link.WriteActive());
+    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_FALSE(rig.timer2.Enabled());
     EXPECT_EQ(rig.host.closes, 1);
@@ -666,7 +644,7 @@ TEST(OsdLinkTest, BlockRefusedMidWriteIsResentNotSkipped) {
     ASSERT_TRUE(rig.link.StartWrite());
     rig.port.FailWrites(1); // block 1 is refused when it is first sent
     EXPECT_THROW(rig.clock.Advance(50), std::runtime_error);
-    ASSERT_TRUE(rig.link.WriteActive());
+    ASSERT_EQ(rig.link.Exchange(), TLinkExchange::Write);
     rig.clock.Advance(5000); // the retry timer resends block 1 and the write goes on
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_TRUE(rig.host.messages.empty());

@@ -1,6 +1,7 @@
 // The main window: start-up and preferences, the connection states and their
 // transitions, read, write, font upload, settings, export and import.
 #include "AppRig.h"
+#include "TestPatterns.h"
 
 #include "link/FontFile.h"
 #include "ui/ImportDialog.h"
@@ -551,14 +552,6 @@ TEST_F(MainForm, WriteWithALostBlockGivesUp) {
 // --- font upload ---
 
 namespace {
-
-sim::TBoardFont PatternFont() {
-    sim::TBoardFont font{};
-    for (int c = 0; c < 256; ++c)
-        for (std::size_t r = 0; r < sim::kCharBytes; ++r)
-            font[static_cast<std::size_t>(c)][r] = static_cast<std::uint8_t>(c * 7 + r * 13);
-    return font;
-}
 
 QString WriteTempFile(QTemporaryDir& dir, const char* name, const std::string& text) {
     const QString path = dir.path() + u'/' + QString::fromLatin1(name);
