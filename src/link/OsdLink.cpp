@@ -2,6 +2,8 @@
 
 #include "link/LinkFrames.h"
 
+#include <algorithm>
+
 namespace halvex {
 
 namespace {
@@ -17,6 +19,10 @@ constexpr std::uint8_t kFrameBudget = 10;
 constexpr std::uint8_t kLastBlock = kBlockCount - 1;
 constexpr std::uint8_t kLastChar = kFontChars - 1;
 constexpr std::uint8_t kReplyActedOn = 0xFF; // the letter after an "R" confirmed the link
+// An acknowledgement later than this after its frame is not expected: of the unanswered
+// copies of a frame, only those sent this recently can still be answered.
+constexpr std::uint32_t kLateAnswerMs = 400;
+constexpr int kLateCopies = kLateAnswerMs / kFrameRetryMs - 1;
 
 TExchangeKind ReportKind(TLinkExchange exchange) {
     switch (exchange) {
@@ -66,17 +72,24 @@ void TOsdLink::ResetRecogniser() {
     replyChar_ = 0;
 }
 
-// LastFrame := frame, written in one call; then the budget and the retry timer. Block and
-// character frames also park Timer1 at the step delay, disabled, until their
+// LastFrame := frame, with its budget and the retry timer, then written in one call.
+// Block and character frames also park Timer1 at the step delay, disabled, until their
 // acknowledgement arms it.
 // Timer2 is restarted for every new frame, so each frame waits its full interval before
 // its first resend. Left running across frames, its tick would resend the frame in
-// flight a few ms after it left, and the board's second acknowledgement would then be
-// counted for the next frame (a write could end before its last block was confirmed).
+// flight a few ms after it left.
+// The budget and the timer come before the write: a frame the port refuses is resent by
+// the retry timer with its own full budget.
 void TOsdLink::SendFrame(const std::string& frame, std::uint8_t budget, std::uint32_t intervalMs,
                          bool stepFrame) {
+    if (stepFrame) {
+        // The copies of the block or character before (also one that ended the sequence
+        // before) still unanswered: their acknowledgements are not this frame's.
+        late_ = std::clamp(copies_ - answers_, 0, kLateCopies);
+        copies_ = 0;
+        answers_ = 0;
+    }
     lastFrame_ = frame;
-    port_.WriteString(lastFrame_);
     if (stepFrame) {
         Timer1.SetInterval(kStepDelayMs);
         Timer1.SetEnabled(false);
@@ -85,11 +98,24 @@ void TOsdLink::SendFrame(const std::string& frame, std::uint8_t budget, std::uin
     Timer2.SetEnabled(false);
     Timer2.SetInterval(intervalMs);
     Timer2.SetEnabled(true);
+    port_.WriteString(lastFrame_);
+    if (stepFrame)
+        ++copies_;
 }
 
-// Ends the exchange without a message: both timers stopped, progress window closed.
+// Drops the received bytes waiting in the port.
+void TOsdLink::DiscardInput() {
+    while (port_.InBufUsed() > 0)
+        port_.ReadChar();
+}
+
+// Ends the exchange without a message: both timers stopped, progress window closed. The
+// frame given up, refused or cut off by a close gets no late acknowledgement.
 void TOsdLink::EndExchange() {
     exchange_ = TLinkExchange::Idle;
+    copies_ = 0;
+    answers_ = 0;
+    late_ = 0;
     Timer1.SetEnabled(false);
     Timer2.SetEnabled(false);
     host_.CloseProgress();
@@ -159,7 +185,10 @@ bool TOsdLink::StartRead() {
     ResetRecogniser(); // the received bytes are dump data until the read ends
     dumpBytes_ = 0;
     exchange_ = TLinkExchange::Read;
-    StartGuarded([this] { SendFrame(ReadFrame(), kReadBudget, kReadRetryMs, false); });
+    StartGuarded([this] {
+        DiscardInput(); // whatever came before the request is no part of the dump
+        SendFrame(ReadFrame(), kReadBudget, kReadRetryMs, false);
+    });
     return true;
 }
 
@@ -179,6 +208,7 @@ void TOsdLink::BeginSequence(TLinkExchange exchange, bool progress) {
 bool TOsdLink::StartWrite() {
     if (Busy())
         return false;
+    sent_ = image_;
     BeginSequence(TLinkExchange::Write, true);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
@@ -196,34 +226,53 @@ bool TOsdLink::StartFontUpload(const TFontSet& font) {
 bool TOsdLink::StartApply() {
     if (Busy())
         return false;
+    sent_ = image_;
     BeginSequence(TLinkExchange::Apply, false);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
 }
 
-void TOsdLink::PortClosed() {
+std::optional<TMessage> TOsdLink::PortClosed() {
     ResetRecogniser();
     if (!Busy()) {
         Timer1.SetEnabled(false); // the blink tick
-        return;
+        return std::nullopt;
     }
     const TLinkExchange ended = exchange_;
     EndExchange();
     Finish(ended, TExchangeOutcome::Interrupted);
+    switch (ended) {
+    case TLinkExchange::Write:
+    case TLinkExchange::Apply:
+        return TMessage::WriteInterrupted;
+    case TLinkExchange::FontUpload:
+        return TMessage::FontUploadInterrupted;
+    case TLinkExchange::Idle:
+    case TLinkExchange::Test:
+    case TLinkExchange::Read:
+        break;
+    }
+    return std::nullopt;
 }
 
 // The acknowledgement recogniser, one byte. A "#" starts afresh; the first byte after it
 // (unless "+") is the reply letter; "+" completes the acknowledgement. A completed one
-// stays complete until the next "#".
+// stays complete until the next "#". A late acknowledgement of the frame before is
+// dropped and leaves the "#"-seen state, as a taken one does after its step is armed.
 void TOsdLink::Recognise(std::uint8_t c) {
     if (c == '#') {
         ack_ = TAck::HashSeen;
         replyChar_ = 0;
     } else if (ack_ == TAck::HashSeen) {
-        if (c == '+')
+        if (c != '+') {
+            if (replyChar_ == 0)
+                replyChar_ = c;
+        } else if (late_ > 0) {
+            --late_;
+        } else {
             ack_ = TAck::Complete;
-        else if (replyChar_ == 0)
-            replyChar_ = c;
+            ++answers_;
+        }
     }
 }
 
@@ -267,8 +316,11 @@ void TOsdLink::AfComPort1DataRecived() {
         ack_ = TAck::HashSeen;
         host_.LinkConfirmed();
     }
-    if (testAnswered)
-        Finish(TLinkExchange::Test, TExchangeOutcome::Done, reply);
+    if (!testAnswered)
+        return;
+    if (reply != 'R')
+        host_.ShowMessage(TMessage::NotReady); // the board answered but is not ready
+    Finish(TLinkExchange::Test, TExchangeOutcome::Done, reply);
 }
 
 void TOsdLink::Timer1Timer() {
@@ -306,14 +358,29 @@ void TOsdLink::Timer2Timer() {
     }
     if (retriesLeft_ > 0)
         --retriesLeft_;
-    if (retriesLeft_ > 0) {
-        port_.WriteString(lastFrame_);
-        // A pending step is cancelled; the answer to the resent frame arms it again.
-        Timer1.SetInterval(kStepDelayMs);
-        Timer1.SetEnabled(false);
+    if (retriesLeft_ == 0) {
+        GiveUp();
         return;
     }
-    GiveUp();
+    try {
+        if (exchange_ == TLinkExchange::Read) {
+            // The board sends the whole dump again: the part of the first one that came
+            // is no beginning for it.
+            DiscardInput();
+            dumpBytes_ = 0;
+        }
+        port_.WriteString(lastFrame_);
+    } catch (...) {
+        // A port that refuses one resend refuses the others: one give-up, not an error
+        // report for every remaining try.
+        GiveUp();
+        return;
+    }
+    if (Stepping(exchange_))
+        ++copies_;
+    // A pending step is cancelled; the answer to the resent frame arms it again.
+    Timer1.SetInterval(kStepDelayMs);
+    Timer1.SetEnabled(false);
 }
 
 void TOsdLink::ApplyImageDump() {
@@ -332,7 +399,7 @@ void TOsdLink::ApplyImageDump() {
 }
 
 void TOsdLink::SendConfigBlock() {
-    SendFrame(BlockFrame(image_, stepIndex_), kFrameBudget, kFrameRetryMs, true);
+    SendFrame(BlockFrame(sent_, stepIndex_), kFrameBudget, kFrameRetryMs, true);
 }
 
 void TOsdLink::NextConfigBlock() {

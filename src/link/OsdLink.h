@@ -14,9 +14,22 @@
 // Budgets: link test 60 frames 100 ms apart (give-up after 6.0 s); read 3 frames 800 ms
 // apart (2.4 s); each block or character 10 frames 200 ms apart (2.0 s).
 //
+// An acknowledgement counts only for the frame in flight. A board slower than the resend
+// interval answers the first frame and its resent copy; the copies of the previous frame
+// still unanswered when the link moves on (at most one: an answer later than 400 ms is
+// taken as lost) are discarded when their acknowledgements come. A real acknowledgement
+// discarded that way costs one resend, which the board accepts.
+//
+// Write and Apply send a copy of the image taken when they start; edits made meanwhile go
+// with the next write. A resent read request starts the dump afresh, and bytes waiting
+// before a read starts are dropped.
+//
 // Only one exchange is supervised at a time: every start is refused while Busy().
 // Exceptions raised by the port (WriteString, ReadChar) leave the handler that was
 // running; a start whose first frame is refused is undone before the exception leaves.
+// A new frame gets its budget and retry timer before its first write, so one the port
+// refuses in the middle of a sequence is resent; a refused resend gives up at once
+// (one "Communication ERROR !" instead of an error per remaining try).
 #pragma once
 
 #include "config/ConfigImage.h"
@@ -27,6 +40,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace halvex {
@@ -55,7 +69,8 @@ public:
 
     // Link test (Button8Click): nothing when the port is closed or Busy(). Sends the test
     // frame; an acknowledgement stops the retries, and one with the letter "R" while the
-    // font button is disabled confirms the link (host.LinkConfirmed()).
+    // font button is disabled confirms the link (host.LinkConfirmed()). One with another
+    // letter (or none) shows TMessage::NotReady.
     void StartTest();
     // Read request (Button1Click's link part): false, nothing done, when the port is
     // closed or Busy(). Otherwise stops Timer1 and sends the read request. The window's
@@ -74,8 +89,11 @@ public:
     // TMessage::ChangesUpdated and the blink tick resumed. False (nothing sent) when Busy().
     bool StartApply();
     // The port was closed: ends any exchange without a message and without resending.
-    // Every exchange ends with host.ExchangeFinished(), once.
-    void PortClosed();
+    // Every exchange ends with host.ExchangeFinished(), once. Returns the message for a
+    // user who closed the port himself: TMessage::WriteInterrupted for a write or Apply,
+    // TMessage::FontUploadInterrupted for an upload (the board may hold part of it);
+    // nothing for a read, a link test or no exchange.
+    std::optional<TMessage> PortClosed();
 
     // Progress of the running exchange (for checks and tests).
     std::size_t DumpBytes() const { return dumpBytes_; }  // dump bytes stored by the read
@@ -98,6 +116,7 @@ private:
 
     void SendFrame(const std::string& frame, std::uint8_t budget, std::uint32_t intervalMs,
                    bool stepFrame);
+    void DiscardInput();
     void ResetRecogniser();
     void BeginSequence(TLinkExchange exchange, bool progress);
     void EndExchange();
@@ -119,6 +138,10 @@ private:
     std::uint8_t stepIndex_ = 0;
     std::string lastFrame_;
     std::uint8_t retriesLeft_ = 0;
+    int copies_ = 0;    // copies of the frame in flight written to the port
+    int answers_ = 0;   // acknowledgements taken for it
+    int late_ = 0;      // acknowledgements still due to the frame before it, to discard
+    TConfigImage sent_; // the image a write or Apply sends, as it was at its start
     TFontSet font_{};
 };
 

@@ -8,6 +8,8 @@
 
 #include <QTemporaryFile>
 
+#include <cstring>
+
 using namespace halvex;
 using namespace halvex::test;
 
@@ -320,7 +322,7 @@ TEST_F(MainForm, LinkTestWithAnotherLetterConfirmsNothing) {
     EXPECT_FALSE(T2.Enabled()); // answered: no retries
     EXPECT_EQ(View(), kPortOpen);
     Run(10000);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("OSD not ready !")});
 }
 
 TEST_F(MainForm, UnansweredLinkTestGivesUpAfterSixtyFrames) {
@@ -356,7 +358,7 @@ TEST_F(MainForm, OpenCloseOpenNeedsANewLinkTest) {
     EXPECT_EQ(View(), kLinkConfirmed);
 }
 
-TEST_F(MainForm, ClosingDuringAnExchangeEndsItQuietly) {
+TEST_F(MainForm, ClosingDuringAWriteEndsItAndSaysSo) {
     Start();
     LoadConfiguration();
     Click(F().Button2); // write
@@ -370,7 +372,9 @@ TEST_F(MainForm, ClosingDuringAnExchangeEndsItQuietly) {
     const auto written = Port.Writes().size();
     Run(5000);
     EXPECT_EQ(Port.Writes().size(), written); // nothing resent into the closed port
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral(
+                  "Write interrupted - the OSD may hold a partly written configuration !")});
     EXPECT_EQ(View(), kClosed);
 }
 
@@ -677,6 +681,21 @@ TEST_F(MainForm, SettingsApplyIsSentThroughTheLink) {
     Port.Close();
     EXPECT_FALSE(W->Form2.OnApply());
     EXPECT_EQ(Texts(TBoxKind::Error).size(), 1u);
+}
+
+TEST_F(MainForm, ApplyWhileAWriteRunsChangesNothingAndSaysBusy) {
+    Start();
+    LoadConfiguration();
+    Click(F().Button2);
+    Run(3);
+    const TConfigImage before = F().Image;
+    W->Form2.Edit19->setText(QStringLiteral("Other"));
+    W->Form2.Button1->setEnabled(true);
+    W->Form2.Button2Click();
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("OSD busy - try again !")});
+    EXPECT_EQ(0, std::memcmp(before.Data(), F().Image.Data(), ofs::ImageSize));
+    EXPECT_TRUE(W->Form2.Button1->isEnabled()); // Restore stays
 }
 
 TEST_F(MainForm, ExportThenImportRestoresTheLayouts) {
