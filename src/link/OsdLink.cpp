@@ -88,12 +88,10 @@ void TOsdLink::SendFrame(const std::string& frame, std::uint8_t budget, std::uin
         late_ = std::clamp(copies_ - answers_, 0, kLateCopies);
         copies_ = 0;
         answers_ = 0;
-    }
-    lastFrame_ = frame;
-    if (stepFrame) {
         Timer1.SetInterval(kStepDelayMs);
         Timer1.SetEnabled(false);
     }
+    lastFrame_ = frame;
     retriesLeft_ = budget;
     Timer2.SetEnabled(false);
     Timer2.SetInterval(intervalMs);
@@ -318,8 +316,10 @@ void TOsdLink::AfComPort1DataRecived() {
     }
     if (!testAnswered)
         return;
-    if (reply != 'R')
-        host_.ShowMessage(TMessage::NotReady); // the board answered but is not ready
+    // A letter other than "R": the board answered but is not ready. An acknowledgement
+    // without a letter (a late one of an earlier exchange, say) stops the test quietly.
+    if (reply != 0 && reply != 'R')
+        host_.ShowMessage(TMessage::NotReady);
     Finish(TLinkExchange::Test, TExchangeOutcome::Done, reply);
 }
 

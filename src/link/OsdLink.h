@@ -70,7 +70,7 @@ public:
     // Link test (Button8Click): nothing when the port is closed or Busy(). Sends the test
     // frame; an acknowledgement stops the retries, and one with the letter "R" while the
     // font button is disabled confirms the link (host.LinkConfirmed()). One with another
-    // letter (or none) shows TMessage::NotReady.
+    // letter shows TMessage::NotReady.
     void StartTest();
     // Read request (Button1Click's link part): false, nothing done, when the port is
     // closed or Busy(). Otherwise stops Timer1 and sends the read request. The window's

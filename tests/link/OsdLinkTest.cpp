@@ -90,7 +90,8 @@ TEST(OsdLinkTest, AcknowledgementWithoutRStopsRetriesAndSaysNotReady) {
         EXPECT_EQ(rig.host.confirmed, 0);
         rig.clock.Advance(10000);
         EXPECT_EQ(rig.Writes().size(), 1u);
-        EXPECT_EQ(rig.host.messages, Messages{TMessage::NotReady}) << reply;
+        EXPECT_EQ(rig.host.messages, reply[1] == '+' ? Messages{} : Messages{TMessage::NotReady})
+            << reply;
     }
 }
 
