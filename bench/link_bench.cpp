@@ -5,8 +5,10 @@
 //   upload   256-character upload at 57600 baud as a ratio to the line-rate limit
 //   cpu      process CPU time with the port open and idle, and with unread bytes waiting
 //            (the board runs as a child process here, so only the program's own CPU counts)
+//   slow     (only when asked for) write and upload times against a board that answers
+//            210 ms after each frame, slower than the 200 ms resend
 //
-// Usage: halvex_link_bench [--only latency|upload|cpu] [--runs N] [--cpu-seconds S]
+// Usage: halvex_link_bench [--only latency|upload|cpu|slow] [--runs N] [--cpu-seconds S]
 #include "LinkStack.h"
 #include "link/LinkFrames.h"
 
@@ -27,10 +29,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using halvex::PatternFont;
 using halvex::TFontSet;
 using halvex::TMessage;
 using halvex::sim::TSimulatorOptions;
-using halvex::sim::test::PatternFont;
 using halvex::sim::test::RunUntil;
 using halvex::sim::test::TLinkStack;
 
@@ -125,6 +127,43 @@ bool Upload(int runs) {
     return true;
 }
 
+// Write and upload against a board answering 210 ms after each frame, at 57600 baud: every
+// frame is resent once and answered twice.
+bool Slow(int runs) {
+    const TFontSet font = PatternFont();
+    std::vector<double> writes;
+    std::vector<double> uploads;
+    for (int r = 0; r < runs; ++r) {
+        TLinkStack stack;
+        TSimulatorOptions o;
+        o.replyDelayMs = 210;
+        stack.Boot(o);
+        // Runs one exchange; its time goes into `into` when it ends with `expected`.
+        auto timed = [&](auto start, const std::vector<TMessage>& expected,
+                         std::vector<double>& into) {
+            stack.host.messages.clear();
+            const auto t0 = std::chrono::steady_clock::now();
+            if (!start() || !RunUntil([&] { return !stack.link->Busy(); }, 300s, 100) ||
+                stack.host.messages != expected)
+                return false;
+            into.push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            return true;
+        };
+        if (!timed([&] { return stack.link->StartWrite(); }, {}, writes) ||
+            !timed([&] { return stack.link->StartFontUpload(font); }, {TMessage::FontsLoaded},
+                   uploads)) {
+            std::printf("slow: an exchange did not complete\n");
+            return false;
+        }
+        std::printf("210 ms board, run %d: write %.2f s, upload %.2f s\n", r + 1, writes.back(),
+                    uploads.back());
+    }
+    std::printf("210 ms board, median of %d: write %.2f s, 256-character upload %.2f s\n", runs,
+                Percentile(writes, 0.5), Percentile(uploads, 0.5));
+    return true;
+}
+
 // Starts the osdsim program; returns its pid and fills `slave` from its first line.
 pid_t SpawnBoard(std::string& slave) {
     int fds[2];
@@ -214,9 +253,9 @@ int main(int argc, char** argv) {
         } else if (a == "--cpu-seconds" && k + 1 < argc) {
             cpuSeconds = std::max(1.0, std::atof(argv[++k]));
         } else {
-            std::fprintf(stderr,
-                         "usage: %s [--only latency|upload|cpu] [--runs N] [--cpu-seconds S]\n",
-                         argv[0]);
+            std::fprintf(
+                stderr, "usage: %s [--only latency|upload|cpu|slow] [--runs N] [--cpu-seconds S]\n",
+                argv[0]);
             return 2;
         }
     }
@@ -228,5 +267,7 @@ int main(int argc, char** argv) {
         ok = Upload(runs) && ok;
     if (only.empty() || only == "cpu")
         ok = Cpu(cpuSeconds) && ok;
+    if (only == "slow")
+        ok = Slow(runs) && ok;
     return ok ? 0 : 1;
 }

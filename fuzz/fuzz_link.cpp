@@ -31,9 +31,7 @@ public:
 
     bool FontButtonEnabled() const override { return fontButton; }
     void LinkConfirmed() override { fontButton = true; }
-    void DumpAccepted() override {
-        Check(!link->ReadActive() && !link->Busy(), "dump accepted during an exchange");
-    }
+    void DumpAccepted() override { Check(!link->Busy(), "dump accepted during an exchange"); }
     void ShowMessage(TMessage) override {
         Check(!link->Busy(), "message shown while an exchange is supervised");
     }
@@ -43,8 +41,8 @@ public:
     }
     void CloseProgress() override { progressShown = false; }
     void BlinkTick() override {
-        Check(!link->ReadActive() && !link->WriteActive() && !link->FontActive(),
-              "blink tick during a sequence");
+        const TLinkExchange e = link->Exchange();
+        Check(e == TLinkExchange::Idle || e == TLinkExchange::Test, "blink tick during a sequence");
     }
 };
 
@@ -66,15 +64,10 @@ bool ValidFrame(const std::string& f) {
 
 void CheckState(const TOsdLink& link, const TLinkTimer& timer1, const TLinkTimer& timer2,
                 const TFuzzHost& host) {
-    const int flags = link.ReadActive() + link.WriteActive() + link.FontActive();
-    Check(flags <= 1, "two sequences at once");
-    const auto rx = link.RxCount();
-    Check(rx <= ofs::DumpSize || rx == kRxHashSeen || rx == kRxAckDone, "RxCount out of range");
-    if (link.ReadActive())
-        Check(rx <= ofs::DumpSize, "dump stored past 513 bytes");
-    if (flags > 0)
+    Check(link.DumpBytes() <= ofs::DumpSize, "dump stored past 513 bytes");
+    if (link.Busy())
         Check(timer1.Enabled() || timer2.Enabled(), "exchange left without supervision");
-    if (link.WriteActive())
+    if (link.Exchange() == TLinkExchange::Write || link.Exchange() == TLinkExchange::Apply)
         Check(link.StepIndex() <= 15, "block index out of range");
     if (link.Busy())
         Check(link.RetriesLeft() <= 60, "retry budget out of range");

@@ -5,12 +5,16 @@
 namespace halvex {
 
 enum class TMessage {
-    ReadError,      // "ERROR reading data from OSD !"
-    CommError,      // "Communication ERROR !"
-    FontsLoaded,    // "Fonts loaded !"
-    BadFileFormat,  // "Bad file format !"
-    ImportError,    // "Error inside import file !"
-    ChangesUpdated, // "Changes Updated"
+    ReadError,        // "ERROR reading data from OSD !"
+    CommError,        // "Communication ERROR !"
+    FontsLoaded,      // "Fonts loaded !"
+    BadFileFormat,    // "Bad file format !"
+    ImportError,      // "Error inside import file !"
+    ChangesUpdated,   // "Changes Updated"
+    NotReady,         // "OSD not ready !"
+    OsdBusy,          // "OSD busy - try again !"
+    WriteInterrupted, // "Write interrupted - the OSD may hold a partly written configuration !"
+    FontUploadInterrupted, // "Font upload interrupted - repeat FontMap Update !"
 };
 
 } // namespace halvex

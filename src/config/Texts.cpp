@@ -102,6 +102,14 @@ constexpr TMessageText kMessages[] = {
     {TMessage::BadFileFormat, {"Bad file format !", "Zły format pliku !"}},
     {TMessage::ImportError, {"Error inside import file !", "Błąd w importowanym pliku !"}},
     {TMessage::ChangesUpdated, {"Changes Updated", "Zmiany Zapisane"}},
+    {TMessage::NotReady, {"OSD not ready !", "OSD nie jest gotowe !"}},
+    {TMessage::OsdBusy, {"OSD busy - try again !", "OSD zajęte - spróbuj ponownie !"}},
+    {TMessage::WriteInterrupted,
+     {"Write interrupted - the OSD may hold a partly written configuration !",
+      "Zapis przerwany - OSD może mieć częściowo zapisaną konfigurację !"}},
+    {TMessage::FontUploadInterrupted,
+     {"Font upload interrupted - repeat FontMap Update !",
+      "Ładowanie czcionek przerwane - powtórz Ładowanie Czcionek !"}},
 };
 
 constexpr const char* kSensor[kLanguageCount] = {"Sensor", "Czujnik"};

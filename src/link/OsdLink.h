@@ -1,22 +1,35 @@
 // The board link: link state, reply recognition and the supervision of every exchange
 // (link test, configuration read, configuration write, settings Apply, font upload).
 //
-// Everything runs on the main thread. The constructor wires port.OnDataRecived to
-// AfComPort1DataRecived, timer1.OnTimer to Timer1Timer and timer2.OnTimer to Timer2Timer,
-// and sets both timers to 200 ms, disabled; the destructor unwires them.
+// Everything runs on the main thread. The constructor wires port.OnDataRecived to the
+// receive handler, timer1.OnTimer to the step dispatcher and timer2.OnTimer to the retry
+// handler, and sets both timers to 200 ms, disabled; the destructor unwires them.
 //
 // Timer1 is the step timer: 2 ms after an acknowledgement it sends the next block or
 // character; after a complete dump it runs the read completion; with no exchange running
 // it is the editor's 200 ms blink tick (host.BlinkTick()). Timer2 is the retry timer:
-// it resends LastFrame until the exchange's budget is spent, then gives up with
+// it resends the last frame until the exchange's budget is spent, then gives up with
 // TMessage::CommError.
 //
 // Budgets: link test 60 frames 100 ms apart (give-up after 6.0 s); read 3 frames 800 ms
 // apart (2.4 s); each block or character 10 frames 200 ms apart (2.0 s).
 //
+// An acknowledgement counts only for the frame in flight. A board slower than the resend
+// interval answers the first frame and its resent copy; the copies of the previous frame
+// still unanswered when the link moves on (at most one: an answer later than 400 ms is
+// taken as lost) are discarded when their acknowledgements come. A real acknowledgement
+// discarded that way costs one resend, which the board accepts.
+//
+// Write and Apply send a copy of the image taken when they start; edits made meanwhile go
+// with the next write. A resent read request starts the dump afresh, and bytes waiting
+// before a read starts are dropped.
+//
 // Only one exchange is supervised at a time: every start is refused while Busy().
 // Exceptions raised by the port (WriteString, ReadChar) leave the handler that was
 // running; a start whose first frame is refused is undone before the exception leaves.
+// A new frame gets its budget and retry timer before its first write, so one the port
+// refuses in the middle of a sequence is resent; a refused resend gives up at once
+// (one "Communication ERROR !" instead of an error per remaining try).
 #pragma once
 
 #include "config/ConfigImage.h"
@@ -25,16 +38,22 @@
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace halvex {
 
-// Values of RxCount outside a read: the acknowledgement recogniser's state.
-constexpr std::uint16_t kRxWaitHash = 0;     // waiting for "#" (any value but 1000 and 1001)
-constexpr std::uint16_t kRxHashSeen = 1000;  // "#" seen, waiting for "+"
-constexpr std::uint16_t kRxAckDone = 1001;   // acknowledgement complete
-constexpr std::uint8_t kReplyActedOn = 0xFF; // ReplyChar after an "R" confirmed the link
+// The exchange the link runs.
+enum class TLinkExchange {
+    Idle,
+    Test,       // link test: the test frame until an acknowledgement
+    Read,       // read request: every received byte is dump data
+    Write,      // the 16 configuration blocks
+    Apply,      // the settings Apply: blocks 0 and 15
+    FontUpload, // the 256 characters
+};
 
 class TOsdLink {
 public:
@@ -44,17 +63,19 @@ public:
     TOsdLink(const TOsdLink&) = delete;
     TOsdLink& operator=(const TOsdLink&) = delete;
 
-    // An exchange is supervised: a sequence flag is set or Timer2 runs.
-    bool Busy() const;
+    TLinkExchange Exchange() const { return exchange_; }
+    // An exchange is supervised.
+    bool Busy() const { return exchange_ != TLinkExchange::Idle; }
 
     // Link test (Button8Click): nothing when the port is closed or Busy(). Sends the test
     // frame; an acknowledgement stops the retries, and one with the letter "R" while the
-    // font button is disabled confirms the link (host.LinkConfirmed()).
+    // font button is disabled confirms the link (host.LinkConfirmed()). One with another
+    // letter shows TMessage::NotReady.
     void StartTest();
     // Read request (Button1Click's link part): false, nothing done, when the port is
-    // closed or Busy(). Otherwise stops Timer1, RxCount = 0, ReadActive, sends the read
-    // request. The window's own reset (hiding the editor) should run only when
-    // !Busy(), so that it never stops a running exchange's Timer1.
+    // closed or Busy(). Otherwise stops Timer1 and sends the read request. The window's
+    // own reset (hiding the editor) should run only when !Busy(), so that it never stops a
+    // running exchange's Timer1.
     bool StartRead();
     // Write of the 16 blocks (Button2Click's link part): false when Busy(). Progress
     // window shown at 0; each acknowledged block moves it to StepIndex * 16.
@@ -68,49 +89,40 @@ public:
     // TMessage::ChangesUpdated and the blink tick resumed. False (nothing sent) when Busy().
     bool StartApply();
     // The port was closed: ends any exchange without a message and without resending.
-    // Every exchange ends with host.ExchangeFinished(), once.
-    void PortClosed();
+    // Every exchange ends with host.ExchangeFinished(), once. Returns the message for a
+    // user who closed the port himself: TMessage::WriteInterrupted for a write or Apply,
+    // TMessage::FontUploadInterrupted for an upload (the board may hold part of it);
+    // nothing for a read, a link test or no exchange.
+    std::optional<TMessage> PortClosed();
 
-    // Receive handler: drains the port (InBufUsed / ReadChar) and runs the recognisers.
-    void AfComPort1DataRecived();
-    // Step dispatcher (Timer1).
-    void Timer1Timer();
-    // Retry and give-up (Timer2).
-    void Timer2Timer();
-
-    // Read completion: verifies the dump's check byte, then host.DumpAccepted() and the
-    // 200 ms blink tick, or TMessage::ReadError.
-    void ApplyImageDump();
-    // Builds and sends the frame of block StepIndex (10 x 200 ms budget).
-    void SendConfigBlock();
-    // After block StepIndex was acknowledged: the next block, or the end of the write.
-    void NextConfigBlock();
-    // Builds and sends the frame of character StepIndex (10 x 200 ms budget).
-    void SendFontChar();
-    // After character StepIndex was acknowledged: the next character, or the end.
-    void NextFontChar();
-
-    // Link state.
-    bool ReadActive() const { return readActive_; }
-    bool WriteActive() const { return writeActive_; }
-    bool FontActive() const { return fontActive_; }
-    // The write running is the settings Apply (blocks 0 and 15 only).
-    bool ApplyActive() const { return writeActive_ && applying_; }
-    std::uint16_t RxCount() const { return rxCount_; }
-    std::uint8_t ReplyChar() const { return replyChar_; }
-    std::uint8_t StepIndex() const { return stepIndex_; }
-    const std::string& LastFrame() const { return lastFrame_; }
+    // Progress of the running exchange (for checks and tests).
+    std::size_t DumpBytes() const { return dumpBytes_; }  // dump bytes stored by the read
+    std::uint8_t StepIndex() const { return stepIndex_; } // block or character in flight
     std::uint8_t RetriesLeft() const { return retriesLeft_; }
 
 private:
+    // The acknowledgement recogniser: "#", any bytes, "+".
+    enum class TAck { WaitHash, HashSeen, Complete };
+
+    void AfComPort1DataRecived(); // drains the port, runs the recognisers
+    void Recognise(std::uint8_t c);
+    void Timer1Timer(); // step dispatcher
+    void Timer2Timer(); // retry and give-up
+    void ApplyImageDump();
+    void SendConfigBlock();
+    void NextConfigBlock();
+    void SendFontChar();
+    void NextFontChar();
+
     void SendFrame(const std::string& frame, std::uint8_t budget, std::uint32_t intervalMs,
                    bool stepFrame);
+    void DiscardInput();
     void ResetRecogniser();
-    void BeginSequence(bool& flag, bool progress);
+    void BeginSequence(TLinkExchange exchange, bool progress);
     void EndExchange();
     void GiveUp();
-    // Tells the host how the running exchange (kind_) ended.
-    void Finish(TExchangeOutcome outcome, char reply = 0);
+    // Tells the host how the exchange `ended` ended.
+    void Finish(TLinkExchange ended, TExchangeOutcome outcome, char reply = 0);
     template <typename F> void StartGuarded(F&& send);
 
     TConfigImage& image_;
@@ -119,16 +131,17 @@ private:
     TLinkTimer& Timer2;
     TLinkHost& host_;
 
-    bool readActive_ = false;
-    bool writeActive_ = false;
-    bool fontActive_ = false;
-    bool applying_ = false;
-    TExchangeKind kind_ = TExchangeKind::LinkTest; // the exchange started last
-    std::uint16_t rxCount_ = kRxWaitHash;
-    std::uint8_t replyChar_ = 0;
+    TLinkExchange exchange_ = TLinkExchange::Idle;
+    std::size_t dumpBytes_ = 0;
+    TAck ack_ = TAck::WaitHash;
+    std::uint8_t replyChar_ = 0; // letter of the current acknowledgement; 0 = none yet
     std::uint8_t stepIndex_ = 0;
     std::string lastFrame_;
     std::uint8_t retriesLeft_ = 0;
+    int copies_ = 0;    // copies of the frame in flight written to the port
+    int answers_ = 0;   // acknowledgements taken for it
+    int late_ = 0;      // acknowledgements still due to the frame before it, to discard
+    TConfigImage sent_; // the image a write or Apply sends, as it was at its start
     TFontSet font_{};
 };
 

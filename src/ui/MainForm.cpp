@@ -194,6 +194,10 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
     if (Form2) {
         Form2->Language = [this] { return language_; };
         Form2->OnApply = [this] {
+            if (Link->Busy()) {
+                ShowMessage(TMessage::OsdBusy);
+                return false;
+            }
             bool started = false;
             RunGuarded([&] { started = Link->StartApply(); });
             return started;
@@ -287,11 +291,13 @@ void TForm1::Button6Click() {
         ApplyState(TWindowState::PortOpen);
         if (AfComPort1.IsOpen())
             AfComPort1.Close();
-        // An exchange still supervised ends quietly instead of resending into the
-        // closed port and reporting a communication error later.
-        Link->PortClosed();
+        // An exchange still supervised ends instead of resending into the closed port;
+        // a write or upload cut off this way is named once the window is closed.
+        const std::optional<TMessage> interrupted = Link->PortClosed();
         ApplyState(TWindowState::Closed);
         Button6->setText(Utf8(fixed_text::Open));
+        if (interrupted)
+            ShowMessage(*interrupted);
     }
 }
 

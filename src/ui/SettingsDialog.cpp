@@ -282,12 +282,16 @@ void TForm2::CommitFocusedEdit() {
 void TForm2::Button2Click() {
     // A box still holding the focus has not been left yet: take its value as shown.
     CommitFocusedEdit();
+    const TConfigImage before = image_;
     ApplySettings(image_, copy_, ToWin1250(Edit19->text()));
-    Button1->setEnabled(false);
     // The link sends blocks 0 and 15 and reports "Changes Updated" only when the board has
-    // acknowledged both, else its give-up message.
-    if (OnApply)
-        OnApply();
+    // acknowledged both, else its give-up message. When it sends nothing (another
+    // exchange runs, or the port refuses), nothing changes.
+    if (OnApply && !OnApply()) {
+        image_ = before;
+        return;
+    }
+    Button1->setEnabled(false);
 }
 
 void TForm2::Button3Click() {

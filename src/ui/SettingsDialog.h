@@ -33,7 +33,8 @@ public:
     // Current interface language (set by the main window); English when unset.
     std::function<TLanguage()> Language;
     // Called by Apply after the image has been updated: sends blocks 0 and 15, supervised
-    // by the link, which reports the outcome itself. Returns false when nothing was sent.
+    // by the link, which reports the outcome itself. Returns false when nothing was sent
+    // (the caller has said why); Apply then puts the image back as it was.
     std::function<bool()> OnApply;
     // Decimal separator of the battery boxes; the system locale's at construction.
     char DecimalPoint;

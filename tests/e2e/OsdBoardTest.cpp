@@ -516,6 +516,8 @@ TEST(SimulatorArgs, DefaultsAndEveryOption) {
                                               "--bytewise",
                                               "--byte-gap",
                                               "2500",
+                                              "--reply-delay",
+                                              "210",
                                               "--noise",
                                               "--bad-dump-check",
                                               "--short-dump",
@@ -538,6 +540,7 @@ TEST(SimulatorArgs, DefaultsAndEveryOption) {
     EXPECT_EQ(o.board.dropCharTimes, 3);
     EXPECT_TRUE(o.bytewise);
     EXPECT_EQ(o.byteGapUs, 2500u);
+    EXPECT_EQ(o.replyDelayMs, 210u);
     EXPECT_TRUE(o.board.noise);
     EXPECT_TRUE(o.board.badDumpCheck);
     EXPECT_EQ(o.board.shortDump, 100);

@@ -4,6 +4,7 @@
 
 #include "OsdBoard.h"
 #include "OsdSimulator.h"
+#include "TestPatterns.h"
 
 #include <filesystem>
 #include <string>
@@ -14,12 +15,7 @@ namespace halvex::sim::test {
 inline const std::string kTest = "$w747374A4\r\n";
 inline const std::string kRead = "$w657264C4\r\n";
 
-// The 513 bytes a board sends for "erd": its image, then the check byte.
-inline std::string DumpOf(const TBoardImage& image) {
-    std::string d(image.begin(), image.end());
-    d.push_back(static_cast<char>(DumpCheck(image)));
-    return d;
-}
+using halvex::DumpOf;
 
 // A file name in the temporary folder, unique to this process.
 inline std::string TempPath(const std::string& name) {

@@ -7,6 +7,7 @@
 
 #include "OsdSimulator.h"
 #include "RecordingHost.h"
+#include "TestPatterns.h"
 
 #include "cli/ComLinkPort.h"
 #include "config/ConfigImage.h"
@@ -58,15 +59,6 @@ bool RunUntil(Done&& done, std::chrono::milliseconds limit, int checkMs = 5) {
 // Runs the event loop for `span` (lets late bytes and timer ticks happen).
 inline void RunFor(std::chrono::milliseconds span) {
     RunUntil([] { return false; }, span);
-}
-
-// A font whose every character differs from its neighbours.
-inline TFontSet PatternFont() {
-    TFontSet font{};
-    for (std::size_t c = 0; c < kFontChars; ++c)
-        for (std::size_t r = 0; r < kFontRowsSent; ++r)
-            font[c][r] = static_cast<std::uint8_t>(c ^ (r * 37));
-    return font;
 }
 
 class TLinkStack {

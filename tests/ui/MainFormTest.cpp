@@ -1,12 +1,15 @@
 // The main window: start-up and preferences, the connection states and their
 // transitions, read, write, font upload, settings, export and import.
 #include "AppRig.h"
+#include "TestPatterns.h"
 
 #include "link/FontFile.h"
 #include "ui/ImportDialog.h"
 
 #include <QMessageBox>
 #include <QTemporaryFile>
+
+#include <cstring>
 
 using namespace halvex;
 using namespace halvex::test;
@@ -323,7 +326,7 @@ TEST_F(MainForm, LinkTestWithAnotherLetterConfirmsNothing) {
     EXPECT_FALSE(T2.Enabled()); // answered: no retries
     EXPECT_EQ(View(), kPortOpen);
     Run(10000);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("OSD not ready !")});
 }
 
 TEST_F(MainForm, UnansweredLinkTestGivesUpAfterSixtyFrames) {
@@ -359,7 +362,7 @@ TEST_F(MainForm, OpenCloseOpenNeedsANewLinkTest) {
     EXPECT_EQ(View(), kLinkConfirmed);
 }
 
-TEST_F(MainForm, ClosingDuringAnExchangeEndsItQuietly) {
+TEST_F(MainForm, ClosingDuringAWriteEndsItAndSaysSo) {
     Start();
     LoadConfiguration();
     Click(F().Button2); // write
@@ -373,7 +376,9 @@ TEST_F(MainForm, ClosingDuringAnExchangeEndsItQuietly) {
     const auto written = Port.Writes().size();
     Run(5000);
     EXPECT_EQ(Port.Writes().size(), written); // nothing resent into the closed port
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral(
+                  "Write interrupted - the OSD may hold a partly written configuration !")});
     EXPECT_EQ(View(), kClosed);
 }
 
@@ -586,14 +591,6 @@ TEST_F(MainForm, WriteWithALostBlockGivesUp) {
 
 namespace {
 
-sim::TBoardFont PatternFont() {
-    sim::TBoardFont font{};
-    for (int c = 0; c < 256; ++c)
-        for (std::size_t r = 0; r < sim::kCharBytes; ++r)
-            font[static_cast<std::size_t>(c)][r] = static_cast<std::uint8_t>(c * 7 + r * 13);
-    return font;
-}
-
 QString WriteTempFile(QTemporaryDir& dir, const char* name, const std::string& text) {
     const QString path = dir.path() + u'/' + QString::fromLatin1(name);
     QFile f(path);
@@ -718,6 +715,21 @@ TEST_F(MainForm, SettingsApplyIsSentThroughTheLink) {
     Port.Close();
     EXPECT_FALSE(W->Form2.OnApply());
     EXPECT_EQ(Texts(TBoxKind::Error).size(), 1u);
+}
+
+TEST_F(MainForm, ApplyWhileAWriteRunsChangesNothingAndSaysBusy) {
+    Start();
+    LoadConfiguration();
+    Click(F().Button2);
+    Run(3);
+    const TConfigImage before = F().Image;
+    W->Form2.Edit19->setText(QStringLiteral("Other"));
+    W->Form2.Button1->setEnabled(true);
+    W->Form2.Button2Click();
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{QStringLiteral("OSD busy - try again !")});
+    EXPECT_EQ(0, std::memcmp(before.Data(), F().Image.Data(), ofs::ImageSize));
+    EXPECT_TRUE(W->Form2.Button1->isEnabled()); // Restore stays
 }
 
 TEST_F(MainForm, ExportThenImportRestoresTheLayouts) {

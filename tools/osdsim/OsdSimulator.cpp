@@ -101,6 +101,7 @@ const char* const kSimulatorUsage =
     "  --drop-char C[:N]     lose the frames of character C (N times; default always)\n"
     "  --bytewise            send replies one byte at a time\n"
     "  --byte-gap US         gap between bytes for --bytewise (default 1000 us)\n"
+    "  --reply-delay MS      start each answer MS milliseconds after its request\n"
     "  --noise               send a few bytes before every acknowledgement\n"
     "  --bad-dump-check      send a wrong dump check byte\n"
     "  --short-dump N[:T]    send only N dump bytes (T times; default always)\n"
@@ -156,6 +157,12 @@ TParsedArgs ParseSimulatorArgs(const std::vector<std::string>& args) {
             if (!ParseNumber(v, 0, 1'000'000, n))
                 return bad(v), r;
             o.byteGapUs = static_cast<unsigned>(n);
+        } else if (name == "--reply-delay") {
+            if (!value(v))
+                return r;
+            if (!ParseNumber(v, 0, 60'000, n))
+                return bad(v), r;
+            o.replyDelayMs = static_cast<unsigned>(n);
         } else if (name == "--link") {
             if (!value(o.linkPath))
                 return r;
@@ -489,7 +496,7 @@ void TOsdSimulator::Loop() {
                     std::cerr << line << std::endl;
             }
             if (!reply.empty())
-                pacer_.Send(reply, now);
+                pacer_.Send(reply, now + options_.replyDelayMs * 1'000'000ull);
         }
 
         // Output that is due.
