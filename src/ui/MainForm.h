@@ -12,6 +12,7 @@
 #include "config/ItemCatalogue.h"
 #include "config/Preferences.h"
 #include "config/Texts.h"
+#include "link/FontFile.h"
 #include "link/LinkHost.h"
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
@@ -20,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -35,6 +37,7 @@ class TForm3;
 class TForm4;
 class TLayoutEditor;
 class TOsdLink;
+class TPreviewForm;
 class TRadioGroup;
 
 // Parts a test replaces; null members mean the production part.
@@ -43,6 +46,15 @@ struct TForm1Setup {
     TLinkTimer* Timer1 = nullptr; // a TQtTimer
     TLinkTimer* Timer2 = nullptr; // a TQtTimer
     QString PreferencesPath;      // TPreferences::DefaultPath()
+};
+
+// What the main window shows, one state at a time; ApplyState() sets every control from it.
+enum class TWindowState {
+    Closed,        // "Open"; only the language choice works
+    PortOpen,      // "Close"; the link check is enabled
+    LinkConfirmed, // the board answered "R": Read and FontMap Update enabled
+    Loaded,        // a configuration is shown: editor, Write, Export, Import, Settings
+    Reloading,     // a read after Loaded: the configuration hidden until a good dump
 };
 
 // What a file dialog is asked for; the answer is the chosen path, empty when cancelled.
@@ -97,16 +109,19 @@ public:
     QPushButton* Button3;     // Settings
     QPushButton* Button4;     // Export
     QPushButton* Button5;     // Import
-    QPushButton* Button6;     // Open / Close; property "Tag": 1 while the window has the port open
+    QPushButton* Button6;     // Open / Close
     QPushButton* Button7;     // Font upload
     QPushButton* Button8;     // Link test
+    QPushButton* Button9;     // OSD preview (shown with the layout editor)
     QLabel* Label2;           // Firmware label
     TRadioGroup* RadioGroup6; // Language
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     TForm4* Form4 = nullptr;
+    // The OSD preview window, made when first needed.
+    TPreviewForm* Preview();
 
-    int PortOpenMark() const;
+    TWindowState State() const { return state_; }
     QString FirmwareLabelText() const;
 
     // --- Hooks (tests replace them; the defaults show the real dialogs) ---
@@ -126,6 +141,7 @@ public:
     void Button6Click();     // open / close
     void Button7Click();     // font upload
     void Button8Click();     // link test
+    void Button9Click();     // OSD preview
     void RadioGroup6Click(); // language switch
 
     // --- TLinkHost ---
@@ -137,19 +153,28 @@ public:
     void SetProgress(int position) override;
     void CloseProgress() override;
     void BlinkTick() override;
+    void ExchangeFinished(const TExchangeReport& report) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
-    void ResetToConnection();
+    // Sets every control's visibility and enabled state from `state`.
+    void ApplyState(TWindowState state);
+    // Stops the blink tick, drops the selection and clears the grid (before a read, and
+    // when the port is opened or closed).
     void HideConfiguration();
     void WritePreference(const char* name, std::int32_t value);
     QString RunFileDialog(const TFileDialogRequest& request);
 
     TLanguage language_ = TLanguage::English;
+    TWindowState state_ = TWindowState::Closed;
     bool shown_ = false;
+    TPreviewForm* preview_ = nullptr;
+    // The character set being uploaded: the preview's font once the board has it.
+    std::optional<TFontSet> uploadFont_;
+    QString uploadFontPath_;
 };
 
 } // namespace halvex
