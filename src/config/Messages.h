@@ -5,12 +5,13 @@
 namespace halvex {
 
 enum class TMessage {
-    ReadError,      // "ERROR reading data from OSD !"
-    CommError,      // "Communication ERROR !"
-    FontsLoaded,    // "Fonts loaded !"
-    BadFileFormat,  // "Bad file format !"
-    ImportError,    // "Error inside import file !"
-    ChangesUpdated, // "Changes Updated"
+    ReadError,        // "ERROR reading data from OSD !"
+    CommError,        // "Communication ERROR !"
+    FontsLoaded,      // "Fonts loaded !"
+    BadFileFormat,    // "Bad file format !"
+    ImportError,      // "Error inside import file !"
+    ChangesUpdated,   // "Changes Updated"
+    PortDisconnected, // "Port COM%d disconnected !" (%d: the port number)
 };
 
 } // namespace halvex

@@ -102,6 +102,7 @@ constexpr TMessageText kMessages[] = {
     {TMessage::BadFileFormat, {"Bad file format !", "Zły format pliku !"}},
     {TMessage::ImportError, {"Error inside import file !", "Błąd w importowanym pliku !"}},
     {TMessage::ChangesUpdated, {"Changes Updated", "Zmiany Zapisane"}},
+    {TMessage::PortDisconnected, {"Port COM%d disconnected !", "Port COM%d odłączony !"}},
 };
 
 constexpr const char* kSensor[kLanguageCount] = {"Sensor", "Czujnik"};
