@@ -303,8 +303,11 @@ TAfComPortWriteThread::TWake TAfComPortWriteThread::Await(short events, bool dat
         {events != 0 ? fd_ : -1, events, 0},
     };
     const int r = ::poll(fds, 4, ms);
-    if (r < 0)
+    if (r < 0) {
+        if (errno != EINTR)
+            Pause(); // a failing wait is retried after a short pause
         return TWake::Failed;
+    }
     if (fds[0].revents != 0) {
         Terminate();
         return TWake::Stop;
@@ -326,13 +329,7 @@ TAfComPortWriteThread::TWake TAfComPortWriteThread::Await(short events, bool dat
 void TAfComPortWriteThread::Execute() {
     core_.started_.Set();
     while (!Terminated()) {
-        const TWake wake = Await(0, true, -1);
-        if (wake == TWake::Failed) {
-            if (errno != EINTR)
-                Pause();
-            continue;
-        }
-        if (wake != TWake::Data)
+        if (Await(0, true, -1) != TWake::Data)
             continue;
         dataReady_.Reset();
         if (flushed_.load())
@@ -385,11 +382,8 @@ void TAfComPortWriteThread::Drain() {
             waitsForRoom_.store(true);
             const TWake wake = Await(POLLOUT, false, -1, &revents);
             waitsForRoom_.store(false);
-            if (wake == TWake::Failed) {
-                if (errno != EINTR)
-                    Pause();
+            if (wake == TWake::Failed)
                 continue;
-            }
             if (wake != TWake::Device)
                 return;
             if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
@@ -413,9 +407,7 @@ void TAfComPortWriteThread::WaitSent() {
             return;
         }
         const TWake wake = Await(0, true, SentCheckMs);
-        if (wake == TWake::Failed && errno != EINTR)
-            Pause();
-        else if (wake != TWake::TimedOut && wake != TWake::Failed)
+        if (wake != TWake::TimedOut && wake != TWake::Failed)
             return;
     }
 }

@@ -213,26 +213,56 @@ TEST_F(AfComPortCoreTest, NonTerminalCannotBeOpened) {
     EXPECT_FALSE(core.IsOpen());
 }
 
-TEST_F(AfComPortCoreTest, PortHeldByAnotherProcessIsBusy) {
-    int ready[2], release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const std::string slave = pty.Slave();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Only async-signal-safe calls here.
-        const int fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        const char ok = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? 'y' : 'n';
-        ::ioctl(fd, TIOCEXCL);
-        (void)!::write(ready[1], &ok, 1);
-        char c;
-        (void)!::read(release[0], &c, 1);
-        ::_exit(0);
+// Another process that holds `path` open (with flock and TIOCEXCL when `lock`) until
+// Release or destruction.
+class THolderProcess {
+public:
+    THolderProcess(const std::string& path, bool lock) {
+        if (::pipe(ready_) != 0 || ::pipe(release_) != 0)
+            return;
+        child_ = ::fork();
+        if (child_ == 0) {
+            // Only async-signal-safe calls here.
+            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            bool ok = fd >= 0;
+            if (ok && lock)
+                ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0;
+            (void)!::write(ready_[1], ok ? "y" : "n", 1);
+            char c;
+            (void)!::read(release_[0], &c, 1);
+            ::_exit(0);
+        }
+        char ok = 0;
+        holding_ = child_ > 0 && ::read(ready_[0], &ok, 1) == 1 && ok == 'y';
     }
-    char ok = 0;
-    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 'y');
+    ~THolderProcess() {
+        Release();
+        for (int fd : {ready_[0], ready_[1], release_[0], release_[1]})
+            ::close(fd);
+    }
+    THolderProcess(const THolderProcess&) = delete;
+    THolderProcess& operator=(const THolderProcess&) = delete;
+
+    bool Holding() const { return holding_; }
+    void Release() {
+        if (child_ <= 0)
+            return;
+        (void)!::write(release_[1], "x", 1);
+        ::waitpid(child_, nullptr, 0);
+        child_ = -1;
+    }
+
+private:
+    int ready_[2] = {-1, -1};
+    int release_[2] = {-1, -1};
+    pid_t child_ = -1;
+    bool holding_ = false;
+};
+
+TEST_F(AfComPortCoreTest, PortHeldByAnotherProcessIsBusy) {
+    const std::string slave = pty.Slave();
+    THolderProcess holder(slave, true);
+    ASSERT_TRUE(holder.Holding());
 
     const std::string busy = OpenError(PortA);
     EXPECT_EQ(FirstLine(busy), "Can't open device COM40");
@@ -240,11 +270,7 @@ TEST_F(AfComPortCoreTest, PortHeldByAnotherProcessIsBusy) {
     EXPECT_FALSE(core.IsOpen());
     EXPECT_EQ(TAfComPortCore::ProbePort(PortA), psBusy);
 
-    (void)!::write(release[1], "x", 1);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    for (int fd : {ready[0], ready[1], release[0], release[1]})
-        ::close(fd);
+    holder.Release();
     EXPECT_EQ(TAfComPortCore::ProbePort(PortA), psAvailable);
     EXPECT_TRUE(core.OpenPort(PortA));
 }
@@ -283,29 +309,12 @@ TEST_F(AfComPortCoreTest, ProbingNeverOpensAHeldPort) {
     core.ClosePort();
 
     // Another process holds the device, without any lock.
-    int ready[2], release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const std::string slave = pty.Slave();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const int fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        (void)!::write(ready[1], fd >= 0 ? "y" : "n", 1);
-        char c;
-        (void)!::read(release[0], &c, 1);
-        ::_exit(0);
-    }
-    char ok = 0;
-    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 'y');
+    THolderProcess holder(pty.Slave(), false);
+    ASSERT_TRUE(holder.Holding());
     opens();
     EXPECT_EQ(TAfComPortCore::ProbePort(PortA), psBusy);
     EXPECT_EQ(opens(), 0);
-    (void)!::write(release[1], "x", 1);
-    ::waitpid(child, nullptr, 0);
-    for (int fd : {ready[0], ready[1], release[0], release[1], watch})
-        ::close(fd);
+    ::close(watch);
 }
 
 // Which devices that open count as absent. Values as the kernel reports them: UART type 0
