@@ -1,7 +1,8 @@
 // The serial component as the board link's port: TOsdLink talks to TLinkPort, the window
 // and the command-line tool own a TAfComPort. This adapter is where the two layers meet,
 // so neither needs the other. Every call is forwarded as it is (errors are the component's
-// exceptions); OnDataRecived is forwarded from the component to this port's handler.
+// exceptions); OnDataRecived and OnDeviceLost are forwarded from the component to this
+// port's handlers.
 #pragma once
 
 #include "link/LinkPort.h"
@@ -16,8 +17,15 @@ public:
             if (OnDataRecived)
                 OnDataRecived(count);
         };
+        port_.OnDeviceLost = [this] {
+            if (OnDeviceLost)
+                OnDeviceLost();
+        };
     }
-    ~TComLinkPort() override { port_.OnDataRecived = nullptr; }
+    ~TComLinkPort() override {
+        port_.OnDataRecived = nullptr;
+        port_.OnDeviceLost = nullptr;
+    }
     TComLinkPort(const TComLinkPort&) = delete;
     TComLinkPort& operator=(const TComLinkPort&) = delete;
 

@@ -110,6 +110,7 @@ constexpr TMessageText kMessages[] = {
     {TMessage::FontUploadInterrupted,
      {"Font upload interrupted - repeat FontMap Update !",
       "Ładowanie czcionek przerwane - powtórz Ładowanie Czcionek !"}},
+    {TMessage::PortDisconnected, {"Port COM%d disconnected !", "Port COM%d odłączony !"}},
 };
 
 constexpr const char* kSensor[kLanguageCount] = {"Sensor", "Czujnik"};

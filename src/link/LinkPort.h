@@ -35,6 +35,9 @@ public:
     // Raised on the main thread some time after bytes arrived, and about every 200 ms
     // while bytes stay unread. Count may be 0. Not raised after Close has begun.
     std::function<void(std::int32_t count)> OnDataRecived;
+    // Raised on the main thread, once, when the device has gone (unplugged, far end closed).
+    // The port stays open and refuses writes until it is closed.
+    std::function<void()> OnDeviceLost;
 };
 
 } // namespace halvex

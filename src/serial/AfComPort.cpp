@@ -3,6 +3,7 @@
 #include "serial/AfPortPaths.h"
 #include "serial/AfSafeSync.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -342,10 +343,20 @@ void TAfCustomSerialPort::Close() {
     closing_.store(true);
     TFlagReset reset(closing_);
     TAfDataDispConnComponent::Close();
-    // From here no notification reaches the main thread; one in flight is dropped.
+    // From here no notification reaches the main thread; one in flight is dropped, and what
+    // is still pending belongs to a session that has ended.
     EnableSyncTarget(syncSlot_, false);
+    std::deque<TPending> dropped;
+    {
+        std::lock_guard<std::mutex> guard(pendingLock_);
+        ++session_;
+        dropped.swap(pending_);
+    }
     if (core_->IsOpen())
         core_->ClosePort();
+    for (const TPending& event : dropped)
+        if (event.error)
+            ReportException(event.error);
     if (OnPortClose)
         OnPortClose();
 }
@@ -365,6 +376,8 @@ void TAfCustomSerialPort::WriteData(const void* buffer, std::int32_t count) {
     if (closing_.load())
         return;
     if (!core_->Write(buffer, count)) {
+        if (core_->HungUp())
+            throw EAfDeviceGoneError("Write data error [the device has gone] - " + Name() + " ");
         char text[96];
         std::snprintf(text, sizeof text, "Write data error [requested: %d, free: %d]",
                       static_cast<int>(count), static_cast<int>(OutBufFree()));
@@ -405,17 +418,29 @@ void TAfCustomSerialPort::HandleCoreEvent(TAfCoreEvent kind, std::uint32_t data,
         OnNonSyncEvent(kind, data);
         return;
     }
+    std::uint64_t seq;
     {
         std::lock_guard<std::mutex> guard(pendingLock_);
-        pending_ = TPending{kind, data, std::move(error)};
-        hasPending_ = true;
+        seq = ++nextSeq_;
+        pending_.push_back(TPending{session_.load(), seq, kind, data, error});
     }
-    if (!CallSyncTarget(syncSlot_, NotifyLimitMs)) {
-        // The slot is disabled (closing) or gone: the notification is abandoned.
+    // A call that runs out of time stays queued and takes its notification later.
+    if (CallSyncTarget(syncSlot_, NotifyLimitMs))
+        return;
+    // The slot is disabled (closing) or there is none: the notification is abandoned, but an
+    // exception still reaches the report.
+    bool abandoned = false;
+    {
         std::lock_guard<std::mutex> guard(pendingLock_);
-        hasPending_ = false;
-        pending_ = TPending{};
+        auto it = std::find_if(pending_.begin(), pending_.end(),
+                               [seq](const TPending& p) { return p.seq == seq; });
+        if (it != pending_.end()) {
+            pending_.erase(it);
+            abandoned = true;
+        }
     }
+    if (abandoned && error && !closing_.load())
+        ReportException(error);
 }
 
 void TAfCustomSerialPort::DispatchSyncEvent() {
@@ -423,12 +448,13 @@ void TAfCustomSerialPort::DispatchSyncEvent() {
         return;
     TPending event;
     {
-        // Taken once: a late gate call after a time-out finds nothing to repeat.
         std::lock_guard<std::mutex> guard(pendingLock_);
-        if (!hasPending_)
+        while (!pending_.empty() && pending_.front().session != session_.load())
+            pending_.pop_front(); // of an open that has ended
+        if (pending_.empty())
             return;
-        event = std::exchange(pending_, TPending{});
-        hasPending_ = false;
+        event = std::move(pending_.front());
+        pending_.pop_front();
     }
     if (OnSyncEvent)
         OnSyncEvent(event.kind, event.data);
@@ -464,6 +490,10 @@ void TAfCustomSerialPort::DispatchSyncEvent() {
     case ceException:
         if (event.error)
             std::rethrow_exception(event.error);
+        break;
+    case ceDeviceLost:
+        if (OnDeviceLost)
+            OnDeviceLost();
         break;
     }
 }

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <initializer_list>
@@ -45,9 +46,6 @@ enum TAfBaudrate : std::uint8_t {
     br256000,
     brUser,
 };
-enum TAfDatabits : std::uint8_t { db4, db5, db6, db7, db8 };
-enum TAfParity : std::uint8_t { paNone, paOdd, paEven, paMark, paSpace };
-enum TAfStopbits : std::uint8_t { sbOne, sbOneAndHalf, sbTwo };
 enum TAfFlowControl : std::uint8_t { fwNone, fwXOnXOff, fwRtsCts, fwDtrDsr };
 enum TAfComOption : std::uint8_t {
     coParityCheck,
@@ -95,6 +93,12 @@ TAfFlowControl AfFlowFromFlags(std::uint32_t flags);
 class EAfComPortError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A write refused because the device has gone (unplugged); OnDeviceLost says so once.
+class EAfDeviceGoneError : public EAfComPortError {
+public:
+    using EAfComPortError::EAfComPortError;
 };
 
 // Base component: a name, and the connection points for a data dispatcher (none is ever
@@ -176,7 +180,8 @@ public:
     bool IsOpen() const;
     // Queues the bytes; an empty text does nothing.
     void WriteString(const std::string& bytes);
-    // Queues `count` bytes, all or nothing; raises "Write data error [requested: %d, free: %d]".
+    // Queues `count` bytes, all or nothing; raises "Write data error [requested: %d, free: %d]",
+    // or EAfDeviceGoneError "Write data error [the device has gone]" after a hang-up.
     void WriteData(const void* buffer, std::int32_t count) override;
     std::int32_t InBufUsed();
     std::uint8_t ReadChar();
@@ -208,6 +213,9 @@ public:
     // thread when assigned.
     std::function<void(TAfCoreEvent kind, std::uint32_t data)> OnNonSyncEvent;
     std::function<void()> OnOutBufFree;
+    // The device has gone (unplugged, far end closed); raised once per open. The port stays
+    // open (and refuses writes) until the owner closes it.
+    std::function<void()> OnDeviceLost;
     std::function<void()> OnPortClose;
     std::function<void()> OnPortOpen;
     std::function<void()> OnRINGDetected;
@@ -223,7 +231,10 @@ protected:
     std::unique_ptr<TAfComPortCore> core_;
 
 private:
+    // A notification waiting for the main thread, tagged with the open it belongs to.
     struct TPending {
+        std::uint64_t session = 0;
+        std::uint64_t seq = 0;
         TAfCoreEvent kind = ceOutBufFree;
         std::uint32_t data = 0;
         std::exception_ptr error;
@@ -258,9 +269,13 @@ private:
     std::atomic<bool> closing_{false};
     std::atomic<bool> destroying_{false};
     std::uint32_t syncSlot_ = 0;
+    // Notifications handed to the gate, oldest first. Each gate call takes the oldest of the
+    // current session; Close drops the rest (reporting any exception among them), so nothing
+    // of one session reaches the next and no exception is overwritten.
     std::mutex pendingLock_;
-    TPending pending_;
-    bool hasPending_ = false;
+    std::deque<TPending> pending_;
+    std::uint64_t nextSeq_ = 0;
+    std::atomic<std::uint64_t> session_{0};
 };
 
 class TAfCustomComPort : public TAfCustomSerialPort {

@@ -1,10 +1,15 @@
 // Port engine: the open serial device, its configuration, two locks and two worker threads.
 //
-// TAfComPortEventThread waits (poll) on the device and on eventfds for stop, transmit-done
-// and "input queue drained", reports line events, and every 200 ms without an event polls
-// the input queue. TAfComPortWriteThread drains the write ring (TAfCircularBuffer) to the
-// device, so that writers never wait for the line. Received bytes stay in the device's
-// input queue until the caller reads them (Read, on the caller's thread).
+// Threads. TAfComPortEventThread waits (poll) on the device and on eventfds for stop,
+// transmit-done, "input queue drained" and "device lost", reports line events, and every 200 ms
+// without an event polls the input queue. TAfComPortWriteThread drains the write ring
+// (TAfCircularBuffer) to the device, so that writers never wait for the line. Received bytes
+// stay in the device's input queue until the caller reads them (Read, on the caller's
+// thread). Notifications leave the engine on the event thread only.
+//
+// Hang-up. Whichever thread first sees the device go (POLLHUP/POLLERR, EIO, ENXIO, ENODEV)
+// marks it; the event thread then stops watching the device and notifies ceDeviceLost once.
+// Writes are refused from then on; ClosePort works as usual.
 //
 // Locks: the status lock (Read, GetComStatus, TakeLineErrors, and ClosePort across both
 // thread stops) is always taken before the write lock (Write, OutFree, the write thread's
@@ -14,12 +19,15 @@
 // Port number n names the device TAfPortPaths::Path(n). Errors are EAfComPortCoreError;
 // for a failed open the first line of what() is the message ("Invalid port number (COM%d)",
 // "Can't open device COM%d") and a second line gives the device path and the system's reason.
+//
+// Files: AfTermiosMap (DCB <-> termios, pure), AfSyncPrimitives (lock, eventfd),
+// AfComPortThreads (the two workers), AfComPortCore (open, close, device operations).
 #pragma once
 
-#include "serial/AfCircularBuffer.h"
+#include "serial/AfDcb.h"
+#include "serial/AfSyncPrimitives.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -27,7 +35,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include <sys/types.h>
 
@@ -39,6 +46,7 @@ enum TAfCoreEvent : std::uint8_t {
     ceLineEvent = 1,    // data: device event mask (subset of AfEventMask)
     ceDataReceived = 2, // data: bytes in the input queue (200 ms poll)
     ceException = 3,    // the exception raised on the event thread
+    ceDeviceLost = 4,   // data 0: the device hung up (unplugged, pty master closed); once
 };
 
 enum TThreadPriority : std::uint8_t {
@@ -50,48 +58,6 @@ enum TThreadPriority : std::uint8_t {
     tpHighest,
     tpTimeCritical,
 };
-
-// Device control block with the field layout of the Win32 DCB (28 bytes).
-struct TAfDCB {
-    std::uint32_t DCBlength = 0;
-    std::uint32_t BaudRate = 0;
-    std::uint32_t Flags = 0;
-    std::uint16_t wReserved = 0;
-    std::uint16_t XonLim = 0;
-    std::uint16_t XoffLim = 0;
-    std::uint8_t ByteSize = 0;
-    std::uint8_t Parity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    std::uint8_t StopBits = 0; // 0 one, 1 one and a half, 2 two
-    char XonChar = 0;
-    char XoffChar = 0;
-    char ErrorChar = 0;
-    char EofChar = 0;
-    char EvtChar = 0;
-    std::uint16_t wReserved1 = 0;
-
-    bool operator==(const TAfDCB&) const = default;
-};
-static_assert(sizeof(TAfDCB) == 28, "TAfDCB must keep the 28-byte DCB layout");
-
-// Bits of TAfDCB::Flags.
-namespace dcbf {
-inline constexpr std::uint32_t Binary = 0x0001;
-inline constexpr std::uint32_t Parity = 0x0002;
-inline constexpr std::uint32_t OutxCtsFlow = 0x0004;
-inline constexpr std::uint32_t OutxDsrFlow = 0x0008;
-inline constexpr std::uint32_t DtrEnable = 0x0010;
-inline constexpr std::uint32_t DtrHandshake = 0x0020;
-inline constexpr std::uint32_t DtrControlMask = 0x0030;
-inline constexpr std::uint32_t DsrSensitivity = 0x0040;
-inline constexpr std::uint32_t TXContinueOnXoff = 0x0080;
-inline constexpr std::uint32_t OutX = 0x0100;
-inline constexpr std::uint32_t InX = 0x0200;
-inline constexpr std::uint32_t ErrorChar = 0x0400;
-inline constexpr std::uint32_t Null = 0x0800;
-inline constexpr std::uint32_t RtsEnable = 0x1000;
-inline constexpr std::uint32_t RtsHandshake = 0x2000;
-inline constexpr std::uint32_t RtsControlMask = 0x3000;
-} // namespace dcbf
 
 // Device event mask bits (ceLineEvent data).
 inline constexpr std::uint32_t AfEvRxChar = 0x0001;
@@ -132,139 +98,20 @@ public:
     const char* what() const noexcept override { return "Operation aborted"; }
 };
 
-// State of a port found by a trial open (port selector).
+// State of a port for the port selector (AfPortProbe.h finds it).
 enum TAfPortState : std::uint16_t {
-    psBusy = 0,      // exists, but the trial open failed (in use, no permission)
-    psAvailable = 1, // could be opened (and was closed again at once)
+    psBusy = 0,      // exists, but cannot be opened now (in use, no permission)
+    psAvailable = 1, // could be opened
     psAbsent = 2,    // no such device
 };
 
-// True for a device that opened but has no UART behind it (a legacy 8250 port such as
-// /dev/ttyS1 on most PCs): it reports the unknown UART type (0) and its modem-line query
-// fails with EIO. USB serial adapters also report type 0 but answer the modem-line query;
-// devices without serial information (pseudo-terminals) are never counted as absent.
-bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int modemError);
-
 class TAfComPortCore;
-
-// Recursive lock whose waiters can give up: LockUnless stops waiting once `stop()` is true
-// (checked whenever the lock is released and on Poke). Built on std::mutex and
-// std::condition_variable only.
-class TAfRecursiveLock {
-public:
-    void lock();
-    void unlock();
-    // Takes the lock unless `stop()` turns true while waiting for it; false then.
-    bool LockUnless(const std::function<bool()>& stop);
-    // Wakes waiters to re-check their stop condition.
-    void Poke();
-
-private:
-    std::mutex mutex_;
-    std::condition_variable released_;
-    std::thread::id owner_;
-    int depth_ = 0;
-};
+class TAfComPortEventThread;
+class TAfComPortWriteThread;
 
 // Notification callback; always called on the event thread. `error` is set for ceException.
 using TAfCoreNotify = std::function<void(TAfComPortCore& core, TAfCoreEvent kind,
                                          std::uint32_t data, std::exception_ptr error)>;
-
-// An eventfd used as an event object: Set wakes a poll on Fd(); Reset consumes it.
-class TAfEventFd {
-public:
-    TAfEventFd() = default;
-    ~TAfEventFd();
-    TAfEventFd(const TAfEventFd&) = delete;
-    TAfEventFd& operator=(const TAfEventFd&) = delete;
-    bool Create();
-    bool Valid() const { return fd_ >= 0; }
-    int Fd() const { return fd_; }
-    void Set();
-    void Reset();
-    // Waits up to `ms` milliseconds (negative: no limit) and consumes the event.
-    bool Wait(int ms);
-
-private:
-    int fd_ = -1;
-};
-
-// Base of both worker threads. Started by Start() (after construction, so that Execute runs
-// on a complete object), stopped by StopThread.
-class TAfComPortCoreThread {
-public:
-    TAfComPortCoreThread(TAfComPortCore& core, int fd);
-    virtual ~TAfComPortCoreThread();
-    TAfComPortCoreThread(const TAfComPortCoreThread&) = delete;
-    TAfComPortCoreThread& operator=(const TAfComPortCoreThread&) = delete;
-
-    // Throws std::system_error when no thread can be created.
-    void Start();
-    // Ends the thread and waits for it.
-    virtual void StopThread();
-    void SetPriority(TThreadPriority priority);
-    pid_t Tid() const { return tid_.load(); }
-    bool Terminated() const { return terminated_.load(); }
-
-protected:
-    virtual void Execute() = 0;
-    // An exception escaped a step of Execute; the loop goes on.
-    virtual void ReportThreadException(std::exception_ptr error);
-    void Terminate() { terminated_.store(true); }
-
-    TAfComPortCore& core_;
-    const int fd_;
-    TAfEventFd stop_;
-
-private:
-    void Run();
-
-    std::thread thread_;
-    std::atomic<bool> terminated_{false};
-    std::atomic<pid_t> tid_{0};
-};
-
-class TAfComPortEventThread final : public TAfComPortCoreThread {
-public:
-    TAfComPortEventThread(TAfComPortCore& core, int fd, TAfCoreNotify notify);
-    void StopThread() override;
-
-protected:
-    void Execute() override;
-    void ReportThreadException(std::exception_ptr error) override;
-
-private:
-    void Notify(TAfCoreEvent kind, std::uint32_t data, std::exception_ptr error = nullptr);
-    // Modem line changes since the last call (TIOCMGET comparison).
-    std::uint32_t ModemChanges();
-
-    std::mutex notifyLock_; // guards notify_ (cleared by StopThread on the closing thread)
-    TAfCoreNotify notify_;
-    bool haveModem_ = false;
-    int modemLines_ = 0;
-};
-
-class TAfComPortWriteThread final : public TAfComPortCoreThread {
-public:
-    TAfComPortWriteThread(TAfComPortCore& core, int fd, std::unique_ptr<TAfCircularBuffer> ring);
-    // Flush (discard the ring and the output queue, if acknowledged within 2000 ms), then stop.
-    void StopThread() override;
-    TAfCircularBuffer& Ring() { return *ring_; }
-    void DataReady() { dataReady_.Set(); }
-
-protected:
-    void Execute() override;
-
-private:
-    // Sends the ring's contents piece by piece until it is empty, the device stops taking
-    // bytes, or a stop or flush request arrives.
-    void Drain();
-
-    std::unique_ptr<TAfCircularBuffer> ring_;
-    TAfEventFd flushRequest_;
-    TAfEventFd flushAck_;
-    TAfEventFd dataReady_;
-};
 
 class TAfComPortCore {
 public:
@@ -315,8 +162,11 @@ public:
     // Kernel thread ids of the workers (0 when not running); for diagnostics.
     pid_t EventThreadTid() const;
     pid_t WriteThreadTid() const;
+    // The write thread waits for room in the device's output queue (diagnostics).
+    bool WriterWaitsForRoom() const;
 
-    // Trial open of port n, as OpenPort opens (closed again at once).
+    // State of port n for the selector (AfPortProbe), without opening a port this process
+    // holds or one another process holds.
     static TAfPortState ProbePort(int n);
 
 private:
@@ -338,7 +188,8 @@ private:
     void PollCountersLocked();
     // Polls the counters and returns the event bits found since the event thread last took them.
     std::uint32_t TakeCounterEvents();
-    void MarkHungUp() { hungUp_.store(true); }
+    // The first call wakes the event thread to notify ceDeviceLost.
+    void MarkHungUp();
 
     TAfDCB dcb_;
     std::int32_t inBufSize_ = 8192;
@@ -366,6 +217,7 @@ private:
     TAfEventFd started_; // each worker sets it once it runs
     TAfEventFd txDone_;  // the write thread drained the ring
     TAfEventFd drained_; // a read left the input queue empty
+    TAfEventFd lost_;    // the device hung up (set once per open)
     std::unique_ptr<TAfComPortWriteThread> writeThread_;
     std::unique_ptr<TAfComPortEventThread> eventThread_;
 };

@@ -44,6 +44,7 @@ struct TGate {
     std::array<TSlot, AfMaxSyncTargets> table{};
     std::uint32_t counter = 0;
     std::deque<std::shared_ptr<TCall>> queue;
+    int waiting = 0; // callers blocked in CallSyncTarget
     int wakeFd = -1;
     QObject* receiver = nullptr; // lives on the main thread, owns the socket notifier
     bool haveMain = false;
@@ -274,8 +275,10 @@ bool CallSyncTarget(std::uint32_t id, std::uint32_t limitMs) {
     std::unique_lock<std::mutex> lock(g.lock);
     g.queue.push_back(call);
     Wake(g);
+    ++g.waiting;
     g.changed.wait_for(lock, std::chrono::milliseconds(limitMs),
                        [&] { return call->done || !SlotLive(g, id); });
+    --g.waiting;
     const bool live = SlotLive(g, id);
     // A call that can no longer run (slot gone, or nobody to run it) leaves the queue.
     if (!call->done && (!live || g.receiver == nullptr)) {
@@ -291,6 +294,19 @@ int SyncTargetCount() {
     std::lock_guard<std::mutex> guard(g.lock);
     return static_cast<int>(std::count_if(g.table.begin(), g.table.end(),
                                           [](const TSlot& s) { return bool(s.handler); }));
+}
+
+int SyncCallsWaiting() {
+    TGate& g = Gate();
+    std::lock_guard<std::mutex> guard(g.lock);
+    return g.waiting;
+}
+
+int SyncCallsQueued() {
+    TGate& g = Gate();
+    std::lock_guard<std::mutex> guard(g.lock);
+    return static_cast<int>(std::count_if(g.queue.begin(), g.queue.end(),
+                                          [](const auto& call) { return !call->report; }));
 }
 
 void SetExceptionReport(std::function<void(const std::exception&)> report) {

@@ -38,6 +38,10 @@ bool EnableSyncTarget(std::uint32_t id, bool enable);
 bool CallSyncTarget(std::uint32_t id, std::uint32_t limitMs);
 // Slots in use (diagnostics and tests).
 int SyncTargetCount();
+// Worker threads waiting in CallSyncTarget now, and calls queued for the main thread that
+// have not run yet (diagnostics and tests).
+int SyncCallsWaiting();
+int SyncCallsQueued();
 
 // The application's exception report (a message box in the program). Without one, reports
 // are written to the Qt warning log.

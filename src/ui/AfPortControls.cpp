@@ -1,6 +1,7 @@
 #include "ui/AfPortControls.h"
 
 #include "serial/AfPortPaths.h"
+#include "serial/AfPortProbe.h"
 #include "serial/AfSafeSync.h"
 
 #include <QAbstractItemView>
@@ -56,7 +57,7 @@ TAfPortComboBox::TAfPortComboBox(QWidget* parent) : QComboBox(parent) {
         list->setUniformItemSizes(true);
     UpdateItemHeight();
     connect(this, &QComboBox::activated, this, [this](int index) { UserSelected(index); });
-    RefreshList();
+    // The list is built when the control is first shown or its settings change, once each.
 }
 
 TAfPortComboBox::~TAfPortComboBox() {
@@ -98,7 +99,10 @@ void TAfPortComboBox::SetSelectedPort(std::int16_t port) {
 }
 
 std::uint32_t TAfPortComboBox::ProbePort(int n) {
-    const std::uint32_t state = TAfComPortCore::ProbePort(n);
+    return Tag(n, TAfPortProbe().State(n));
+}
+
+std::uint32_t TAfPortComboBox::Tag(int n, std::uint32_t state) {
     return static_cast<std::uint32_t>(n) + state * 65536u;
 }
 
@@ -111,10 +115,12 @@ void TAfPortComboBox::RefreshList() {
     } updates{*this, updatesEnabled()};
     setUpdatesEnabled(false);
     clear();
+    listed_ = true;
     const bool checkExist = options_.Contains(pcCheckExist);
     const bool disableOpen = options_.Contains(pcDisableOpen);
+    const TAfPortProbe probe; // which devices other programs hold: read once for all ports
     for (int n = 1; n <= maxComPorts_; ++n) {
-        const std::uint32_t tag = ProbePort(n);
+        const std::uint32_t tag = Tag(n, probe.State(n));
         const std::uint32_t state = tag >> 16;
         const bool listed = !checkExist || (disableOpen ? state == psAvailable : state != psAbsent);
         if (!listed)
@@ -185,6 +191,25 @@ void TAfPortComboBox::UserSelected(int index) {
         // Nothing may escape into the event loop: the application's report shows it.
         ReportException(std::current_exception());
     }
+}
+
+void TAfPortComboBox::showEvent(QShowEvent* event) {
+    if (!listed_) {
+        RefreshList();
+        if (selectedPort_ != 0)
+            SelectPort();
+    }
+    QComboBox::showEvent(event);
+}
+
+void TAfPortComboBox::showPopup() {
+    // Ports come and go (USB adapters): the list is probed again each time it drops down.
+    // The selected port stays selected while listed; gone, nothing is selected.
+    RefreshList();
+    for (int i = 0; i < count(); ++i)
+        if (static_cast<std::int16_t>(EntryTag(i) & 0xFFFF) == selectedPort_)
+            setCurrentIndex(i);
+    QComboBox::showPopup();
 }
 
 void TAfPortComboBox::UpdateItemHeight() {

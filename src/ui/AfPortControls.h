@@ -1,7 +1,8 @@
-// Port selector: a drop-down list of the ports COM1..MaxComPorts, probed by a trial open and
-// listed as "COM %d". Each entry carries a tag: low 16 bits the port number, high 16 bits
-// its state (0 busy, 1 available, 2 absent); its tooltip shows the device path. Picking an
-// entry sets the linked port's ComNumber and opens it.
+// Port selector: a drop-down list of the ports COM1..MaxComPorts, listed as "COM %d" and
+// probed (AfPortProbe) when first shown, when its settings change and every time it drops
+// down, so that plugged and unplugged adapters come and go. Each entry carries a tag: low 16 bits
+// the port number, high 16 bits its state (0 busy, 1 available, 2 absent); its tooltip shows the
+// device path. Picking an entry sets the linked port's ComNumber and opens it.
 #pragma once
 
 #include "serial/AfComPort.h"
@@ -43,19 +44,23 @@ public:
     std::uint32_t EntryTag(int index) const;
     // Colour of an entry's text drawn with a plain state in the dropped-down list.
     QColor EntryTextColor(int index) const;
-    // Trial open of port n: n + state * 65536.
+    // State of port n as a tag: n + state * 65536.
     static std::uint32_t ProbePort(int n);
+    // Probes again, then drops the list down.
+    void showPopup() override;
 
     // The combo box's change handling, run on a user selection before the port is switched.
     std::function<void()> OnChange;
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class TDelegate;
     void UserSelected(int index);
     void UpdateItemHeight();
+    static std::uint32_t Tag(int n, std::uint32_t state);
 
     TAfComPort* comPort_ = nullptr;
     int freeToken_ = 0;
@@ -63,6 +68,7 @@ private:
     std::int16_t maxComPorts_ = 4;
     std::int16_t selectedPort_ = 0;
     int itemHeight_ = 0;
+    bool listed_ = false; // RefreshList has run
 };
 
 } // namespace halvex

@@ -45,6 +45,16 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 
 } // namespace
 
+template <typename F> void TForm1::RunPortGuarded(F&& fn) {
+    RunGuarded([&] {
+        try {
+            std::forward<F>(fn)();
+        } catch (const EAfDeviceGoneError&) {
+            AfComPort1DeviceLost();
+        }
+    });
+}
+
 namespace detail {
 
 TForm1OwnedParts::TForm1OwnedParts(const TForm1Setup& setup) {
@@ -94,21 +104,22 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     // The link's notifications and ticks run under the exception report like every
     // other handler, whichever port and timers are in use.
     auto received = std::move(AfComPort1.OnDataRecived);
-    AfComPort1.OnDataRecived = [received](std::int32_t count) {
-        RunGuarded([&] {
+    AfComPort1.OnDataRecived = [this, received](std::int32_t count) {
+        RunPortGuarded([&] {
             if (received)
                 received(count);
         });
     };
     for (TLinkTimer* timer : {&Timer1, &Timer2}) {
         auto tick = std::move(timer->OnTimer);
-        timer->OnTimer = [tick] {
-            RunGuarded([&] {
+        timer->OnTimer = [this, tick] {
+            RunPortGuarded([&] {
                 if (tick)
                     tick();
             });
         };
     }
+    AfComPort1.OnDeviceLost = [this] { RunGuarded([this] { AfComPort1DeviceLost(); }); };
 
     FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(request); };
     ImportOptions = [this](TLanguage language, int& flags) {
@@ -126,6 +137,7 @@ TForm1::~TForm1() {
     // The link unwires the port and the timers before they go.
     Link.reset();
     AfComPort1.OnDataRecived = nullptr;
+    AfComPort1.OnDeviceLost = nullptr;
     Timer1.OnTimer = nullptr;
     Timer2.OnTimer = nullptr;
 }
@@ -175,14 +187,18 @@ void TForm1::CreateControls() {
 
     ApplyState(TWindowState::Closed);
 
-    connect(Button1, &QPushButton::clicked, this, Guard([this] { Button1Click(); }));
-    connect(Button2, &QPushButton::clicked, this, Guard([this] { Button2Click(); }));
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { RunPortGuarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this,
+            [this] { RunPortGuarded([this] { Button2Click(); }); });
     connect(Button3, &QPushButton::clicked, this, Guard([this] { Button3Click(); }));
     connect(Button4, &QPushButton::clicked, this, Guard([this] { Button4Click(); }));
     connect(Button5, &QPushButton::clicked, this, Guard([this] { Button5Click(); }));
     connect(Button6, &QPushButton::clicked, this, Guard([this] { Button6Click(); }));
-    connect(Button7, &QPushButton::clicked, this, Guard([this] { Button7Click(); }));
-    connect(Button8, &QPushButton::clicked, this, Guard([this] { Button8Click(); }));
+    connect(Button7, &QPushButton::clicked, this,
+            [this] { RunPortGuarded([this] { Button7Click(); }); });
+    connect(Button8, &QPushButton::clicked, this,
+            [this] { RunPortGuarded([this] { Button8Click(); }); });
     connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 }
@@ -199,7 +215,7 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
                 return false;
             }
             bool started = false;
-            RunGuarded([&] { started = Link->StartApply(); });
+            RunPortGuarded([&] { started = Link->StartApply(); });
             return started;
         };
     }
@@ -288,17 +304,42 @@ void TForm1::Button6Click() {
         Button6->setText(Utf8(fixed_text::Close));
         WritePreference("Port", AfComPort1.ComNumber());
     } else {
-        ApplyState(TWindowState::PortOpen);
-        if (AfComPort1.IsOpen())
-            AfComPort1.Close();
-        // An exchange still supervised ends instead of resending into the closed port;
-        // a write or upload cut off this way is named once the window is closed.
-        const std::optional<TMessage> interrupted = Link->PortClosed();
-        ApplyState(TWindowState::Closed);
-        Button6->setText(Utf8(fixed_text::Open));
-        if (interrupted)
+        // A write or upload cut off by the close is named once the window is closed.
+        if (const std::optional<TMessage> interrupted = ClosePort())
             ShowMessage(*interrupted);
     }
+}
+
+std::optional<TMessage> TForm1::ClosePort() {
+    ApplyState(TWindowState::PortOpen);
+    if (AfComPort1.IsOpen())
+        AfComPort1.Close();
+    // An exchange still supervised ends instead of resending into the closed port;
+    // it returns what was cut off (a write or an upload), if anything.
+    const std::optional<TMessage> interrupted = Link->PortClosed();
+    ApplyState(TWindowState::Closed);
+    Button6->setText(Utf8(fixed_text::Open));
+    return interrupted;
+}
+
+// The device has gone (unplugged, board stopped): the window closes the port as Close
+// does, ends the exchange without resends and says so once; Open works again once the
+// device is back. A write that met the loss before its notification lands here too.
+void TForm1::AfComPort1DeviceLost() {
+    if (state_ == TWindowState::Closed)
+        return; // closed already: said once
+    const int number = AfComPort1.ComNumber();
+    HideConfiguration();
+    deviceLost_ = true;
+    try {
+        ClosePort();
+    } catch (...) {
+        deviceLost_ = false;
+        throw;
+    }
+    deviceLost_ = false;
+    ShowMessageText(Utf8(MessageText(TMessage::PortDisconnected, language_))
+                        .replace(QStringLiteral("%d"), QString::number(number)));
 }
 
 void TForm1::Button8Click() {
@@ -469,12 +510,15 @@ void TForm1::BlinkTick() {
 }
 
 void TForm1::ExchangeFinished(const TExchangeReport& report) {
-    if (report.Kind != TExchangeKind::FontUpload)
+    if (report.Kind == TExchangeKind::FontUpload) {
+        // The board now draws with the uploaded set: so does the preview.
+        if (report.Outcome == TExchangeOutcome::Done && uploadFont_)
+            Preview()->UseFont(*uploadFont_, uploadFontPath_);
+        uploadFont_.reset();
+    }
+    // An exchange cut by a lost device: the disconnect message is the only one shown.
+    if (deviceLost_)
         return;
-    // The board now draws with the uploaded set: so does the preview.
-    if (report.Outcome == TExchangeOutcome::Done && uploadFont_)
-        Preview()->UseFont(*uploadFont_, uploadFontPath_);
-    uploadFont_.reset();
 }
 
 } // namespace halvex

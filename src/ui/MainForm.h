@@ -163,6 +163,12 @@ private:
     void CreateControls();
     // Sets every control's visibility and enabled state from `state`.
     void ApplyState(TWindowState state);
+    // Closes the port and ends any exchange: the Closed state.
+    std::optional<TMessage> ClosePort();
+    void AfComPort1DeviceLost();
+    // Runs a handler that may write to the port: a write refused because the device has
+    // gone is taken as the device-lost notification instead of being reported.
+    template <typename F> void RunPortGuarded(F&& fn);
     // Stops the blink tick, drops the selection and clears the grid (before a read, and
     // when the port is opened or closed).
     void HideConfiguration();
@@ -174,6 +180,7 @@ private:
 
     TLanguage language_ = TLanguage::English;
     TWindowState state_ = TWindowState::Closed;
+    bool deviceLost_ = false; // closing because the device has gone
     bool shown_ = false;
     TPreviewForm* preview_ = nullptr;
     // The character set being uploaded: the preview's font once the board has it.

@@ -29,10 +29,12 @@ using test::FirstLine;
 using test::PumpFor;
 using test::PumpUntil;
 using test::TPty;
+using test::WaitUntil;
 using namespace std::chrono_literals;
 
 constexpr std::uint16_t PortA = 40;
 constexpr std::uint16_t PortB = 41;
+constexpr auto CloseLimit = 300ms; // a close stops two idle threads; it never waits for the gate
 
 bool OnMainThread() {
     return QThread::currentThread() == QCoreApplication::instance()->thread();
@@ -532,10 +534,10 @@ TEST_F(AfComPortTest, CloseDoesNotWaitForANotificationInFlight) {
     port.SetComNumber(PortA);
     port.Open();
     pty.Send("waiting");
-    std::this_thread::sleep_for(300ms); // the event thread is now waiting for the main thread
+    ASSERT_TRUE(WaitUntil([] { return SyncCallsWaiting() == 1; })); // in the gate, for us
     const auto start = std::chrono::steady_clock::now();
     port.Close();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1800ms); // not the 2000 ms limit
+    EXPECT_LT(std::chrono::steady_clock::now() - start, CloseLimit);
     PumpFor(300);
     EXPECT_EQ(calls, 0);
 }
@@ -543,15 +545,19 @@ TEST_F(AfComPortTest, CloseDoesNotWaitForANotificationInFlight) {
 // A handler closes the port while the event thread waits for that very handler to finish.
 TEST_F(AfComPortTest, HandlerMayCloseOrSwitchThePort) {
     int calls = 0;
+    std::chrono::steady_clock::duration closing{};
     port.OnDataRecived = [&](std::int32_t) {
         ++calls;
+        const auto start = std::chrono::steady_clock::now();
         port.Close();
+        closing = std::chrono::steady_clock::now() - start;
     };
     port.SetComNumber(PortA);
     port.Open();
     pty.Send("bye");
     ASSERT_TRUE(PumpUntil([&] { return !port.IsOpen(); }));
     EXPECT_EQ(calls, 1);
+    EXPECT_LT(closing, CloseLimit);
     PumpFor(300);
     EXPECT_EQ(calls, 1);
 
@@ -584,7 +590,7 @@ TEST_F(AfComPortTest, DestructionWhileOpenRaisesNothing) {
         temporary.SetComNumber(PortB);
         temporary.Open();
         pty2.Send("late");
-        std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(WaitUntil([] { return SyncCallsWaiting() == 1; }));
     }
     PumpFor(300);
     EXPECT_EQ(closes, 0);
@@ -615,16 +621,70 @@ TEST_F(AfComPortTest, WithoutAGateSlotThePortStillWorks) {
         UnregisterSyncTarget(id);
 }
 
-TEST_F(AfComPortTest, HangUpMakesTheNextWriteFail) {
+// The device goes (the far end hangs up): OnDeviceLost once, on the main thread; writes
+// then say the device has gone; once the device is back, Open works again.
+TEST_F(AfComPortTest, DeviceLostIsRaisedOnceAndTheReturnedDeviceOpens) {
+    int lost = 0;
+    bool onMain = false;
+    port.OnDeviceLost = [&] {
+        ++lost;
+        onMain = OnMainThread();
+    };
     port.SetComNumber(PortA);
     port.Open();
     pty.CloseMaster();
-    EXPECT_TRUE(PumpUntil([&] { return port.Core().HungUp(); }));
+    ASSERT_TRUE(PumpUntil([&] { return lost == 1; }));
+    EXPECT_TRUE(onMain);
+    EXPECT_TRUE(port.IsOpen()); // the owner decides when to close
     EXPECT_EQ(ErrorOf([&] { port.WriteString("x"); }),
-              "Write data error [requested: 1, free: 2048] - AfComPort1 ");
+              "Write data error [the device has gone] - AfComPort1 ");
     EXPECT_EQ(port.InBufUsed(), 0);
+    EXPECT_TRUE(PumpUntil([] { return SyncCallsWaiting() == 0 && SyncCallsQueued() == 0; }));
+    EXPECT_EQ(lost, 1);
     port.Close();
     EXPECT_FALSE(port.IsOpen());
+
+    TPty back; // the device returns under the same port number
+    TAfPortPaths::SetOverride(PortA, back.Slave());
+    port.Open();
+    port.WriteString("again");
+    EXPECT_EQ(back.Receive(5), "again");
+}
+
+// The main thread is busy past the gate's limit: the notification waits for it. A close
+// ends its session; the next open does not get it.
+TEST_F(AfComPortTest, TimedOutNotificationStaysInItsSession) {
+    int drained = 0;
+    port.OnOutBufFree = [&] { ++drained; };
+    port.SetComNumber(PortA);
+    port.Open();
+    port.WriteString("ping");
+    EXPECT_EQ(pty.Receive(4), "ping");
+    // The event thread gave up waiting: the call is queued, nobody waits for it.
+    ASSERT_TRUE(WaitUntil([] { return SyncCallsQueued() == 1 && SyncCallsWaiting() == 0; }, 10000));
+    port.Close();
+    port.Open();
+    PumpFor(300);
+    EXPECT_EQ(drained, 0);
+    port.WriteString("pong"); // the new session's own notification still comes
+    EXPECT_TRUE(PumpUntil([&] { return drained == 1; }));
+}
+
+// Two exceptions on the event thread while the main thread is busy: both are reported.
+TEST_F(AfComPortTest, PendingExceptionIsNeverOverwritten) {
+    port.OnNonSyncEvent = [&](TAfCoreEvent kind, std::uint32_t) {
+        if (kind == ceLineEvent)
+            throw std::runtime_error("failure " + std::to_string(port.InBufUsed()));
+    };
+    port.SetComNumber(PortA);
+    port.Open();
+    pty.Send("a");
+    ASSERT_TRUE(WaitUntil([] { return SyncCallsQueued() == 1 && SyncCallsWaiting() == 0; }, 10000));
+    pty.Send("b");
+    ASSERT_TRUE(WaitUntil([] { return SyncCallsWaiting() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return reports.size() == 2; }));
+    EXPECT_EQ(reports, (std::vector<std::string>{"failure 1", "failure 2"}));
+    port.Close();
 }
 
 TEST_F(AfComPortTest, SettingsDialogThroughTheHook) {

@@ -133,9 +133,7 @@ TEST(AfSafeSync, DisablingOrUnregisteringReleasesAWaitingCaller) {
             calling = true;
             result = CallSyncTarget(id, 20000) ? 1 : 0;
         });
-        while (!calling.load())
-            std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // let it queue and wait
+        ASSERT_TRUE(test::WaitUntil([&] { return calling.load() && SyncCallsWaiting() == 1; }));
         if (unregister)
             UnregisterSyncTarget(id);
         else

@@ -2,6 +2,8 @@
 // per-thread CPU time, and waiting for conditions while the Qt event loop runs.
 #pragma once
 
+#include "PtyIo.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -41,10 +43,7 @@ public:
         if (::ptsname_r(master_, name, sizeof name) != 0)
             throw std::runtime_error("ptsname");
         slave_ = name;
-        termios t{};
-        ::tcgetattr(master_, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(master_, TCSANOW, &t);
+        MakeRaw(master_);
     }
     ~TPty() { CloseMaster(); }
     TPty(const TPty&) = delete;
@@ -59,43 +58,11 @@ public:
     }
 
     // Writes all bytes to the line (towards the port).
-    void Send(const std::string& bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
-            if (w > 0) {
-                done += static_cast<std::size_t>(w);
-                continue;
-            }
-            if (w < 0 && errno != EAGAIN && errno != EINTR)
-                throw std::runtime_error("pty write failed");
-            pollfd p{master_, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        }
-    }
+    void Send(const std::string& bytes) { WriteAll(master_, bytes); }
 
     // Reads what the port sent, until `count` bytes arrived or `limitMs` passed.
     std::string Receive(std::size_t count, int limitMs = 5000) {
-        std::string out;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        char buffer[4096];
-        while (out.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0)
-                break;
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0)
-                continue;
-            const std::size_t want = std::min(sizeof buffer, count - out.size());
-            const ssize_t r = ::read(master_, buffer, want);
-            if (r > 0)
-                out.append(buffer, static_cast<std::size_t>(r));
-            else if (r < 0 && errno != EAGAIN && errno != EINTR)
-                break;
-        }
-        return out;
+        return ReadUpTo(master_, count, std::chrono::milliseconds(limitMs));
     }
 
 private:
@@ -136,6 +103,18 @@ inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
         if (deadline.hasExpired())
             return done();
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Waits, without running the Qt event loop, until `done()` (checked every millisecond) or
+// `limitMs` passed; returns done(). For states reached by worker threads alone.
+inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }

@@ -90,6 +90,7 @@ TEST_F(AfPortControlsTest, DefaultsAndEmptyList) {
     EXPECT_EQ(fresh.MaxComPorts(), 4);
     EXPECT_EQ(fresh.SelectedPort(), 0);
     EXPECT_EQ(fresh.ComPort(), nullptr);
+    fresh.show(); // the list is built when the control is first shown
     EXPECT_EQ(Entries(fresh), (std::vector<std::string>{"COM 2", "COM 3"}));
     EXPECT_EQ(fresh.currentIndex(), -1); // the list selects nothing by itself
     fresh.SetMaxComPorts(0);
@@ -212,6 +213,19 @@ TEST_F(AfPortControlsTest, HighlightTintsOnlyTheDroppedDownList) {
     box->SetOptions({});
     box->showPopup();
     EXPECT_EQ(box->EntryTextColor(2), normal); // no tint without pcHighlightOpen
+    box->hidePopup();
+}
+
+// A board plugged in after start appears when the list drops down; one unplugged goes.
+TEST_F(AfPortControlsTest, DroppingDownFollowsHotPlug) {
+    box->show();
+    ASSERT_EQ(Entries(*box), (std::vector<std::string>{"COM 2", "COM 3", "COM 5"}));
+    TPty plugged;
+    TAfPortPaths::SetOverride(7, plugged.Slave());
+    TAfPortPaths::SetOverride(2, "/nonexistent/ttyHalvexGone");
+    EXPECT_EQ(Entries(*box), (std::vector<std::string>{"COM 2", "COM 3", "COM 5"}));
+    box->showPopup();
+    EXPECT_EQ(Entries(*box), (std::vector<std::string>{"COM 3", "COM 5", "COM 7"}));
     box->hidePopup();
 }
 

@@ -382,6 +382,30 @@ TEST_F(MainForm, ClosingDuringAWriteEndsItAndSaysSo) {
     EXPECT_EQ(View(), kClosed);
 }
 
+// The device goes during a write: the window closes the port as Close does, ends the write
+// without resends and shows the one disconnect message.
+TEST_F(MainForm, LostDeviceClosesThePortAndSaysSoOnce) {
+    Start();
+    LoadConfiguration();
+    Click(F().Button2); // write
+    Run(3);
+    ASSERT_TRUE(F().Link->Busy());
+    const QString said =
+        QStringLiteral("Port COM%1 disconnected !").arg(F().AfComPort1.ComNumber());
+    ASSERT_TRUE(Port.OnDeviceLost);
+    Port.OnDeviceLost();
+    EXPECT_FALSE(Port.IsOpen());
+    EXPECT_FALSE(F().Link->Busy());
+    EXPECT_FALSE(W->Form4.isVisible());
+    const auto written = Port.Writes().size();
+    Run(5000);
+    EXPECT_EQ(Port.Writes().size(), written);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{said});
+    EXPECT_EQ(View(), kClosed);
+    EXPECT_EQ(F().Button6->text(), QStringLiteral("Open"));
+}
+
 TEST_F(MainForm, ErrorInsideThePortNotificationIsReportedAndTheWindowGoesOn) {
     Start();
     OpenPort();

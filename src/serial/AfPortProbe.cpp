@@ -1,0 +1,181 @@
+#include "serial/AfPortProbe.h"
+
+#include "serial/AfIoctl.h"
+#include "serial/AfPortPaths.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace halvex {
+
+namespace {
+
+std::mutex& HeldLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::multiset<std::string>& Held() {
+    static std::multiset<std::string> held;
+    return held;
+}
+
+std::string Resolved(const std::string& path) {
+    char buffer[PATH_MAX];
+    if (::realpath(path.c_str(), buffer) != nullptr)
+        return buffer;
+    return path;
+}
+
+std::string LinkTarget(const std::string& link) {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string FirstLineOf(const std::string& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// Device files other processes hold open (those whose /proc entries this user may read).
+std::set<std::string> HeldByOthers() {
+    std::set<std::string> held;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr)
+        return held;
+    const std::string self = std::to_string(::getpid());
+    while (const dirent* process = ::readdir(proc)) {
+        const std::string pid = process->d_name;
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+            continue;
+        const std::string fdDir = "/proc/" + pid + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (fds == nullptr)
+            continue;
+        while (const dirent* fd = ::readdir(fds)) {
+            if (fd->d_name[0] == '.')
+                continue;
+            const std::string target = LinkTarget(fdDir + "/" + fd->d_name);
+            if (target.rfind("/dev/", 0) == 0)
+                held.insert(target);
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return held;
+}
+
+} // namespace
+
+// Opens a serial device: read/write, no controlling tty, non-blocking, with an exclusive
+// advisory lock (and TIOCEXCL when `exclusive`). Classifies failures as absent or busy.
+TAfOpenResult AfOpenDevice(const std::string& path, bool exclusive) {
+    TAfOpenResult result;
+    if (path.empty()) {
+        result.err = ENOENT;
+        return result;
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        result.err = errno;
+        result.state = (result.err == ENOENT || result.err == ENODEV || result.err == ENXIO)
+                           ? psAbsent
+                           : psBusy;
+        return result;
+    }
+    auto fail = [&](TAfPortState state, int err, const char* reason) {
+        ::close(fd);
+        result.state = state;
+        result.err = err;
+        result.reason = reason;
+        return result;
+    };
+    if (!::isatty(fd))
+        return fail(psBusy, ENOTTY, "not a serial device");
+    serial_struct info{};
+    const bool haveInfo = AfIoctl(fd, TIOCGSERIAL, &info) == 0;
+    if (haveInfo && info.type == PORT_UNKNOWN) {
+        int lines = 0;
+        const bool modemOk = AfIoctl(fd, TIOCMGET, &lines) == 0;
+        if (AfNoUartBehind(haveInfo, info.type, modemOk, modemOk ? 0 : errno))
+            return fail(psAbsent, ENODEV, "no UART behind this port");
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        if (err == EWOULDBLOCK)
+            return fail(psBusy, EBUSY, "in use by another program");
+        return fail(psBusy, err, nullptr);
+    }
+    if (exclusive && AfIoctl(fd, TIOCEXCL) != 0)
+        return fail(psBusy, errno, nullptr);
+    result.fd = fd;
+    result.state = psAvailable;
+    return result;
+}
+
+bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int modemError) {
+    return haveSerialInfo && uartType == PORT_UNKNOWN && !modemQueryOk && modemError == EIO;
+}
+
+void AfHoldDevice(const std::string& path) {
+    std::lock_guard<std::mutex> guard(HeldLock());
+    Held().insert(Resolved(path));
+}
+
+void AfReleaseDevice(const std::string& path) {
+    std::lock_guard<std::mutex> guard(HeldLock());
+    auto it = Held().find(Resolved(path));
+    if (it != Held().end())
+        Held().erase(it);
+}
+
+bool AfHeldHere(const std::string& path) {
+    std::lock_guard<std::mutex> guard(HeldLock());
+    return Held().count(Resolved(path)) != 0;
+}
+
+TAfPortProbe::TAfPortProbe(std::string sysRoot)
+    : sysRoot_(std::move(sysRoot)), heldElsewhere_(HeldByOthers()) {}
+
+TAfPortState TAfPortProbe::State(int n) const {
+    return StateOf(TAfPortPaths::Path(n));
+}
+
+TAfPortState TAfPortProbe::StateOf(const std::string& path) const {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return psAbsent;
+    const std::string device = Resolved(path);
+    if (AfHeldHere(device) || heldElsewhere_.count(device) != 0)
+        return psBusy;
+    const std::string sys = sysRoot_ + "/" + device.substr(device.rfind('/') + 1);
+    if (S_ISCHR(st.st_mode) && ::access((sys + "/device").c_str(), F_OK) == 0) {
+        // serial_core ports name their UART type; 0 is none.
+        if (FirstLineOf(sys + "/type") == "0")
+            return psAbsent;
+        return ::access(device.c_str(), R_OK | W_OK) == 0 ? psAvailable : psBusy;
+    }
+    const TAfOpenResult trial = AfOpenDevice(path, false);
+    if (trial.fd < 0)
+        return trial.state;
+    ::close(trial.fd);
+    return psAvailable;
+}
+
+} // namespace halvex
