@@ -162,7 +162,20 @@ void CheckWritable(const std::string& path) {
 
 struct TPortChoice {
     std::uint16_t Number = 0;
-    std::string Name; // as reported: "COM8" or the device path
+    std::string Name;    // as reported: "COM8" or the device path
+    bool Mapped = false; // a device path given on the command line, mapped to Number here
+
+    // The component's open error in one line, naming a mapped device by its path.
+    std::string OpenError(std::string text) const {
+        if (Mapped) {
+            const std::string com = "COM" + std::to_string(Number);
+            for (std::size_t at; (at = text.find("\n" + Name + ": ")) != std::string::npos;)
+                text.replace(at, Name.size() + 3, "\n");
+            for (std::size_t at; (at = text.find(com)) != std::string::npos;)
+                text.replace(at, com.size(), Name);
+        }
+        return OneLine(text);
+    }
 };
 
 // Applies the preferences' COM<n> device paths and returns the stored port number (0: none).
@@ -208,6 +221,7 @@ TPortChoice ChoosePort(const std::string& given) {
             if (TAfPortPaths::Path(n).empty()) {
                 TAfPortPaths::SetOverride(n, given);
                 choice.Number = static_cast<std::uint16_t>(n);
+                choice.Mapped = true;
                 return choice;
             }
         Fail(exit_code::Usage, "no free port number for " + given);
@@ -396,7 +410,7 @@ void TJob::OpenSession() {
     try {
         session_->Open(port_.Number);
     } catch (const std::exception& e) {
-        Fail(exit_code::Failed, OneLine(e.what()),
+        Fail(exit_code::Failed, port_.OpenError(e.what()),
              {{QStringLiteral("port"), QString::fromStdString(port_.Name)}});
     }
     // Every board job starts with the connection check, as the window offers Read and the
