@@ -415,13 +415,17 @@ void TJob::OpenSession() {
     }
     // Every board job starts with the connection check, as the window offers Read and the
     // font upload only after it.
+    // An acknowledgement without a letter is not the board's answer to the check but a late
+    // answer to a frame of an earlier session that was cut off: the check is repeated.
     TOsdLink& link = session_->Link();
-    const TExchangeReport test = Exchange(
-        [&link] {
-            link.StartTest();
-            return link.Busy();
-        },
-        "connection check");
+    TExchangeReport test;
+    for (int attempt = 0; attempt < 3 && test.Reply == 0; ++attempt)
+        test = Exchange(
+            [&link] {
+                link.StartTest();
+                return link.Busy();
+            },
+            "connection check");
     if (test.Reply != 'R') {
         std::string letter =
             test.Reply == 0 ? std::string("no letter") : std::string("'") + test.Reply + "'";
