@@ -178,6 +178,11 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     StaticText4->setGeometry(186, 56, 72, 14);
     Edit4 = new QLineEdit(GroupBox2);
     Edit4->setGeometry(186, 71, 36, kEditHeight);
+    // Each label names its edit box for accessibility (Captions.h).
+    StaticText1->setBuddy(Edit1);
+    StaticText2->setBuddy(Edit2);
+    StaticText3->setBuddy(Edit3);
+    StaticText4->setBuddy(Edit4);
     for (QLineEdit* e : {Edit3, Edit4}) {
         e->setMaxLength(3);
         e->setContextMenuPolicy(Qt::NoContextMenu); // no paste around the key filter
@@ -406,12 +411,12 @@ void TLayoutEditor::PanelRefresh() {
     } else if (vario) {
         RadioGroup5->SetItemIndex((flags & flag::Option) ? 1 : 0);
     } else if (item == item::Temperature) {
-        RadioGroup3->setTitle(QString::fromUtf8(SensorCaption(Lang())));
+        SetControlCaption(RadioGroup3, -1, QString::fromUtf8(SensorCaption(Lang())));
         RadioGroup3->SetItemText(0, QStringLiteral("Int."));
         RadioGroup3->SetItemText(1, QStringLiteral("Ext."));
         RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
     } else if (item == item::Satellites) {
-        RadioGroup3->setTitle(QStringLiteral("HDOP"));
+        SetControlCaption(RadioGroup3, -1, QStringLiteral("HDOP"));
         RadioGroup3->SetItemText(0, QStringLiteral("Ena."));
         RadioGroup3->SetItemText(1, QStringLiteral("Disa"));
         RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);

@@ -15,6 +15,7 @@
 #include "ui/LayoutEditor.h"
 #include "ui/OsdPreview.h"
 #include "ui/ProgressForm.h"
+#include "ui/QtTranslation.h"
 #include "ui/SettingsDialog.h"
 
 #include <QFile>
@@ -316,7 +317,7 @@ void TForm1::Button7Click() {
     if (Link->Busy())
         return;
     Timer1.SetEnabled(false);
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("OpenDialog1"), false, Utf8(fixed_text::McmFilter), QStringLiteral("mcm")});
     if (path.isEmpty())
         return;
@@ -351,7 +352,7 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::Button4Click() {
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("SaveDialog1"), true, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
     if (path.isEmpty())
         return;
@@ -359,7 +360,7 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Button5Click() {
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("OpenDialog2"), false, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
     if (path.isEmpty())
         return;
@@ -382,6 +383,7 @@ void TForm1::RadioGroup6Click() {
         Form2->ApplyLanguage();
     if (preview_)
         preview_->ApplyLanguage();
+    UseQtTranslation(language_); // Qt's own dialogs and buttons follow (English without)
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
 }
 
@@ -396,8 +398,16 @@ void TForm1::WritePreference(const char* name, std::int32_t value) {
     Preferences.CloseKey();
 }
 
+QString TForm1::AskFile(TFileDialogRequest request) {
+    request.Directory = Preferences.StartFolder(request.DefaultSuffix);
+    const QString path = FileDialog(request);
+    if (!path.isEmpty())
+        Preferences.RememberFolder(request.DefaultSuffix, path);
+    return path;
+}
+
 QString TForm1::RunFileDialog(const TFileDialogRequest& request) {
-    QFileDialog dialog(this, QString(), QString(), request.Filter);
+    QFileDialog dialog(this, QString(), request.Directory, request.Filter);
     dialog.setObjectName(request.Name);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet may be typed; opening it then reports the error.

@@ -63,6 +63,7 @@ struct TFileDialogRequest {
     bool Save = false;     // a save dialog (asks before overwriting an existing file)
     QString Filter;        // "MAX7456 Chars Files (*.mcm)"
     QString DefaultSuffix; // "mcm", "set"
+    QString Directory;     // the folder it opens in (last used for this kind, Preferences.h)
 };
 
 namespace detail {
@@ -167,6 +168,9 @@ private:
     void HideConfiguration();
     void WritePreference(const char* name, std::int32_t value);
     QString RunFileDialog(const TFileDialogRequest& request);
+    // FileDialog in the folder last used for the request's kind of file; remembers the
+    // folder of the chosen file.
+    QString AskFile(TFileDialogRequest request);
 
     TLanguage language_ = TLanguage::English;
     TWindowState state_ = TWindowState::Closed;

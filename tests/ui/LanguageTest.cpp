@@ -7,6 +7,7 @@
 #include "ui/ImportDialog.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -361,4 +362,52 @@ TEST_F(Language, EveryCaptionOfTheWindowsOwnControlsFits) {
                 << column[k]->objectName().toStdString();
         }
     }
+}
+
+// Screen readers hear what the user reads: every frame by its own title (also a frame
+// inside a frame), every edit box and spinner by its label or, without one, by its frame.
+TEST_F(Language, EveryFrameEditAndSpinnerIsNamedAfterItsCaptionInBothLanguages) {
+    Start();
+    const auto name = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    const auto expectNames = [&](QWidget* root) {
+        for (QGroupBox* g : root->findChildren<QGroupBox*>()) {
+            if (g->title().isEmpty()) // the item option before an item needs it
+                continue;
+            EXPECT_EQ(name(g), g->title().trimmed()) << g->objectName().toStdString();
+        }
+        for (QLineEdit* e : root->findChildren<QLineEdit*>()) {
+            if (qobject_cast<QComboBox*>(e->parentWidget()) || e->window() != root)
+                continue;
+            EXPECT_FALSE(name(e).isEmpty()) << e->objectName().toStdString();
+        }
+        for (QWidget* w : root->findChildren<QWidget*>()) // TUpDown has no meta-object
+            if (auto* s = dynamic_cast<TUpDown*>(w)) {
+                EXPECT_EQ(name(s), name(s->Associate()));
+            }
+    };
+    for (int k : {1, 0}) {
+        ClickRadio(F().RadioGroup6->Button(k));
+        expectNames(&F());
+        expectNames(&W->Form2);
+        EXPECT_EQ(name(E().Edit2), E().StaticText2->text());
+        EXPECT_EQ(name(W->Form2.Edit19), W->Form2.GroupBox4->title().trimmed());
+        EXPECT_EQ(name(W->Form2.Edit9), U("Temperatura 0°C"));
+    }
+    EXPECT_EQ(name(E().GroupBox3), QStringLiteral("Attributes")); // not its frame's title
+    ClickRadio(F().RadioGroup6->Button(1));
+    LoadConfiguration();
+    Choose(19); // temperature
+    EXPECT_EQ(name(E().RadioGroup3), QStringLiteral("Czujnik"));
+}
+
+// Qt's own dialogs and buttons speak the interface language too.
+TEST_F(Language, QtsOwnTextsFollowTheSwitch) {
+    Start();
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    ClickRadio(F().RadioGroup6->Button(1));
+    EXPECT_EQ(cancel(), QStringLiteral("Anuluj"));
+    ClickRadio(F().RadioGroup6->Button(0));
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
 }
