@@ -1,6 +1,7 @@
 #include "ui/LayoutEditor.h"
 
 #include "ui/Captions.h"
+#include "ui/CodePage.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -9,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <set>
@@ -26,11 +26,6 @@ constexpr int kEditHeight = 19; // edits and spinners
 
 QRect AreaRect(int x, int y, int w, int h) {
     return QRect(AreaLeft + x, AreaTop + y, w, h);
-}
-
-QString FromWin1250(const char* bytes) {
-    QStringDecoder decode("windows-1250");
-    return decode.isValid() ? decode(QByteArray(bytes)) : QString::fromLatin1(bytes);
 }
 
 // Radio items 17 pixels high, columns of equal width: the groups keep their designed size
