@@ -239,6 +239,20 @@ void TGridModel::SelectNtsc() {
     }
 }
 
+void TGridModel::TakeStandardAndMode(std::optional<bool> shownPal, bool alwaysSwitch) {
+    const bool pal = image_.IsPal();
+    const int runs = (shownPal != pal ? 1 : 0) + (alwaysSwitch ? 1 : 0);
+    for (int k = 0; k < runs; ++k) {
+        if (pal)
+            SelectPal();
+        else
+            SelectNtsc();
+    }
+    if (image_.Mode() > 2)
+        image_.SetMode(2);
+    SetLayoutMode(image_.Mode());
+}
+
 bool TGridModel::FixSelectedPosition() {
     if (selected_ == item::Horizon)
         return false;

@@ -148,6 +148,13 @@ public:
     void SelectPal();
     void SelectNtsc();
 
+    // The editor takes the video standard and the layout mode of the image, after a good
+    // dump and as the completion of an import (the window and halvexctl both run this):
+    // the video standard switch to Config bit 4 runs when it differs from `shownPal` (the
+    // standard shown so far; none before the first) and, with `alwaysSwitch`, once more;
+    // then a Mode above 2 becomes 2 and is the current layout mode.
+    void TakeStandardAndMode(std::optional<bool> shownPal, bool alwaysSwitch);
+
     // Out-of-range positions of the selected item (not the horizon) reset to 0 in the
     // image: X_Pos above 29, Y_Pos above 15. Returns whether anything changed.
     bool FixSelectedPosition();

@@ -205,6 +205,9 @@ bool TAfComPortCore::OpenPort(int number) {
             dcb_ = ReadDcb(fd_, dcb_);
             throw EAfComPortCoreError("Error setting parameters from DCB");
         }
+        // Bytes that arrived before this open (a late answer to an earlier session that was
+        // cut off) would be taken for the answer to this session's first frame.
+        ::tcflush(fd_, TCIFLUSH);
 
         {
             std::lock_guard<TAfRecursiveLock> guard(statusLock_);

@@ -325,28 +325,36 @@ void TLayoutEditor::FillItemList() {
     SelectItem(0);
 }
 
-void TLayoutEditor::SelectModeFromImage() {
-    if (image_.Mode() > 2)
-        image_.SetMode(2);
-    RadioGroup2->SetItemIndex(image_.Mode()); // runs the layout mode switch on a change
-    model_.SetLayoutMode(RadioGroup2->ItemIndex());
+namespace {
+
+// Selects an item without running the group's click handler (the caller has done its work).
+void SetItemIndexQuietly(TRadioGroup& group, int index) {
+    auto click = std::move(group.OnClick);
+    group.OnClick = nullptr;
+    group.SetItemIndex(index);
+    group.OnClick = std::move(click);
+}
+
+} // namespace
+
+void TLayoutEditor::FollowImage(bool alwaysSwitch) {
+    const int shown = RadioGroup4->ItemIndex();
+    model_.TakeStandardAndMode(shown < 0 ? std::nullopt : std::optional<bool>(shown == 1),
+                               alwaysSwitch);
+    SetItemIndexQuietly(*RadioGroup4, image_.IsPal() ? 1 : 0);
+    SetItemIndexQuietly(*RadioGroup2, image_.Mode());
+    StringGrid1->FitRows();
+    catalogue_.ReadUserName(image_);
+    PanelRefresh();
+    GridRedraw();
 }
 
 void TLayoutEditor::OpenOnImage() {
-    RadioGroup4->SetItemIndex(image_.IsPal() ? 1 : 0); // runs the switch on a change
-    SelectModeFromImage();
-    catalogue_.ReadUserName(image_);
-    PanelRefresh();
-    GridRedraw();
+    FollowImage(false);
 }
 
 void TLayoutEditor::CompleteImport() {
-    RadioGroup4->SetItemIndex(image_.IsPal() ? 1 : 0);
-    RadioGroup4Click(); // also when the standard did not change
-    SelectModeFromImage();
-    catalogue_.ReadUserName(image_);
-    PanelRefresh();
-    GridRedraw();
+    FollowImage(true); // the switch runs also when the standard did not change
 }
 
 void TLayoutEditor::AfterSettingsDialog() {

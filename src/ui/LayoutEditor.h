@@ -126,7 +126,9 @@ private:
     void SetFlagBit(std::uint8_t mask, bool on);
     void SetOptionIndex(std::uint8_t mask, int index);
     void ApplyVideoStandard();
-    void SelectModeFromImage();
+    // OpenOnImage and CompleteImport: the model takes the image's standard and mode, the
+    // controls follow.
+    void FollowImage(bool alwaysSwitch);
     void StoreSensitivity(QLineEdit* edit, int byteOffset);
 
     QPointer<QWidget> form_;

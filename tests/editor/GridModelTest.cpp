@@ -289,6 +289,21 @@ TEST_F(GridModelTest, NtscSwitchTouchesOnlyItemsBelowTheItemCount) {
     EXPECT_EQ(image.YPos(2, 5), 15);
 }
 
+TEST_F(GridModelTest, TakingTheImagesStandardSwitchesOnAChangeAndOnceMoreWhenForced) {
+    image.SetConfigBit(cfg::Pal, false);
+    image.SetMode(7);
+    Put(1, 4, kVis, 3, 18);
+    model.TakeStandardAndMode(true, false); // PAL shown: one switch, 18 -> 15
+    EXPECT_EQ(image.YPos(1, 4), 15);
+    EXPECT_EQ(image.Mode(), 2);
+    EXPECT_EQ(model.LayoutMode(), 2);
+    model.TakeStandardAndMode(false, false); // NTSC shown, not forced: no switch
+    EXPECT_EQ(image.YPos(1, 4), 15);
+    Put(1, 4, kVis, 3, 18);
+    model.TakeStandardAndMode(std::nullopt, true); // none shown and forced: two switches
+    EXPECT_EQ(image.YPos(1, 4), 12);
+}
+
 TEST_F(GridModelTest, TwelveCharacterUserNameIsTwelveCellsWideForDrawingAndPicking) {
     const std::string name = "ABCDEFGHIJKL";
     for (std::size_t k = 0; k < name.size(); ++k)

@@ -429,6 +429,25 @@ TEST_F(AfComPortCoreTest, PartialReadsKeepTheRest) {
     EXPECT_EQ(std::string(buffer, 2), "AB");
 }
 
+TEST_F(AfComPortCoreTest, BytesFromBeforeTheOpenAreDiscarded) {
+    // The device is held open elsewhere (as a board's pty is), so bytes sent while the
+    // port is closed wait in its input queue.
+    const int holder = ::open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    termios raw{};
+    ::tcgetattr(holder, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(holder, TCSANOW, &raw);
+    pty.Send("#+");
+    ASSERT_TRUE(core.OpenPort(PortA));
+    ::close(holder);
+    pty.Send("AB");
+    ASSERT_TRUE(recorder.WaitFor(ceLineEvent, 1, AfEvRxChar));
+    char buffer[8] = {};
+    EXPECT_EQ(core.Read(buffer, 8), 2);
+    EXPECT_EQ(std::string(buffer, 2), "AB");
+}
+
 // Unread bytes: one received-character event for the arrival, then the 200 ms poll reports
 // them; the event thread sleeps in between instead of waking on the waiting bytes.
 TEST_F(AfComPortCoreTest, UnreadBytesArePolledWithoutSpinning) {

@@ -1,0 +1,255 @@
+#include "cli/CliArgs.h"
+
+#include "config/SettingsFile.h"
+
+#include <array>
+#include <string_view>
+
+namespace halvex::cli {
+
+namespace {
+
+struct TCommandInfo {
+    TCommand Command;
+    const char* Name;
+    const char* Synopsis; // after "halvexctl [OPTIONS] "
+    const char* Summary;  // one line for the program help
+    const char* Details;  // the command's own help, after the synopsis
+};
+
+constexpr std::array<TCommandInfo, 7> kCommands{{
+    {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
+     "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
+     "device (COM<n> values), each with its device path and its state: available (it\n"
+     "could be opened), busy (it exists but cannot be opened: in use, or no permission)\n"
+     "or absent.\n"},
+    {TCommand::Check, "check", "check", "connection check; exit 0 when the board answers \"R\"",
+     "Sends the connection check (up to 60 tries, 100 ms apart) and prints \"ready\" when\n"
+     "the board answers with the letter R. Another letter means the board is not ready\n"
+     "(exit 1); no answer at all ends after 6 s with \"Communication ERROR !\" (exit 1).\n"},
+    {TCommand::Read, "read", "read --image FILE", "read the configuration image into FILE",
+     "Checks the connection, reads the board's configuration (a 513-byte dump whose last\n"
+     "byte is a check byte) and writes the 512 image bytes, raw, to FILE. FILE is replaced\n"
+     "only when the whole image was read and verified.\n"},
+    {TCommand::Export, "export", "export FILE.set", "read, then write the settings file",
+     "Checks the connection, reads the board's configuration and writes the settings file\n"
+     "FILE.set exactly as the configurator's Export does (sections [MAIN], [MODE_OFF],\n"
+     "[MODE_MIN], [MODE_ALL]).\n"},
+    {TCommand::Write, "write", "write --image FILE",
+     "write a 512-byte image (of 513 bytes, the last is ignored)",
+     "Writes the configuration image in FILE to the board in 16 acknowledged blocks. FILE\n"
+     "holds 512 bytes, or 513 (a dump with its check byte, which is ignored); any other\n"
+     "size is refused before anything is sent (exit 3).\n"},
+    {TCommand::Import, "import", "import FILE.set [--layouts] [--settings]",
+     "read, import the chosen sections, then write",
+     "Reads the board's configuration, imports FILE.set into it as the configurator's\n"
+     "Import does (including the video standard and layout mode steps that follow it), and\n"
+     "writes the result back in 16 blocks. --layouts imports the three screen layouts,\n"
+     "--settings the main settings; without either option both are imported. A line the\n"
+     "import cannot process is reported as \"Error inside import file !\" and skipped.\n"
+     "\n"
+     "  --layouts    import the sections [MODE_OFF], [MODE_MIN] and [MODE_ALL]\n"
+     "  --settings   import the section [MAIN]\n"},
+    {TCommand::Font, "font", "font FILE.mcm", "upload a character set (whole file checked first)",
+     "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
+     "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
+     "board. A file that cannot be read or is malformed ends with exit 3 and nothing sent.\n"},
+}};
+
+const TCommandInfo* Find(TCommand command) {
+    for (const TCommandInfo& info : kCommands)
+        if (info.Command == command)
+            return &info;
+    return nullptr;
+}
+
+const TCommandInfo* Find(std::string_view name) {
+    for (const TCommandInfo& info : kCommands)
+        if (name == info.Name)
+            return &info;
+    return nullptr;
+}
+
+constexpr const char* kOptions = "Options:\n"
+                                 "  --port PORT   the port: COM8, 8, or a device path such as\n"
+                                 "                /dev/ttyUSB0; default: the port stored in the\n"
+                                 "                preferences (the configurator's last port)\n"
+                                 "  --json        print the result as one JSON object on stdout\n"
+                                 "  --quiet       no result line and no progress bar\n"
+                                 "  --help        this help; COMMAND --help: that command's help\n"
+                                 "  --version     the program's version\n";
+
+constexpr const char* kExitStatus =
+    "Exit status:\n"
+    "  0   done\n"
+    "  1   the board or the port failed (no answer, not ready, give-up, bad dump, port\n"
+    "      cannot be opened or vanished), or the job was interrupted (Ctrl+C)\n"
+    "  2   wrong usage\n"
+    "  3   a file cannot be read or written, or is malformed (nothing is sent then)\n";
+
+} // namespace
+
+const char* CommandName(TCommand command) {
+    const TCommandInfo* info = Find(command);
+    return info ? info->Name : "";
+}
+
+std::string VersionText() {
+    return "halvexctl (HalvexCfg) 1.05\n";
+}
+
+std::string ProgramHelp() {
+    std::string text = "Usage: halvexctl [--port PORT] [--json] [--quiet] COMMAND [ARGS]\n"
+                       "Runs the jobs of the Halvex OSD configurator on a board without a "
+                       "window:\n"
+                       "connection check, configuration read and write, settings file export\n"
+                       "and import, and character set upload.\n"
+                       "\n"
+                       "Commands:\n";
+    for (const TCommandInfo& info : kCommands) {
+        std::string line = std::string("  ") + info.Synopsis;
+        constexpr std::size_t column = 22;
+        if (line.size() < column)
+            line.append(column - line.size(), ' ');
+        else
+            line += "\n" + std::string(column, ' ');
+        text += line + info.Summary + "\n";
+    }
+    text += "\n";
+    text += kOptions;
+    text += "\n"
+            "Results go to stdout (\"ready\", \"read 512 bytes\", \"written 16 blocks in "
+            "0.28 s\"),\n"
+            "failures to stderr as one line with the configurator's message and the cause.\n"
+            "write, import and font show a progress bar on stderr when it is a terminal.\n"
+            "Ctrl+C stops the exchange at once, closes the port and says what was "
+            "interrupted.\n"
+            "\n";
+    text += kExitStatus;
+    text += "\n"
+            "Files:\n"
+            "  $XDG_CONFIG_HOME/Brenn/HalvexCfg.ini (normally ~/.config/Brenn/HalvexCfg.ini)\n"
+            "      the configurator's preferences: the stored port (Port) and the device\n"
+            "      paths of port numbers (COM<n>); halvexctl reads them and changes nothing\n"
+            "\n"
+            "Examples:\n"
+            "  halvexctl --port COM1 check\n"
+            "  halvexctl export club.set\n"
+            "  halvexctl import club.set --layouts\n"
+            "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
+            "\n"
+            "Run 'halvexctl COMMAND --help' for the details of a command.\n";
+    return text;
+}
+
+std::string CommandHelp(TCommand command) {
+    const TCommandInfo* info = Find(command);
+    if (!info)
+        return ProgramHelp();
+    return std::string("Usage: halvexctl [--port PORT] [--json] [--quiet] ") + info->Synopsis +
+           "\n" + info->Summary + ".\n\n" + info->Details + "\n" + kOptions + "\n" + kExitStatus;
+}
+
+TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
+    TCliArgs r;
+    std::vector<std::string> positional;
+    bool layouts = false;
+    bool settings = false;
+    bool imageGiven = false;
+    auto fail = [&r](std::string message) {
+        if (r.Error.empty())
+            r.Error = std::move(message);
+    };
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        std::string arg = args[k];
+        std::string value;
+        bool hasValue = false;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+                hasValue = true;
+            }
+        }
+        auto takeValue = [&](const char* option) -> std::string {
+            if (hasValue)
+                return value;
+            if (k + 1 < args.size())
+                return args[++k];
+            fail(std::string("option ") + option + " needs a value");
+            return {};
+        };
+        auto noValue = [&](const char* option) {
+            if (hasValue)
+                fail(std::string("option ") + option + " takes no value");
+        };
+        if (arg == "--port") {
+            r.Port = takeValue("--port");
+            if (r.Port.empty())
+                fail("option --port needs a value");
+        } else if (arg == "--json") {
+            noValue("--json");
+            r.Json = true;
+        } else if (arg == "--quiet") {
+            noValue("--quiet");
+            r.Quiet = true;
+        } else if (arg == "--help" || arg == "-h") {
+            r.Help = true;
+        } else if (arg == "--version") {
+            r.Version = true;
+        } else if (arg == "--image") {
+            r.File = takeValue("--image");
+            imageGiven = true;
+        } else if (arg == "--layouts") {
+            noValue("--layouts");
+            layouts = true;
+        } else if (arg == "--settings") {
+            noValue("--settings");
+            settings = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            fail("unknown option '" + arg + "'");
+        } else if (r.Command == TCommand::None && positional.empty()) {
+            const TCommandInfo* info = Find(arg);
+            if (!info)
+                fail("unknown command '" + arg + "'");
+            else
+                r.Command = info->Command;
+            positional.push_back(arg);
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (r.Help || r.Version)
+        return r; // help is given even for an otherwise wrong line
+    if (!r.Error.empty())
+        return r;
+
+    const std::size_t extra = positional.empty() ? 0 : positional.size() - 1;
+    const std::string name = CommandName(r.Command);
+    const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
+    const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
+                             r.Command == TCommand::Font;
+    if (r.Command == TCommand::None)
+        fail("no command given");
+    else if (imageGiven && !imageCommand)
+        fail("option --image belongs to read and write, not " + name);
+    else if ((layouts || settings) && r.Command != TCommand::Import)
+        fail("options --layouts and --settings belong to import, not " + name);
+    else if (imageCommand && (!imageGiven || r.File.empty()))
+        fail(name + " needs --image FILE");
+    else if (fileCommand && extra == 0)
+        fail(name + " needs a file");
+    else if (extra > (fileCommand ? 1u : 0u))
+        fail("unexpected argument '" + positional.back() + "' for " + name);
+    if (fileCommand && extra == 1)
+        r.File = positional[1];
+    if (r.Command == TCommand::Import) {
+        if (!layouts && !settings)
+            layouts = settings = true;
+        r.ImportFlags = (layouts ? import_flag::Layouts : 0) | (settings ? import_flag::Main : 0);
+    }
+    return r;
+}
+
+} // namespace halvex::cli

@@ -1,0 +1,40 @@
+// Command line of halvexctl: global options, the command and its arguments, and the help
+// texts (the man page is generated from the same text).
+//
+//   halvexctl [--port PORT] [--json] [--quiet] COMMAND [ARGS]
+//
+// Global options may stand before or after the command; "--opt=value" and "--opt value"
+// are the same.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace halvex::cli {
+
+enum class TCommand { None, Ports, Check, Read, Export, Write, Import, Font };
+
+struct TCliArgs {
+    std::string Port; // "COM8", "8" or a device path; empty: the stored port
+    bool Json = false;
+    bool Quiet = false;
+    bool Help = false;    // --help: of the program, or of Command when one is given
+    bool Version = false; // --version
+    TCommand Command = TCommand::None;
+    std::string File;    // --image FILE of read/write, the file of export/import/font
+    int ImportFlags = 0; // import_flag:: bits; both when neither option is given
+    std::string Error;   // wrong usage (exit 2); empty when the line is good
+};
+
+TCliArgs ParseCliArgs(const std::vector<std::string>& args);
+
+// The command's name as typed ("font"); "" for None.
+const char* CommandName(TCommand command);
+
+// `halvexctl --help`: every command, option and exit status.
+std::string ProgramHelp();
+// `halvexctl COMMAND --help`.
+std::string CommandHelp(TCommand command);
+std::string VersionText();
+
+} // namespace halvex::cli

@@ -1,0 +1,221 @@
+// The halvexctl program against the simulated board on a pseudo-terminal: each command
+// once, a silent board, a malformed character set file and Ctrl+C during an upload.
+//
+// Real time (the program's own event loop, serial threads and timers). The waits are on
+// the program's exit and on the board's state, with generous limits; no result depends on
+// how fast anything was.
+#include "BoardTestSupport.h"
+#include "LinkStack.h"
+
+#include "config/ConfigImage.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace halvex::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TempPath;
+using test::Unpaced;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct TRun {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+class Halvexctl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { test::EnsureApplication(); }
+
+    void TearDown() override {
+        if (sim)
+            sim->Stop();
+        for (const std::string& path : files)
+            std::filesystem::remove_all(path);
+    }
+
+    void Boot(const TSimulatorOptions& options, const TBoardImage& image = DefaultBoardImage()) {
+        TSimulatorOptions o = options;
+        o.linkPath = board;
+        sim = std::make_unique<TOsdSimulator>(o, image);
+        sim->Open();
+        sim->Start();
+    }
+
+    std::string Temp(const std::string& name) {
+        files.push_back(TempPath("cli-" + name));
+        return files.back();
+    }
+
+    // Starts halvexctl --port <board> ARGS with its own (empty) preferences folder.
+    void Start(QProcess& process, const QStringList& args) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(Temp("config")));
+        process.setProcessEnvironment(env);
+        QStringList all{QStringLiteral("--port"), QString::fromStdString(board)};
+        all << args;
+        process.start(QStringLiteral(HALVEXCTL_PATH), all);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    TRun Finish(QProcess& process) {
+        EXPECT_TRUE(process.waitForFinished(50000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+
+    TRun Run(const QStringList& args) {
+        QProcess process;
+        Start(process, args);
+        return Finish(process);
+    }
+
+    static QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+    const std::string board = TempPath("cli-board"); // the board's pty link
+    std::unique_ptr<TOsdSimulator> sim;
+    std::vector<std::string> files;
+};
+
+TEST_F(Halvexctl, CheckSaysReady) {
+    Boot(Unpaced());
+    const TRun r = Run({QStringLiteral("check")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "ready\n");
+}
+
+TEST_F(Halvexctl, PortsListsTheGivenDeviceAsAvailable) {
+    Boot(Unpaced());
+    const TRun r = Run({QStringLiteral("--json"), QStringLiteral("ports")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("\"path\":\"" + board + "\",\"state\":\"available\""), std::string::npos)
+        << r.out;
+}
+
+TEST_F(Halvexctl, ReadWritesTheBoardsImage) {
+    Boot(Unpaced());
+    const std::string file = Temp("read.bin");
+    const TRun r = Run({QStringLiteral("read"), QStringLiteral("--image"), Q(file)});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const TBoardImage board = sim->Image();
+    EXPECT_EQ(ReadFile(file), std::string(board.begin(), board.end()));
+}
+
+TEST_F(Halvexctl, WriteStoresTheFilesImageAndIgnoresA513thByte) {
+    Boot(Unpaced());
+    std::string bytes(kDumpSize, '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+        bytes[k] = static_cast<char>(k * 7 + 3);
+    const std::string file = Temp("write.bin");
+    WriteFile(file, bytes);
+    const TRun r = Run(
+        {QStringLiteral("--json"), QStringLiteral("write"), QStringLiteral("--image=") + Q(file)});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"ok\":true,\"command\":\"write\",\"blocks\":16,", 0), 0u) << r.out;
+    const TBoardImage board = sim->Image();
+    EXPECT_EQ(std::string(board.begin(), board.end()), bytes.substr(0, kImageSize));
+}
+
+TEST_F(Halvexctl, ExportWritesTheBoardsSettings) {
+    TBoardImage image = DefaultBoardImage();
+    image[ofs::FlytimAlarm] = 42;
+    Boot(Unpaced(), image);
+    const std::string file = Temp("export.set");
+    const TRun r = Run({QStringLiteral("export"), Q(file)});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const std::string text = ReadFile(file);
+    EXPECT_EQ(text.rfind("[MAIN]\r\n", 0), 0u);
+    EXPECT_NE(text.find("\r\nFlytim_Alarm=42\r\n"), std::string::npos);
+}
+
+TEST_F(Halvexctl, ImportOfLayoutsOnlyChangesTheLayoutsOnTheBoard) {
+    Boot(Unpaced());
+    const TBoardImage before = sim->Image();
+    const std::string file = Temp("import.set");
+    // Speed (item 8) in layout mode MIN moves to column 21; the [MAIN] line is not chosen.
+    WriteFile(file, "[MAIN]\r\nFlytim_Alarm=77\r\n\r\n[MODE_MIN]\r\nSpeed.X_Pos=21\r\n\r\n");
+    const TRun r = Run({QStringLiteral("import"), Q(file), QStringLiteral("--layouts")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const TBoardImage after = sim->Image();
+    EXPECT_EQ(after[ItemRecordOffset(1, 8) + 1], 21);
+    EXPECT_EQ(after[ofs::FlytimAlarm], before[ofs::FlytimAlarm]);
+}
+
+TEST_F(Halvexctl, FontUploadsEveryCharacter) {
+    Boot(Unpaced());
+    TBoardFont font{};
+    for (int c = 0; c < kCharCount; ++c)
+        for (std::size_t r = 0; r < kCharBytes; ++r)
+            font[static_cast<std::size_t>(c)][r] = static_cast<std::uint8_t>(c ^ (r * 37));
+    const std::string file = Temp("font.mcm");
+    WriteFile(file, FontToMcm(font));
+    const TRun r = Run({QStringLiteral("font"), Q(file)});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Fonts loaded ! 256 characters in ", 0), 0u) << r.out;
+    EXPECT_EQ(sim->Font(), font);
+}
+
+TEST_F(Halvexctl, SilentBoardEndsInCommunicationErrorAfterTheCheck) {
+    TSimulatorOptions o = Unpaced();
+    o.board.neverAnswer = true;
+    Boot(o);
+    const TRun r = Run({QStringLiteral("check")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "Communication ERROR ! (no answer to the connection check after 60 tries)\n");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Halvexctl, MalformedFontFileExitsWithThreeAndSendsNothing) {
+    Boot(Unpaced());
+    const std::string file = Temp("bad.mcm");
+    WriteFile(file, "MAX7456 \r\n00000000\r\n");
+    const TRun r = Run({QStringLiteral("font"), Q(file)});
+    EXPECT_EQ(r.exit, 3);
+    EXPECT_EQ(r.err.rfind("Bad file format !", 0), 0u) << r.err;
+    EXPECT_TRUE(sim->History().empty());
+}
+
+TEST_F(Halvexctl, CtrlCStopsTheUploadAndSaysWhatWasInterrupted) {
+    Boot(TSimulatorOptions{}); // paced at 57600 baud: the upload takes seconds
+    TBoardFont font{};
+    const std::string file = Temp("ctrlc.mcm");
+    WriteFile(file, FontToMcm(font));
+    QProcess process;
+    Start(process, {QStringLiteral("font"), Q(file)});
+    ASSERT_TRUE(sim->WaitFor([](const TOsdBoard& b) { return b.CharStored(10); }, 30s));
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    const TRun r = Finish(process);
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err.rfind("Interrupted: the font upload was stopped after ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("; the OSD may hold a partly loaded character set\n"), std::string::npos);
+    EXPECT_FALSE(sim->CharStored(255));
+    // The board's late answer to the character in flight is not taken for the next
+    // session's answer.
+    const TRun again = Run({QStringLiteral("check")});
+    EXPECT_EQ(again.exit, 0) << again.err;
+}
+
+} // namespace
+} // namespace halvex::sim
