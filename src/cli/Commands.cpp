@@ -322,16 +322,14 @@ void TJob::ProgressDone() {
 }
 
 std::string TJob::Interruption(const TExchangeReport& report, const char* what) const {
-    std::string text = std::string("Interrupted: the ") + what + " was stopped";
+    // A write or upload cut off names the risk in the window's words.
     if (report.Kind == TExchangeKind::Write || report.Kind == TExchangeKind::FontUpload) {
         const bool font = report.Kind == TExchangeKind::FontUpload;
-        text += " after " + std::to_string(report.Confirmed) + " of " +
-                std::to_string(report.Total) + (font ? " characters" : " blocks");
-        if (report.Confirmed > 0)
-            text += font ? "; the OSD may hold a partly loaded character set"
-                         : "; the OSD may hold a partly written configuration";
+        return Text(font ? TMessage::FontUploadInterrupted : TMessage::WriteInterrupted) +
+               " (Ctrl+C after " + std::to_string(report.Confirmed) + " of " +
+               std::to_string(report.Total) + (font ? " characters)" : " blocks)");
     }
-    return text;
+    return std::string("Interrupted: the ") + what + " was stopped";
 }
 
 void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
@@ -430,7 +428,7 @@ void TJob::OpenSession() {
         std::string letter =
             test.Reply == 0 ? std::string("no letter") : std::string("'") + test.Reply + "'";
         Fail(exit_code::Failed,
-             "OSD not ready (the connection check was answered with " + letter + ")",
+             Text(TMessage::NotReady) + " (the connection check was answered with " + letter + ")",
              {{QStringLiteral("port"), QString::fromStdString(port_.Name)},
               {QStringLiteral("reply"), QString(QChar::fromLatin1(test.Reply))}});
     }

@@ -50,6 +50,18 @@ std::string FirstLineOf(const std::string& file) {
     return line;
 }
 
+// The slave number of a pseudo-terminal master, from its fdinfo ("tty-index:"); empty when
+// the kernel does not say.
+std::string PtyIndex(const std::string& fdinfo) {
+    std::ifstream in(fdinfo);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("tty-index:", 0) == 0) {
+            const std::size_t digits = line.find_first_of("0123456789");
+            return digits == std::string::npos ? std::string() : line.substr(digits);
+        }
+    return std::string();
+}
+
 // Device files other processes hold open (those whose /proc entries this user may read).
 std::set<std::string> HeldByOthers() {
     std::set<std::string> held;
@@ -65,14 +77,23 @@ std::set<std::string> HeldByOthers() {
         DIR* fds = ::opendir(fdDir.c_str());
         if (fds == nullptr)
             continue;
+        std::set<std::string> devices;
+        std::set<std::string> ownPtys; // slaves of the pseudo-terminals this process masters
         while (const dirent* fd = ::readdir(fds)) {
             if (fd->d_name[0] == '.')
                 continue;
             const std::string target = LinkTarget(fdDir + "/" + fd->d_name);
-            if (target.rfind("/dev/", 0) == 0)
-                held.insert(target);
+            if (target == "/dev/ptmx" || target == "/dev/pts/ptmx")
+                ownPtys.insert("/dev/pts/" + PtyIndex("/proc/" + pid + "/fdinfo/" + fd->d_name));
+            else if (target.rfind("/dev/", 0) == 0)
+                devices.insert(target);
         }
         ::closedir(fds);
+        // A pseudo-terminal's owner keeps its slave open so that the master stays readable;
+        // that is the far end of the line (a simulated board), not another user of the port.
+        for (const std::string& device : devices)
+            if (ownPtys.count(device) == 0)
+                held.insert(device);
     }
     ::closedir(proc);
     return held;

@@ -222,7 +222,11 @@ public:
             return;
         child_ = ::fork();
         if (child_ == 0) {
-            // Only async-signal-safe calls here.
+            // Only async-signal-safe calls here. The child drops what it inherited (the
+            // test's pty master among them): it is another program, not the line's far end.
+            for (int inherited = 3; inherited < 1024; ++inherited)
+                if (inherited != ready_[1] && inherited != release_[0])
+                    ::close(inherited);
             const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
             bool ok = fd >= 0;
             if (ok && lock)
