@@ -71,7 +71,8 @@ std::string OpenFailure(const char* format, int n, const std::string& path, int 
         return text;
     text += "\n" + path + ": " + (reason != nullptr ? std::string(reason) : ErrorText(err));
     if (err == EACCES || err == EPERM)
-        text += " - join the group \"" + DeviceGroup(path) + "\" and log in again";
+        text += " - run \"sudo usermod -aG " + DeviceGroup(path) +
+                " $USER\", then log out and in again";
     return text;
 }
 
@@ -96,9 +97,12 @@ TOpenResult OpenDevice(const std::string& path, bool exclusive) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         result.err = errno;
-        result.state = (result.err == ENOENT || result.err == ENODEV || result.err == ENXIO)
-                           ? psAbsent
-                           : psBusy;
+        if (result.err == ENOENT || result.err == ENODEV || result.err == ENXIO)
+            result.state = psAbsent;
+        else if (result.err == EACCES || result.err == EPERM)
+            result.state = psNoPermission;
+        else
+            result.state = psBusy;
         return result;
     }
     auto fail = [&](TAfPortState state, int err, const char* reason) {

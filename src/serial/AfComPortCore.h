@@ -134,9 +134,10 @@ public:
 
 // State of a port found by a trial open (port selector).
 enum TAfPortState : std::uint16_t {
-    psBusy = 0,      // exists, but the trial open failed (in use, no permission)
-    psAvailable = 1, // could be opened (and was closed again at once)
-    psAbsent = 2,    // no such device
+    psBusy = 0,         // exists, but the trial open failed (in use, not a serial device)
+    psAvailable = 1,    // could be opened (and was closed again at once)
+    psAbsent = 2,       // no such device
+    psNoPermission = 3, // exists, but this user may not open it (not in its group)
 };
 
 // True for a device that opened but has no UART behind it (a legacy 8250 port such as
