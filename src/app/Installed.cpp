@@ -18,7 +18,7 @@ namespace halvex {
 void SetDesktopIdentity() {
     QGuiApplication::setDesktopFileName(QStringLiteral(HALVEX_APP_ID));
     QIcon icon;
-    for (const int size : {48, 256})
+    for (const int size : {16, 32, 48, 256})
         icon.addFile(QStringLiteral(":/icons/%1/" HALVEX_APP_ID ".png").arg(size));
     QGuiApplication::setWindowIcon(icon);
 }
