@@ -10,6 +10,7 @@
 #include "config/Messages.h"
 
 #include <span>
+#include <string_view>
 
 namespace halvex {
 
@@ -29,6 +30,11 @@ std::span<const TCaptionText> MainWindowTexts();
 std::span<const TCaptionText> SettingsDialogTexts();
 // Texts of the import options dialog (set each time it opens).
 std::span<const TCaptionText> ImportDialogTexts();
+
+// Texts of the OSD preview window; the rows whose names are not controls (menu entries,
+// file filters, formats) are read with PreviewText.
+std::span<const TCaptionText> PreviewTexts();
+const char* PreviewText(std::string_view name, TLanguage language);
 
 // Message box texts.
 const char* MessageText(TMessage message, TLanguage language);

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QTabWidget>
 #include <QWidget>
 
 namespace halvex {
@@ -37,6 +38,9 @@ void SetControlCaption(QWidget* control, int item, const QString& text) {
             group->SetItemText(item, text);
         else
             group->setTitle(text);
+    } else if (auto* tabs = qobject_cast<QTabWidget*>(control)) {
+        if (item >= 0 && item < tabs->count())
+            tabs->setTabText(item, text);
     } else if (item >= 0) {
         return;
     } else if (auto* box = qobject_cast<QGroupBox*>(control)) {

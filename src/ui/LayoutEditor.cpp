@@ -283,11 +283,15 @@ void TLayoutEditor::SetItemCount(int count) {
 void TLayoutEditor::GridClear() {
     model_.Clear();
     StringGrid1->update();
+    if (OnGridRedraw)
+        OnGridRedraw();
 }
 
 void TLayoutEditor::GridRedraw() {
     model_.Redraw();
     StringGrid1->update();
+    if (OnGridRedraw)
+        OnGridRedraw();
 }
 
 void TLayoutEditor::BlinkTick() {

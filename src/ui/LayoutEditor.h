@@ -45,6 +45,8 @@ public:
 
     // Current interface language (set by the window); English while unset.
     std::function<TLanguage()> Language;
+    // Runs after every grid redraw and grid clear (the OSD preview follows the grid).
+    std::function<void()> OnGridRedraw;
 
     int ItemCount() const { return model_.ItemCount(); }
     void SetItemCount(int count); // 1 at start, 20 after a good read

@@ -13,6 +13,7 @@
 #include "ui/ExceptionReport.h"
 #include "ui/ImportDialog.h"
 #include "ui/LayoutEditor.h"
+#include "ui/OsdPreview.h"
 #include "ui/ProgressForm.h"
 #include "ui/SettingsDialog.h"
 
@@ -119,6 +120,8 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 }
 
 TForm1::~TForm1() {
+    // The preview follows the editor: it goes first.
+    delete preview_;
     // The link unwires the port and the timers before they go.
     Link.reset();
     AfComPort1.OnDataRecived = nullptr;
@@ -158,6 +161,8 @@ void TForm1::CreateControls() {
     // Right area (136, 284, 261 x 181), before a configuration is loaded.
     Button8 = MakeButton(this, "Button8", nullptr, QRect(136, 292, 261, 30));
     Button7 = MakeButton(this, "Button7", nullptr, QRect(136, 330, 261, 30));
+    // In the free end of the layout mode group's title band: shown with the editor.
+    Button9 = MakeButton(Editor->RadioGroup2, "Button9", nullptr, QRect(161, 0, 98, 17));
     RadioGroup6 = new TRadioGroup(Utf8(fixed_text::LanguageGroup), this);
     RadioGroup6->setObjectName(QStringLiteral("RadioGroup6"));
     RadioGroup6->setGeometry(136, 370, 261, 44);
@@ -177,6 +182,7 @@ void TForm1::CreateControls() {
     connect(Button6, &QPushButton::clicked, this, Guard([this] { Button6Click(); }));
     connect(Button7, &QPushButton::clicked, this, Guard([this] { Button7Click(); }));
     connect(Button8, &QPushButton::clicked, this, Guard([this] { Button8Click(); }));
+    connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 }
 
@@ -320,7 +326,22 @@ void TForm1::Button7Click() {
         ShowMessage(TMessage::BadFileFormat);
         return;
     }
+    uploadFont_ = font;
+    uploadFontPath_ = path;
     Link->StartFontUpload(*font);
+}
+
+TPreviewForm* TForm1::Preview() {
+    if (!preview_) {
+        preview_ = new TPreviewForm(Preferences, this);
+        preview_->Language = [this] { return language_; };
+        preview_->Follow(*Editor);
+    }
+    return preview_;
+}
+
+void TForm1::Button9Click() {
+    Preview()->ShowPreview();
 }
 
 void TForm1::Button3Click() {
@@ -359,6 +380,8 @@ void TForm1::RadioGroup6Click() {
     });
     if (Form2)
         Form2->ApplyLanguage();
+    if (preview_)
+        preview_->ApplyLanguage();
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
 }
 
@@ -427,6 +450,15 @@ void TForm1::CloseProgress() {
 
 void TForm1::BlinkTick() {
     Editor->BlinkTick();
+}
+
+void TForm1::ExchangeFinished(const TExchangeReport& report) {
+    if (report.Kind != TExchangeKind::FontUpload)
+        return;
+    // The board now draws with the uploaded set: so does the preview.
+    if (report.Outcome == TExchangeOutcome::Done && uploadFont_)
+        Preview()->UseFont(*uploadFont_, uploadFontPath_);
+    uploadFont_.reset();
 }
 
 } // namespace halvex

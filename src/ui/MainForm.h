@@ -12,6 +12,7 @@
 #include "config/ItemCatalogue.h"
 #include "config/Preferences.h"
 #include "config/Texts.h"
+#include "link/FontFile.h"
 #include "link/LinkHost.h"
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
@@ -20,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -35,6 +37,7 @@ class TForm3;
 class TForm4;
 class TLayoutEditor;
 class TOsdLink;
+class TPreviewForm;
 class TRadioGroup;
 
 // Parts a test replaces; null members mean the production part.
@@ -109,11 +112,14 @@ public:
     QPushButton* Button6;     // Open / Close
     QPushButton* Button7;     // Font upload
     QPushButton* Button8;     // Link test
+    QPushButton* Button9;     // OSD preview (shown with the layout editor)
     QLabel* Label2;           // Firmware label
     TRadioGroup* RadioGroup6; // Language
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     TForm4* Form4 = nullptr;
+    // The OSD preview window, made when first needed.
+    TPreviewForm* Preview();
 
     TWindowState State() const { return state_; }
     QString FirmwareLabelText() const;
@@ -135,6 +141,7 @@ public:
     void Button6Click();     // open / close
     void Button7Click();     // font upload
     void Button8Click();     // link test
+    void Button9Click();     // OSD preview
     void RadioGroup6Click(); // language switch
 
     // --- TLinkHost ---
@@ -146,6 +153,7 @@ public:
     void SetProgress(int position) override;
     void CloseProgress() override;
     void BlinkTick() override;
+    void ExchangeFinished(const TExchangeReport& report) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -163,6 +171,10 @@ private:
     TLanguage language_ = TLanguage::English;
     TWindowState state_ = TWindowState::Closed;
     bool shown_ = false;
+    TPreviewForm* preview_ = nullptr;
+    // The character set being uploaded: the preview's font once the board has it.
+    std::optional<TFontSet> uploadFont_;
+    QString uploadFontPath_;
 };
 
 } // namespace halvex

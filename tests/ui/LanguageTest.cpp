@@ -288,7 +288,8 @@ TEST_F(Language, EveryTextIsWindows1250) {
     QStringDecoder decode("windows-1250");
     ASSERT_TRUE(encode.isValid() && decode.isValid());
     std::vector<const char*> texts;
-    for (auto table : {MainWindowTexts(), SettingsDialogTexts(), ImportDialogTexts()})
+    for (auto table :
+         {MainWindowTexts(), SettingsDialogTexts(), ImportDialogTexts(), PreviewTexts()})
         for (const TCaptionText& row : table)
             texts.insert(texts.end(), std::begin(row.Text), std::end(row.Text));
     for (const TExpectedMessage& m : kMessages)
@@ -317,7 +318,7 @@ TEST_F(Language, EveryCaptionOfTheWindowsOwnControlsFits) {
     for (int pass = 0; pass < 2; ++pass) {
         ClickRadio(f.RadioGroup6->Button(pass));
         for (QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6,
-                               f.Button7, f.Button8}) {
+                               f.Button7, f.Button8, f.Button9}) {
             const int text = b->fontMetrics().horizontalAdvance(b->text());
             EXPECT_LE(text + 8, b->width())
                 << b->objectName().toStdString() << " \"" << b->text().toStdString() << '"';
