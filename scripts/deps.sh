@@ -14,4 +14,6 @@ halvex_need_packages() {
 }
 
 HALVEX_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation qt6-translations-l10n help2man)
+    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation qt6-translations-l10n help2man
+    # the icon's PNGs are rendered at build time; the Debian package and its checks
+    librsvg2-bin file dpkg-dev desktop-file-utils appstream)

@@ -21,8 +21,8 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
-     "could be opened), busy (it exists but cannot be opened: in use, or no permission)\n"
-     "or absent.\n"},
+     "could be opened), busy (it exists but is in use), no permission (this user may\n"
+     "not open it: see the open error for the group to join) or absent.\n"},
     {TCommand::Check, "check", "check", "connection check; exit 0 when the board answers \"R\"",
      "Sends the connection check (up to 60 tries, 100 ms apart) and prints \"ready\" when\n"
      "the board answers with the letter R. Another letter means the board is not ready\n"

@@ -573,6 +573,8 @@ const char* StateName(TAfPortState state) {
         return "available";
     case psBusy:
         return "busy";
+    case psNoPermission:
+        return "no permission";
     case psAbsent:
         break;
     }

@@ -62,7 +62,8 @@ std::string OpenFailure(const char* format, int n, const std::string& path, int 
         return text;
     text += "\n" + path + ": " + (reason != nullptr ? std::string(reason) : ErrorText(err));
     if (err == EACCES || err == EPERM)
-        text += " - join the group \"" + DeviceGroup(path) + "\" and log in again";
+        text += " - run \"sudo usermod -aG " + DeviceGroup(path) +
+                " $USER\", then log out and in again";
     return text;
 }
 

@@ -100,9 +100,10 @@ public:
 
 // State of a port for the port selector (AfPortProbe.h finds it).
 enum TAfPortState : std::uint16_t {
-    psBusy = 0,      // exists, but cannot be opened now (in use, no permission)
-    psAvailable = 1, // could be opened
-    psAbsent = 2,    // no such device
+    psBusy = 0,         // exists, but the trial open failed (in use, not a serial device)
+    psAvailable = 1,    // could be opened
+    psAbsent = 2,       // no such device
+    psNoPermission = 3, // exists, but this user may not open it (not in its group)
 };
 
 class TAfComPortCore;

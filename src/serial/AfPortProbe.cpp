@@ -115,9 +115,12 @@ TAfOpenResult AfOpenDevice(const std::string& path, bool exclusive) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         result.err = errno;
-        result.state = (result.err == ENOENT || result.err == ENODEV || result.err == ENXIO)
-                           ? psAbsent
-                           : psBusy;
+        if (result.err == ENOENT || result.err == ENODEV || result.err == ENXIO)
+            result.state = psAbsent;
+        else if (result.err == EACCES || result.err == EPERM)
+            result.state = psNoPermission;
+        else
+            result.state = psBusy;
         return result;
     }
     auto fail = [&](TAfPortState state, int err, const char* reason) {
@@ -190,7 +193,7 @@ TAfPortState TAfPortProbe::StateOf(const std::string& path) const {
         // serial_core ports name their UART type; 0 is none.
         if (FirstLineOf(sys + "/type") == "0")
             return psAbsent;
-        return ::access(device.c_str(), R_OK | W_OK) == 0 ? psAvailable : psBusy;
+        return ::access(device.c_str(), R_OK | W_OK) == 0 ? psAvailable : psNoPermission;
     }
     const TAfOpenResult trial = AfOpenDevice(path, false);
     if (trial.fd < 0)

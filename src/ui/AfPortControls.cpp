@@ -160,6 +160,7 @@ QColor TAfPortComboBox::EntryTextColor(int index) const {
         return p.color(QPalette::Text);
     switch (EntryTag(index) >> 16) {
     case psBusy:
+    case psNoPermission:
         return p.color(QPalette::Disabled, QPalette::Text);
     case psAvailable:
         return p.color(QPalette::ButtonText);

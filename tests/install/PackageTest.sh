@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Checks of the Debian package, run by ctest (see CMakeLists.txt here).
+#   PackageTest.sh build BINARY_DIR OUT     build the package into OUT/deb, unpack it to OUT/root
+#   PackageTest.sh fields OUT               control fields filled and library dependencies found
+#   PackageTest.sh files OUT PATH...        the package holds exactly these files
+#   PackageTest.sh demo OUT                 the installed halvexcfg --demo runs the installed
+#                                           board with its own preferences
+set -euo pipefail
+mode=$1
+deb() { ls "$OUT"/deb/halvexcfg_*.deb; }
+
+case $mode in
+build)
+    OUT=$3
+    rm -rf "$OUT"
+    mkdir -p "$OUT/deb" "$OUT/root"
+    cpack --config "$2/CPackConfig.cmake" -B "$OUT/deb" >"$OUT/cpack.log" 2>&1 ||
+        { cat "$OUT/cpack.log"; exit 1; }
+    name=$(basename "$(deb)")
+    [[ $name =~ ^halvexcfg_[0-9.]+_$(dpkg --print-architecture)\.deb$ ]] ||
+        { echo "unexpected package name $name"; exit 1; }
+    dpkg-deb -x "$(deb)" "$OUT/root"
+    echo "built and unpacked $name"
+    ;;
+fields)
+    OUT=$2
+    info=$(dpkg-deb -I "$(deb)")
+    echo "$info"
+    for field in 'Package: halvexcfg' 'Section: electronics' 'Homepage: https://' \
+        'Depends: .*libqt6core6 .*libqt6widgets6' 'Depends: .*qt6-qpa-plugins' \
+        'Description: configurator for the Halvex MAX7456 OSD board'; do
+        grep -Eq "^ $field" <<<"$info" || { echo "missing: $field"; exit 1; }
+    done
+    ;;
+files)
+    OUT=$2
+    shift 2
+    actual=$(dpkg-deb -c "$(deb)" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort)
+    expected=$(printf '%s\n' "$@" | sort)
+    if [ "$actual" != "$expected" ]; then
+        diff <(echo "$expected") <(echo "$actual") || true
+        echo "the package's files differ from the expected list (< expected, > in package)"
+        exit 1
+    fi
+    echo "$actual"
+    ;;
+demo)
+    OUT=$2
+    work="$OUT/demo"
+    rm -rf "$work"
+    mkdir -p "$work/real-config"
+    mkdir -m 700 "$work/runtime"
+    XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/real-config" \
+        XDG_RUNTIME_DIR="$work/runtime" setsid "$OUT/root/usr/bin/halvexcfg" --demo \
+        >"$work/log" 2>&1 &
+    pid=$!
+    trap 'kill -TERM -- -$pid 2>/dev/null || true' EXIT
+    ini="$work/state/halvexcfg/demo/config/Brenn/HalvexCfg.ini"
+    # Wait for the launcher to map the port (its message follows the preferences).
+    for _ in $(seq 1 600); do
+        grep -q '^Simulated OSD board' "$work/log" 2>/dev/null && break
+        kill -0 $pid 2>/dev/null || break
+        sleep 0.1
+    done
+    cat "$work/log"
+    link=$(sed -n 's/.*(\(.*\)), shown as port.*/\1/p' "$work/log")
+    [ -n "$link" ] || { echo "the demo did not start its board"; exit 1; }
+    grep -q "COM[0-9]*=$link" "$ini" || { echo "port not mapped in $ini"; exit 1; }
+    [[ $(readlink "$link") == /dev/pts/* ]] || { echo "$link is not the board's terminal"; exit 1; }
+    [ -z "$(ls -A "$work/real-config")" ] || { echo "the user's preferences were touched"; exit 1; }
+    kill -0 $pid 2>/dev/null || { echo "the configurator did not stay open"; exit 1; }
+    kill -TERM -- -$pid
+    wait $pid 2>/dev/null || true
+    trap - EXIT
+    [ ! -e "$link" ] || { echo "the board was not stopped"; exit 1; }
+    ;;
+*)
+    echo "unknown mode $mode"
+    exit 2
+    ;;
+esac
