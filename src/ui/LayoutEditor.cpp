@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringDecoder>
+#include <QValidator>
 
 #include <algorithm>
 #include <set>
@@ -48,6 +49,16 @@ void Compact(TRadioGroup* group) {
         grid->setColumnStretch(c, 1);
 }
 
+// Only what a sensitivity may hold reaches Edit3 and Edit4, whether typed, pasted with
+// Shift+Insert or Ctrl+V, or dropped with the middle button.
+class TSensitivityValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return IsSensitivityText(input.toStdString()) ? Acceptable : Invalid;
+    }
+};
+
 } // namespace
 
 // Key filter and exit event of the sensitivity edits.
@@ -75,7 +86,7 @@ private:
 };
 
 TLayoutEditor::TLayoutEditor(TConfigImage& image, TItemCatalogue& catalogue, QWidget* form)
-    : image_(image), catalogue_(catalogue), model_(image, catalogue),
+    : image_(image), catalogue_(catalogue), model_(image, catalogue), panel_(image, model_),
       editFilter_(std::make_unique<TEditFilter>(*this)), context_(std::make_unique<QObject>()) {
     CreateControls(form);
     ApplyInitialCaptions();
@@ -179,7 +190,8 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     Edit4 = new QLineEdit(GroupBox2);
     Edit4->setGeometry(186, 71, 36, kEditHeight);
     for (QLineEdit* e : {Edit3, Edit4}) {
-        e->setMaxLength(3);
+        e->setMaxLength(SensitivityDigits);
+        e->setValidator(new TSensitivityValidator(e));
         e->setContextMenuPolicy(Qt::NoContextMenu); // no paste around the key filter
         e->setAcceptDrops(false);
         e->installEventFilter(editFilter_.get());
@@ -355,10 +367,8 @@ void TLayoutEditor::AfterSettingsDialog() {
 void TLayoutEditor::PanelRefresh() {
     model_.SetLayoutMode(std::max(0, RadioGroup2->ItemIndex()));
     model_.SetSelected(SelectedItem());
-    const int item = model_.Selected();
-    const std::size_t rec = Record();
     // The handlers these setters run write back the same bits.
-    const std::uint8_t flags = image_.Byte(rec);
+    const std::uint8_t flags = panel_.Flags();
     CheckBox1->SetChecked(flags & flag::Visible);
     CheckBox2->SetChecked(flags & flag::Negative);
     CheckBox3->SetChecked(flags & flag::Blinking);
@@ -366,44 +376,42 @@ void TLayoutEditor::PanelRefresh() {
     CheckBox5->SetChecked(flags & flag::Negative);
     RadioGroup1->SetItemIndex((flags & flag::Small) ? 1 : 0);
 
-    if (item != item::Horizon) {
-        model_.FixSelectedPosition();
-        UpDown1->SetPosition(image_.Byte(rec + 1));
-        UpDown2->SetPosition(image_.Byte(rec + 2));
+    if (panel_.HasPosition()) {
+        panel_.Refresh();
+        UpDown1->SetPosition(panel_.X());
+        UpDown2->SetPosition(panel_.Y());
     }
 
-    const bool horizon = item == item::Horizon;
-    const bool vario = item == item::Variometer;
-    const bool standard = !horizon && !vario;
-    const bool option = item == item::Satellites || item == item::Temperature;
-    GroupBox3->setVisible(standard);
-    RadioGroup1->setVisible(standard);
-    CheckBox5->setVisible(!standard);
+    const TPanelLayout show = panel_.Layout();
+    GroupBox3->setVisible(show.Attributes);
+    RadioGroup1->setVisible(show.Attributes);
+    CheckBox5->setVisible(show.OwnNegative);
     for (QWidget* w :
          std::initializer_list<QWidget*>{StaticText1, Edit1, UpDown1, StaticText2, Edit2, UpDown2})
-        w->setVisible(!horizon);
+        w->setVisible(show.Position);
     for (QWidget* w : std::initializer_list<QWidget*>{StaticText3, Edit3, StaticText4, Edit4})
-        w->setVisible(horizon);
-    RadioGroup5->setVisible(vario);
-    RadioGroup3->setVisible(option);
+        w->setVisible(show.Sensitivities);
+    RadioGroup5->setVisible(show.AudibleVario);
+    RadioGroup3->setVisible(show.Option != TItemOption::None);
 
-    if (horizon) {
+    if (show.Sensitivities) {
         sensitivityMode_ = model_.LayoutMode();
-        Edit3->setText(QString::number(image_.Byte(rec + 1)));
-        Edit4->setText(QString::number(image_.Byte(rec + 2)));
-    } else if (vario) {
+        Edit3->setText(QString::number(panel_.X()));
+        Edit4->setText(QString::number(panel_.Y()));
+    }
+    if (show.AudibleVario)
         RadioGroup5->SetItemIndex((flags & flag::Option) ? 1 : 0);
-    } else if (item == item::Temperature) {
+    if (show.Option == TItemOption::Sensor) {
         RadioGroup3->setTitle(QString::fromUtf8(SensorCaption(Lang())));
         RadioGroup3->SetItemText(0, QStringLiteral("Int."));
         RadioGroup3->SetItemText(1, QStringLiteral("Ext."));
-        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
-    } else if (item == item::Satellites) {
+    } else if (show.Option == TItemOption::Hdop) {
         RadioGroup3->setTitle(QStringLiteral("HDOP"));
         RadioGroup3->SetItemText(0, QStringLiteral("Ena."));
         RadioGroup3->SetItemText(1, QStringLiteral("Disa"));
-        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
     }
+    if (show.Option != TItemOption::None)
+        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
 }
 
 void TLayoutEditor::ComboBox1Change() {
@@ -411,38 +419,32 @@ void TLayoutEditor::ComboBox1Change() {
     GridRedraw();
 }
 
-void TLayoutEditor::SetFlagBit(std::uint8_t mask, bool on) {
-    const std::size_t rec = Record();
-    const std::uint8_t f = image_.Byte(rec);
-    image_.SetByte(rec, static_cast<std::uint8_t>(on ? (f | mask) : (f & ~mask)));
-}
-
 void TLayoutEditor::SetOptionIndex(std::uint8_t mask, int index) {
-    SetFlagBit(mask, index == 1);
+    panel_.SetFlagBit(mask, index == 1);
 }
 
 void TLayoutEditor::CheckBoxClick() {
-    SetFlagBit(flag::Visible, CheckBox1->Checked());
+    panel_.SetFlagBit(flag::Visible, CheckBox1->Checked());
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox2Click() {
-    SetFlagBit(flag::Negative, CheckBox2->Checked());
+    panel_.SetFlagBit(flag::Negative, CheckBox2->Checked());
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox3Click() {
-    SetFlagBit(flag::Blinking, CheckBox3->Checked());
+    panel_.SetFlagBit(flag::Blinking, CheckBox3->Checked());
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox4Click() {
-    SetFlagBit(flag::Grey, CheckBox4->Checked());
+    panel_.SetFlagBit(flag::Grey, CheckBox4->Checked());
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox5Click() {
-    SetFlagBit(flag::Negative, CheckBox5->Checked());
+    panel_.SetFlagBit(flag::Negative, CheckBox5->Checked());
     GridRedraw();
 }
 
@@ -474,10 +476,12 @@ void TLayoutEditor::ApplyVideoStandard() {
         model_.SelectPal();
     } else if (RadioGroup4->ItemIndex() == 0) {
         model_.SelectNtsc();
-        // The spinner follows a row the switch has just moved.
-        if (model_.Selected() != item::Horizon)
-            UpDown2->SetPosition(image_.Byte(Record() + 2));
     }
+    // The Y spinner reaches the last row of the standard and follows a row the switch
+    // has just moved.
+    UpDown2->SetRange(0, panel_.LastRow());
+    if (panel_.HasPosition())
+        UpDown2->SetPosition(panel_.Y());
     StringGrid1->FitRows();
 }
 
@@ -487,18 +491,17 @@ void TLayoutEditor::RadioGroup4Click() {
 }
 
 void TLayoutEditor::UpDown1Click() {
-    if (model_.Selected() == item::Horizon)
+    if (!panel_.HasPosition())
         return;
-    image_.SetByte(Record() + 1, static_cast<std::uint8_t>(UpDown1->Position()));
+    panel_.SetPosition(UpDown1->Position(), panel_.Y());
     GridRedraw();
 }
 
 void TLayoutEditor::UpDown2Click() {
-    if (model_.Selected() == item::Horizon)
+    if (!panel_.HasPosition())
         return;
-    if (model_.Selected() == item::Variometer)
-        UpDown2->SetPosition(std::clamp(UpDown2->Position(), VarioMinY, VarioMaxY));
-    image_.SetByte(Record() + 2, static_cast<std::uint8_t>(UpDown2->Position()));
+    UpDown2->SetPosition(panel_.LimitY(UpDown2->Position()));
+    panel_.SetPosition(panel_.X(), UpDown2->Position());
     GridRedraw();
 }
 
@@ -513,21 +516,20 @@ bool TLayoutEditor::Edit3KeyPress(int key, const QString& text) {
     return text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9');
 }
 
-void TLayoutEditor::StoreSensitivity(QLineEdit* edit, int byteOffset) {
+void TLayoutEditor::StoreSensitivity(QLineEdit* edit, TSensitivity which) {
     // The horizon's record in the layout mode the edits were filled for, whatever is
     // selected by the time the edit is left.
-    const std::size_t at = ItemRecordOffset(sensitivityMode_, item::Horizon) + byteOffset;
-    const std::uint8_t value = SensitivityFromText(edit->text().toStdString(), image_.Byte(at));
-    image_.SetByte(at, value);
+    const std::uint8_t value =
+        panel_.StoreSensitivity(sensitivityMode_, which, edit->text().toStdString());
     edit->setText(QString::number(value));
 }
 
 void TLayoutEditor::Edit3Exit() {
-    StoreSensitivity(Edit3, 1);
+    StoreSensitivity(Edit3, TSensitivity::Nick);
 }
 
 void TLayoutEditor::Edit4Exit() {
-    StoreSensitivity(Edit4, 2);
+    StoreSensitivity(Edit4, TSensitivity::Roll);
 }
 
 // ---- Grid mouse ------------------------------------------------------------------------
@@ -565,8 +567,7 @@ void TLayoutEditor::StringGrid1MouseMove(TShiftState shift, int x, int y) {
     // Through the spinners, whose ranges limit the values and whose edits show them.
     UpDown1->SetPosition(target->Column);
     UpDown2->SetPosition(target->Row);
-    image_.SetByte(Record() + 1, static_cast<std::uint8_t>(UpDown1->Position()));
-    image_.SetByte(Record() + 2, static_cast<std::uint8_t>(UpDown2->Position()));
+    panel_.SetPosition(UpDown1->Position(), UpDown2->Position());
     GridRedraw();
 }
 

@@ -7,6 +7,7 @@
 #include "config/ItemCatalogue.h"
 #include "config/Texts.h"
 #include "editor/GridModel.h"
+#include "editor/PanelModel.h"
 #include "ui/Controls.h"
 #include "ui/LayoutGrid.h"
 
@@ -120,17 +121,16 @@ private:
     TLanguage Lang() const;
     int SelectedItem() const;
     void SelectItem(int item); // item list index set from code, without the change handler
-    std::size_t Record() const { return model_.CurrentRecord(); }
-    void SetFlagBit(std::uint8_t mask, bool on);
     void SetOptionIndex(std::uint8_t mask, int index);
     void ApplyVideoStandard();
     void SelectModeFromImage();
-    void StoreSensitivity(QLineEdit* edit, int byteOffset);
+    void StoreSensitivity(QLineEdit* edit, TSensitivity which);
 
     QPointer<QWidget> form_;
     TConfigImage& image_;
     TItemCatalogue& catalogue_;
     TGridModel model_;
+    TPanelModel panel_;
     bool editorVisible_ = false;
     // Layout mode whose horizon record the sensitivity edits show.
     int sensitivityMode_ = 0;

@@ -2,6 +2,7 @@
 // zone, the variometer bar, picking, dragging, the video standard switch and cell colours.
 #include "editor/GridModel.h"
 #include "ParkedImage.h"
+#include "editor/PanelModel.h"
 
 #include <gtest/gtest.h>
 

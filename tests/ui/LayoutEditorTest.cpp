@@ -4,6 +4,7 @@
 #include "EditorRig.h"
 #include "ui/Captions.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -265,11 +266,18 @@ TEST_F(LayoutEditorTest, XSpinnerWrapsAndIsIgnoredForTheHorizon) {
     EXPECT_EQ(Bytes(), before);
 }
 
-TEST_F(LayoutEditorTest, YSpinnerWrapsFrom15To0EvenUnderNtsc) {
+TEST_F(LayoutEditorTest, YSpinnerWrapsAtTheLastRowOfTheVideoStandard) {
     image.SetConfigBit(cfg::Pal, false);
     Put(2, kVis, 3, 12);
     Open();
     Choose(2);
+    // Under NTSC row 12 is the last the board shows.
+    editor->UpDown2->Click(TUpDown::TButton::Up);
+    EXPECT_EQ(image.YPos(0, 2), 0);
+    editor->UpDown2->Click(TUpDown::TButton::Down);
+    EXPECT_EQ(image.YPos(0, 2), 12);
+    // Under PAL the spinner goes on to 15.
+    editor->RadioGroup4->SetItemIndex(1);
     editor->UpDown2->Click(TUpDown::TButton::Up);
     editor->UpDown2->Click(TUpDown::TButton::Up);
     editor->UpDown2->Click(TUpDown::TButton::Up);
@@ -362,6 +370,18 @@ TEST_F(LayoutEditorTest, PastedTextThatIsNoNumberKeepsTheStoredSensitivity) {
     EXPECT_EQ(editor->Edit4->text(), "100");
 }
 
+TEST_F(LayoutEditorTest, PasteIntoASensitivityLetsOnlyDigitsThrough) {
+    Open();
+    QLineEdit* nick = editor->Edit3;
+    nick->clear();
+    QApplication::clipboard()->setText(QStringLiteral("4x"));
+    nick->paste(); // what Shift+Insert, Ctrl+V and the middle button run
+    EXPECT_EQ(nick->text(), "");
+    QApplication::clipboard()->setText(QStringLiteral("42"));
+    nick->paste();
+    EXPECT_EQ(nick->text(), "42");
+}
+
 TEST_F(LayoutEditorTest, SensitivityLeftAfterAnotherItemWasPickedGoesToTheHorizon) {
     Put(5, kVis, 2, 3);
     Open();
@@ -392,13 +412,13 @@ TEST_F(LayoutEditorTest, NtscSwitchMovesRowsInAllModesAndPalMovesNothingBack) {
     }
     EXPECT_EQ(image.YPos(0, 0), 100);
     EXPECT_EQ(editor->Edit2->text(), "12"); // the spinner follows the moved row
-    editor->UpDown2->Click(TUpDown::TButton::Up);
-    EXPECT_EQ(image.YPos(0, 9), 13);
+    editor->UpDown2->Click(TUpDown::TButton::Down);
+    EXPECT_EQ(image.YPos(0, 9), 11);
     editor->RadioGroup4->Button(1)->click();
     EXPECT_TRUE(image.IsPal());
     EXPECT_EQ(editor->StringGrid1->height(), 272);
     EXPECT_EQ(image.YPos(1, 9), 12);
-    EXPECT_EQ(image.YPos(0, 9), 13);
+    EXPECT_EQ(image.YPos(0, 9), 11);
     EXPECT_EQ(editor->RadioGroup2->ItemIndex(), 0);
 }
 
