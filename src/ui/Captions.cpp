@@ -32,7 +32,9 @@ QWidget* FindControl(QWidget* root, const QString& name) {
 }
 
 void SetControlCaption(QWidget* control, int item, const QString& text) {
-    if (auto* group = dynamic_cast<TRadioGroup*>(control)) {
+    if (item == kToolTipItem)
+        control->setToolTip(text);
+    else if (auto* group = dynamic_cast<TRadioGroup*>(control)) {
         if (item >= 0)
             group->SetItemText(item, text);
         else

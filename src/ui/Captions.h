@@ -23,9 +23,9 @@ QString CaptionText(const TCaptionText& row, TLanguage language);
 QWidget* FindControl(QWidget* root, const QString& name);
 
 // Sets one caption: `item` >= 0 is an item of a radio group (replaced in place, so the
-// selection stays); -1 is the title of a group box or radio group, or the text of a button,
-// check box or label. Other kinds of control, and an item row for a control that has no
-// items, are left alone.
+// selection stays); kToolTipItem is the control's tooltip; -1 is the title of a group box or radio
+// group, or the text of a button, check box or label. Other kinds of control, and an item row for a
+// control that has no items, are left alone.
 void SetControlCaption(QWidget* control, int item, const QString& text);
 
 // Sets the captions of `root`'s controls for `language`. A row naming `root` itself sets
