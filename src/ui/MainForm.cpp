@@ -28,7 +28,6 @@ namespace halvex {
 
 namespace {
 
-constexpr const char* kTag = "Tag";
 constexpr std::uint32_t kTimerIntervalMs = 200;
 
 QString Utf8(const char* text) {
@@ -138,7 +137,6 @@ void TForm1::CreateControls() {
     if (OwnPort)
         AfPortComboBox1->SetComPort(OwnPort.get());
     Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
-    Button6->setProperty(kTag, 0);
 
     // The configuration buttons in their frame, between the port group and the firmware
     // label: Read/Write, Export/Import, Settings.
@@ -169,12 +167,7 @@ void TForm1::CreateControls() {
     // English captions until start-up applies the stored language.
     ApplyCaptionTexts(this, MainWindowTexts(), TLanguage::English);
 
-    // The Closed state.
-    for (QPushButton* b : {Button1, Button2, Button4, Button5, Button7, Button8})
-        b->setEnabled(false);
-    Button3->hide();
-    Label2->hide();
-    Editor->SetEditorVisible(false);
+    ApplyState(TWindowState::Closed);
 
     connect(Button1, &QPushButton::clicked, this, Guard([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, Guard([this] { Button2Click(); }));
@@ -201,8 +194,24 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
     }
 }
 
-int TForm1::PortOpenMark() const {
-    return Button6->property(kTag).toInt();
+void TForm1::ApplyState(TWindowState state) {
+    using S = TWindowState;
+    state_ = state;
+    const bool loaded = state == S::Loaded;
+    const bool configured = loaded || state == S::Reloading;        // a configuration was read
+    const bool linked = state != S::Closed && state != S::PortOpen; // the board answered "R"
+    Button8->setEnabled(state != S::Closed);
+    Button7->setEnabled(linked);
+    Button1->setEnabled(linked);
+    Button2->setEnabled(loaded);
+    Button4->setEnabled(loaded);
+    Button5->setEnabled(configured);
+    Button3->setVisible(loaded);
+    Label2->setVisible(loaded);
+    Editor->SetEditorVisible(loaded);
+    RadioGroup6->setVisible(!configured);
+    Button7->setVisible(!configured);
+    Button8->setVisible(!configured);
 }
 
 QString TForm1::FirmwareLabelText() const {
@@ -251,46 +260,30 @@ void TForm1::FormShow() {
     AfPortComboBox1->SetSelectedPort(AfComPort1.ComNumber());
 }
 
-// Hides the loaded configuration at the start of a read.
 void TForm1::HideConfiguration() {
     Timer1.SetEnabled(false);
-    Button3->hide();
-    Button4->setEnabled(false);
-    Button2->setEnabled(false);
     Editor->SetEditorVisible(false);
     Editor->ResetSelection();
-    Label2->hide();
     Editor->GridClear();
 }
 
-// The window back to a connection without configuration (both directions of Open/Close).
-void TForm1::ResetToConnection() {
-    HideConfiguration();
-    Button1->setEnabled(false);
-    Button5->setEnabled(false);
-    RadioGroup6->show();
-    Button7->show();
-    Button8->show();
-}
-
 void TForm1::Button6Click() {
-    ResetToConnection();
-    if (PortOpenMark() == 0) {
+    HideConfiguration();
+    if (state_ == TWindowState::Closed) {
+        ApplyState(TWindowState::Closed); // a failed open leaves it here
         if (!AfComPort1.IsOpen())
             AfComPort1.Open();
-        Button6->setProperty(kTag, 1);
-        Button8->setEnabled(true);
+        ApplyState(TWindowState::PortOpen);
         Button6->setText(Utf8(fixed_text::Close));
         WritePreference("Port", AfComPort1.ComNumber());
     } else {
+        ApplyState(TWindowState::PortOpen);
         if (AfComPort1.IsOpen())
             AfComPort1.Close();
         // An exchange still supervised ends quietly instead of resending into the
         // closed port and reporting a communication error later.
         Link->PortClosed();
-        Button6->setProperty(kTag, 0);
-        Button7->setEnabled(false);
-        Button8->setEnabled(false);
+        ApplyState(TWindowState::Closed);
         Button6->setText(Utf8(fixed_text::Open));
     }
 }
@@ -304,6 +297,8 @@ void TForm1::Button1Click() {
     if (Link->Busy())
         return;
     HideConfiguration();
+    if (state_ == TWindowState::Loaded)
+        ApplyState(TWindowState::Reloading);
     Link->StartRead();
 }
 
@@ -358,7 +353,7 @@ void TForm1::Button5Click() {
 
 void TForm1::RadioGroup6Click() {
     language_ = RadioGroup6->ItemIndex() == 1 ? TLanguage::Polish : TLanguage::English;
-    const bool portOpen = PortOpenMark() != 0;
+    const bool portOpen = state_ != TWindowState::Closed;
     ApplyCaptionTexts(this, MainWindowTexts(), language_, [portOpen](const TCaptionText& row) {
         return portOpen && std::string_view(row.Control) == "Button6";
     });
@@ -397,25 +392,16 @@ bool TForm1::FontButtonEnabled() const {
 }
 
 void TForm1::LinkConfirmed() {
-    Button7->setEnabled(true);
-    Button1->setEnabled(true);
+    ApplyState(TWindowState::LinkConfirmed);
 }
 
 // The window's part of the read completion, after the dump's check byte matched.
 void TForm1::DumpAccepted() {
     Editor->SetItemCount(kItemCount);
     Editor->FillItemList();
-    Editor->SetEditorVisible(true);
-    Editor->ResetSelection();
-    RadioGroup6->hide();
-    Button7->hide();
-    Button8->hide();
-    Button3->show();
     Label2->setText(FirmwareLabelText());
-    Label2->show();
-    Button2->setEnabled(true);
-    Button4->setEnabled(true);
-    Button5->setEnabled(true);
+    ApplyState(TWindowState::Loaded);
+    Editor->ResetSelection();
     // Video standard and layout mode from the image, user name, panel and grid.
     Editor->OpenOnImage();
 }

@@ -45,6 +45,15 @@ struct TForm1Setup {
     QString PreferencesPath;      // TPreferences::DefaultPath()
 };
 
+// What the main window shows, one state at a time; ApplyState() sets every control from it.
+enum class TWindowState {
+    Closed,        // "Open"; only the language choice works
+    PortOpen,      // "Close"; the link check is enabled
+    LinkConfirmed, // the board answered "R": Read and FontMap Update enabled
+    Loaded,        // a configuration is shown: editor, Write, Export, Import, Settings
+    Reloading,     // a read after Loaded: the configuration hidden until a good dump
+};
+
 // What a file dialog is asked for; the answer is the chosen path, empty when cancelled.
 struct TFileDialogRequest {
     QString Name;          // "OpenDialog1", "SaveDialog1", "OpenDialog2"
@@ -97,7 +106,7 @@ public:
     QPushButton* Button3;     // Settings
     QPushButton* Button4;     // Export
     QPushButton* Button5;     // Import
-    QPushButton* Button6;     // Open / Close; property "Tag": 1 while the window has the port open
+    QPushButton* Button6;     // Open / Close
     QPushButton* Button7;     // Font upload
     QPushButton* Button8;     // Link test
     QLabel* Label2;           // Firmware label
@@ -106,7 +115,7 @@ public:
     TForm3* Form3 = nullptr;
     TForm4* Form4 = nullptr;
 
-    int PortOpenMark() const;
+    TWindowState State() const { return state_; }
     QString FirmwareLabelText() const;
 
     // --- Hooks (tests replace them; the defaults show the real dialogs) ---
@@ -143,12 +152,16 @@ protected:
 
 private:
     void CreateControls();
-    void ResetToConnection();
+    // Sets every control's visibility and enabled state from `state`.
+    void ApplyState(TWindowState state);
+    // Stops the blink tick, drops the selection and clears the grid (before a read, and
+    // when the port is opened or closed).
     void HideConfiguration();
     void WritePreference(const char* name, std::int32_t value);
     QString RunFileDialog(const TFileDialogRequest& request);
 
     TLanguage language_ = TLanguage::English;
+    TWindowState state_ = TWindowState::Closed;
     bool shown_ = false;
 };
 

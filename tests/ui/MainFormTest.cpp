@@ -263,7 +263,7 @@ TEST_F(MainForm, OpenEntersPortOpenAndStoresThePort) {
     Start();
     OpenPort();
     EXPECT_TRUE(Port.IsOpen());
-    EXPECT_EQ(F().PortOpenMark(), 1);
+    EXPECT_EQ(F().State(), TWindowState::PortOpen);
     EXPECT_EQ(View(), kPortOpen);
     EXPECT_EQ(StoredValue("Port"), QStringLiteral("3"));
     EXPECT_TRUE(Boxes.empty());
@@ -275,7 +275,7 @@ TEST_F(MainForm, FailedOpenIsReportedAndStaysClosed) {
     OpenPort();
     EXPECT_EQ(Texts(TBoxKind::Error),
               std::vector<QString>{QStringLiteral("Can't open device COM3.")});
-    EXPECT_EQ(F().PortOpenMark(), 0);
+    EXPECT_EQ(F().State(), TWindowState::Closed);
     EXPECT_EQ(View(), kClosed);
     EXPECT_EQ(StoredValue("Port"), QString());
     Port.FailOpen(false);
@@ -346,7 +346,7 @@ TEST_F(MainForm, OpenCloseOpenNeedsANewLinkTest) {
     ConfirmLink();
     Click(F().Button6);
     EXPECT_FALSE(Port.IsOpen());
-    EXPECT_EQ(F().PortOpenMark(), 0);
+    EXPECT_EQ(F().State(), TWindowState::Closed);
     EXPECT_EQ(View(), kClosed);
     OpenPort();
     EXPECT_EQ(View(), kPortOpen);
