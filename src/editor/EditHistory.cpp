@@ -55,7 +55,11 @@ void TWrittenState::Forget() {
 }
 
 bool TWrittenState::Modified(const TConfigImage& image) const {
-    return board_ && *board_ != Snapshot(image);
+    if (!board_)
+        return false;
+    TImageBytes now = Snapshot(image);
+    now[ofs::Mode] = (*board_)[ofs::Mode];
+    return *board_ != now;
 }
 
 void CopyLayout(TConfigImage& image, int from, int to) {

@@ -43,6 +43,7 @@ public:
 
     bool Known() const { return board_.has_value(); }
     // The image differs from what the board last confirmed; false when nothing is known.
+    // The layout mode shown (Mode) is the editor's view and does not count.
     bool Modified(const TConfigImage& image) const;
     const std::optional<TImageBytes>& Board() const { return board_; }
 

@@ -135,6 +135,9 @@ public:
     // rows, in all three layout modes. Neither moves an item back.
     void SelectPal();
     void SelectNtsc();
+    // The row count of the standard the image holds, moving nothing (an undo put the
+    // standard back together with the rows).
+    void FollowStandard() { rows_ = image_.IsPal() ? grid::PalRows : grid::NtscRows; }
 
     // Out-of-range positions of the selected item (not the horizon) reset to 0 in the
     // image: X_Pos above 29, Y_Pos below the last row (15 under PAL, 12 under NTSC).

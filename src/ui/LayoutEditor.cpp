@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStringDecoder>
 #include <QValidator>
 
@@ -86,8 +87,9 @@ private:
 };
 
 TLayoutEditor::TLayoutEditor(TConfigImage& image, TItemCatalogue& catalogue, QWidget* form)
-    : image_(image), catalogue_(catalogue), model_(image, catalogue), panel_(image, model_),
-      editFilter_(std::make_unique<TEditFilter>(*this)), context_(std::make_unique<QObject>()) {
+    : History(image), image_(image), catalogue_(catalogue), model_(image, catalogue),
+      panel_(image, model_), editFilter_(std::make_unique<TEditFilter>(*this)),
+      context_(std::make_unique<QObject>()) {
     CreateControls(form);
     ApplyInitialCaptions();
     WireHandlers();
@@ -270,6 +272,9 @@ void TLayoutEditor::WireHandlers() {
     StringGrid1->OnMouseUp = [this](Qt::MouseButton, TShiftState, int, int) {
         StringGrid1MouseUp();
     };
+    StringGrid1->OnKey = [this](int key, Qt::KeyboardModifiers mods) { return GridKey(key, mods); };
+    StringGrid1->OnContextMenu = [this](const QPoint& at) { ShowContextMenu(at); };
+    History.OnApplied = [this](int mode, int item) { ShowStep(mode, item); };
 }
 
 TLanguage TLayoutEditor::Lang() const {
@@ -300,6 +305,8 @@ void TLayoutEditor::GridClear() {
 void TLayoutEditor::GridRedraw() {
     model_.Redraw();
     StringGrid1->update();
+    if (OnImageChanged)
+        OnImageChanged();
 }
 
 void TLayoutEditor::BlinkTick() {
@@ -314,8 +321,10 @@ void TLayoutEditor::SetEditorVisible(bool on) {
     for (QWidget* w :
          std::initializer_list<QWidget*>{GroupBox2, GroupBox4, RadioGroup2, RadioGroup4})
         w->setVisible(on);
-    if (!on)
+    if (!on) {
         model_.Drop();
+        dragBefore_.reset();
+    }
 }
 
 void TLayoutEditor::ResetSelection() {
@@ -424,43 +433,45 @@ void TLayoutEditor::SetOptionIndex(std::uint8_t mask, int index) {
 }
 
 void TLayoutEditor::CheckBoxClick() {
-    panel_.SetFlagBit(flag::Visible, CheckBox1->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Visible, CheckBox1->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox2Click() {
-    panel_.SetFlagBit(flag::Negative, CheckBox2->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox2->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox3Click() {
-    panel_.SetFlagBit(flag::Blinking, CheckBox3->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Blinking, CheckBox3->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox4Click() {
-    panel_.SetFlagBit(flag::Grey, CheckBox4->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Grey, CheckBox4->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox5Click() {
-    panel_.SetFlagBit(flag::Negative, CheckBox5->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox5->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::RadioGroup1Click() {
-    SetOptionIndex(flag::Small, RadioGroup1->ItemIndex());
+    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Small, RadioGroup1->ItemIndex()); });
     GridRedraw();
 }
 
 void TLayoutEditor::RadioGroup5Click() {
-    SetOptionIndex(flag::Option, RadioGroup5->ItemIndex());
+    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Option, RadioGroup5->ItemIndex()); });
     GridRedraw();
 }
 
 void TLayoutEditor::RadioGroup3Click() {
-    SetOptionIndex(flag::Option, RadioGroup3->ItemIndex());
-    PanelRefresh();
+    Change(TUiText::StepChange, [&] {
+        SetOptionIndex(flag::Option, RadioGroup3->ItemIndex());
+        PanelRefresh();
+    });
     GridRedraw();
 }
 
@@ -486,14 +497,15 @@ void TLayoutEditor::ApplyVideoStandard() {
 }
 
 void TLayoutEditor::RadioGroup4Click() {
-    ApplyVideoStandard();
+    const TUiText name = RadioGroup4->ItemIndex() == 1 ? TUiText::StepPal : TUiText::StepNtsc;
+    RecordChange(StepName(name), [&] { ApplyVideoStandard(); });
     GridRedraw();
 }
 
 void TLayoutEditor::UpDown1Click() {
     if (!panel_.HasPosition())
         return;
-    panel_.SetPosition(UpDown1->Position(), panel_.Y());
+    Change(TUiText::StepMove, [&] { panel_.SetPosition(UpDown1->Position(), panel_.Y()); });
     GridRedraw();
 }
 
@@ -501,7 +513,7 @@ void TLayoutEditor::UpDown2Click() {
     if (!panel_.HasPosition())
         return;
     UpDown2->SetPosition(panel_.LimitY(UpDown2->Position()));
-    panel_.SetPosition(panel_.X(), UpDown2->Position());
+    Change(TUiText::StepMove, [&] { panel_.SetPosition(panel_.X(), UpDown2->Position()); });
     GridRedraw();
 }
 
@@ -519,9 +531,13 @@ bool TLayoutEditor::Edit3KeyPress(int key, const QString& text) {
 void TLayoutEditor::StoreSensitivity(QLineEdit* edit, TSensitivity which) {
     // The horizon's record in the layout mode the edits were filled for, whatever is
     // selected by the time the edit is left.
-    const std::uint8_t value =
-        panel_.StoreSensitivity(sensitivityMode_, which, edit->text().toStdString());
+    std::uint8_t value = 0;
+    RecordChange(StepName(TUiText::StepChange, item::Horizon), [&] {
+        value = panel_.StoreSensitivity(sensitivityMode_, which, edit->text().toStdString());
+    });
     edit->setText(QString::number(value));
+    if (OnImageChanged)
+        OnImageChanged();
 }
 
 void TLayoutEditor::Edit3Exit() {
@@ -550,6 +566,8 @@ void TLayoutEditor::StringGrid1MouseDown(Qt::MouseButton button, TShiftState shi
     SelectItem(pick.Item);
     PanelRefresh();
     GridRedraw();
+    if (model_.Dragging())
+        dragBefore_ = Snapshot(image_);
 }
 
 void TLayoutEditor::StringGrid1MouseMove(TShiftState shift, int x, int y) {
@@ -564,15 +582,171 @@ void TLayoutEditor::StringGrid1MouseMove(TShiftState shift, int x, int y) {
     const auto target = model_.DragTarget(*cell);
     if (!target)
         return;
-    // Through the spinners, whose ranges limit the values and whose edits show them.
-    UpDown1->SetPosition(target->Column);
-    UpDown2->SetPosition(target->Row);
-    panel_.SetPosition(UpDown1->Position(), UpDown2->Position());
-    GridRedraw();
+    MoveSelected(*target);
 }
 
 void TLayoutEditor::StringGrid1MouseUp() {
     model_.Drop();
+    // The whole drag is one step.
+    if (dragBefore_)
+        History.Record(StepName(TUiText::StepMove, model_.Selected()), *dragBefore_,
+                       model_.LayoutMode(), model_.Selected());
+    dragBefore_.reset();
+}
+
+void TLayoutEditor::MoveSelected(TCellPos target) {
+    // Through the spinners, whose ranges limit the values and whose edits show them.
+    UpDown1->SetPosition(target.Column);
+    UpDown2->SetPosition(target.Row);
+    panel_.SetPosition(UpDown1->Position(), UpDown2->Position());
+    GridRedraw();
+}
+
+// ---- Edit history, keyboard and the grid's menu -----------------------------------------
+
+void TLayoutEditor::RecordChange(const QString& name, const std::function<void()>& change) {
+    if (recording_ > 0 || History.Applying()) {
+        change();
+        return;
+    }
+    const TImageBytes before = Snapshot(image_);
+    const int mode = model_.LayoutMode();
+    const int item = model_.Selected();
+    struct TDepth {
+        int& Depth;
+        ~TDepth() { --Depth; }
+    } depth{++recording_};
+    change();
+    History.Record(name, before, mode, item);
+}
+
+void TLayoutEditor::Change(TUiText text, const std::function<void()>& change) {
+    RecordChange(StepName(text, model_.Selected()), change);
+}
+
+QString TLayoutEditor::StepName(TUiText text, int item) const {
+    QString name = QString::fromUtf8(UiText(text, Lang()));
+    if (item >= 0)
+        name = name.arg(FromWin1250(catalogue_.Name(item, Lang() == TLanguage::Polish)));
+    return name;
+}
+
+void TLayoutEditor::Undo() {
+    if (!editorVisible_ || model_.Dragging() || !History.CanUndo())
+        return;
+    const QString name = History.UndoText();
+    History.Undo();
+    if (OnStatus)
+        OnStatus(QString::fromUtf8(UiText(TUiText::StatusUndone, Lang())).arg(name));
+}
+
+void TLayoutEditor::Redo() {
+    if (!editorVisible_ || model_.Dragging() || !History.CanRedo())
+        return;
+    const QString name = History.RedoText();
+    History.Redo();
+    if (OnStatus)
+        OnStatus(QString::fromUtf8(UiText(TUiText::StatusRedone, Lang())).arg(name));
+}
+
+void TLayoutEditor::ShowStep(int mode, int item) {
+    // The video standard as the image now holds it, without the switch's row shift.
+    model_.FollowStandard();
+    auto onClick = std::move(RadioGroup4->OnClick);
+    RadioGroup4->SetItemIndex(image_.IsPal() ? 1 : 0);
+    RadioGroup4->OnClick = std::move(onClick);
+    UpDown2->SetRange(0, panel_.LastRow());
+    StringGrid1->FitRows();
+    // The layout mode and the item the step was made on.
+    if (mode >= 0)
+        image_.SetMode(static_cast<std::uint8_t>(mode));
+    SelectModeFromImage();
+    if (item >= 0)
+        SelectItem(item);
+    catalogue_.ReadUserName(image_);
+    PanelRefresh();
+    GridRedraw();
+}
+
+bool TLayoutEditor::GridKey(int key, Qt::KeyboardModifiers modifiers) {
+    if (!editorVisible_ || model_.Dragging())
+        return false;
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    int dx = 0;
+    int dy = 0;
+    switch (key) {
+    case Qt::Key_Left:
+        dx = -1;
+        break;
+    case Qt::Key_Right:
+        dx = 1;
+        break;
+    case Qt::Key_Up:
+        dy = -1;
+        break;
+    case Qt::Key_Down:
+        dy = 1;
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        SelectItem(
+            panel_.Neighbour(key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier) ? 1 : -1));
+        PanelRefresh();
+        GridRedraw();
+        return true;
+    case Qt::Key_Space:
+        CheckBox1->SetChecked(!CheckBox1->Checked()); // its handler makes the step
+        return true;
+    default:
+        return false;
+    }
+    if (const auto target = panel_.Step(dx, dy))
+        Change(TUiText::StepMove, [&] { MoveSelected(*target); });
+    return true;
+}
+
+void TLayoutEditor::CopyLayoutTo(int mode) {
+    const int from = model_.LayoutMode();
+    if (mode == from || mode < 0 || mode >= kLayoutModes)
+        return;
+    RecordChange(StepName(TUiText::StepCopyLayout).arg(RadioGroup2->ItemText(mode)),
+                 [&] { CopyLayout(image_, from, mode); });
+    GridRedraw();
+}
+
+void TLayoutEditor::RestoreLayoutFromBoard() {
+    if (!Written.Board())
+        return;
+    RecordChange(StepName(TUiText::StepRestoreLayout), [&] {
+        RestoreLayout(image_, *Written.Board(), model_.LayoutMode());
+        PanelRefresh();
+    });
+    GridRedraw();
+}
+
+void TLayoutEditor::ShowContextMenu(const QPoint& globalPos) {
+    if (!editorVisible_)
+        return;
+    const auto text = [this](TUiText t) { return QString::fromUtf8(UiText(t, Lang())); };
+    QMenu menu(StringGrid1);
+    QAction* undo = menu.addAction(text(TUiText::UndoAction).arg(History.UndoText()).trimmed());
+    undo->setEnabled(History.CanUndo());
+    QObject::connect(undo, &QAction::triggered, [this] { Undo(); });
+    QAction* redo = menu.addAction(text(TUiText::RedoAction).arg(History.RedoText()).trimmed());
+    redo->setEnabled(History.CanRedo());
+    QObject::connect(redo, &QAction::triggered, [this] { Redo(); });
+    menu.addSeparator();
+    for (int m = 0; m < kLayoutModes; ++m) {
+        if (m == model_.LayoutMode())
+            continue;
+        QAction* copy = menu.addAction(text(TUiText::CopyLayoutTo).arg(RadioGroup2->ItemText(m)));
+        QObject::connect(copy, &QAction::triggered, [this, m] { CopyLayoutTo(m); });
+    }
+    QAction* restore = menu.addAction(text(TUiText::RestoreLayout));
+    restore->setEnabled(Written.Board().has_value());
+    QObject::connect(restore, &QAction::triggered, [this] { RestoreLayoutFromBoard(); });
+    menu.exec(globalPos);
 }
 
 } // namespace halvex

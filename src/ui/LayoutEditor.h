@@ -10,12 +10,14 @@
 #include "editor/PanelModel.h"
 #include "ui/Controls.h"
 #include "ui/LayoutGrid.h"
+#include "ui/UndoHistory.h"
 
 #include <QObject>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -46,6 +48,29 @@ public:
 
     // Current interface language (set by the window); English while unset.
     std::function<TLanguage()> Language;
+    // The image may have changed (after every grid redraw and a stored sensitivity).
+    std::function<void()> OnImageChanged;
+    // A line for the window's status line (an undo or redo).
+    std::function<void(const QString& text)> OnStatus;
+
+    // Every change to the image, undoable; a read starts a new history.
+    TUndoHistory History;
+    // What the board last confirmed, for "Restore layout from OSD" and the modified mark.
+    TWrittenState Written;
+
+    // Runs `change` as one undoable step named `name` (changes made inside it by the
+    // handlers it runs belong to the same step).
+    void RecordChange(const QString& name, const std::function<void()>& change);
+    // Step names in the current language: "move Speed", "change Speed", ...
+    QString StepName(TUiText text, int item = -1) const;
+    void Undo();
+    void Redo();
+    // The grid's keys: arrows move the selected item, Tab and Shift+Tab select the next
+    // and previous item, Space toggles Visible. True when the key was used.
+    bool GridKey(int key, Qt::KeyboardModifiers modifiers);
+    // Layout copy to another mode and restore from the board, each one step.
+    void CopyLayoutTo(int mode);
+    void RestoreLayoutFromBoard();
 
     int ItemCount() const { return model_.ItemCount(); }
     void SetItemCount(int count); // 1 at start, 20 after a good read
@@ -125,6 +150,13 @@ private:
     void ApplyVideoStandard();
     void SelectModeFromImage();
     void StoreSensitivity(QLineEdit* edit, TSensitivity which);
+    // Moves the selected item through the spinners, as a drag does.
+    void MoveSelected(TCellPos target);
+    // Shows the editor on the image an undo or redo has left.
+    void ShowStep(int mode, int item);
+    void ShowContextMenu(const QPoint& globalPos);
+    // Runs a handler's change as a step named by `text` for the selected item.
+    void Change(TUiText text, const std::function<void()>& change);
 
     QPointer<QWidget> form_;
     TConfigImage& image_;
@@ -134,6 +166,8 @@ private:
     bool editorVisible_ = false;
     // Layout mode whose horizon record the sensitivity edits show.
     int sensitivityMode_ = 0;
+    int recording_ = 0;                     // depth of RecordChange
+    std::optional<TImageBytes> dragBefore_; // the image when the running drag began
     std::unique_ptr<TEditFilter> editFilter_;
     // Context of every signal connection: destroyed first, so no handler runs on a
     // half-destroyed editor.
