@@ -163,7 +163,7 @@ void TForm1::CreateControls() {
     Button3 = MakeButton(GroupBox1, "Button3", nullptr, QRect(4, 66, 116, 22));
     Label2 = new QLabel(this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(6, 442, 124, 20);
+    Label2->setGeometry(6, 440, 124, 15);
     QPalette purple = Label2->palette();
     purple.setColor(QPalette::WindowText, QColor(128, 0, 128));
     Label2->setPalette(purple);
@@ -177,7 +177,7 @@ void TForm1::CreateControls() {
     RadioGroup6->SetItems({QStringLiteral("English"), QStringLiteral("Polski")}, 2);
     RadioGroup6->SetItemIndex(0);
 
-    // The status line in the free band along the bottom, right of the firmware label.
+    // The status line in the free band below the Settings group.
     StatusLine = new QLabel(this);
     StatusLine->setObjectName(QStringLiteral("StatusLine"));
     StatusLine->setGeometry(kStatusLine);
@@ -436,7 +436,7 @@ void TForm1::RadioGroup6Click() {
     });
     ApplyCaptionTexts(this, MainWindowToolTips(), language_);
     if (status_)
-        StatusLine->setText(status_());
+        ShowStatus(status_);
     if (Form2)
         Form2->ApplyLanguage();
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
@@ -589,7 +589,10 @@ QString TForm1::ElapsedSeconds() const {
 
 void TForm1::ShowStatus(std::function<QString()> text) {
     status_ = std::move(text);
-    StatusLine->setText(status_());
+    const QString full = status_();
+    StatusLine->setText(
+        StatusLine->fontMetrics().elidedText(full, Qt::ElideRight, StatusLine->width()));
+    StatusLine->setToolTip(full);
 }
 
 void TForm1::ShowStatus(const QString& text) {

@@ -77,9 +77,9 @@ struct TForm1OwnedParts {
 };
 } // namespace detail
 
-// The status line's place: the band along the bottom of the window, right of the
-// firmware label.
-constexpr QRect kStatusLine{136, 452, 261, 16};
+// The status line's place: the free band below the Settings group, under the firmware
+// label. A text too long for it is shortened with an ellipsis; its tooltip holds it whole.
+constexpr QRect kStatusLine{6, 455, 124, 15};
 
 class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
 public:

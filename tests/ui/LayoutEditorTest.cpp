@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace halvex {
@@ -737,6 +738,74 @@ namespace {
 
 // The editor and its form may end in either order; a focused edit that loses its focus
 // while the form is torn down does not call into a destroyed editor.
+// Every kind of change is one step: undone it leaves the image as it was before, redone
+// as it was after, byte for byte.
+TEST_F(LayoutEditorTest, EveryChangeKindIsUndoneAndRedoneExactly) {
+    Put(5, kVis, 2, 3);
+    Put(1, 9, kVis, 4, 14);
+    Open();
+    editor->Written.Confirmed(image);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"drag",
+         [&] {
+             Press(3, 3);
+             MoveTo(9, 6);
+             MoveTo(12, 8);
+             Release(12, 8);
+         }},
+        {"check box",
+         [&] {
+             Choose(5);
+             editor->CheckBox3->click();
+         }},
+        {"font",
+         [&] {
+             Choose(5);
+             editor->RadioGroup1->Button(1)->click();
+         }},
+        {"spinner",
+         [&] {
+             Choose(5);
+             editor->UpDown2->Click(TUpDown::TButton::Up);
+         }},
+        {"sensitivity",
+         [&] {
+             Choose(0);
+             editor->Edit3->setText("55");
+             Leave(editor->Edit3);
+         }},
+        {"arrow key",
+         [&] {
+             Choose(5);
+             QTest::keyClick(editor->StringGrid1, Qt::Key_Right);
+         }},
+        {"space",
+         [&] {
+             Choose(5);
+             QTest::keyClick(editor->StringGrid1, Qt::Key_Space);
+         }},
+        {"video standard", [&] { editor->RadioGroup4->Button(0)->click(); }},
+        {"layout copy", [&] { editor->CopyLayoutTo(1); }},
+        {"layout restore", [&] { editor->RestoreLayoutFromBoard(); }},
+    };
+    for (const auto& [name, change] : changes) {
+        const int steps = editor->History.Count();
+        const Image before = Bytes();
+        change();
+        ASSERT_EQ(editor->History.Count(), steps + 1) << name;
+        const Image after = Bytes();
+        EXPECT_NE(after, before) << name;
+        editor->Undo();
+        EXPECT_EQ(Bytes(), before) << name;
+        editor->Redo();
+        EXPECT_EQ(Bytes(), after) << name;
+    }
+    // Undone to the start, the image is the one read.
+    while (editor->History.CanUndo())
+        editor->Undo();
+    EXPECT_FALSE(editor->Written.Modified(image));
+}
+
 TEST(LayoutEditorLifetimeTest, EditorAndFormEndInEitherOrder) {
     test::GuiTestApp();
     TConfigImage image;
