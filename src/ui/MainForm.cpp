@@ -163,7 +163,7 @@ void TForm1::CreateControls() {
     Button3 = MakeButton(GroupBox1, "Button3", nullptr, QRect(4, 66, 116, 22));
     Label2 = new QLabel(this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(6, 440, 124, 15);
+    Label2->setGeometry(6, 441, 124, 14);
     QPalette purple = Label2->palette();
     purple.setColor(QPalette::WindowText, QColor(128, 0, 128));
     Label2->setPalette(purple);

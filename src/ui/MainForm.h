@@ -79,7 +79,7 @@ struct TForm1OwnedParts {
 
 // The status line's place: the free band below the Settings group, under the firmware
 // label. A text too long for it is shortened with an ellipsis; its tooltip holds it whole.
-constexpr QRect kStatusLine{6, 455, 124, 15};
+constexpr QRect kStatusLine{6, 455, 124, 16};
 
 class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
 public:

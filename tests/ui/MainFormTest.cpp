@@ -138,7 +138,7 @@ TEST_F(MainForm, WindowsAreCreatedWithTheirFixedProperties) {
     EXPECT_EQ(client(f.Button4), QRect(10, 391, 56, 22));
     EXPECT_EQ(client(f.Button5), QRect(70, 391, 56, 22));
     EXPECT_EQ(client(f.Button3), QRect(10, 415, 116, 22));
-    EXPECT_EQ(f.Label2->geometry(), QRect(6, 440, 124, 15));
+    EXPECT_EQ(f.Label2->geometry(), QRect(6, 441, 124, 14));
     EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), QColor(128, 0, 128));
     EXPECT_EQ(f.RadioGroup6->title(), QStringLiteral("Language :  "));
     EXPECT_EQ(f.RadioGroup6->ItemText(0), QStringLiteral("English"));
