@@ -25,6 +25,8 @@ using namespace editor_layout;
 // Pixel geometry inside the right area (x, y from its top-left corner).
 constexpr int kRowHeight = 17;  // check boxes and radio items
 constexpr int kEditHeight = 19; // edits and spinners
+// The panel leaves the window's bottom band to the status line.
+constexpr int kPanelHeight = 89;
 
 QRect AreaRect(int x, int y, int w, int h) {
     return QRect(AreaLeft + x, AreaTop + y, w, h);
@@ -136,7 +138,7 @@ void TLayoutEditor::CreateControls(QWidget* form) {
 
     // The attribute panel: three columns.
     GroupBox2 = new QGroupBox(form);
-    GroupBox2->setGeometry(AreaRect(0, 84, 261, 97));
+    GroupBox2->setGeometry(AreaRect(0, 84, 261, kPanelHeight));
 
     // Visible sits in the title band, right of the title; below it three columns. Rows of
     // a group start under its title band (18 pixels).
@@ -145,7 +147,7 @@ void TLayoutEditor::CreateControls(QWidget* form) {
 
     // Left column: attributes (or the horizon's and variometer's Negative in their place).
     GroupBox3 = new QGroupBox(GroupBox2);
-    GroupBox3->setGeometry(3, 17, 70, 68);
+    GroupBox3->setGeometry(3, 17, 70, 66);
     CheckBox2 = new TCheckBox(QString(), GroupBox3);
     CheckBox2->setGeometry(3, 18, 65, 16);
     CheckBox3 = new TCheckBox(QString(), GroupBox3);
@@ -158,39 +160,39 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     // Middle column: font (or the audible vario) and the item option.
     RadioGroup1 = new TRadioGroup(QString(), GroupBox2);
     RadioGroup1->SetItems({QString(), QString()}, 2);
-    RadioGroup1->setGeometry(76, 17, 107, 38);
+    RadioGroup1->setGeometry(76, 17, 107, 36);
     RadioGroup5 = new TRadioGroup(QString(), GroupBox2);
     RadioGroup5->SetItems({QString(), QString()}, 1);
     RadioGroup5->setGeometry(76, 17, 107, 55);
     RadioGroup3 = new TRadioGroup(QString(), GroupBox2);
     RadioGroup3->SetItems({QStringLiteral("Int."), QStringLiteral("Ext.")}, 2);
-    RadioGroup3->setGeometry(76, 57, 107, 38);
+    RadioGroup3->setGeometry(76, 53, 107, 36);
 
     // Right column: X and Y spinners, or the horizon's sensitivities in their places.
     StaticText1 = new QLabel(GroupBox2);
-    StaticText1->setGeometry(186, 19, 72, 14);
+    StaticText1->setGeometry(186, 17, 72, 14);
     Edit1 = new QLineEdit(GroupBox2);
-    Edit1->setGeometry(186, 34, 30, kEditHeight);
+    Edit1->setGeometry(186, 31, 30, kEditHeight);
     UpDown1 = new TUpDown(Edit1, GroupBox2);
-    UpDown1->setGeometry(216, 34, 15, kEditHeight);
+    UpDown1->setGeometry(216, 31, 15, kEditHeight);
     UpDown1->SetRange(0, grid::MaxX);
     UpDown1->SetWrap(true);
     StaticText2 = new QLabel(GroupBox2);
-    StaticText2->setGeometry(186, 56, 72, 14);
+    StaticText2->setGeometry(186, 51, 72, 14);
     Edit2 = new QLineEdit(GroupBox2);
-    Edit2->setGeometry(186, 71, 30, kEditHeight);
+    Edit2->setGeometry(186, 65, 30, kEditHeight);
     UpDown2 = new TUpDown(Edit2, GroupBox2);
-    UpDown2->setGeometry(216, 71, 15, kEditHeight);
+    UpDown2->setGeometry(216, 65, 15, kEditHeight);
     UpDown2->SetRange(0, grid::MaxY);
     UpDown2->SetWrap(true);
     StaticText3 = new QLabel(GroupBox2);
-    StaticText3->setGeometry(186, 19, 72, 14);
+    StaticText3->setGeometry(186, 17, 72, 14);
     Edit3 = new QLineEdit(GroupBox2);
-    Edit3->setGeometry(186, 34, 36, kEditHeight);
+    Edit3->setGeometry(186, 31, 36, kEditHeight);
     StaticText4 = new QLabel(GroupBox2);
-    StaticText4->setGeometry(186, 56, 72, 14);
+    StaticText4->setGeometry(186, 51, 72, 14);
     Edit4 = new QLineEdit(GroupBox2);
-    Edit4->setGeometry(186, 71, 36, kEditHeight);
+    Edit4->setGeometry(186, 65, 36, kEditHeight);
     for (QLineEdit* e : {Edit3, Edit4}) {
         e->setMaxLength(SensitivityDigits);
         e->setValidator(new TSensitivityValidator(e));

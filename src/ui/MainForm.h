@@ -77,9 +77,10 @@ struct TForm1OwnedParts {
 };
 } // namespace detail
 
-// The status line's place: the free band below the Settings group, under the firmware
-// label. A text too long for it is shortened with an ellipsis; its tooltip holds it whole.
-constexpr QRect kStatusLine{6, 455, 124, 16};
+// The status line's place: the band along the bottom of the window, below the Settings
+// group, the firmware label and the attribute panel. A text too long for it is shortened
+// with an ellipsis; its tooltip holds it whole.
+constexpr QRect kStatusLine{6, 457, 391, 14};
 
 class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
 public:
