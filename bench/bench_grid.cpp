@@ -1,40 +1,19 @@
 // Layout grid: a full redraw of the cell model from the image plus the paint of all
 // 30 x 16 cells into an image, offscreen, as on every blink tick. Target: below 1 ms.
 // Run with --benchmark_repetitions=N to get the median over N runs.
-#include "ui/Controls.h"
+#include "BenchSupport.h"
 #include "ui/LayoutEditor.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace {
 
 using namespace halvex;
-
-// A busy screen: every item visible somewhere, some grey, small, blinking or overlapping,
-// and the horizon with its zone.
-void FillScreen(TConfigImage& image) {
-    image.SetConfigBit(cfg::Pal, true);
-    image.SetFlags(0, 0, flag::Visible);
-    for (int i = 1; i < kItemCount; ++i) {
-        std::uint8_t f = flag::Visible;
-        if (i % 3 == 0)
-            f |= flag::Grey;
-        if (i % 4 == 0)
-            f |= flag::Blinking;
-        if (i % 5 == 0)
-            f |= flag::Small;
-        image.SetFlags(0, i, f);
-        image.SetXPos(0, i, static_cast<std::uint8_t>((i * 7) % 25));
-        image.SetYPos(0, i, static_cast<std::uint8_t>(i % 16));
-    }
-}
 
 // The editor on a hidden form, opened on a busy screen.
 struct TBenchEditor {
@@ -44,7 +23,7 @@ struct TBenchEditor {
     std::unique_ptr<TLayoutEditor> editor;
     TBenchEditor() {
         form.resize(403, 471);
-        FillScreen(image);
+        bench::FillScreen(image);
         editor = std::make_unique<TLayoutEditor>(image, catalogue, &form);
         editor->SetItemCount(kItemCount);
         editor->FillItemList();
@@ -99,12 +78,5 @@ BENCHMARK(BM_PaintCells)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(halvex::InterfaceFont());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return halvex::bench::RunGuiBenchmarks(argc, argv);
 }

@@ -14,4 +14,4 @@ halvex_need_packages() {
 }
 
 HALVEX_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation)
+    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation qt6-translations-l10n)

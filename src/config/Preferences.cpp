@@ -29,6 +29,14 @@ QString NormalisedKey(const QString& keyPath) {
     return key;
 }
 
+// "set" -> "SetFolder".
+QString FolderValueName(const QString& suffix) {
+    QString name = suffix.toLower();
+    if (!name.isEmpty())
+        name[0] = name[0].toUpper();
+    return name + QStringLiteral("Folder");
+}
+
 } // namespace
 
 TPreferences::TPreferences(QString path) : path_(path.isEmpty() ? DefaultPath() : path) {}
@@ -144,6 +152,28 @@ std::map<int, QString> TPreferences::PortPaths() const {
             paths[n] = path;
     }
     return paths;
+}
+
+QString TPreferences::StartFolder(const QString& suffix) {
+    std::optional<QString> stored;
+    if (OpenKey(QString::fromLatin1(kPreferenceKey), false))
+        stored = ReadString(FolderValueName(suffix));
+    CloseKey();
+    if (stored && !stored->isEmpty() && QFileInfo(*stored).isDir())
+        return *stored;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+void TPreferences::RememberFolder(const QString& suffix, const QString& chosenPath) {
+    try {
+        if (OpenKey(QString::fromLatin1(kPreferenceKey), true))
+            WriteString(FolderValueName(suffix), QFileInfo(chosenPath).absolutePath());
+    } catch (const EPreferenceError&) {
+    }
+    CloseKey();
 }
 
 } // namespace halvex

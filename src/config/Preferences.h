@@ -8,6 +8,8 @@
 //   "Port"   32-bit integer, the serial port number (1 = COM1)
 //   "COM<n>" text, the device path that port number n stands for (overrides the
 //            built-in port table)
+//   "SetFolder", "McmFolder"  text, the folder last used for settings files and
+//            character set files in the file dialogs
 //
 // Errors are EPreferenceError with the text the user sees:
 //   "Invalid data type for '<name>'"  a value that is not a 32-bit integer
@@ -64,6 +66,15 @@ public:
 
     // The "COM<n>" values of the key (n = 1..255) as port number -> device path.
     std::map<int, QString> PortPaths() const;
+
+    // The folder a file dialog for files ending in `suffix` ("set", "mcm") opens in: the
+    // one last used for that kind ("SetFolder", "McmFolder") while it exists, else the
+    // user's documents folder, else the home folder; never the working folder. Opens and
+    // closes the key itself.
+    QString StartFolder(const QString& suffix);
+    // Remembers the folder of `chosenPath` for its kind. A store that cannot be written
+    // keeps the old folder silently: remembering a folder never stops the file's use.
+    void RememberFolder(const QString& suffix, const QString& chosenPath);
 
 private:
     void Write(const QString& name, const QVariant& value);

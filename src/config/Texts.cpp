@@ -36,6 +36,24 @@ constexpr TCaptionText kMain[] = {
     {"Button6", -1, {"Open", "Otwórz"}},
     {"Button7", -1, {"FontMap Update", "Ładowanie Czcionek"}},
     {"Button8", -1, {"OSD Connection Check", "Test Połączenia z OSD"}},
+    {"Button9", -1, {"OSD Preview", "Podgląd OSD"}},
+};
+
+constexpr TCaptionText kPreview[] = {
+    {"OsdPreview", -1, {"OSD Preview", "Podgląd OSD"}},
+    {"FontButton", -1, {"Font...", "Czcionka..."}},
+    {"BackgroundButton", -1, {"Background...", "Tło..."}},
+    {"SaveButton", -1, {"Save picture...", "Zapisz obraz..."}},
+    {"PreviewTabs", 0, {"Screen", "Ekran"}},
+    {"PreviewTabs", 1, {"Character set", "Zestaw znaków"}},
+    // Not controls: looked up with PreviewText.
+    {"BuiltInFont", -1, {"Built-in font", "Czcionka wbudowana"}},
+    {"SaveActualSize", -1, {"Actual size (1x)", "Rozmiar rzeczywisty (1x)"}},
+    {"SaveCurrentZoom", -1, {"Current zoom (%1x)", "Bieżące powiększenie (%1x)"}},
+    {"CharacterIndex", -1, {"Character %1 (0x%2)", "Znak %1 (0x%2)"}},
+    {"PictureFilter", -1, {"Pictures (*.png *.jpg *.jpeg)", "Obrazy (*.png *.jpg *.jpeg)"}},
+    {"PngFilter", -1, {"PNG pictures (*.png)", "Obrazy PNG (*.png)"}},
+    {"BadPicture", -1, {"Cannot read the picture !", "Nie można odczytać obrazu !"}},
 };
 
 constexpr TCaptionText kSettings[] = {
@@ -88,6 +106,10 @@ constexpr TCaptionText kMainToolTips[] = {
      kToolTipItem,
      {"Load a character set (.mcm file) into the OSD", "Wczytaj zestaw znaków (plik .mcm) do OSD"}},
     {"RadioGroup6", kToolTipItem, {"Language of the program", "Język programu"}},
+    {"Button9",
+     kToolTipItem,
+     {"Show the screen as the OSD draws it over the video",
+      "Pokaż ekran tak, jak OSD rysuje go na obrazie wideo"}},
     {"Button1",
      kToolTipItem,
      {"Read the settings and screen layouts from the OSD",
@@ -263,6 +285,18 @@ std::span<const TCaptionText> MainWindowTexts() {
 std::span<const TCaptionText> MainWindowToolTips() {
     return kMainToolTips;
 }
+
+std::span<const TCaptionText> PreviewTexts() {
+    return kPreview;
+}
+
+const char* PreviewText(std::string_view name, TLanguage language) {
+    for (const auto& row : kPreview)
+        if (row.Item < 0 && name == row.Control)
+            return row.Text[static_cast<int>(language)];
+    return "";
+}
+
 std::span<const TCaptionText> SettingsDialogTexts() {
     return kSettings;
 }

@@ -10,6 +10,7 @@
 #include "config/Messages.h"
 
 #include <span>
+#include <string_view>
 
 namespace halvex {
 
@@ -33,6 +34,11 @@ std::span<const TCaptionText> MainWindowTexts();
 std::span<const TCaptionText> SettingsDialogTexts();
 // Texts of the import options dialog (set each time it opens).
 std::span<const TCaptionText> ImportDialogTexts();
+
+// Texts of the OSD preview window; the rows whose names are not controls (menu entries,
+// file filters, formats) are read with PreviewText.
+std::span<const TCaptionText> PreviewTexts();
+const char* PreviewText(std::string_view name, TLanguage language);
 
 // Tooltips of the main window's controls (rows with Item kToolTipItem), the grid's with
 // its colour key.

@@ -58,9 +58,11 @@ void TGridModel::Clear() {
     }
 }
 
-void TGridModel::Redraw() {
+void TGridModel::Redraw(bool visibleOnly) {
     Clear();
     for (int i = 0; i < itemCount_; ++i) {
+        if (visibleOnly && !(image_.Flags(mode_, i) & flag::Visible))
+            continue;
         const bool selected = i == selected_;
         if (i == item::Horizon)
             DrawHorizon(selected);

@@ -110,7 +110,9 @@ public:
     // margin is left as it is.
     void Clear();
     // Grid redraw without the repaint: clear, then draw items 0 .. item count - 1 in order.
-    void Redraw();
+    // With `visibleOnly` the items whose visible bit is clear are left out, as on the
+    // board's screen (the OSD preview draws from such a copy of the editor's model).
+    void Redraw(bool visibleOnly = false);
 
     // Text of a cell: "" before the first clear, else one Windows-1250 byte. Positions
     // outside the store read as "".

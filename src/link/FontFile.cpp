@@ -116,4 +116,19 @@ std::optional<TFontSet> LoadMcm(const std::string& path) {
     return ParseMcm(text);
 }
 
+TGlyph DecodeGlyph(const TFontChar& ch) {
+    TGlyph glyph{};
+    for (std::size_t b = 0; b < kGlyphBytes; ++b)
+        for (std::size_t k = 0; k < 4; ++k)
+            glyph[b * 4 + k] = GlyphPixel(ch[b] >> (6 - 2 * k));
+    return glyph;
+}
+
+TGlyphSet DecodeFont(const TFontSet& set) {
+    TGlyphSet glyphs{};
+    for (std::size_t c = 0; c < kFontChars; ++c)
+        glyphs[c] = DecodeGlyph(set[c]);
+    return glyphs;
+}
+
 } // namespace halvex

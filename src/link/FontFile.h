@@ -8,7 +8,11 @@
 // looked at.
 //
 // The whole file is checked before anything is sent: fewer than 16385 lines, or a row
-// shorter than 8 characters, make the file bad.
+// shorter than 8 characters, make the file bad. The same check gates the preview font.
+//
+// A character's picture (as the MAX7456 draws it): 12 x 18 pixels, 2 bits each, four
+// pixels to a byte with the leftmost in the top bits, three bytes to a row, so the first
+// 54 stored bytes. 00 is black, 10 is white, 01 and 11 are transparent.
 #pragma once
 
 #include <array>
@@ -38,5 +42,28 @@ std::optional<TFontSet> ParseMcm(std::string_view text);
 // nullopt means "Bad file format !".
 constexpr std::size_t kMcmReadLimit = 8u << 20;
 std::optional<TFontSet> LoadMcm(const std::string& path);
+
+constexpr int kGlyphWidth = 12;
+constexpr int kGlyphHeight = 18;
+constexpr std::size_t kGlyphBytes = kGlyphWidth * kGlyphHeight / 4; // 54
+
+enum class TGlyphPixel : std::uint8_t { Black, White, Transparent };
+// Pixels row by row, kGlyphWidth to a row.
+using TGlyph = std::array<TGlyphPixel, kGlyphWidth * kGlyphHeight>;
+using TGlyphSet = std::array<TGlyph, kFontChars>;
+
+// The pixel a 2-bit value stands for (only the low two bits of `bits` count).
+constexpr TGlyphPixel GlyphPixel(unsigned bits) {
+    switch (bits & 3u) {
+    case 0:
+        return TGlyphPixel::Black;
+    case 2:
+        return TGlyphPixel::White;
+    default:
+        return TGlyphPixel::Transparent;
+    }
+}
+TGlyph DecodeGlyph(const TFontChar& ch);
+TGlyphSet DecodeFont(const TFontSet& set);
 
 } // namespace halvex

@@ -24,6 +24,7 @@ void SetUpApplication(QApplication& app) {
 TApplicationWindows::TApplicationWindows(const TForm1Setup& setup)
     : Form1(Image, setup), Form2(Image, &Form1), Form3(&Form1), Form4(&Form1) {
     Form1.AttachForms(&Form2, &Form3, &Form4);
+    SetMessageBoxOwner(&Form1);
 }
 
 } // namespace halvex

@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QWidget>
 
 namespace halvex {
@@ -14,6 +16,54 @@ QString CaptionText(const TCaptionText& row, TLanguage language) {
     if (column >= static_cast<std::size_t>(kLanguageCount) || !row.Text[column])
         return QString();
     return QString::fromUtf8(row.Text[column]);
+}
+
+namespace {
+
+// Whether a label among the control's siblings names it (is its buddy's label).
+bool HasLabel(const QWidget* control) {
+    for (QObject* o : control->parentWidget()->children())
+        if (auto* label = qobject_cast<QLabel*>(o); label && label->buddy() == control)
+            return true;
+    return false;
+}
+
+// Names an edit box and the spinners tied to it.
+void NameEdit(QWidget* edit, const QString& name) {
+    edit->setAccessibleName(name);
+    for (QObject* o : edit->parentWidget()->children())
+        if (auto* spinner = dynamic_cast<TUpDown*>(o); spinner && spinner->Associate() == edit)
+            spinner->setAccessibleName(name);
+}
+
+// The non-window widgets of `root`'s own window, depth first.
+template <typename F> void ForEachControl(QWidget* root, const F& fn) {
+    for (QObject* child : root->children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (!w || w->isWindow())
+            continue;
+        fn(w);
+        ForEachControl(w, fn);
+    }
+}
+
+} // namespace
+
+void NameAfterCaption(QWidget* control) {
+    if (auto* box = qobject_cast<QGroupBox*>(control)) {
+        const QString name = box->title().trimmed();
+        box->setAccessibleName(name);
+        for (QObject* o : box->children())
+            if (auto* edit = qobject_cast<QLineEdit*>(o); edit && !HasLabel(edit))
+                NameEdit(edit, name);
+    } else if (auto* label = qobject_cast<QLabel*>(control); label && label->buddy()) {
+        NameEdit(label->buddy(), label->text().trimmed());
+    }
+}
+
+void NameControls(QWidget* root) {
+    if (root)
+        ForEachControl(root, [](QWidget* w) { NameAfterCaption(w); });
 }
 
 QWidget* FindControl(QWidget* root, const QString& name) {
@@ -32,13 +82,18 @@ QWidget* FindControl(QWidget* root, const QString& name) {
 }
 
 void SetControlCaption(QWidget* control, int item, const QString& text) {
-    if (item == kToolTipItem)
+    if (item == kToolTipItem) {
         control->setToolTip(text);
-    else if (auto* group = dynamic_cast<TRadioGroup*>(control)) {
+        return;
+    }
+    if (auto* group = dynamic_cast<TRadioGroup*>(control)) {
         if (item >= 0)
             group->SetItemText(item, text);
         else
             group->setTitle(text);
+    } else if (auto* tabs = qobject_cast<QTabWidget*>(control)) {
+        if (item >= 0 && item < tabs->count())
+            tabs->setTabText(item, text);
     } else if (item >= 0) {
         return;
     } else if (auto* box = qobject_cast<QGroupBox*>(control)) {
@@ -48,6 +103,7 @@ void SetControlCaption(QWidget* control, int item, const QString& text) {
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(text);
     }
+    NameAfterCaption(control);
 }
 
 void ApplyCaptionTexts(QWidget* root, std::span<const TCaptionText> texts, TLanguage language,
@@ -64,6 +120,7 @@ void ApplyCaptionTexts(QWidget* root, std::span<const TCaptionText> texts, TLang
         else if (QWidget* control = FindControl(root, name))
             SetControlCaption(control, row.Item, text);
     }
+    NameControls(root);
 }
 
 } // namespace halvex

@@ -42,21 +42,15 @@ void TRadioGroup::SetItems(const QStringList& items, int columns) {
     buttons_.clear();
     columns_ = std::max(1, columns);
     for (int k = 0; k < items.size(); ++k) {
+        // Auto-exclusive buttons are radio buttons to accessibility, and the arrow keys
+        // move the selection among them (a click or an arrow key emits clicked).
         auto* b = new QRadioButton(items[k], this);
-        b->setAutoExclusive(false); // selection is driven by index_
-        connect(b, &QRadioButton::clicked, this, [this, k](bool) {
-            // A click on the selected item keeps it selected.
-            if (k == index_)
-                buttons_[static_cast<std::size_t>(k)]->setChecked(true);
-            else
-                SetItemIndex(k);
-        });
+        connect(b, &QRadioButton::clicked, this, [this, k](bool) { SetItemIndex(k); });
         buttons_.push_back(b);
     }
     if (index_ >= Count())
         index_ = -1;
-    for (int k = 0; k < Count(); ++k)
-        buttons_[static_cast<std::size_t>(k)]->setChecked(k == index_);
+    ShowIndex();
     Relayout();
     updating_ = false;
 }
@@ -76,14 +70,28 @@ QString TRadioGroup::ItemText(int k) const {
     return (k >= 0 && k < Count()) ? buttons_[static_cast<std::size_t>(k)]->text() : QString();
 }
 
+void TRadioGroup::ShowIndex() {
+    if (index_ >= 0) {
+        buttons_[static_cast<std::size_t>(index_)]->setChecked(true); // unchecks the others
+        return;
+    }
+    // An auto-exclusive button refuses to be unchecked; no selection needs it released.
+    for (QRadioButton* b : buttons_) {
+        if (!b->isChecked())
+            continue;
+        b->setAutoExclusive(false);
+        b->setChecked(false);
+        b->setAutoExclusive(true);
+    }
+}
+
 void TRadioGroup::SetItemIndex(int index) {
     if (index < -1 || index >= Count())
         index = -1;
     if (index == index_)
         return;
     index_ = index;
-    for (int k = 0; k < Count(); ++k)
-        buttons_[static_cast<std::size_t>(k)]->setChecked(k == index_);
+    ShowIndex();
     if (!updating_ && OnClick)
         OnClick();
 }

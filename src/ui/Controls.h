@@ -33,7 +33,9 @@ public:
     std::function<void()> OnClick;
 };
 
-// A framed group of radio buttons with an item index (-1 = no selection).
+// A framed group of radio buttons with an item index (-1 = no selection). The buttons are
+// exclusive as on every desktop: radio buttons to accessibility, arrow keys move the
+// selection within the group.
 class TRadioGroup : public QGroupBox {
 public:
     explicit TRadioGroup(const QString& caption, QWidget* parent = nullptr);
@@ -52,6 +54,7 @@ public:
 
 private:
     void Relayout();
+    void ShowIndex(); // checks the button of index_ only (none for -1)
     std::vector<QRadioButton*> buttons_;
     int index_ = -1;
     int columns_ = 1;
@@ -74,6 +77,7 @@ public:
     void SetPosition(int position);
     // A user click on an arrow (also used by tests).
     void Click(TButton button);
+    QLineEdit* Associate() const { return edit_; }
     QToolButton* UpButton() const { return up_; }
     QToolButton* DownButton() const { return down_; }
     std::function<void(TButton)> OnClick;

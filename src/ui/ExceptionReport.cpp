@@ -2,19 +2,64 @@
 
 #include "config/Texts.h"
 
+#include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QPointer>
+#include <QSpacerItem>
 
 namespace halvex {
 
 namespace {
 
+QPointer<QWidget>& Owner() {
+    static QPointer<QWidget> owner;
+    return owner;
+}
+
+// Room a title bar takes beside its text: icon and up to three buttons.
+constexpr int kTitleBarExtra = 130;
+
+// The width a window manager's title bar needs for `title`: its bold, somewhat larger font.
+int TitleBarWidth(const QString& title) {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    if (font.pixelSize() > 0)
+        font.setPixelSize(font.pixelSize() * 5 / 4);
+    else
+        font.setPointSizeF(font.pointSizeF() * 5 / 4);
+    return QFontMetrics(font).horizontalAdvance(title) + kTitleBarExtra;
+}
+
 void ShowModalBox(TBoxKind kind, const QString& text) {
-    QMessageBox box(kind == TBoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    QString::fromUtf8(fixed_text::AppTitle), text, QMessageBox::Ok);
-    box.exec();
+    MakeMessageBox(kind, text, MessageBoxOwner())->exec();
 }
 
 } // namespace
+
+void SetMessageBoxOwner(QWidget* window) {
+    Owner() = window;
+}
+
+QWidget* MessageBoxOwner() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (Owner())
+        return Owner().data();
+    return QApplication::activeWindow();
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, QWidget* owner) {
+    const QString title = QString::fromUtf8(fixed_text::MainCaption);
+    auto box = std::make_unique<QMessageBox>(kind == TBoxKind::Error ? QMessageBox::Critical
+                                                                     : QMessageBox::NoIcon,
+                                             title, text, QMessageBox::Ok, owner);
+    // The box sizes itself to its layout: a spacer across it keeps the title whole.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(TitleBarWidth(title), 0, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
 
 TMessageBoxHook& MessageBoxHook() {
     static TMessageBoxHook hook = ShowModalBox;

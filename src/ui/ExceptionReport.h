@@ -1,9 +1,10 @@
 // Message boxes of the program and the application's standard exception report.
 //
-// Plain messages: one text, an OK button, captioned with the application title
-// "HalvexCfg_KT". The exception report: the same, with an error icon, and a full stop
-// appended to the text when its last character sorts after "." (so a text ending in a
-// letter or digit gains one, one ending in " !" does not).
+// Plain messages: one text and an OK button, in a box that belongs to the window that
+// raised it (centred on it) and carries the program's full title, the main window's
+// caption, wide enough to be read whole. The exception report: the same, with an error
+// icon, and a full stop appended to the text when its last character sorts after "." (so
+// a text ending in a letter or digit gains one, one ending in " !" does not).
 //
 // Every handler that the toolkit calls (buttons, timers, port notifications, the show
 // event) runs inside Guard: an exception that escapes it ends that handler, is reported,
@@ -16,7 +17,11 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <utility>
+
+class QMessageBox;
+class QWidget;
 
 namespace halvex {
 
@@ -24,7 +29,16 @@ enum class TBoxKind { Message, Error };
 
 using TMessageBoxHook = std::function<void(TBoxKind kind, const QString& text)>;
 
-// The hook that shows a box; by default a modal QMessageBox centred on the screen.
+// The window boxes belong to while no modal dialog is open: the main window, set at start.
+void SetMessageBoxOwner(QWidget* window);
+// The window a box raised now belongs to: the open modal dialog, else the main window,
+// else the active window (null when there is none).
+QWidget* MessageBoxOwner();
+// The box as shown: a child of `owner` (so centred on it), titled with the main window's
+// caption and at least as wide as a title bar needs to show that caption whole.
+std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, QWidget* owner);
+
+// The hook that shows a box; by default MakeMessageBox over MessageBoxOwner(), modal.
 TMessageBoxHook& MessageBoxHook();
 // Resets the hook to the modal message box.
 void UseModalMessageBoxes();

@@ -193,6 +193,11 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     StaticText4->setGeometry(186, 51, 72, 14);
     Edit4 = new QLineEdit(GroupBox2);
     Edit4->setGeometry(186, 65, 36, kEditHeight);
+    // Each label names its edit box for accessibility (Captions.h).
+    StaticText1->setBuddy(Edit1);
+    StaticText2->setBuddy(Edit2);
+    StaticText3->setBuddy(Edit3);
+    StaticText4->setBuddy(Edit4);
     for (QLineEdit* e : {Edit3, Edit4}) {
         e->setMaxLength(SensitivityDigits);
         e->setValidator(new TSensitivityValidator(e));
@@ -302,6 +307,8 @@ void TLayoutEditor::SetItemCount(int count) {
 void TLayoutEditor::GridClear() {
     model_.Clear();
     StringGrid1->update();
+    if (OnGridRedraw)
+        OnGridRedraw();
 }
 
 void TLayoutEditor::GridRedraw() {
@@ -309,6 +316,8 @@ void TLayoutEditor::GridRedraw() {
     StringGrid1->update();
     if (OnImageChanged)
         OnImageChanged();
+    if (OnGridRedraw)
+        OnGridRedraw();
 }
 
 void TLayoutEditor::BlinkTick() {
@@ -413,11 +422,11 @@ void TLayoutEditor::PanelRefresh() {
     if (show.AudibleVario)
         RadioGroup5->SetItemIndex((flags & flag::Option) ? 1 : 0);
     if (show.Option == TItemOption::Sensor) {
-        RadioGroup3->setTitle(QString::fromUtf8(SensorCaption(Lang())));
+        SetControlCaption(RadioGroup3, -1, QString::fromUtf8(SensorCaption(Lang())));
         RadioGroup3->SetItemText(0, QStringLiteral("Int."));
         RadioGroup3->SetItemText(1, QStringLiteral("Ext."));
     } else if (show.Option == TItemOption::Hdop) {
-        RadioGroup3->setTitle(QStringLiteral("HDOP"));
+        SetControlCaption(RadioGroup3, -1, QStringLiteral("HDOP"));
         RadioGroup3->SetItemText(0, QStringLiteral("Ena."));
         RadioGroup3->SetItemText(1, QStringLiteral("Disa"));
     }

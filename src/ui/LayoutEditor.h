@@ -48,6 +48,8 @@ public:
 
     // Current interface language (set by the window); English while unset.
     std::function<TLanguage()> Language;
+    // Runs after every grid redraw and grid clear (the OSD preview follows the grid).
+    std::function<void()> OnGridRedraw;
     // The image may have changed (after every grid redraw and a stored sensitivity).
     std::function<void()> OnImageChanged;
     // A line for the window's status line (an undo or redo).

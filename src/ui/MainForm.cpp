@@ -14,7 +14,9 @@
 #include "ui/ExceptionReport.h"
 #include "ui/ImportDialog.h"
 #include "ui/LayoutEditor.h"
+#include "ui/OsdPreview.h"
 #include "ui/ProgressForm.h"
+#include "ui/QtTranslation.h"
 #include "ui/SettingsDialog.h"
 
 #include <QCloseEvent>
@@ -132,6 +134,8 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 }
 
 TForm1::~TForm1() {
+    // The preview follows the editor: it goes first.
+    delete preview_;
     // The link unwires the port and the timers before they go.
     Link.reset();
     AfComPort1.OnDataRecived = nullptr;
@@ -171,6 +175,8 @@ void TForm1::CreateControls() {
     // Right area (136, 284, 261 x 181), before a configuration is loaded.
     Button8 = MakeButton(this, "Button8", nullptr, QRect(136, 292, 261, 30));
     Button7 = MakeButton(this, "Button7", nullptr, QRect(136, 330, 261, 30));
+    // In the free end of the layout mode group's title band: shown with the editor.
+    Button9 = MakeButton(Editor->RadioGroup2, "Button9", nullptr, QRect(161, 0, 98, 17));
     RadioGroup6 = new TRadioGroup(Utf8(fixed_text::LanguageGroup), this);
     RadioGroup6->setObjectName(QStringLiteral("RadioGroup6"));
     RadioGroup6->setGeometry(136, 370, 261, 44);
@@ -196,6 +202,7 @@ void TForm1::CreateControls() {
     connect(Button6, &QPushButton::clicked, this, Guard([this] { Button6Click(); }));
     connect(Button7, &QPushButton::clicked, this, Guard([this] { Button7Click(); }));
     connect(Button8, &QPushButton::clicked, this, Guard([this] { Button8Click(); }));
+    connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 
     // Undo and redo of the editor's changes, wherever the focus is in the window.
@@ -368,7 +375,7 @@ void TForm1::Button7Click() {
     if (Link->Busy())
         return;
     Timer1.SetEnabled(false);
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("OpenDialog1"), false, Utf8(fixed_text::McmFilter), QStringLiteral("mcm")});
     if (path.isEmpty())
         return;
@@ -379,7 +386,22 @@ void TForm1::Button7Click() {
         return;
     }
     exchangeClock_.start();
+    uploadFont_ = font;
+    uploadFontPath_ = path;
     Link->StartFontUpload(*font);
+}
+
+TPreviewForm* TForm1::Preview() {
+    if (!preview_) {
+        preview_ = new TPreviewForm(Preferences, this);
+        preview_->Language = [this] { return language_; };
+        preview_->Follow(*Editor);
+    }
+    return preview_;
+}
+
+void TForm1::Button9Click() {
+    Preview()->ShowPreview();
 }
 
 void TForm1::Button3Click() {
@@ -390,7 +412,7 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::Button4Click() {
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("SaveDialog1"), true, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
     if (path.isEmpty())
         return;
@@ -402,7 +424,7 @@ void TForm1::Button4Click() {
 void TForm1::Button5Click() {
     if (!ConfirmDiscard())
         return;
-    const QString path = FileDialog(
+    const QString path = AskFile(
         {QStringLiteral("OpenDialog2"), false, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
     if (path.isEmpty())
         return;
@@ -439,6 +461,9 @@ void TForm1::RadioGroup6Click() {
         ShowStatus(status_);
     if (Form2)
         Form2->ApplyLanguage();
+    if (preview_)
+        preview_->ApplyLanguage();
+    UseQtTranslation(language_); // Qt's own dialogs and buttons follow (English without)
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
 }
 
@@ -453,8 +478,16 @@ void TForm1::WritePreference(const char* name, std::int32_t value) {
     Preferences.CloseKey();
 }
 
+QString TForm1::AskFile(TFileDialogRequest request) {
+    request.Directory = Preferences.StartFolder(request.DefaultSuffix);
+    const QString path = FileDialog(request);
+    if (!path.isEmpty())
+        Preferences.RememberFolder(request.DefaultSuffix, path);
+    return path;
+}
+
 QString TForm1::RunFileDialog(const TFileDialogRequest& request) {
-    QFileDialog dialog(this, QString(), QString(), request.Filter);
+    QFileDialog dialog(this, QString(), request.Directory, request.Filter);
     dialog.setObjectName(request.Name);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet may be typed; opening it then reports the error.
@@ -513,12 +546,13 @@ void TForm1::BlinkTick() {
     Editor->BlinkTick();
 }
 
-} // namespace halvex
-
-namespace halvex {
-
 void TForm1::ExchangeFinished(const TExchangeReport& report) {
-    if (report.Kind == TExchangeKind::Write) {
+    if (report.Kind == TExchangeKind::FontUpload) {
+        // The board now draws with the uploaded set: so does the preview.
+        if (report.Outcome == TExchangeOutcome::Done && uploadFont_)
+            Preview()->UseFont(*uploadFont_, uploadFontPath_);
+        uploadFont_.reset();
+    } else if (report.Kind == TExchangeKind::Write) {
         if (report.Outcome == TExchangeOutcome::Done)
             Editor->Written.WriteCompleted();
         else

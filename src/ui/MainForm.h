@@ -13,6 +13,7 @@
 #include "config/Preferences.h"
 #include "config/Texts.h"
 #include "editor/EditHistory.h"
+#include "link/FontFile.h"
 #include "link/LinkHost.h"
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
@@ -22,6 +23,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -37,6 +39,7 @@ class TForm3;
 class TForm4;
 class TLayoutEditor;
 class TOsdLink;
+class TPreviewForm;
 class TRadioGroup;
 
 // Parts a test replaces; null members mean the production part.
@@ -62,6 +65,7 @@ struct TFileDialogRequest {
     bool Save = false;     // a save dialog (asks before overwriting an existing file)
     QString Filter;        // "MAX7456 Chars Files (*.mcm)"
     QString DefaultSuffix; // "mcm", "set"
+    QString Directory;     // the folder it opens in (last used for this kind, Preferences.h)
 };
 
 namespace detail {
@@ -116,12 +120,15 @@ public:
     QPushButton* Button6;     // Open / Close
     QPushButton* Button7;     // Font upload
     QPushButton* Button8;     // Link test
+    QPushButton* Button9;     // OSD preview (shown with the layout editor)
     QLabel* Label2;           // Firmware label
     QLabel* StatusLine;       // the last action and its outcome, in the current language
     TRadioGroup* RadioGroup6; // Language
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     TForm4* Form4 = nullptr;
+    // The OSD preview window, made when first needed.
+    TPreviewForm* Preview();
 
     TWindowState State() const { return state_; }
     QString FirmwareLabelText() const;
@@ -145,6 +152,7 @@ public:
     void Button6Click();     // open / close
     void Button7Click();     // font upload
     void Button8Click();     // link test
+    void Button9Click();     // OSD preview
     void RadioGroup6Click(); // language switch
 
     // --- TLinkHost ---
@@ -184,6 +192,9 @@ private:
     QString ElapsedSeconds() const;
     QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
     QString RunFileDialog(const TFileDialogRequest& request);
+    // FileDialog in the folder last used for the request's kind of file; remembers the
+    // folder of the chosen file.
+    QString AskFile(TFileDialogRequest request);
 
     TLanguage language_ = TLanguage::English;
     TWindowState state_ = TWindowState::Closed;
@@ -191,6 +202,10 @@ private:
     std::function<QString()> status_;
     QElapsedTimer exchangeClock_;  // monotonic, from the start of the running exchange
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
+    TPreviewForm* preview_ = nullptr;
+    // The character set being uploaded: the preview's font once the board has it.
+    std::optional<TFontSet> uploadFont_;
+    QString uploadFontPath_;
 };
 
 } // namespace halvex

@@ -3,23 +3,49 @@
 #include "config/Texts.h"
 
 #include <QCloseEvent>
+#include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 
 namespace halvex {
 
 TForm4::TForm4(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowStaysOnTopHint),
-      ProgressBar1(new QProgressBar(this)) {
+    // No window manager frame: many window managers draw maximise and close buttons on
+    // any framed window whatever the hints say, and neither may act on this window. The
+    // window shows its caption in a title strip of its own instead.
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      Caption(new QLabel(this)), ProgressBar1(new QProgressBar(this)), Label1(new QLabel(this)) {
     setObjectName(QStringLiteral("TForm4"));
     setWindowTitle(QString::fromUtf8(fixed_text::ProgressCaption));
     setModal(false);
-    setFixedSize(241, 36);
+    setFixedSize(kClientWidth, kCaptionHeight + kClientHeight);
+    Caption->setObjectName(QStringLiteral("Caption"));
+    Caption->setText(windowTitle());
+    Caption->setGeometry(1, 1, kClientWidth - 2, kCaptionHeight - 1);
+    Caption->setIndent(6);
+    Caption->setAutoFillBackground(true);
+    QPalette title = Caption->palette();
+    title.setColor(QPalette::Window, title.color(QPalette::Highlight));
+    title.setColor(QPalette::WindowText, title.color(QPalette::HighlightedText));
+    Caption->setPalette(title);
+    QFont bold = Caption->font();
+    bold.setBold(true);
+    Caption->setFont(bold);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 255);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setGeometry(8, 8, 225, 20);
+    ProgressBar1->setGeometry(8, kCaptionHeight + 8, 189, 20);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(199, kCaptionHeight + 8, 34, 20);
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const auto showPercent = [this](int value) {
+        const int range = ProgressBar1->maximum() - ProgressBar1->minimum();
+        const int percent = range > 0 ? (value - ProgressBar1->minimum()) * 100 / range : 0;
+        Label1->setText(QStringLiteral("%1%").arg(percent));
+    };
+    connect(ProgressBar1, &QProgressBar::valueChanged, this, showPercent);
+    showPercent(ProgressBar1->value());
 }
 
 void TForm4::ShowOver(QWidget* over) {
@@ -33,6 +59,13 @@ void TForm4::ShowOver(QWidget* over) {
     }
     show();
     raise();
+}
+
+void TForm4::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void TForm4::closeEvent(QCloseEvent* event) {

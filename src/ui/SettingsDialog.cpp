@@ -148,8 +148,9 @@ void TForm2::CreateControls() {
     for (std::size_t r = 0; r < std::size(kRows); ++r) {
         const TRow& row = kRows[r];
         const int y = kRowY + static_cast<int>(r) * kRowStep;
-        NewLabel(GroupBox1, row.Label, {}, QRect(kLabelX, y + 2, kLabelW, 15));
+        QLabel* label = NewLabel(GroupBox1, row.Label, {}, QRect(kLabelX, y + 2, kLabelW, 15));
         *rowEdits[r] = NewEdit(GroupBox1, row.Edit, row.MaxLength, QRect(kEditX, y, kEditW, kRowH));
+        label->setBuddy(*rowEdits[r]); // names the edit box for accessibility
         edits_.push_back({*rowEdits[r], row.Field, row.Keys});
         NewLabel(GroupBox1, row.UnitName, QString::fromUtf8(row.Unit),
                  QRect(kUnitX, y + 2, kUnitW, 15), true);
@@ -173,12 +174,17 @@ void TForm2::CreateControls() {
     GroupBox2 = new QGroupBox(this);
     GroupBox2->setObjectName("GroupBox2");
     GroupBox2->setGeometry(6, 225, 168, 84);
-    NewLabel(GroupBox2, "Label23", {}, QRect(6, 17, 110, 15));
+    QLabel* label23 = NewLabel(GroupBox2, "Label23", {}, QRect(6, 17, 110, 15));
     Edit15 = NewEdit(GroupBox2, "Edit15", 3, QRect(120, 15, 42, kRowH));
-    NewLabel(GroupBox2, "Label12", QString::fromUtf8("Temperatura 0°C"), QRect(6, 39, 110, 15));
+    QLabel* label12 =
+        NewLabel(GroupBox2, "Label12", QString::fromUtf8("Temperatura 0°C"), QRect(6, 39, 110, 15));
     Edit9 = NewEdit(GroupBox2, "Edit9", 4, QRect(120, 37, 42, kRowH));
-    NewLabel(GroupBox2, "Label13", QString::fromUtf8("Temperatura 100°C"), QRect(6, 61, 110, 15));
+    QLabel* label13 = NewLabel(GroupBox2, "Label13", QString::fromUtf8("Temperatura 100°C"),
+                               QRect(6, 61, 110, 15));
     Edit10 = NewEdit(GroupBox2, "Edit10", 4, QRect(120, 59, 42, kRowH));
+    label23->setBuddy(Edit15);
+    label12->setBuddy(Edit9);
+    label13->setBuddy(Edit10);
     edits_.push_back({Edit15, TSettingsField::BattCal, kNumberKeys});
     edits_.push_back({Edit9, TSettingsField::Themp0Cal, kNumberKeys});
     edits_.push_back({Edit10, TSettingsField::Themp100Cal, kNumberKeys});

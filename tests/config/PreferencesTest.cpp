@@ -162,3 +162,31 @@ TEST_F(PreferencesTest, WrittenPortPathIsListed) {
     ASSERT_TRUE(q.OpenKey(kKey, false));
     EXPECT_EQ(q.PortPaths().at(12), QStringLiteral("/dev/pts/9"));
 }
+
+// File dialogs start in the user's documents folder, then in the folder last used for the
+// same kind of file, kept in the store; a folder that has gone falls back to documents.
+TEST_F(PreferencesTest, FileDialogsStartInTheFolderLastUsedForTheirKind) {
+    QTemporaryDir config;
+    const QString documents = config.path() + QStringLiteral("/Dokumenty");
+    const QString setFolder = config.path() + QStringLiteral("/boards");
+    ASSERT_TRUE(QDir().mkpath(documents) && QDir().mkpath(setFolder));
+    QFile dirs(config.path() + QStringLiteral("/user-dirs.dirs"));
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n");
+    dirs.close();
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+
+    TPreferences p(path_);
+    EXPECT_EQ(p.StartFolder(QStringLiteral("set")), documents);
+    p.RememberFolder(QStringLiteral("set"), setFolder + QStringLiteral("/a.set"));
+    EXPECT_EQ(TPreferences(path_).StartFolder(QStringLiteral("set")), setFolder);
+    EXPECT_EQ(p.StartFolder(QStringLiteral("mcm")), documents);
+    ASSERT_TRUE(QDir(setFolder).removeRecursively());
+    EXPECT_EQ(p.StartFolder(QStringLiteral("set")), documents);
+
+    if (old.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", old);
+}

@@ -232,3 +232,21 @@ TEST(FontFile, LoadParsesTheFileAndStopsAtTheReadLimit) {
     // An endless device is read only up to the limit and judged bad, without hanging.
     EXPECT_FALSE(LoadMcm("/dev/zero").has_value());
 }
+
+TEST(FontFile, GlyphPixelsAreTwoBitsEachMostSignificantFirst) {
+    TFontChar ch{};
+    ch[0] = 0b00'10'01'11;  // black, white, transparent, transparent
+    ch[3] = 0b10'00'00'00;  // row 1 begins with a white pixel
+    ch[53] = 0b01'01'01'10; // last byte: the bottom-right pixel is white
+    ch[54] = 0xFF;          // stored but not part of the picture
+    const TGlyph g = DecodeGlyph(ch);
+    EXPECT_EQ(g[0], TGlyphPixel::Black);
+    EXPECT_EQ(g[1], TGlyphPixel::White);
+    EXPECT_EQ(g[2], TGlyphPixel::Transparent);
+    EXPECT_EQ(g[3], TGlyphPixel::Transparent);
+    EXPECT_EQ(g[4], TGlyphPixel::Black); // byte 1 is zero
+    EXPECT_EQ(g[kGlyphWidth], TGlyphPixel::White);
+    EXPECT_EQ(g[kGlyphWidth + 1], TGlyphPixel::Black);
+    EXPECT_EQ(g[kGlyphWidth * kGlyphHeight - 2], TGlyphPixel::Transparent);
+    EXPECT_EQ(g[kGlyphWidth * kGlyphHeight - 1], TGlyphPixel::White);
+}

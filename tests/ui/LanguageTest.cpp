@@ -7,7 +7,9 @@
 #include "ui/ImportDialog.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -288,7 +290,8 @@ TEST_F(Language, EveryTextIsWindows1250) {
     QStringDecoder decode("windows-1250");
     ASSERT_TRUE(encode.isValid() && decode.isValid());
     std::vector<const char*> texts;
-    for (auto table : {MainWindowTexts(), SettingsDialogTexts(), ImportDialogTexts()})
+    for (auto table :
+         {MainWindowTexts(), SettingsDialogTexts(), ImportDialogTexts(), PreviewTexts()})
         for (const TCaptionText& row : table)
             texts.insert(texts.end(), std::begin(row.Text), std::end(row.Text));
     for (const TExpectedMessage& m : kMessages)
@@ -317,7 +320,7 @@ TEST_F(Language, EveryCaptionOfTheWindowsOwnControlsFits) {
     for (int pass = 0; pass < 2; ++pass) {
         ClickRadio(f.RadioGroup6->Button(pass));
         for (QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6,
-                               f.Button7, f.Button8}) {
+                               f.Button7, f.Button8, f.Button9}) {
             const int text = b->fontMetrics().horizontalAdvance(b->text());
             EXPECT_LE(text + 8, b->width())
                 << b->objectName().toStdString() << " \"" << b->text().toStdString() << '"';
@@ -361,3 +364,83 @@ TEST_F(Language, EveryCaptionOfTheWindowsOwnControlsFits) {
         }
     }
 }
+
+// Screen readers hear what the user reads: every frame by its own title (also a frame
+// inside a frame), every edit box and spinner by its label or, without one, by its frame.
+TEST_F(Language, EveryFrameEditAndSpinnerIsNamedAfterItsCaptionInBothLanguages) {
+    Start();
+    const auto name = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    const auto expectNames = [&](QWidget* root) {
+        for (QGroupBox* g : root->findChildren<QGroupBox*>()) {
+            if (g->title().isEmpty()) // the item option before an item needs it
+                continue;
+            EXPECT_EQ(name(g), g->title().trimmed()) << g->objectName().toStdString();
+        }
+        for (QLineEdit* e : root->findChildren<QLineEdit*>()) {
+            if (qobject_cast<QComboBox*>(e->parentWidget()) || e->window() != root)
+                continue;
+            EXPECT_FALSE(name(e).isEmpty()) << e->objectName().toStdString();
+        }
+        for (QWidget* w : root->findChildren<QWidget*>()) // TUpDown has no meta-object
+            if (auto* s = dynamic_cast<TUpDown*>(w)) {
+                EXPECT_EQ(name(s), name(s->Associate()));
+            }
+    };
+    for (int k : {1, 0}) {
+        ClickRadio(F().RadioGroup6->Button(k));
+        expectNames(&F());
+        expectNames(&W->Form2);
+        EXPECT_EQ(name(E().Edit2), E().StaticText2->text());
+        EXPECT_EQ(name(W->Form2.Edit19), W->Form2.GroupBox4->title().trimmed());
+        EXPECT_EQ(name(W->Form2.Edit9), U("Temperatura 0°C"));
+    }
+    EXPECT_EQ(name(E().GroupBox3), QStringLiteral("Attributes")); // not its frame's title
+    ClickRadio(F().RadioGroup6->Button(1));
+    LoadConfiguration();
+    Choose(19); // temperature
+    EXPECT_EQ(name(E().RadioGroup3), QStringLiteral("Czujnik"));
+}
+
+// Qt's own dialogs and buttons speak the interface language too.
+TEST_F(Language, QtsOwnTextsFollowTheSwitch) {
+    Start();
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    ClickRadio(F().RadioGroup6->Button(1));
+    EXPECT_EQ(cancel(), QStringLiteral("Anuluj"));
+    ClickRadio(F().RadioGroup6->Button(0));
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+}
+
+namespace halvex {
+namespace {
+
+// Every control a user works with on the main window explains itself in both languages.
+TEST_F(Language, EveryControlOfTheMainWindowHasATooltipInBothLanguages) {
+    Start();
+    for (int lang = 0; lang < 2; ++lang) {
+        F().RadioGroup6->SetItemIndex(lang);
+        QStringList seen;
+        for (QWidget* w : F().findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QLineEdit*>(w) || dynamic_cast<TRadioGroup*>(w) ||
+                                 dynamic_cast<TUpDown*>(w) || w == E().StringGrid1;
+            // Radio items and spinner arrows explain themselves through their group.
+            const bool part = dynamic_cast<TRadioGroup*>(w->parentWidget()) ||
+                              dynamic_cast<TUpDown*>(w->parentWidget()) ||
+                              qobject_cast<QComboBox*>(w->parentWidget());
+            if (!control || part || w->window() != &F())
+                continue;
+            EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString() << " " << lang;
+            seen << w->toolTip();
+        }
+        EXPECT_GT(seen.size(), 20);
+        if (lang == 1) {
+            EXPECT_TRUE(seen.contains(U("Pokazuj element na ekranie (spacja na siatce)")));
+        }
+    }
+}
+
+} // namespace
+} // namespace halvex

@@ -5,6 +5,7 @@
 #include "link/FontFile.h"
 #include "ui/ImportDialog.h"
 
+#include <QMessageBox>
 #include <QTemporaryFile>
 
 using namespace halvex;
@@ -155,9 +156,12 @@ TEST_F(MainForm, WindowsAreCreatedWithTheirFixedProperties) {
 
     TForm4& p = W->Form4;
     EXPECT_EQ(p.windowTitle(), QStringLiteral("Wysyłanie danych..."));
-    EXPECT_EQ(p.size(), QSize(241, 36));
+    // No window manager frame (so no close or maximise button); the caption in a strip
+    // of its own above the 241 x 36 client area.
+    EXPECT_EQ(p.size(), QSize(241, 36 + TForm4::kCaptionHeight));
     EXPECT_TRUE(p.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_FALSE(p.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(p.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(p.Caption->text(), p.windowTitle());
     EXPECT_FALSE(p.isModal());
     EXPECT_EQ(p.ProgressBar1->minimum(), 0);
     EXPECT_EQ(p.ProgressBar1->maximum(), 255);
@@ -501,7 +505,37 @@ TEST_F(MainForm, ReadIsRefusedWhileAnExchangeRuns) {
     EXPECT_TRUE(Boxes.empty());
 }
 
+TEST_F(MainForm, MessageBoxBelongsToTheRaisingWindowWithTheFullTitle) {
+    Start();
+    EXPECT_EQ(MessageBoxOwner(), &F());
+    W->Form2.setWindowModality(Qt::ApplicationModal);
+    W->Form2.show();
+    EXPECT_EQ(MessageBoxOwner(), &W->Form2); // "Changes Updated" belongs to the dialog
+    W->Form2.hide();
+
+    F().move(200, 60);
+    const auto box = MakeMessageBox(TBoxKind::Message, QStringLiteral("Fonts loaded !"), &F());
+    EXPECT_EQ(box->parentWidget(), &F());
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Halvex Brenn for Torvik HW Configurator v1.05"));
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    EXPECT_LE((box->frameGeometry().center() - F().frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_GT(box->width(), box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100);
+}
+
 // --- write ---
+
+TEST_F(MainForm, ProgressWindowShowsThePercentBesideTheBar) {
+    Start();
+    TForm4& p = W->Form4;
+    p.ProgressBar1->setValue(128);
+    EXPECT_EQ(p.Label1->text(), QStringLiteral("50%"));
+    p.ProgressBar1->setValue(255);
+    EXPECT_EQ(p.Label1->text(), QStringLiteral("100%"));
+    EXPECT_LE(p.ProgressBar1->geometry().right(), p.Label1->geometry().left());
+    EXPECT_LE(p.Label1->sizeHint().width(), p.Label1->width());
+    EXPECT_TRUE(p.rect().contains(p.Label1->geometry()));
+}
 
 TEST_F(MainForm, WriteSendsSixteenBlocksWithProgress) {
     Start();
@@ -714,6 +748,10 @@ TEST_F(MainForm, ExportThenImportRestoresTheLayouts) {
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(DialogRequests.back().Name, QStringLiteral("OpenDialog2"));
     EXPECT_FALSE(DialogRequests.back().Save);
+    // The dialogs open in the documents folder (never the working folder), then in the
+    // folder last used for settings files.
+    EXPECT_NE(DialogRequests[0].Directory, QDir::currentPath());
+    EXPECT_EQ(DialogRequests.back().Directory, dir.path());
     EXPECT_EQ(F().Image.XPos(1, 4), x);                // layouts imported
     EXPECT_EQ(F().Image.Byte(ofs::MahAlarm), mah + 1); // main settings left alone
     EXPECT_TRUE(Boxes.empty());

@@ -1,0 +1,569 @@
+#include "ui/OsdPreview.h"
+
+#include "ui/Captions.h"
+#include "ui/ExceptionReport.h"
+#include "ui/LayoutEditor.h"
+#include "ui/LayoutGrid.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QImageReader>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace halvex {
+
+namespace {
+
+constexpr int kScreenWidth = TOsdScreen::Columns * kGlyphWidth; // 360 pixels
+constexpr int kCharsetColumns = 16;
+constexpr int kCharsetGap = 1;          // device pixels between the viewer's cells
+const QColor kSurround(40, 40, 40);     // around the video area
+const QColor kCharsetLines(64, 64, 64); // between the viewer's cells
+const QColor kHoverFrame(255, 255, 0);  // the viewer's cell under the mouse
+
+QColor Rgb(std::uint32_t rgb) {
+    return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                  static_cast<int>(rgb & 0xFF));
+}
+
+constexpr QRgb PixelArgb(TGlyphPixel p) {
+    switch (p) {
+    case TGlyphPixel::Black:
+        return 0xFF000000u;
+    case TGlyphPixel::White:
+        return 0xFFFFFFFFu;
+    default:
+        return 0u;
+    }
+}
+
+TGlyphSet MakeBuiltInGlyphs() {
+    TGlyphSet set{};
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    font.setStyleHint(QFont::SansSerif, QFont::NoAntialias);
+    font.setStyleStrategy(QFont::NoAntialias);
+    font.setPixelSize(13);
+    font.setBold(true);
+    for (int b = 0; b < static_cast<int>(kFontChars); ++b) {
+        TGlyph& g = set[static_cast<std::size_t>(b)];
+        g.fill(TGlyphPixel::Transparent);
+        const QString& text = TLayoutGrid::CellGlyph(static_cast<std::uint8_t>(b));
+        if (text.isEmpty() || !text[0].isPrint() || text[0].isSpace())
+            continue;
+        QImage ink(kGlyphWidth, kGlyphHeight, QImage::Format_Grayscale8);
+        ink.fill(0);
+        {
+            QPainter p(&ink);
+            p.setFont(font);
+            p.setPen(Qt::white);
+            p.drawText(QRect(0, 1, kGlyphWidth, kGlyphHeight - 2), Qt::AlignCenter, text);
+        }
+        const auto lit = [&ink](int x, int y) {
+            return x >= 0 && y >= 0 && x < kGlyphWidth && y < kGlyphHeight &&
+                   ink.constScanLine(y)[x] >= 128;
+        };
+        // White strokes with a black edge around them, as OSD fonts draw characters.
+        for (int y = 0; y < kGlyphHeight; ++y) {
+            for (int x = 0; x < kGlyphWidth; ++x) {
+                TGlyphPixel& px = g[static_cast<std::size_t>(y * kGlyphWidth + x)];
+                if (lit(x, y)) {
+                    px = TGlyphPixel::White;
+                    continue;
+                }
+                for (int dy = -1; dy <= 1 && px == TGlyphPixel::Transparent; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        if (lit(x + dx, y + dy))
+                            px = TGlyphPixel::Black;
+            }
+        }
+    }
+    return set;
+}
+
+} // namespace
+
+const TGlyphSet& BuiltInGlyphs() {
+    static const auto glyphs = std::make_unique<TGlyphSet>(MakeBuiltInGlyphs());
+    return *glyphs;
+}
+
+// ---- Painter ---------------------------------------------------------------------------
+
+TPreviewPainter::TPreviewPainter() : glyphs_(std::make_unique<TGlyphSet>(BuiltInGlyphs())) {}
+
+void TPreviewPainter::SetGlyphs(const TGlyphSet& glyphs) {
+    *glyphs_ = glyphs;
+    atlasZoom_ = 0;
+    atlas_ = {};
+}
+
+void TPreviewPainter::SetPicture(const QImage& picture) {
+    picture_ = picture.isNull() ? QImage() : picture.convertToFormat(QImage::Format_RGB32);
+    coverPicture_ = QImage();
+}
+
+QSize TPreviewPainter::ScreenSize(int rows) {
+    return {kScreenWidth, rows * kGlyphHeight};
+}
+
+int TPreviewPainter::FitZoom(QSize area, int rows) {
+    const QSize one = ScreenSize(rows);
+    return std::max(1, std::min(area.width() / one.width(), area.height() / one.height()));
+}
+
+void TPreviewPainter::PaintBackground(QPainter& painter, const QRect& rect) {
+    if (picture_.isNull()) {
+        painter.fillRect(rect, Rgb(kVideoGrey));
+        return;
+    }
+    if (coverPicture_.size() != rect.size()) {
+        const QImage scaled =
+            picture_.scaled(rect.size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        coverPicture_ =
+            scaled.copy((scaled.width() - rect.width()) / 2, (scaled.height() - rect.height()) / 2,
+                        rect.width(), rect.height());
+    }
+    painter.drawImage(rect.topLeft(), coverPicture_);
+}
+
+const QImage& TPreviewPainter::ScaledGlyph(std::uint8_t glyph, int zoom) {
+    if (zoom != atlasZoom_) {
+        atlas_ = {};
+        atlasZoom_ = zoom;
+    }
+    QImage& image = atlas_[glyph];
+    if (image.isNull()) {
+        image =
+            QImage(kGlyphWidth * zoom, kGlyphHeight * zoom, QImage::Format_ARGB32_Premultiplied);
+        const TGlyph& g = (*glyphs_)[glyph];
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            const std::size_t row = static_cast<std::size_t>(y / zoom) * kGlyphWidth;
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = PixelArgb(g[row + static_cast<std::size_t>(x / zoom)]);
+        }
+    }
+    return image;
+}
+
+void TPreviewPainter::PaintGlyph(QPainter& painter, QPoint at, std::uint8_t glyph, int zoom) {
+    painter.drawImage(at, ScaledGlyph(glyph, zoom));
+}
+
+void TPreviewPainter::Paint(QPainter& painter, QPoint origin, const TOsdScreen& screen, int zoom) {
+    zoom = std::max(1, zoom);
+    PaintBackground(painter, QRect(origin, ScreenSize(screen.Rows()) * zoom));
+    for (int r = 0; r < screen.Rows(); ++r)
+        for (int c = 0; c < TOsdScreen::Columns; ++c)
+            if (screen.Lit(c, r))
+                PaintGlyph(painter,
+                           origin + QPoint(c * kGlyphWidth * zoom, r * kGlyphHeight * zoom),
+                           screen.Cell(c, r).Glyph, zoom);
+    PaintOutline(painter, origin, screen, zoom);
+}
+
+// The selected item's outline: the border of its cells, drawn inside them, on every side
+// where the neighbouring cell is not the item's.
+void TPreviewPainter::PaintOutline(QPainter& painter, QPoint origin, const TOsdScreen& screen,
+                                   int zoom) {
+    const int t = std::max(1, zoom / 2);
+    const int w = kGlyphWidth * zoom;
+    const int h = kGlyphHeight * zoom;
+    const QColor colour = Rgb(kOutline);
+    const auto selected = [&screen](int c, int r) {
+        return screen.Cell(c, r).Drawn && screen.Cell(c, r).Selected;
+    };
+    for (int r = 0; r < screen.Rows(); ++r) {
+        for (int c = 0; c < TOsdScreen::Columns; ++c) {
+            if (!selected(c, r))
+                continue;
+            const QPoint at = origin + QPoint(c * w, r * h);
+            if (!selected(c, r - 1))
+                painter.fillRect(at.x(), at.y(), w, t, colour);
+            if (!selected(c, r + 1))
+                painter.fillRect(at.x(), at.y() + h - t, w, t, colour);
+            if (!selected(c - 1, r))
+                painter.fillRect(at.x(), at.y(), t, h, colour);
+            if (!selected(c + 1, r))
+                painter.fillRect(at.x() + w - t, at.y(), t, h, colour);
+        }
+    }
+}
+
+QImage TPreviewPainter::Picture(const TOsdScreen& screen, int zoom) {
+    zoom = std::max(1, zoom);
+    QImage image(ScreenSize(screen.Rows()) * zoom, QImage::Format_RGB32);
+    QPainter painter(&image);
+    Paint(painter, QPoint(0, 0), screen, zoom);
+    return image;
+}
+
+// ---- Views -----------------------------------------------------------------------------
+
+namespace {
+
+// A view that paints in device pixels: the painter is scaled back by the screen's pixel
+// ratio, so a glyph pixel is exactly zoom x zoom device pixels on any screen scale.
+class TDeviceView : public QWidget {
+public:
+    explicit TDeviceView(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    QSize DeviceSize() const {
+        const qreal ratio = devicePixelRatioF();
+        return {static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) final {
+        QPainter painter(this);
+        painter.fillRect(rect(), kSurround);
+        const qreal ratio = devicePixelRatioF();
+        painter.scale(1.0 / ratio, 1.0 / ratio);
+        PaintDevice(painter, DeviceSize());
+    }
+    virtual void PaintDevice(QPainter& painter, QSize device) = 0;
+};
+
+} // namespace
+
+class TPreviewForm::TScreenView : public TDeviceView {
+public:
+    TScreenView(TPreviewForm& form, QWidget* parent) : TDeviceView(parent), form_(form) {
+        setMinimumSize(kScreenWidth / 2, TOsdScreen::MaxRows * kGlyphHeight / 2);
+    }
+    int Zoom() const { return TPreviewPainter::FitZoom(DeviceSize(), form_.screen_.Rows()); }
+
+protected:
+    void PaintDevice(QPainter& painter, QSize device) override {
+        const int zoom = Zoom();
+        const QSize screen = TPreviewPainter::ScreenSize(form_.screen_.Rows()) * zoom;
+        const QPoint origin(std::max(0, (device.width() - screen.width()) / 2),
+                            std::max(0, (device.height() - screen.height()) / 2));
+        form_.painter_.Paint(painter, origin, form_.screen_, zoom);
+    }
+
+private:
+    TPreviewForm& form_;
+};
+
+// The 256 glyphs in 16 rows of 16 on the video background; the mouse names the one under
+// it.
+class TPreviewForm::TCharsetView : public TDeviceView {
+public:
+    TCharsetView(TPreviewForm& form, QWidget* parent) : TDeviceView(parent), form_(form) {
+        setMouseTracking(true);
+        setMinimumSize(kCharsetColumns * (kGlyphWidth + kCharsetGap),
+                       kCharsetColumns * (kGlyphHeight + kCharsetGap));
+    }
+    // Zoom, cell pitch and table origin in device pixels.
+    struct TGeometry {
+        int Zoom;
+        int PitchX;
+        int PitchY;
+        QPoint Origin;
+    };
+    TGeometry Geometry() const {
+        const QSize device = DeviceSize();
+        const int zoom =
+            std::max(1, std::min((device.width() / kCharsetColumns - kCharsetGap) / kGlyphWidth,
+                                 (device.height() / kCharsetColumns - kCharsetGap) / kGlyphHeight));
+        const int px = kGlyphWidth * zoom + kCharsetGap;
+        const int py = kGlyphHeight * zoom + kCharsetGap;
+        return {zoom, px, py,
+                QPoint(std::max(0, (device.width() - kCharsetColumns * px) / 2),
+                       std::max(0, (device.height() - kCharsetColumns * py) / 2))};
+    }
+    int GlyphAt(QPointF position) const {
+        const TGeometry g = Geometry();
+        const QPointF device = position * devicePixelRatioF() - QPointF(g.Origin);
+        if (device.x() < 0 || device.y() < 0)
+            return -1;
+        const int c = static_cast<int>(device.x()) / g.PitchX;
+        const int r = static_cast<int>(device.y()) / g.PitchY;
+        return (c < kCharsetColumns && r < kCharsetColumns) ? r * kCharsetColumns + c : -1;
+    }
+
+protected:
+    void PaintDevice(QPainter& painter, QSize) override {
+        const TGeometry g = Geometry();
+        const QRect table(g.Origin, QSize(kCharsetColumns * g.PitchX + kCharsetGap,
+                                          kCharsetColumns * g.PitchY + kCharsetGap));
+        painter.fillRect(table, kCharsetLines);
+        for (int k = 0; k < static_cast<int>(kFontChars); ++k) {
+            const QPoint at = g.Origin + QPoint((k % kCharsetColumns) * g.PitchX + kCharsetGap,
+                                                (k / kCharsetColumns) * g.PitchY + kCharsetGap);
+            const QRect cell(at, QSize(kGlyphWidth * g.Zoom, kGlyphHeight * g.Zoom));
+            form_.painter_.PaintBackground(painter, cell);
+            form_.painter_.PaintGlyph(painter, at, static_cast<std::uint8_t>(k), g.Zoom);
+            if (k == form_.hover_) {
+                painter.setPen(kHoverFrame);
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(cell.adjusted(0, 0, -1, -1));
+            }
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        form_.ShowHover(GlyphAt(event->position()));
+    }
+    void leaveEvent(QEvent*) override { form_.ShowHover(-1); }
+
+private:
+    TPreviewForm& form_;
+};
+
+// ---- Window ----------------------------------------------------------------------------
+
+TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
+    : QWidget(parent, Qt::Window), preferences_(preferences) {
+    setObjectName(QStringLiteral("OsdPreview"));
+    FontButton = new QPushButton(this);
+    BackgroundButton = new QPushButton(this);
+    SaveButton = new QPushButton(this);
+    FontLabel = new QLabel(this);
+    PreviewTabs = new QTabWidget(this);
+    ScreenView = new TScreenView(*this, PreviewTabs);
+    auto* charsetPage = new QWidget(PreviewTabs);
+    CharsetView = new TCharsetView(*this, charsetPage);
+    HoverLabel = new QLabel(charsetPage);
+    PreviewTabs->addTab(ScreenView, QString());
+    PreviewTabs->addTab(charsetPage, QString());
+    const std::pair<QWidget*, const char*> names[] = {
+        {FontButton, "FontButton"},   {BackgroundButton, "BackgroundButton"},
+        {SaveButton, "SaveButton"},   {FontLabel, "FontLabel"},
+        {PreviewTabs, "PreviewTabs"}, {ScreenView, "ScreenView"},
+        {CharsetView, "CharsetView"}, {HoverLabel, "HoverLabel"},
+    };
+    for (const auto& [w, name] : names)
+        w->setObjectName(QString::fromLatin1(name));
+
+    auto* pageLayout = new QVBoxLayout(charsetPage);
+    pageLayout->setContentsMargins(0, 0, 0, 2);
+    pageLayout->addWidget(CharsetView, 1);
+    pageLayout->addWidget(HoverLabel);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(FontButton);
+    buttons->addWidget(BackgroundButton);
+    buttons->addWidget(SaveButton);
+    buttons->addWidget(FontLabel, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(buttons);
+    layout->addWidget(PreviewTabs, 1);
+
+    // Save picture: at 1x or at the zoom shown.
+    auto* saveMenu = new QMenu(SaveButton);
+    connect(saveMenu, &QMenu::aboutToShow, this, [this, saveMenu] {
+        saveMenu->clear();
+        saveMenu->addAction(QString::fromUtf8(PreviewText("SaveActualSize", Lang())), this,
+                            Guard([this] { ChooseSave(false); }));
+        saveMenu->addAction(
+            QString::fromUtf8(PreviewText("SaveCurrentZoom", Lang())).arg(CurrentZoom()), this,
+            Guard([this] { ChooseSave(true); }));
+    });
+    SaveButton->setMenu(saveMenu);
+    connect(FontButton, &QPushButton::clicked, this, Guard([this] { ChooseFont(); }));
+    connect(BackgroundButton, &QPushButton::clicked, this, Guard([this] { ChooseBackground(); }));
+
+    FileDialog = [this](bool save, const QString& filter) { return RunFileDialog(save, filter); };
+    // Room for the screen and the character table at twice their size.
+    resize(2 * kScreenWidth + 24,
+           kCharsetColumns * (2 * kGlyphHeight + kCharsetGap) + kCharsetGap + 100);
+    ApplyLanguage();
+    ShowHover(-1);
+}
+
+TPreviewForm::~TPreviewForm() {
+    if (editor_)
+        editor_->OnGridRedraw = nullptr;
+    if (isVisible())
+        RunGuarded([this] { StoreGeometry(); });
+}
+
+TLanguage TPreviewForm::Lang() const {
+    return Language ? Language() : TLanguage::English;
+}
+
+void TPreviewForm::Follow(TLayoutEditor& editor) {
+    editor_ = &editor;
+    editor.OnGridRedraw = [this] { Refresh(); };
+    Refresh();
+}
+
+void TPreviewForm::Refresh() {
+    if (editor_)
+        screen_.Build(editor_->Model(), editor_->EditorVisible());
+    ScreenView->update();
+}
+
+void TPreviewForm::ApplyLanguage() {
+    ApplyCaptionTexts(this, PreviewTexts(), Lang());
+    ShowFontName();
+    ShowHover(hover_);
+}
+
+void TPreviewForm::ShowPreview() {
+    if (!restored_) {
+        restored_ = true;
+        RestorePreferences();
+    }
+    ApplyLanguage();
+    Refresh();
+    show();
+    raise();
+    activateWindow();
+}
+
+// The stored place and size, font and picture; what cannot be used any more is skipped.
+void TPreviewForm::RestorePreferences() {
+    QString geometry, font, background;
+    if (preferences_.OpenKey(QString::fromLatin1(kPreferenceKey), false)) {
+        geometry = preferences_.ReadString(QStringLiteral("PreviewGeometry")).value_or(QString());
+        font = preferences_.ReadString(QStringLiteral("PreviewFont")).value_or(QString());
+        background =
+            preferences_.ReadString(QStringLiteral("PreviewBackground")).value_or(QString());
+    }
+    preferences_.CloseKey();
+    if (!geometry.isEmpty())
+        restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
+    if (!font.isEmpty() && fontPath_.isEmpty()) {
+        try {
+            if (const auto set = LoadMcm(QFile::encodeName(font).toStdString())) {
+                painter_.SetGlyphs(DecodeFont(*set));
+                fontPath_ = font;
+            }
+        } catch (const std::exception&) {
+            // A font file gone since: the built-in font stays.
+        }
+    }
+    if (!background.isEmpty())
+        painter_.SetPicture(QImage(background));
+    ShowFontName();
+}
+
+void TPreviewForm::StoreString(const char* name, const QString& value) {
+    preferences_.OpenKey(QString::fromLatin1(kPreferenceKey), true);
+    try {
+        preferences_.WriteString(QString::fromLatin1(name), value);
+    } catch (...) {
+        preferences_.CloseKey();
+        throw;
+    }
+    preferences_.CloseKey();
+}
+
+void TPreviewForm::StoreGeometry() {
+    StoreString("PreviewGeometry", QString::fromLatin1(saveGeometry().toBase64()));
+}
+
+void TPreviewForm::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        RunGuarded([this] { StoreGeometry(); });
+}
+
+bool TPreviewForm::LoadFont(const QString& path) {
+    const std::optional<TFontSet> set = LoadMcm(QFile::encodeName(path).toStdString());
+    if (!set) {
+        ShowMessageText(QString::fromUtf8(MessageText(TMessage::BadFileFormat, Lang())));
+        return false;
+    }
+    UseFont(*set, path);
+    return true;
+}
+
+void TPreviewForm::UseFont(const TFontSet& font, const QString& path) {
+    painter_.SetGlyphs(DecodeFont(font));
+    fontPath_ = path;
+    ShowFontName();
+    ScreenView->update();
+    CharsetView->update();
+    StoreString("PreviewFont", path);
+}
+
+bool TPreviewForm::LoadBackground(const QString& path) {
+    QImageReader reader(path);
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        ShowMessageText(QString::fromUtf8(PreviewText("BadPicture", Lang())));
+        return false;
+    }
+    painter_.SetPicture(picture);
+    ScreenView->update();
+    CharsetView->update();
+    StoreString("PreviewBackground", path);
+    return true;
+}
+
+int TPreviewForm::CurrentZoom() const {
+    return static_cast<const TScreenView*>(ScreenView)->Zoom();
+}
+
+void TPreviewForm::SavePicture(const QString& path, int zoom) {
+    if (!painter_.Picture(screen_, zoom).save(path, "PNG"))
+        throw std::runtime_error("Cannot write \"" + path.toStdString() + "\"");
+}
+
+void TPreviewForm::ChooseFont() {
+    const QString path = FileDialog(false, QString::fromUtf8(fixed_text::McmFilter));
+    if (!path.isEmpty())
+        LoadFont(path);
+}
+
+void TPreviewForm::ChooseBackground() {
+    const QString path = FileDialog(false, QString::fromUtf8(PreviewText("PictureFilter", Lang())));
+    if (!path.isEmpty())
+        LoadBackground(path);
+}
+
+void TPreviewForm::ChooseSave(bool currentZoom) {
+    const int zoom = currentZoom ? CurrentZoom() : 1;
+    QString path = FileDialog(true, QString::fromUtf8(PreviewText("PngFilter", Lang())));
+    if (path.isEmpty())
+        return;
+    SavePicture(path, zoom);
+}
+
+void TPreviewForm::ShowFontName() {
+    FontLabel->setText(fontPath_.isEmpty() ? QString::fromUtf8(PreviewText("BuiltInFont", Lang()))
+                                           : QFileInfo(fontPath_).fileName());
+    FontLabel->setToolTip(fontPath_);
+}
+
+void TPreviewForm::ShowHover(int glyph) {
+    const bool changed = glyph != hover_;
+    hover_ = glyph;
+    HoverLabel->setText(glyph < 0 ? QStringLiteral(" ")
+                                  : QString::fromUtf8(PreviewText("CharacterIndex", Lang()))
+                                        .arg(glyph)
+                                        .arg(QString::number(glyph, 16).toUpper(), 2, u'0'));
+    if (changed)
+        CharsetView->update();
+}
+
+QString TPreviewForm::RunFileDialog(bool save, const QString& filter) {
+    QFileDialog dialog(this, QString(), QString(), filter);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save)
+        dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace halvex
