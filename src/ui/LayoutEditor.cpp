@@ -643,21 +643,24 @@ QString TLayoutEditor::StepName(TUiText text, int item) const {
 }
 
 void TLayoutEditor::Undo() {
-    if (!editorVisible_ || model_.Dragging() || !History.CanUndo())
-        return;
-    const QString name = History.UndoText();
-    History.Undo();
-    if (OnStatus)
-        OnStatus(QString::fromUtf8(UiText(TUiText::StatusUndone, Lang())).arg(name));
+    UndoOrRedo(false);
 }
 
 void TLayoutEditor::Redo() {
-    if (!editorVisible_ || model_.Dragging() || !History.CanRedo())
+    UndoOrRedo(true);
+}
+
+void TLayoutEditor::UndoOrRedo(bool redo) {
+    if (!editorVisible_ || model_.Dragging() || !(redo ? History.CanRedo() : History.CanUndo()))
         return;
-    const QString name = History.RedoText();
-    History.Redo();
+    const QString name = redo ? History.RedoText() : History.UndoText();
+    if (redo)
+        History.Redo();
+    else
+        History.Undo();
+    const TUiText done = redo ? TUiText::StatusRedone : TUiText::StatusUndone;
     if (OnStatus)
-        OnStatus(QString::fromUtf8(UiText(TUiText::StatusRedone, Lang())).arg(name));
+        OnStatus(QString::fromUtf8(UiText(done, Lang())).arg(name));
 }
 
 void TLayoutEditor::ShowStep(int mode, int item) {

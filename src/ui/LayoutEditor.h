@@ -156,6 +156,7 @@ private:
     void MoveSelected(TCellPos target);
     // Shows the editor on the image an undo or redo has left.
     void ShowStep(int mode, int item);
+    void UndoOrRedo(bool redo);
     void ShowContextMenu(const QPoint& globalPos);
     // Runs a handler's change as a step named by `text` for the selected item.
     void Change(TUiText text, const std::function<void()>& change);
