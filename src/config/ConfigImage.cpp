@@ -15,10 +15,6 @@ void TConfigImage::SetConfigBit(std::uint8_t mask, bool on) {
         bytes_[ofs::Config] &= static_cast<std::uint8_t>(~mask);
 }
 
-std::uint32_t TConfigImage::Odometer() const {
-    return GetWord(ofs::Odometer) + 65536u * GetWord(ofs::Odometer + 2);
-}
-
 std::string TConfigImage::StoredUserName() const {
     std::string name;
     for (std::size_t k = 0; k < ofs::UserNameLen; ++k) {

@@ -8,33 +8,83 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace halvex {
 
-// Field offsets of the main-settings header (offsets 0 to 31). The settings dialog's
-// 32-byte working copy uses the same offsets.
+// One field of the main-settings header (offsets 0 to 31), described once for the image,
+// the settings dialog, the settings file and the simulated board: where it lies, how wide it
+// is, the bias between the stored number and the value the user and the file see, and the
+// values an editor may store, Low..High in value units: the settings dialog's box clamps to
+// them (its text may show them scaled) and the settings file import accepts them.
+struct THeaderField {
+    std::string_view Key; // settings file key (without "=" or ":"); empty: not in the file
+    std::size_t Offset;
+    std::size_t Width; // bytes, little-endian: 1, 2 or 4
+    int Bias;          // stored number = value + Bias
+    int Low;
+    int High;
+};
+
+namespace field {
+constexpr THeaderField FirmwareVersion{{}, 0, 2, 0, 0, 0}; // bits 0-12 meaningful
+constexpr THeaderField Mode{"Mode", 2, 1, 0, 0, 2};        // 0 = OFF, 1 = MIN, 2 = ALL
+constexpr THeaderField Config{"Config", 3, 1, 0, 0, 255};  // bit field, see cfg:: below
+constexpr THeaderField Alarms{"Alarms", 4, 1, 0, 0, 255};  // sound enables, see alarm::
+constexpr THeaderField MinThempAlarm{"MinThemp_Alarm", 5, 1, 90, -50, 120}; // degrees C
+constexpr THeaderField MaxThempAlarm{"MaxThemp_Alarm", 6, 1, 90, -50, 120}; // degrees C
+// High nibble video, low nibble motor battery; each (n + 25) / 10 volts.
+constexpr THeaderField BattAlarm{"Batt_Alarm", 7, 1, 0, 0, 255};
+constexpr THeaderField Themp0Cal{"Themp0_Cal", 8, 2, 0, 0, 9999};
+constexpr THeaderField Themp100Cal{"Themp100_Cal", 10, 2, 0, 0, 9999};
+constexpr THeaderField Odometer{{}, 12, 4, 0, 0, 0}; // metres, kept by the board
+constexpr THeaderField MahAlarm{"mAh_Alarm", 20, 2, 0, 10, 65500};
+constexpr THeaderField DistAlarm{"Dist_Alarm", 22, 2, 0, 10, 65500};  // metres
+constexpr THeaderField FlytimAlarm{"Flytim_Alarm", 24, 1, 0, 1, 255}; // minutes
+constexpr THeaderField AltAlarm{"Alt_Alarm", 25, 1, 0, 1, 250};       // units of 10 m
+constexpr THeaderField BattCal{"Batt_Cal", 26, 1, 0, 150, 250};       // AV voltage calibration
+constexpr THeaderField RssiAlarm{"RSSI_Alarm", 27, 1, 0, 1, 99};      // percent
+} // namespace field
+
+// The value of a header field in a block that starts at image offset 0 (the image or the
+// settings working copy): its little-endian number minus the bias.
+constexpr std::int64_t FieldValue(const std::uint8_t* block, const THeaderField& f) {
+    std::int64_t raw = 0;
+    for (std::size_t k = f.Width; k-- > 0;)
+        raw = raw * 256 + block[f.Offset + k];
+    return raw - f.Bias;
+}
+// Stores value + bias little-endian in the field's bytes (the low bytes of the number).
+constexpr void SetFieldValue(std::uint8_t* block, const THeaderField& f, std::int64_t value) {
+    auto raw = static_cast<std::uint64_t>(value + f.Bias);
+    for (std::size_t k = 0; k < f.Width; ++k, raw >>= 8)
+        block[f.Offset + k] = static_cast<std::uint8_t>(raw & 0xFF);
+}
+
+// Byte offsets in the image. The settings dialog's 32-byte working copy uses the same
+// offsets for the header.
 namespace ofs {
-constexpr std::size_t FirmwareVersion = 0; // 16-bit, bits 0-12 meaningful
-constexpr std::size_t Mode = 2;            // layout mode 0 = OFF, 1 = MIN, 2 = ALL
-constexpr std::size_t Config = 3;          // bit field, see cfg:: below
-constexpr std::size_t Alarms = 4;          // sound enables, see alarm:: below
-constexpr std::size_t MinThempAlarm = 5;   // degrees Celsius + 90
-constexpr std::size_t MaxThempAlarm = 6;   // degrees Celsius + 90
-constexpr std::size_t BattAlarm = 7;       // high nibble video, low nibble motor; (n + 25) / 10 V
-constexpr std::size_t Themp0Cal = 8;       // 16-bit
-constexpr std::size_t Themp100Cal = 10;    // 16-bit
-constexpr std::size_t Odometer = 12;       // 32-bit, metres
-constexpr std::size_t MahAlarm = 20;       // 16-bit, mAh
-constexpr std::size_t DistAlarm = 22;      // 16-bit, metres
-constexpr std::size_t FlytimAlarm = 24;    // minutes
-constexpr std::size_t AltAlarm = 25;       // units of 10 m
-constexpr std::size_t BattCal = 26;        // AV voltage calibration
-constexpr std::size_t RssiAlarm = 27;      // percent
+constexpr std::size_t FirmwareVersion = field::FirmwareVersion.Offset;
+constexpr std::size_t Mode = field::Mode.Offset;
+constexpr std::size_t Config = field::Config.Offset;
+constexpr std::size_t Alarms = field::Alarms.Offset;
+constexpr std::size_t MinThempAlarm = field::MinThempAlarm.Offset;
+constexpr std::size_t MaxThempAlarm = field::MaxThempAlarm.Offset;
+constexpr std::size_t BattAlarm = field::BattAlarm.Offset;
+constexpr std::size_t Themp0Cal = field::Themp0Cal.Offset;
+constexpr std::size_t Themp100Cal = field::Themp100Cal.Offset;
+constexpr std::size_t Odometer = field::Odometer.Offset;
+constexpr std::size_t MahAlarm = field::MahAlarm.Offset;
+constexpr std::size_t DistAlarm = field::DistAlarm.Offset;
+constexpr std::size_t FlytimAlarm = field::FlytimAlarm.Offset;
+constexpr std::size_t AltAlarm = field::AltAlarm.Offset;
+constexpr std::size_t BattCal = field::BattCal.Offset;
+constexpr std::size_t RssiAlarm = field::RssiAlarm.Offset;
 constexpr std::size_t HeaderSize = 32;
-constexpr std::size_t Items = 32;          // first item record (layout mode OFF)
-constexpr std::size_t ModeBlockSize = 74;  // records of one layout mode plus a tail
+constexpr std::size_t Items = 32;            // first item record (layout mode OFF)
+constexpr std::size_t ModeBlockSize = 74;    // records of one layout mode plus a tail
 constexpr std::size_t UnusedFillStart = 256; // 256..499 filled with 0xFF by the settings Apply
-constexpr std::size_t UserName = 500;      // 12 bytes
+constexpr std::size_t UserName = 500;        // 12 bytes
 constexpr std::size_t UserNameLen = 12;
 constexpr std::size_t ImageSize = 512;
 constexpr std::size_t DumpCheck = 512; // the byte after the image: a dump's check byte
@@ -103,6 +153,8 @@ public:
     void SetWord(std::size_t offset, unsigned value) { halvex::SetWord(bytes_, offset, value); }
 
     // Header fields.
+    std::int64_t Value(const THeaderField& f) const { return FieldValue(bytes_, f); }
+    void SetValue(const THeaderField& f, std::int64_t v) { SetFieldValue(bytes_, f, v); }
     std::uint16_t FirmwareVersion() const { return GetWord(ofs::FirmwareVersion) & 0x1FFF; }
     std::uint8_t Mode() const { return bytes_[ofs::Mode]; }
     void SetMode(std::uint8_t m) { bytes_[ofs::Mode] = m; }
@@ -115,13 +167,13 @@ public:
     std::uint8_t Alarms() const { return bytes_[ofs::Alarms]; }
     void SetAlarms(std::uint8_t a) { bytes_[ofs::Alarms] = a; }
     bool AlarmEnabled(std::uint8_t mask) const { return (bytes_[ofs::Alarms] & mask) != 0; }
-    int MinThempCelsius() const { return bytes_[ofs::MinThempAlarm] - 90; }
-    int MaxThempCelsius() const { return bytes_[ofs::MaxThempAlarm] - 90; }
+    int MinThempCelsius() const { return Value(field::MinThempAlarm); }
+    int MaxThempCelsius() const { return Value(field::MaxThempAlarm); }
     int VideoBattNibble() const { return bytes_[ofs::BattAlarm] >> 4; }
     int MotorBattNibble() const { return bytes_[ofs::BattAlarm] & 0x0F; }
     std::uint16_t Themp0Cal() const { return GetWord(ofs::Themp0Cal); }
     std::uint16_t Themp100Cal() const { return GetWord(ofs::Themp100Cal); }
-    std::uint32_t Odometer() const; // metres
+    std::uint32_t Odometer() const { return static_cast<std::uint32_t>(Value(field::Odometer)); }
     std::uint16_t MahAlarm() const { return GetWord(ofs::MahAlarm); }
     std::uint16_t DistAlarm() const { return GetWord(ofs::DistAlarm); }
     std::uint8_t FlytimAlarm() const { return bytes_[ofs::FlytimAlarm]; }

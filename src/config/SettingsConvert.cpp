@@ -15,25 +15,26 @@ enum class TCompare {
 
 struct TIntField {
     TSettingsField Field;
-    std::size_t Offset;
-    bool IsWord; // 16-bit field (GetWord/SetWord), else one byte
+    const THeaderField& Header; // offset, width, bias and the range in stored units
     TCompare Compare;
-    std::int64_t Low;
-    std::int64_t High;
+    int Scale; // the box shows the value times Scale and accepts Low..High times Scale
+
+    std::int64_t Low() const { return std::int64_t{Header.Low} * Scale; }
+    std::int64_t High() const { return std::int64_t{Header.High} * Scale; }
 };
 
-constexpr TIntField kIntFields[] = {
-    {TSettingsField::Mah, ofs::MahAlarm, true, TCompare::Signed, 10, 65500},
-    {TSettingsField::FlyTime, ofs::FlytimAlarm, false, TCompare::Word, 1, 255},
-    {TSettingsField::Distance, ofs::DistAlarm, true, TCompare::Signed, 10, 65500},
-    {TSettingsField::Height, ofs::AltAlarm, false, TCompare::Word, 10, 2500},
-    {TSettingsField::Rssi, ofs::RssiAlarm, false, TCompare::Word, 1, 99},
-    {TSettingsField::MinThemp, ofs::MinThempAlarm, false, TCompare::Signed, -50, 120},
-    {TSettingsField::MaxThemp, ofs::MaxThempAlarm, false, TCompare::Signed, -50, 120},
-    {TSettingsField::BattCal, ofs::BattCal, false, TCompare::Word, 150, 250},
+const TIntField kIntFields[] = {
+    {TSettingsField::Mah, field::MahAlarm, TCompare::Signed, 1},
+    {TSettingsField::FlyTime, field::FlytimAlarm, TCompare::Word, 1},
+    {TSettingsField::Distance, field::DistAlarm, TCompare::Signed, 1},
+    {TSettingsField::Height, field::AltAlarm, TCompare::Word, 10}, // metres, stored in 10 m
+    {TSettingsField::Rssi, field::RssiAlarm, TCompare::Word, 1},
+    {TSettingsField::MinThemp, field::MinThempAlarm, TCompare::Signed, 1},
+    {TSettingsField::MaxThemp, field::MaxThempAlarm, TCompare::Signed, 1},
+    {TSettingsField::BattCal, field::BattCal, TCompare::Word, 1},
     // No lower bound: any value modulo 65536 is at least 0.
-    {TSettingsField::Themp0Cal, ofs::Themp0Cal, true, TCompare::Word, 0, 9999},
-    {TSettingsField::Themp100Cal, ofs::Themp100Cal, true, TCompare::Word, 0, 9999},
+    {TSettingsField::Themp0Cal, field::Themp0Cal, TCompare::Word, 1},
+    {TSettingsField::Themp100Cal, field::Themp100Cal, TCompare::Word, 1},
 };
 
 const TIntField* FindIntField(TSettingsField field) {
@@ -43,18 +44,9 @@ const TIntField* FindIntField(TSettingsField field) {
     return nullptr;
 }
 
-bool IsTemperature(TSettingsField field) {
-    return field == TSettingsField::MinThemp || field == TSettingsField::MaxThemp;
-}
-
 // The field's value in the units the box shows.
 std::int64_t ShownValue(const TSettingsCopy& copy, const TIntField& f) {
-    const std::int64_t raw = f.IsWord ? GetWord(copy.data(), f.Offset) : copy[f.Offset];
-    if (f.Field == TSettingsField::Height)
-        return raw * 10;
-    if (IsTemperature(f.Field))
-        return raw - 90;
-    return raw;
+    return FieldValue(copy.data(), f.Header) * f.Scale;
 }
 
 int Nibble(const TSettingsCopy& copy, TSettingsField field) {
@@ -194,20 +186,11 @@ std::string ExitField(TSettingsCopy& copy, TSettingsField field, std::string_vie
     std::int64_t v = ParseSettingsInteger(text).value_or(ShownValue(copy, *f));
     if (f->Compare == TCompare::Word)
         v = static_cast<std::uint16_t>(v); // modulo 65536
-    v = std::clamp(v, f->Low, f->High);
-
-    if (field == TSettingsField::Height) {
-        const auto stored = static_cast<std::uint8_t>(v / 10);
-        copy[f->Offset] = stored;
-        return std::to_string(stored * 10);
-    }
-    if (IsTemperature(field))
-        copy[f->Offset] = static_cast<std::uint8_t>(v + 90);
-    else if (f->IsWord)
-        SetWord(copy.data(), f->Offset, static_cast<unsigned>(v));
-    else
-        copy[f->Offset] = static_cast<std::uint8_t>(v);
-    return std::to_string(v);
+    v = std::clamp(v, f->Low(), f->High());
+    // Stored in the field's units (the height box drops the metres below 10), shown back
+    // as stored.
+    SetFieldValue(copy.data(), f->Header, v / f->Scale);
+    return std::to_string(ShownValue(copy, *f));
 }
 
 int ChannelIndex(std::uint8_t config) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <limits>
 
 namespace halvex {
 
@@ -19,7 +18,7 @@ int ClampItemCount(int itemCount) {
     return std::clamp(itemCount, 0, TItemCatalogue::Count);
 }
 
-void AddLine(std::string& out, std::string_view key, long value) {
+void AddLine(std::string& out, std::string_view key, std::int64_t value) {
     out += key;
     out += std::to_string(value);
     out += kEol;
@@ -48,32 +47,28 @@ int LayoutMode(TSettingsSection section) {
     }
 }
 
-// Main-section keys in the order they are tried, with the values each accepts.
-enum class TStore { Byte, Word, Themp, Calibration };
+// The [MAIN] lines in the order they are written and tried on import. The import accepts
+// the field's range (value units, as in the file): every value the settings dialog can
+// store comes back.
 struct TMainKey {
-    std::string_view Key;
-    int Low;
-    int High;
-    std::size_t Offset;
-    TStore Store;
+    const THeaderField& Field;
+    int FileHigh = 0; // when not 0: a higher limit that older files carry
 };
-constexpr TMainKey kMainKeys[] = {
-    {"Mode=", 0, 2, ofs::Mode, TStore::Byte},
-    {"Config=", 0, 255, ofs::Config, TStore::Byte},
-    {"Alarms=", 0, 255, ofs::Alarms, TStore::Byte},
-    {"Batt_Alarm=", 0, 255, ofs::BattAlarm, TStore::Byte},
-    {"mAh_Alarm=", 10, 30000, ofs::MahAlarm, TStore::Word},
-    {"Dist_Alarm=", 10, 9999, ofs::DistAlarm, TStore::Word},
-    {"Flytim_Alarm=", 1, 99, ofs::FlytimAlarm, TStore::Byte},
-    {"Alt_Alarm=", 1, 250, ofs::AltAlarm, TStore::Byte},
-    {"RSSI_Alarm=", 1, 100, ofs::RssiAlarm, TStore::Byte},
-    {"MinThemp_Alarm=", -50, 120, ofs::MinThempAlarm, TStore::Themp},
-    {"MaxThemp_Alarm=", -50, 120, ofs::MaxThempAlarm, TStore::Themp},
-    {"Batt_Cal=", 150, 210, ofs::BattCal, TStore::Byte},
-    // Below 10000, no lower bound.
-    {"Themp0_Cal=", std::numeric_limits<int>::min(), 9999, ofs::Themp0Cal, TStore::Calibration},
-    {"Themp100_Cal=", std::numeric_limits<int>::min(), 9999, ofs::Themp100Cal, TStore::Calibration},
+const TMainKey kMainKeys[] = {
+    {field::Mode},           {field::Config},        {field::Alarms},        {field::BattAlarm},
+    {field::MahAlarm},       {field::DistAlarm},     {field::FlytimAlarm},   {field::AltAlarm},
+    {field::RssiAlarm, 100}, {field::MinThempAlarm}, {field::MaxThempAlarm}, {field::BattCal},
+    {field::Themp0Cal},      {field::Themp100Cal},
 };
+
+bool Accepts(const TMainKey& k, int v) {
+    return v >= k.Field.Low && v <= (k.FileHigh != 0 ? k.FileHigh : k.Field.High);
+}
+
+// "Key=" at the start of a line.
+bool StartsWithKey(std::string_view line, std::string_view key) {
+    return line.size() > key.size() && line.starts_with(key) && line[key.size()] == '=';
+}
 
 } // namespace
 
@@ -83,24 +78,13 @@ std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& c
     out.reserve(6000);
     out += kMainHeader;
     out += kEol;
-    AddLine(out, "Mode=", image.Mode());
-    AddLine(out, "Config=", image.Config());
-    AddLine(out, "Alarms=", image.Alarms());
-    AddLine(out, "Batt_Alarm=", image.Byte(ofs::BattAlarm));
-    AddLine(out, "mAh_Alarm=", image.MahAlarm());
-    AddLine(out, "Dist_Alarm=", image.DistAlarm());
-    AddLine(out, "Flytim_Alarm=", image.FlytimAlarm());
-    AddLine(out, "Alt_Alarm=", image.AltAlarm());
-    AddLine(out, "RSSI_Alarm=", image.RssiAlarm());
-    AddLine(out, "MinThemp_Alarm=", image.MinThempCelsius());
-    AddLine(out, "MaxThemp_Alarm=", image.MaxThempCelsius());
-    AddLine(out, "Batt_Cal=", image.BattCal());
-    AddLine(out, "Themp0_Cal=", image.Themp0Cal());
-    AddLine(out, "Themp100_Cal=", image.Themp100Cal());
-    // The user-name item's sample text, which ReadUserName keeps equal to the stored name.
-    // A CR, LF or end-of-file byte (possible in a name area read from a board) would end the
-    // line or the whole file on import, so it is written as '?'.
-    std::string name = catalogue.UserNameSample();
+    for (const TMainKey& k : kMainKeys)
+        AddLine(out, std::string(k.Field.Key) + "=", image.Value(k.Field));
+    // The name stored in this image (empty when it has none), not the grid's sample text,
+    // which keeps an earlier board's name when this one has none. A CR, LF or end-of-file
+    // byte (possible in a name area read from a board) would end the line or the whole file
+    // on import, so it is written as '?'.
+    std::string name = image.StoredUserName();
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n' || c == kEndOfFile; },
         '?');
@@ -239,26 +223,9 @@ void TSettingsImporter::ParseLineUnchecked(std::string_view line) {
 }
 
 void TSettingsImporter::ParseMainLine(std::string_view line, int v) {
-    for (const TMainKey& k : kMainKeys) {
-        if (!line.starts_with(k.Key) || v < k.Low || v > k.High)
-            continue;
-        switch (k.Store) {
-        case TStore::Byte:
-            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v));
-            break;
-        case TStore::Word:
-            image_.SetWord(k.Offset, static_cast<unsigned>(v));
-            break;
-        case TStore::Themp:
-            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v + 90));
-            break;
-        case TStore::Calibration:
-            // Remainder and quotient truncated toward zero, each taken to 8 bits.
-            image_.SetByte(k.Offset, static_cast<std::uint8_t>(v % 256));
-            image_.SetByte(k.Offset + 1, static_cast<std::uint8_t>(v / 256));
-            break;
-        }
-    }
+    for (const TMainKey& k : kMainKeys)
+        if (StartsWithKey(line, k.Field.Key) && Accepts(k, v))
+            image_.SetValue(k.Field, v);
     if (line.starts_with(kUserNameKey)) {
         const std::string_view text = line.substr(line.find(':') + 1);
         for (std::size_t k = 0; k < ofs::UserNameLen; ++k)

@@ -22,7 +22,8 @@ constexpr int Main = 0x02;    // the [MAIN] section
 } // namespace import_flag
 
 // The exported text: 203 lines ending in CR LF for 20 items (the item lines follow the
-// item count). Temperatures are written in degrees (byte - 90), the rest as stored.
+// item count). Temperatures are written in degrees (byte - 90), the rest as stored; the
+// user name is the one stored in the image. The catalogue gives the item names.
 std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& catalogue,
                               int itemCount);
 

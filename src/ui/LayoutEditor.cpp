@@ -1,6 +1,7 @@
 #include "ui/LayoutEditor.h"
 
 #include "ui/Captions.h"
+#include "ui/CodePage.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QStringDecoder>
 #include <QValidator>
 
 #include <algorithm>
@@ -30,11 +30,6 @@ constexpr int kPanelHeight = 89;
 
 QRect AreaRect(int x, int y, int w, int h) {
     return QRect(AreaLeft + x, AreaTop + y, w, h);
-}
-
-QString FromWin1250(const char* bytes) {
-    QStringDecoder decode("windows-1250");
-    return decode.isValid() ? decode(QByteArray(bytes)) : QString::fromLatin1(bytes);
 }
 
 // Radio items 17 pixels high, columns of equal width: the groups keep their designed size

@@ -1,5 +1,7 @@
 #include "ui/LayoutGrid.h"
 
+#include "ui/CodePage.h"
+
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -7,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QStringDecoder>
 
 #include <array>
 
@@ -30,12 +31,9 @@ QColor ToColor(std::uint32_t rgb) {
 const std::array<QString, 256>& CellGlyphs() {
     static const std::array<QString, 256> glyphs = [] {
         std::array<QString, 256> g;
-        QStringDecoder decode("windows-1250");
         for (int b = 0; b < 256; ++b) {
             const char c = static_cast<char>(b);
-            g[static_cast<std::size_t>(b)] =
-                decode.isValid() ? decode(QByteArray(&c, 1)) : QString(QChar(b));
-            decode.resetState();
+            g[static_cast<std::size_t>(b)] = FromWin1250(std::string_view(&c, 1));
         }
         return g;
     }();

@@ -1,6 +1,7 @@
 #include "ui/SettingsDialog.h"
 
 #include "ui/Captions.h"
+#include "ui/CodePage.h"
 
 #include <QEvent>
 #include <QFocusEvent>
@@ -11,8 +12,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <cstring>
 
@@ -34,41 +33,6 @@ constexpr const char* kNumberKeys = "0123456789";
 char SystemDecimalPoint() {
     const QString dp = QLocale::system().decimalPoint();
     return (!dp.isEmpty() && dp[0].unicode() < 0x80) ? static_cast<char>(dp[0].unicode()) : '.';
-}
-
-// The stored name bytes for the screen.
-QString DecodeName(const std::string& bytes) {
-    QStringDecoder decoder("windows-1250");
-    if (!decoder.isValid())
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-// A typed name as Windows-1250 bytes, one per character. A character the code page cannot
-// hold, and a control character, become '?' (the converter's own substitute, 0x1A, would end
-// an exported settings file early).
-std::string EncodeName(const QString& text) {
-    QStringEncoder encoder("windows-1250");
-    std::string out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i].unicode();
-        qsizetype units = 1;
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            units = 2;
-        }
-        char byte = '?';
-        if (cp >= 0x20 && encoder.isValid()) {
-            const QByteArray b = encoder.encode(QStringView(text).mid(i, units));
-            if (b.size() == 1 && b[0] != 0x1A)
-                byte = b[0];
-        } else if (cp >= 0x20 && cp < 0x80) {
-            byte = static_cast<char>(cp);
-        }
-        out.push_back(byte);
-        i += units - 1;
-    }
-    return out;
 }
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, const QRect& r,
@@ -251,7 +215,7 @@ void TForm2::FormShow() {
     copy_ = LoadSettingsCopy(image_);
     name_ = image_.StoredUserName();
     FillControls();
-    Edit19->setText(DecodeName(name_));
+    Edit19->setText(FromWin1250(name_));
 }
 
 void TForm2::FillControls() {
@@ -277,8 +241,7 @@ void TForm2::FillControls() {
     RadioGroup3->SetItemIndex((config & cfg::GpsDms) ? 1 : 0);
     RadioGroup5->SetItemIndex((config & cfg::Sequential) ? 1 : 0);
     RadioGroup6->SetItemIndex((config & cfg::Imperial) ? 1 : 0);
-    const std::uint32_t metres =
-        GetWord(copy_.data(), ofs::Odometer) + 65536u * GetWord(copy_.data(), ofs::Odometer + 2);
+    const auto metres = static_cast<std::uint32_t>(FieldValue(copy_.data(), field::Odometer));
     StaticText1->setText(QString::fromStdString(OdometerText(metres)));
     filling_ = false;
 }
@@ -319,7 +282,7 @@ void TForm2::CommitFocusedEdit() {
 void TForm2::Button2Click() {
     // A box still holding the focus has not been left yet: take its value as shown.
     CommitFocusedEdit();
-    ApplySettings(image_, copy_, EncodeName(Edit19->text()));
+    ApplySettings(image_, copy_, ToWin1250(Edit19->text()));
     Button1->setEnabled(false);
     // The link sends blocks 0 and 15 and reports "Changes Updated" only when the board has
     // acknowledged both, else its give-up message.

@@ -1,5 +1,7 @@
 #include "config/SettingsFile.h"
 
+#include "config/SettingsConvert.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -139,15 +141,30 @@ TEST(SettingsExport, ItemLinesFollowTheItemCountAndNamesAreEnglish) {
     TConfigImage img;
     img.SetByte(ofs::MinThempAlarm, 40);
     img.SetByte(ofs::MaxThempAlarm, 210);
-    TItemCatalogue catalogue; // user name sample "Pilot"
+    TItemCatalogue catalogue;
     const auto lines = SplitCrLf(WriteSettingsText(img, catalogue, 1));
     ASSERT_EQ(lines.size(), 17u + 3 * 5);
     EXPECT_EQ(lines[10], "MinThemp_Alarm=-50");
     EXPECT_EQ(lines[11], "MaxThemp_Alarm=120");
-    EXPECT_EQ(lines[15], "User_Name:Pilot");
+    EXPECT_EQ(lines[15], "User_Name:"); // no stored name, whatever the grid's sample text
     EXPECT_EQ(lines[18], "Artifical Horizon.Flags=0");
     EXPECT_EQ(lines[21], "");
     EXPECT_EQ(lines[22], "[MODE_MIN]");
+}
+
+// Board A's name stays on the grid after reading board B, which has none; B's file must not
+// carry A's name into the next board it is imported into.
+TEST(SettingsExport, WritesTheStoredNameNotAnEarlierBoardsName) {
+    TItemCatalogue catalogue;
+    TConfigImage boardA;
+    for (std::size_t k = 0; k < 3; ++k)
+        boardA.SetByte(ofs::UserName + k, static_cast<std::uint8_t>("Ann"[k]));
+    catalogue.ReadUserName(boardA);
+    TConfigImage boardB = Filled(0xFF);
+    catalogue.ReadUserName(boardB);
+    ASSERT_EQ(catalogue.UserNameSample(), "Ann");
+    EXPECT_NE(WriteSettingsText(boardB, catalogue, 20).find("\r\nUser_Name:\r\n"),
+              std::string::npos);
 }
 
 TEST(SettingsExport, NameBytesThatWouldEndTheLineOrFileAreReplaced) {
@@ -184,16 +201,34 @@ TEST(SettingsExport, ExportThenImportReproducesTheSettings) {
     EXPECT_EQ(target.Byte(500 + 6), 0xFF); // the import pads the name with 0xFF
 }
 
-TEST(SettingsExport, ValuesTheImportRejectsKeepTheTargetsValue) {
+// Each box of the settings dialog at its lowest and highest value: the exported file
+// imports back to the same image.
+TEST(SettingsExport, EveryValueTheDialogCanStoreImportsBack) {
+    TItemCatalogue catalogue;
+    // "0" is below every lower bound but the temperatures', "-99" below theirs (and, taken
+    // modulo 65536 by the unsigned boxes, above their upper bounds), "99999" above all.
+    for (const char* typed : {"0", "-99", "99999"}) {
+        TConfigImage img = KnownImage();
+        TSettingsCopy copy = LoadSettingsCopy(img);
+        for (int f = 0; f <= static_cast<int>(TSettingsField::Themp100Cal); ++f)
+            ExitField(copy, static_cast<TSettingsField>(f), typed, '.');
+        ApplySettings(img, copy, img.StoredUserName());
+        TConfigImage target = Filled(0x5A);
+        ImportSettingsText(WriteSettingsText(img, catalogue, 20), target, catalogue, 20, kBoth,
+                           nullptr);
+        ExpectSameSettings(img, target);
+    }
+}
+
+TEST(SettingsExport, ValuesOutsideTheEditorsRangesKeepTheTargetsValue) {
     TConfigImage img = KnownImage();
-    img.SetByte(ofs::FlytimAlarm, 120);
-    img.SetWord(ofs::MahAlarm, 30001);
-    img.SetWord(ofs::DistAlarm, 10000);
-    img.SetByte(ofs::BattCal, 211);
+    img.SetByte(ofs::FlytimAlarm, 0);
+    img.SetWord(ofs::MahAlarm, 65501);
+    img.SetWord(ofs::DistAlarm, 9);
+    img.SetByte(ofs::BattCal, 251);
     img.SetByte(ofs::RssiAlarm, 0);
     img.SetXPos(1, 8, 30);
     TItemCatalogue catalogue;
-    catalogue.ReadUserName(img);
     TConfigImage target = Filled(0x5A);
     ImportSettingsText(WriteSettingsText(img, catalogue, 20), target, catalogue, 20, kBoth,
                        nullptr);
@@ -234,7 +269,7 @@ TEST(SettingsNumber, LineValueReadsFiveCharactersAfterTheFirstEquals) {
 
 TEST_F(SettingsImport, MainKeysWithTheirRanges) {
     Import({"[MAIN]", "Mode= 2", "Config=$93", "Alarms=255", "Batt_Alarm=0x8F", "mAh_Alarm=123456",
-            "Dist_Alarm=9999", "Flytim_Alarm=99", "Alt_Alarm=250", "RSSI_Alarm=100",
+            "Dist_Alarm=65500", "Flytim_Alarm=255", "Alt_Alarm=250", "RSSI_Alarm=100",
             "MinThemp_Alarm=-50", "MaxThemp_Alarm=120", "Batt_Cal=150",
             "Themp0_Cal=", "Themp100_Cal=9999"});
     EXPECT_EQ(image_.Mode(), 2);
@@ -242,8 +277,8 @@ TEST_F(SettingsImport, MainKeysWithTheirRanges) {
     EXPECT_EQ(image_.Alarms(), 255);
     EXPECT_EQ(image_.Byte(ofs::BattAlarm), 0x8F);
     EXPECT_EQ(image_.MahAlarm(), 12345);
-    EXPECT_EQ(image_.DistAlarm(), 9999);
-    EXPECT_EQ(image_.FlytimAlarm(), 99);
+    EXPECT_EQ(image_.DistAlarm(), 65500);
+    EXPECT_EQ(image_.FlytimAlarm(), 255);
     EXPECT_EQ(image_.AltAlarm(), 250);
     EXPECT_EQ(image_.RssiAlarm(), 100);
     EXPECT_EQ(image_.Byte(ofs::MinThempAlarm), 40);
@@ -255,22 +290,36 @@ TEST_F(SettingsImport, MainKeysWithTheirRanges) {
 }
 
 TEST_F(SettingsImport, OutOfRangeMiscasedAndIndentedLinesAreIgnored) {
-    Import({"[MAIN]", "Mode=3", " Mode=2", "mode=2", "Config=256", "mAh_Alarm=9", "mAh_Alarm=30001",
-            "Dist_Alarm=10000", "Flytim_Alarm=0", "Flytim_Alarm=100", "Alt_Alarm=251",
-            "RSSI_Alarm=0", "MinThemp_Alarm=-51", "MaxThemp_Alarm=121", "Batt_Cal=211",
-            "Batt_Cal=149", "Themp0_Cal=10000", "Unknown=5", "Mode"});
+    Import({"[MAIN]",
+            "Mode=3",
+            " Mode=2",
+            "mode=2",
+            "Config=256",
+            "mAh_Alarm=9",
+            "mAh_Alarm=65501",
+            "Dist_Alarm=65501",
+            "Flytim_Alarm=0",
+            "Flytim_Alarm=256",
+            "Alt_Alarm=251",
+            "RSSI_Alarm=0",
+            "RSSI_Alarm=101",
+            "MinThemp_Alarm=-51",
+            "MaxThemp_Alarm=121",
+            "Batt_Cal=251",
+            "Batt_Cal=149",
+            "Themp0_Cal=10000",
+            "Unknown=5",
+            "Mode"});
     const TConfigImage untouched = Filled(0x11);
     for (std::size_t k = 0; k < ofs::ImageSize; ++k)
         ASSERT_EQ(image_.Byte(k), untouched.Byte(k)) << k;
     EXPECT_TRUE(messages_.empty());
 }
 
-TEST_F(SettingsImport, CalibrationBelowZeroSplitsTowardZero) {
-    Import({"[MAIN]", "Themp0_Cal=-1", "Themp100_Cal=-300"});
-    EXPECT_EQ(image_.Byte(ofs::Themp0Cal), 0xFF);     // -1 mod 256
-    EXPECT_EQ(image_.Byte(ofs::Themp0Cal + 1), 0x00); // -1 div 256
-    EXPECT_EQ(image_.Byte(ofs::Themp100Cal), 0xD4);   // -44
-    EXPECT_EQ(image_.Byte(ofs::Themp100Cal + 1), 0xFF);
+TEST_F(SettingsImport, NegativeCalibrationLinesAreIgnored) {
+    Import({"[MAIN]", "Themp0_Cal=-9999", "Themp100_Cal=-1"});
+    EXPECT_EQ(image_.Themp0Cal(), 0x1111);
+    EXPECT_EQ(image_.Themp100Cal(), 0x1111);
     Import({"[MAIN]", "Themp0_Cal=600"});
     EXPECT_EQ(image_.Themp0Cal(), 600);
 }

@@ -54,23 +54,22 @@ int TBoardStats::CharFramesTotal() const {
 TBoardImage DefaultBoardImage() {
     TBoardImage img{};
     std::uint8_t* b = img.data();
-    SetWord(b, ofs::FirmwareVersion, 0x0105);             // "Firmware: v1.05 HX"
-    b[ofs::Mode] = 2;                                     // ALL
-    b[ofs::Config] = cfg::Pal | (1 << cfg::ChannelShift); // PAL, switching on RC channel 7
-    b[ofs::Alarms] = 0x7F;                                // all but temperature sound
-    b[ofs::MinThempAlarm] = 90 - 10;                      // -10 degrees C
-    b[ofs::MaxThempAlarm] = 90 + 85;                      // 85 degrees C
-    b[ofs::BattAlarm] = 0x8A;                             // video 3.3 V, motor 3.5 V
-    SetWord(b, ofs::Themp0Cal, 560);
-    SetWord(b, ofs::Themp100Cal, 760);
-    SetWord(b, ofs::Odometer, 123456 & 0xFFFF); // 123.456 km
-    SetWord(b, ofs::Odometer + 2, 123456 >> 16);
-    SetWord(b, ofs::MahAlarm, 2200);
-    SetWord(b, ofs::DistAlarm, 2000);
-    b[ofs::FlytimAlarm] = 12;
-    b[ofs::AltAlarm] = 30; // 300 m
-    b[ofs::BattCal] = 200;
-    b[ofs::RssiAlarm] = 35;
+    SetFieldValue(b, field::FirmwareVersion, 0x0105);                     // "Firmware: v1.05 HX"
+    SetFieldValue(b, field::Mode, 2);                                     // ALL
+    SetFieldValue(b, field::Config, cfg::Pal | (1 << cfg::ChannelShift)); // PAL, RC channel 7
+    SetFieldValue(b, field::Alarms, 0x7F);                                // all but temperature
+    SetFieldValue(b, field::MinThempAlarm, -10);                          // degrees C
+    SetFieldValue(b, field::MaxThempAlarm, 85);
+    SetFieldValue(b, field::BattAlarm, 0x8A); // video 3.3 V, motor 3.5 V
+    SetFieldValue(b, field::Themp0Cal, 560);
+    SetFieldValue(b, field::Themp100Cal, 760);
+    SetFieldValue(b, field::Odometer, 123456); // 123.456 km
+    SetFieldValue(b, field::MahAlarm, 2200);
+    SetFieldValue(b, field::DistAlarm, 2000);
+    SetFieldValue(b, field::FlytimAlarm, 12);
+    SetFieldValue(b, field::AltAlarm, 30); // 300 m
+    SetFieldValue(b, field::BattCal, 200);
+    SetFieldValue(b, field::RssiAlarm, 35);
 
     // Item positions on the 30 x 16 PAL screen, shared by the three layout modes; the
     // modes differ in which items are visible. Item 0 holds the horizon's sensitivities.
