@@ -90,6 +90,177 @@ constexpr TCaptionText kImport[] = {
     {"CheckBox2", -1, {"Main settings", "Ustawienia główne"}},
 };
 
+// What each control does and, where it clamps, its limits.
+constexpr TCaptionText kMainToolTips[] = {
+    {"AfPortComboBox1",
+     kToolTipItem,
+     {"Serial port of the OSD board (57600 baud, 8N1)",
+      "Port szeregowy płytki OSD (57600 bodów, 8N1)"}},
+    {"Button6",
+     kToolTipItem,
+     {"Open or close the serial port", "Otwórz lub zamknij port szeregowy"}},
+    {"Button8",
+     kToolTipItem,
+     {"Check that the OSD board answers", "Sprawdź, czy płytka OSD odpowiada"}},
+    {"Button7",
+     kToolTipItem,
+     {"Load a character set (.mcm file) into the OSD", "Wczytaj zestaw znaków (plik .mcm) do OSD"}},
+    {"RadioGroup6", kToolTipItem, {"Language of the program", "Język programu"}},
+    {"Button9",
+     kToolTipItem,
+     {"Show the screen as the OSD draws it over the video",
+      "Pokaż ekran tak, jak OSD rysuje go na obrazie wideo"}},
+    {"Button1",
+     kToolTipItem,
+     {"Read the settings and screen layouts from the OSD",
+      "Pobierz ustawienia i układy ekranów z OSD"}},
+    {"Button2",
+     kToolTipItem,
+     {"Write all settings and screen layouts to the OSD",
+      "Zapisz wszystkie ustawienia i układy ekranów w OSD"}},
+    {"Button3",
+     kToolTipItem,
+     {"Alarms, calibrations, units and the pilot's name",
+      "Alarmy, kalibracje, jednostki i nazwa pilota"}},
+    {"Button4",
+     kToolTipItem,
+     {"Save the settings to a .set file", "Zapisz ustawienia do pliku .set"}},
+    {"Button5",
+     kToolTipItem,
+     {"Load settings or layouts from a .set file", "Wczytaj ustawienia lub układy z pliku .set"}},
+    {"ComboBox1",
+     kToolTipItem,
+     {"The display item whose parameters are shown (Tab on the grid: next item)",
+      "Element, którego parametry są pokazane (Tab na siatce: następny element)"}},
+    {"RadioGroup2",
+     kToolTipItem,
+     {"Screen layout being edited: OFF, MIN or ALL, chosen in flight by the switch",
+      "Edytowany układ ekranu: OFF, MIN lub ALL, wybierany w locie przełącznikiem"}},
+    {"RadioGroup4",
+     kToolTipItem,
+     {"Video standard: NTSC has 13 rows (items below row 12 move up 3 rows), PAL 16",
+      "Standard wideo: NTSC ma 13 wierszy (elementy poniżej wiersza 12 idą 3 wiersze w górę), "
+      "PAL 16"}},
+    {"CheckBox1",
+     kToolTipItem,
+     {"Show the item on the screen (Space on the grid)",
+      "Pokazuj element na ekranie (spacja na siatce)"}},
+    {"CheckBox2", kToolTipItem, {"Inverted characters", "Znaki w negatywie"}},
+    {"CheckBox5", kToolTipItem, {"Inverted characters", "Znaki w negatywie"}},
+    {"CheckBox3", kToolTipItem, {"The item blinks", "Element miga"}},
+    {"CheckBox4", kToolTipItem, {"Grey background behind the item", "Szare tło pod elementem"}},
+    {"RadioGroup1", kToolTipItem, {"Size of the item's characters", "Wielkość znaków elementu"}},
+    {"RadioGroup5",
+     kToolTipItem,
+     {"Variometer sound on or off", "Dźwięk wariometru włączony lub wyłączony"}},
+    {"RadioGroup3",
+     kToolTipItem,
+     {"Satellites: show HDOP; temperature: internal or external sensor",
+      "Satelity: pokazuj HDOP; temperatura: czujnik wewnętrzny lub zewnętrzny"}},
+    {"UpDown1",
+     kToolTipItem,
+     {"Column 0 to 29 (arrow keys on the grid)", "Kolumna od 0 do 29 (strzałki na siatce)"}},
+    {"Edit1",
+     kToolTipItem,
+     {"Column 0 to 29 (arrow keys on the grid)", "Kolumna od 0 do 29 (strzałki na siatce)"}},
+    {"UpDown2",
+     kToolTipItem,
+     {"Row 0 to 15 under PAL, 0 to 12 under NTSC; the variometer 3 to 12",
+      "Wiersz od 0 do 15 w PAL, od 0 do 12 w NTSC; wariometr od 3 do 12"}},
+    {"Edit2",
+     kToolTipItem,
+     {"Row 0 to 15 under PAL, 0 to 12 under NTSC; the variometer 3 to 12",
+      "Wiersz od 0 do 15 w PAL, od 0 do 12 w NTSC; wariometr od 3 do 12"}},
+    {"Edit3",
+     kToolTipItem,
+     {"Pitch sensitivity of the horizon, 10 to 200", "Czułość pochylenia horyzontu, od 10 do 200"}},
+    {"Edit4",
+     kToolTipItem,
+     {"Roll sensitivity of the horizon, 10 to 200",
+      "Czułość przechylenia horyzontu, od 10 do 200"}},
+    {"StringGrid1",
+     kToolTipItem,
+     {"<b>The OSD screen.</b> Click an item to select it, drag it to move it; arrow keys move "
+      "it, Tab selects the next item, Space shows or hides it; right button: undo, redo, copy "
+      "and restore the layout.<br>"
+      "<span style='background-color:#ffffff;color:#ff0000'><b>&nbsp;A&nbsp;</b></span> selected "
+      "item<br>"
+      "<span style='background-color:#ffffff;color:#e0e0f0'><b>&nbsp;A&nbsp;</b></span> hidden "
+      "item (pale)<br>"
+      "<span style='background-color:#ffff00;color:#000000'><b>&nbsp;A&nbsp;</b></span> "
+      "overlapping items, or an item in the "
+      "horizon zone<br>"
+      "<span style='background-color:#808080;color:#000000'><b>&nbsp;A&nbsp;</b></span> grey "
+      "background<br>"
+      "The horizon line with the rows above and below it is the horizon zone.",
+      "<b>Ekran OSD.</b> Kliknij element, aby go wybrać, przeciągnij, aby go przesunąć; "
+      "strzałki go przesuwają, Tab wybiera następny element, spacja go pokazuje lub ukrywa; "
+      "prawy przycisk: cofnij, ponów, kopiuj i przywróć układ.<br>"
+      "<span style='background-color:#ffffff;color:#ff0000'><b>&nbsp;A&nbsp;</b></span> wybrany "
+      "element<br>"
+      "<span style='background-color:#ffffff;color:#e0e0f0'><b>&nbsp;A&nbsp;</b></span> ukryty "
+      "element (blady)<br>"
+      "<span style='background-color:#ffff00;color:#000000'><b>&nbsp;A&nbsp;</b></span> "
+      "nakładające się elementy lub element w "
+      "strefie horyzontu<br>"
+      "<span style='background-color:#808080;color:#000000'><b>&nbsp;A&nbsp;</b></span> szare "
+      "tło<br>"
+      "Linia horyzontu z wierszami nad nią i pod nią to strefa horyzontu."}},
+};
+
+struct TUiTextRow {
+    TUiText Id;
+    const char* Text[kLanguageCount];
+};
+
+constexpr TUiTextRow kUi[] = {
+    {TUiText::DiscardChanges,
+     {"Discard changes not written to the OSD ?", "Odrzucić zmiany nie zapisane w OSD ?"}},
+    {TUiText::UndoAction, {"Undo %1", "Cofnij %1"}},
+    {TUiText::RedoAction, {"Redo %1", "Ponów %1"}},
+    {TUiText::StepMove, {"move %1", "przesunięcie: %1"}},
+    {TUiText::StepChange, {"change %1", "zmianę: %1"}},
+    {TUiText::StepNtsc, {"switch to NTSC", "przełączenie na NTSC"}},
+    {TUiText::StepPal, {"switch to PAL", "przełączenie na PAL"}},
+    {TUiText::StepImport, {"import", "import"}},
+    {TUiText::StepSettings, {"settings", "ustawienia"}},
+    {TUiText::StepCopyLayout, {"copy layout to %1", "kopiowanie układu do %1"}},
+    {TUiText::StepRestoreLayout, {"restore layout", "przywrócenie układu"}},
+    {TUiText::CopyLayoutTo, {"Copy layout to %1", "Kopiuj układ do %1"}},
+    {TUiText::RestoreLayout, {"Restore layout from OSD", "Przywróć układ z OSD"}},
+    {TUiText::StatusPortOpen, {"Port %1 open", "Port %1 otwarty"}},
+    {TUiText::StatusPortClosed, {"Port closed", "Port zamknięty"}},
+    {TUiText::StatusOsdReady, {"OSD ready", "OSD gotowe"}},
+    {TUiText::StatusOsdReply, {"OSD answered \"%1\"", "OSD odpowiedziało \"%1\""}},
+    {TUiText::StatusNoAnswer, {"OSD does not answer", "OSD nie odpowiada"}},
+    {TUiText::StatusRead, {"Read in %1 s", "Odczytano w %1 s"}},
+    {TUiText::StatusReadBad,
+     {"Read failed: bad check sum", "Odczyt nieudany: błędna suma kontrolna"}},
+    {TUiText::StatusReadNoAnswer, {"Read failed: no answer", "Odczyt nieudany: brak odpowiedzi"}},
+    {TUiText::StatusWritten, {"Written %1 blocks in %2 s", "Zapisano %1 bloków w %2 s"}},
+    {TUiText::StatusWriteStopped,
+     {"Write stopped at block %1 of %2", "Zapis przerwany na bloku %1 z %2"}},
+    {TUiText::StatusApplied, {"Settings applied in %1 s", "Ustawienia zastosowane w %1 s"}},
+    {TUiText::StatusApplyStopped,
+     {"Apply stopped at block %1 of %2", "Zastosowanie przerwane na bloku %1 z %2"}},
+    {TUiText::StatusFontDone,
+     {"Font uploaded: %1 characters in %2 s", "Czcionka załadowana: %1 znaków w %2 s"}},
+    {TUiText::StatusFontStopped,
+     {"Font upload stopped at character %1 of %2",
+      "Ładowanie czcionki przerwane na znaku %1 z %2"}},
+    {TUiText::StatusInterrupted, {"Stopped: the port was closed", "Przerwano: port zamknięty"}},
+    {TUiText::StatusPortError, {"The port refused the data", "Port odrzucił dane"}},
+    {TUiText::StatusExported, {"Exported to %1", "Wyeksportowano do %1"}},
+    {TUiText::StatusImportedLayouts, {"Imported layouts from %1", "Zaimportowano układy z %1"}},
+    {TUiText::StatusImportedSettings,
+     {"Imported settings from %1", "Zaimportowano ustawienia z %1"}},
+    {TUiText::StatusImportedAll,
+     {"Imported layouts and settings from %1", "Zaimportowano układy i ustawienia z %1"}},
+    {TUiText::StatusImportFailed, {"Nothing imported from %1", "Nic nie zaimportowano z %1"}},
+    {TUiText::StatusUndone, {"Undone: %1", "Cofnięto %1"}},
+    {TUiText::StatusRedone, {"Redone: %1", "Ponowiono %1"}},
+};
+
 struct TMessageText {
     TMessage Message;
     const char* Text[kLanguageCount];
@@ -120,6 +291,10 @@ constexpr const char* kSensor[kLanguageCount] = {"Sensor", "Czujnik"};
 std::span<const TCaptionText> MainWindowTexts() {
     return kMain;
 }
+std::span<const TCaptionText> MainWindowToolTips() {
+    return kMainToolTips;
+}
+
 std::span<const TCaptionText> PreviewTexts() {
     return kPreview;
 }
@@ -142,6 +317,13 @@ const char* MessageText(TMessage message, TLanguage language) {
     for (const auto& m : kMessages)
         if (m.Message == message)
             return m.Text[static_cast<int>(language)];
+    return "";
+}
+
+const char* UiText(TUiText text, TLanguage language) {
+    for (const auto& row : kUi)
+        if (row.Id == text)
+            return row.Text[static_cast<int>(language)];
     return "";
 }
 

@@ -17,9 +17,13 @@ namespace halvex {
 enum class TLanguage : unsigned char { English = 0, Polish = 1 };
 constexpr int kLanguageCount = 2;
 
+// Item of a caption row that sets the control's tooltip instead of its caption.
+constexpr int kToolTipItem = -2;
+
 struct TCaptionText {
     const char* Control; // objectName of the control; the form's own name for its caption
-    int Item;            // -1: the control's caption; >= 0: item of a radio group
+    int Item;            // -1: the control's caption; >= 0: item of a radio group;
+                         // kToolTipItem: the control's tooltip
     const char* Text[kLanguageCount];
 };
 
@@ -35,6 +39,52 @@ std::span<const TCaptionText> ImportDialogTexts();
 // file filters, formats) are read with PreviewText.
 std::span<const TCaptionText> PreviewTexts();
 const char* PreviewText(std::string_view name, TLanguage language);
+
+// Tooltips of the main window's controls (rows with Item kToolTipItem), the grid's with
+// its colour key.
+std::span<const TCaptionText> MainWindowToolTips();
+
+// Texts of the edit history, the unwritten-change question, the grid's menu and the status
+// line. "%1" and "%2" stand for names and numbers filled in when shown.
+enum class TUiText {
+    DiscardChanges, // the question before Read, Close, Import and quitting
+    UndoAction,     // "Undo %1"
+    RedoAction,     // "Redo %1"
+    StepMove,       // step names: %1 the item's name
+    StepChange,
+    StepNtsc,
+    StepPal,
+    StepImport,
+    StepSettings,
+    StepCopyLayout, // %1 the layout mode
+    StepRestoreLayout,
+    CopyLayoutTo,   // menu: %1 the layout mode
+    RestoreLayout,  // menu
+    StatusPortOpen, // %1 the port
+    StatusPortClosed,
+    StatusOsdReady,
+    StatusOsdReply, // %1 the letter of another answer
+    StatusNoAnswer,
+    StatusRead, // %1 seconds
+    StatusReadBad,
+    StatusReadNoAnswer,
+    StatusWritten,      // %1 blocks, %2 seconds
+    StatusWriteStopped, // %1 block, %2 blocks
+    StatusApplied,      // %1 seconds
+    StatusApplyStopped, // %1 block, %2 blocks
+    StatusFontDone,     // %1 characters, %2 seconds
+    StatusFontStopped,  // %1 character, %2 characters
+    StatusInterrupted,
+    StatusPortError,
+    StatusExported, // %1 the file name
+    StatusImportedLayouts,
+    StatusImportedSettings,
+    StatusImportedAll,
+    StatusImportFailed,
+    StatusUndone, // %1 the step's name
+    StatusRedone,
+};
+const char* UiText(TUiText text, TLanguage language);
 
 // Message box texts.
 const char* MessageText(TMessage message, TLanguage language);

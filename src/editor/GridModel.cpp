@@ -30,17 +30,6 @@ TCellStyle CellStyle(std::uint8_t attr, bool blinkPhase) {
     return s;
 }
 
-std::uint8_t SensitivityFromText(std::string_view text, std::uint8_t current) {
-    int value = current;
-    if (!text.empty() && text.size() <= 3 &&
-        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        value = 0;
-        for (char c : text)
-            value = value * 10 + (c - '0');
-    }
-    return static_cast<std::uint8_t>(std::clamp(value, MinSensitivity, MaxSensitivity));
-}
-
 TGridModel::TGridModel(TConfigImage& image, const TItemCatalogue& catalogue)
     : image_(image), catalogue_(catalogue) {
     for (auto& column : text_)
@@ -261,7 +250,7 @@ bool TGridModel::FixSelectedPosition() {
         image_.SetXPos(mode_, selected_, 0);
         changed = true;
     }
-    if (image_.YPos(mode_, selected_) > grid::MaxY) {
+    if (image_.YPos(mode_, selected_) > rows_ - 1) {
         image_.SetYPos(mode_, selected_, 0);
         changed = true;
     }

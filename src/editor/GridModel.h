@@ -34,7 +34,7 @@ constexpr int TextRows = 19;            // text store: rows 0..18
 constexpr int AttrColumns = 64;         // attribute map
 constexpr int AttrRows = 32;
 constexpr int MaxX = 29; // largest position an item keeps once shown in the panel
-constexpr int MaxY = 15;
+constexpr int MaxY = 15; // the last PAL row; under NTSC the last row is 12
 
 constexpr int HeightFor(int rows) {
     return rows * PitchY;
@@ -84,16 +84,6 @@ struct TPick {
     TKind Kind = TKind::None;
     int Item = -1;
 };
-
-// Sensitivity edit value: the text as a decimal number of 1 to 3 digits, else `current`;
-// then limited to 10..200.
-std::uint8_t SensitivityFromText(std::string_view text, std::uint8_t current);
-constexpr int MinSensitivity = 10;
-constexpr int MaxSensitivity = 200;
-
-// Variometer rows the Y spinner allows (the bar of 7 cells stays on a PAL screen).
-constexpr int VarioMinY = 3;
-constexpr int VarioMaxY = 12;
 
 class TGridModel {
 public:
@@ -147,6 +137,9 @@ public:
     // rows, in all three layout modes. Neither moves an item back.
     void SelectPal();
     void SelectNtsc();
+    // The row count of the standard the image holds, moving nothing (an undo put the
+    // standard back together with the rows).
+    void FollowStandard() { rows_ = image_.IsPal() ? grid::PalRows : grid::NtscRows; }
 
     // The editor takes the video standard and the layout mode of the image, after a good
     // dump and as the completion of an import (the window and halvexctl both run this):
@@ -156,7 +149,8 @@ public:
     void TakeStandardAndMode(std::optional<bool> shownPal, bool alwaysSwitch);
 
     // Out-of-range positions of the selected item (not the horizon) reset to 0 in the
-    // image: X_Pos above 29, Y_Pos above 15. Returns whether anything changed.
+    // image: X_Pos above 29, Y_Pos below the last row (15 under PAL, 12 under NTSC).
+    // Returns whether anything changed.
     bool FixSelectedPosition();
 
     // The horizon's line row: 8 under PAL, 6 under NTSC (from Config bit 4).

@@ -82,6 +82,10 @@ QWidget* FindControl(QWidget* root, const QString& name) {
 }
 
 void SetControlCaption(QWidget* control, int item, const QString& text) {
+    if (item == kToolTipItem) {
+        control->setToolTip(text);
+        return;
+    }
     if (auto* group = dynamic_cast<TRadioGroup*>(control)) {
         if (item >= 0)
             group->SetItemText(item, text);

@@ -23,9 +23,10 @@ QString CaptionText(const TCaptionText& row, TLanguage language);
 QWidget* FindControl(QWidget* root, const QString& name);
 
 // Sets one caption: `item` >= 0 is an item of a radio group (replaced in place, so the
-// selection stays) or a page of a tab widget; -1 is the title of a group box or radio group,
-// or the text of a button, check box or label, and renames the control (NameAfterCaption).
-// Other kinds of control, and an item row for a control that has no items, are left alone.
+// selection stays) or a page of a tab widget; kToolTipItem is the control's tooltip; -1 is
+// the title of a group box or radio group, or the text of a button, check box or label, and
+// renames the control (NameAfterCaption). Other kinds of control, and an item row for a
+// control that has no items, are left alone.
 void SetControlCaption(QWidget* control, int item, const QString& text);
 
 // Names a control for accessibility after what the user reads: a group box or radio group

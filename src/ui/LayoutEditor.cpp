@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QValidator>
 
 #include <algorithm>
 #include <set>
@@ -23,6 +25,8 @@ using namespace editor_layout;
 // Pixel geometry inside the right area (x, y from its top-left corner).
 constexpr int kRowHeight = 17;  // check boxes and radio items
 constexpr int kEditHeight = 19; // edits and spinners
+// The panel leaves the window's bottom band to the status line.
+constexpr int kPanelHeight = 89;
 
 QRect AreaRect(int x, int y, int w, int h) {
     return QRect(AreaLeft + x, AreaTop + y, w, h);
@@ -42,6 +46,16 @@ void Compact(TRadioGroup* group) {
     for (int c = 0; c < grid->columnCount(); ++c)
         grid->setColumnStretch(c, 1);
 }
+
+// Only what a sensitivity may hold reaches Edit3 and Edit4, whether typed, pasted with
+// Shift+Insert or Ctrl+V, or dropped with the middle button.
+class TSensitivityValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return IsSensitivityText(input.toStdString()) ? Acceptable : Invalid;
+    }
+};
 
 } // namespace
 
@@ -70,8 +84,9 @@ private:
 };
 
 TLayoutEditor::TLayoutEditor(TConfigImage& image, TItemCatalogue& catalogue, QWidget* form)
-    : image_(image), catalogue_(catalogue), model_(image, catalogue),
-      editFilter_(std::make_unique<TEditFilter>(*this)), context_(std::make_unique<QObject>()) {
+    : History(image), image_(image), catalogue_(catalogue), model_(image, catalogue),
+      panel_(image, model_), editFilter_(std::make_unique<TEditFilter>(*this)),
+      context_(std::make_unique<QObject>()) {
     CreateControls(form);
     ApplyInitialCaptions();
     WireHandlers();
@@ -118,7 +133,7 @@ void TLayoutEditor::CreateControls(QWidget* form) {
 
     // The attribute panel: three columns.
     GroupBox2 = new QGroupBox(form);
-    GroupBox2->setGeometry(AreaRect(0, 84, 261, 97));
+    GroupBox2->setGeometry(AreaRect(0, 84, 261, kPanelHeight));
 
     // Visible sits in the title band, right of the title; below it three columns. Rows of
     // a group start under its title band (18 pixels).
@@ -127,7 +142,7 @@ void TLayoutEditor::CreateControls(QWidget* form) {
 
     // Left column: attributes (or the horizon's and variometer's Negative in their place).
     GroupBox3 = new QGroupBox(GroupBox2);
-    GroupBox3->setGeometry(3, 17, 70, 68);
+    GroupBox3->setGeometry(3, 17, 70, 66);
     CheckBox2 = new TCheckBox(QString(), GroupBox3);
     CheckBox2->setGeometry(3, 18, 65, 16);
     CheckBox3 = new TCheckBox(QString(), GroupBox3);
@@ -140,46 +155,47 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     // Middle column: font (or the audible vario) and the item option.
     RadioGroup1 = new TRadioGroup(QString(), GroupBox2);
     RadioGroup1->SetItems({QString(), QString()}, 2);
-    RadioGroup1->setGeometry(76, 17, 107, 38);
+    RadioGroup1->setGeometry(76, 17, 107, 36);
     RadioGroup5 = new TRadioGroup(QString(), GroupBox2);
     RadioGroup5->SetItems({QString(), QString()}, 1);
     RadioGroup5->setGeometry(76, 17, 107, 55);
     RadioGroup3 = new TRadioGroup(QString(), GroupBox2);
     RadioGroup3->SetItems({QStringLiteral("Int."), QStringLiteral("Ext.")}, 2);
-    RadioGroup3->setGeometry(76, 57, 107, 38);
+    RadioGroup3->setGeometry(76, 53, 107, 36);
 
     // Right column: X and Y spinners, or the horizon's sensitivities in their places.
     StaticText1 = new QLabel(GroupBox2);
-    StaticText1->setGeometry(186, 19, 72, 14);
+    StaticText1->setGeometry(186, 17, 72, 14);
     Edit1 = new QLineEdit(GroupBox2);
-    Edit1->setGeometry(186, 34, 30, kEditHeight);
+    Edit1->setGeometry(186, 31, 30, kEditHeight);
     UpDown1 = new TUpDown(Edit1, GroupBox2);
-    UpDown1->setGeometry(216, 34, 15, kEditHeight);
+    UpDown1->setGeometry(216, 31, 15, kEditHeight);
     UpDown1->SetRange(0, grid::MaxX);
     UpDown1->SetWrap(true);
     StaticText2 = new QLabel(GroupBox2);
-    StaticText2->setGeometry(186, 56, 72, 14);
+    StaticText2->setGeometry(186, 51, 72, 14);
     Edit2 = new QLineEdit(GroupBox2);
-    Edit2->setGeometry(186, 71, 30, kEditHeight);
+    Edit2->setGeometry(186, 65, 30, kEditHeight);
     UpDown2 = new TUpDown(Edit2, GroupBox2);
-    UpDown2->setGeometry(216, 71, 15, kEditHeight);
+    UpDown2->setGeometry(216, 65, 15, kEditHeight);
     UpDown2->SetRange(0, grid::MaxY);
     UpDown2->SetWrap(true);
     StaticText3 = new QLabel(GroupBox2);
-    StaticText3->setGeometry(186, 19, 72, 14);
+    StaticText3->setGeometry(186, 17, 72, 14);
     Edit3 = new QLineEdit(GroupBox2);
-    Edit3->setGeometry(186, 34, 36, kEditHeight);
+    Edit3->setGeometry(186, 31, 36, kEditHeight);
     StaticText4 = new QLabel(GroupBox2);
-    StaticText4->setGeometry(186, 56, 72, 14);
+    StaticText4->setGeometry(186, 51, 72, 14);
     Edit4 = new QLineEdit(GroupBox2);
-    Edit4->setGeometry(186, 71, 36, kEditHeight);
+    Edit4->setGeometry(186, 65, 36, kEditHeight);
     // Each label names its edit box for accessibility (Captions.h).
     StaticText1->setBuddy(Edit1);
     StaticText2->setBuddy(Edit2);
     StaticText3->setBuddy(Edit3);
     StaticText4->setBuddy(Edit4);
     for (QLineEdit* e : {Edit3, Edit4}) {
-        e->setMaxLength(3);
+        e->setMaxLength(SensitivityDigits);
+        e->setValidator(new TSensitivityValidator(e));
         e->setContextMenuPolicy(Qt::NoContextMenu); // no paste around the key filter
         e->setAcceptDrops(false);
         e->installEventFilter(editFilter_.get());
@@ -258,6 +274,9 @@ void TLayoutEditor::WireHandlers() {
     StringGrid1->OnMouseUp = [this](Qt::MouseButton, TShiftState, int, int) {
         StringGrid1MouseUp();
     };
+    StringGrid1->OnKey = [this](int key, Qt::KeyboardModifiers mods) { return GridKey(key, mods); };
+    StringGrid1->OnContextMenu = [this](const QPoint& at) { ShowContextMenu(at); };
+    History.OnApplied = [this](int mode, int item) { ShowStep(mode, item); };
 }
 
 TLanguage TLayoutEditor::Lang() const {
@@ -290,6 +309,8 @@ void TLayoutEditor::GridClear() {
 void TLayoutEditor::GridRedraw() {
     model_.Redraw();
     StringGrid1->update();
+    if (OnImageChanged)
+        OnImageChanged();
     if (OnGridRedraw)
         OnGridRedraw();
 }
@@ -306,8 +327,10 @@ void TLayoutEditor::SetEditorVisible(bool on) {
     for (QWidget* w :
          std::initializer_list<QWidget*>{GroupBox2, GroupBox4, RadioGroup2, RadioGroup4})
         w->setVisible(on);
-    if (!on)
+    if (!on) {
         model_.Drop();
+        dragBefore_.reset();
+    }
 }
 
 void TLayoutEditor::ResetSelection() {
@@ -337,13 +360,20 @@ void SetItemIndexQuietly(TRadioGroup& group, int index) {
 
 } // namespace
 
+// The standard and mode groups, the Y spinner's range and the grid's rows as the model
+// holds them, without running the groups' handlers.
+void TLayoutEditor::ShowStandardAndMode() {
+    SetItemIndexQuietly(*RadioGroup4, image_.IsPal() ? 1 : 0);
+    SetItemIndexQuietly(*RadioGroup2, model_.LayoutMode());
+    UpDown2->SetRange(0, panel_.LastRow());
+    StringGrid1->FitRows();
+}
+
 void TLayoutEditor::FollowImage(bool alwaysSwitch) {
     const int shown = RadioGroup4->ItemIndex();
     model_.TakeStandardAndMode(shown < 0 ? std::nullopt : std::optional<bool>(shown == 1),
                                alwaysSwitch);
-    SetItemIndexQuietly(*RadioGroup4, image_.IsPal() ? 1 : 0);
-    SetItemIndexQuietly(*RadioGroup2, image_.Mode());
-    StringGrid1->FitRows();
+    ShowStandardAndMode();
     catalogue_.ReadUserName(image_);
     PanelRefresh();
     GridRedraw();
@@ -367,10 +397,8 @@ void TLayoutEditor::AfterSettingsDialog() {
 void TLayoutEditor::PanelRefresh() {
     model_.SetLayoutMode(std::max(0, RadioGroup2->ItemIndex()));
     model_.SetSelected(SelectedItem());
-    const int item = model_.Selected();
-    const std::size_t rec = Record();
     // The handlers these setters run write back the same bits.
-    const std::uint8_t flags = image_.Byte(rec);
+    const std::uint8_t flags = panel_.Flags();
     CheckBox1->SetChecked(flags & flag::Visible);
     CheckBox2->SetChecked(flags & flag::Negative);
     CheckBox3->SetChecked(flags & flag::Blinking);
@@ -378,44 +406,42 @@ void TLayoutEditor::PanelRefresh() {
     CheckBox5->SetChecked(flags & flag::Negative);
     RadioGroup1->SetItemIndex((flags & flag::Small) ? 1 : 0);
 
-    if (item != item::Horizon) {
-        model_.FixSelectedPosition();
-        UpDown1->SetPosition(image_.Byte(rec + 1));
-        UpDown2->SetPosition(image_.Byte(rec + 2));
+    if (panel_.HasPosition()) {
+        panel_.Refresh();
+        UpDown1->SetPosition(panel_.X());
+        UpDown2->SetPosition(panel_.Y());
     }
 
-    const bool horizon = item == item::Horizon;
-    const bool vario = item == item::Variometer;
-    const bool standard = !horizon && !vario;
-    const bool option = item == item::Satellites || item == item::Temperature;
-    GroupBox3->setVisible(standard);
-    RadioGroup1->setVisible(standard);
-    CheckBox5->setVisible(!standard);
+    const TPanelLayout show = panel_.Layout();
+    GroupBox3->setVisible(show.Attributes);
+    RadioGroup1->setVisible(show.Attributes);
+    CheckBox5->setVisible(show.OwnNegative);
     for (QWidget* w :
          std::initializer_list<QWidget*>{StaticText1, Edit1, UpDown1, StaticText2, Edit2, UpDown2})
-        w->setVisible(!horizon);
+        w->setVisible(show.Position);
     for (QWidget* w : std::initializer_list<QWidget*>{StaticText3, Edit3, StaticText4, Edit4})
-        w->setVisible(horizon);
-    RadioGroup5->setVisible(vario);
-    RadioGroup3->setVisible(option);
+        w->setVisible(show.Sensitivities);
+    RadioGroup5->setVisible(show.AudibleVario);
+    RadioGroup3->setVisible(show.Option != TItemOption::None);
 
-    if (horizon) {
+    if (show.Sensitivities) {
         sensitivityMode_ = model_.LayoutMode();
-        Edit3->setText(QString::number(image_.Byte(rec + 1)));
-        Edit4->setText(QString::number(image_.Byte(rec + 2)));
-    } else if (vario) {
+        Edit3->setText(QString::number(panel_.X()));
+        Edit4->setText(QString::number(panel_.Y()));
+    }
+    if (show.AudibleVario)
         RadioGroup5->SetItemIndex((flags & flag::Option) ? 1 : 0);
-    } else if (item == item::Temperature) {
+    if (show.Option == TItemOption::Sensor) {
         SetControlCaption(RadioGroup3, -1, QString::fromUtf8(SensorCaption(Lang())));
         RadioGroup3->SetItemText(0, QStringLiteral("Int."));
         RadioGroup3->SetItemText(1, QStringLiteral("Ext."));
-        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
-    } else if (item == item::Satellites) {
+    } else if (show.Option == TItemOption::Hdop) {
         SetControlCaption(RadioGroup3, -1, QStringLiteral("HDOP"));
         RadioGroup3->SetItemText(0, QStringLiteral("Ena."));
         RadioGroup3->SetItemText(1, QStringLiteral("Disa"));
-        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
     }
+    if (show.Option != TItemOption::None)
+        RadioGroup3->SetItemIndex((flags & flag::Option) ? 1 : 0);
 }
 
 void TLayoutEditor::ComboBox1Change() {
@@ -423,54 +449,50 @@ void TLayoutEditor::ComboBox1Change() {
     GridRedraw();
 }
 
-void TLayoutEditor::SetFlagBit(std::uint8_t mask, bool on) {
-    const std::size_t rec = Record();
-    const std::uint8_t f = image_.Byte(rec);
-    image_.SetByte(rec, static_cast<std::uint8_t>(on ? (f | mask) : (f & ~mask)));
-}
-
 void TLayoutEditor::SetOptionIndex(std::uint8_t mask, int index) {
-    SetFlagBit(mask, index == 1);
+    panel_.SetFlagBit(mask, index == 1);
 }
 
 void TLayoutEditor::CheckBoxClick() {
-    SetFlagBit(flag::Visible, CheckBox1->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Visible, CheckBox1->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox2Click() {
-    SetFlagBit(flag::Negative, CheckBox2->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox2->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox3Click() {
-    SetFlagBit(flag::Blinking, CheckBox3->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Blinking, CheckBox3->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox4Click() {
-    SetFlagBit(flag::Grey, CheckBox4->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Grey, CheckBox4->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::CheckBox5Click() {
-    SetFlagBit(flag::Negative, CheckBox5->Checked());
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox5->Checked()); });
     GridRedraw();
 }
 
 void TLayoutEditor::RadioGroup1Click() {
-    SetOptionIndex(flag::Small, RadioGroup1->ItemIndex());
+    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Small, RadioGroup1->ItemIndex()); });
     GridRedraw();
 }
 
 void TLayoutEditor::RadioGroup5Click() {
-    SetOptionIndex(flag::Option, RadioGroup5->ItemIndex());
+    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Option, RadioGroup5->ItemIndex()); });
     GridRedraw();
 }
 
 void TLayoutEditor::RadioGroup3Click() {
-    SetOptionIndex(flag::Option, RadioGroup3->ItemIndex());
-    PanelRefresh();
+    Change(TUiText::StepChange, [&] {
+        SetOptionIndex(flag::Option, RadioGroup3->ItemIndex());
+        PanelRefresh();
+    });
     GridRedraw();
 }
 
@@ -486,31 +508,33 @@ void TLayoutEditor::ApplyVideoStandard() {
         model_.SelectPal();
     } else if (RadioGroup4->ItemIndex() == 0) {
         model_.SelectNtsc();
-        // The spinner follows a row the switch has just moved.
-        if (model_.Selected() != item::Horizon)
-            UpDown2->SetPosition(image_.Byte(Record() + 2));
     }
+    // The Y spinner reaches the last row of the standard and follows a row the switch
+    // has just moved.
+    UpDown2->SetRange(0, panel_.LastRow());
+    if (panel_.HasPosition())
+        UpDown2->SetPosition(panel_.Y());
     StringGrid1->FitRows();
 }
 
 void TLayoutEditor::RadioGroup4Click() {
-    ApplyVideoStandard();
+    const TUiText name = RadioGroup4->ItemIndex() == 1 ? TUiText::StepPal : TUiText::StepNtsc;
+    RecordChange(StepName(name), [&] { ApplyVideoStandard(); });
     GridRedraw();
 }
 
 void TLayoutEditor::UpDown1Click() {
-    if (model_.Selected() == item::Horizon)
+    if (!panel_.HasPosition())
         return;
-    image_.SetByte(Record() + 1, static_cast<std::uint8_t>(UpDown1->Position()));
+    Change(TUiText::StepMove, [&] { panel_.SetPosition(UpDown1->Position(), panel_.Y()); });
     GridRedraw();
 }
 
 void TLayoutEditor::UpDown2Click() {
-    if (model_.Selected() == item::Horizon)
+    if (!panel_.HasPosition())
         return;
-    if (model_.Selected() == item::Variometer)
-        UpDown2->SetPosition(std::clamp(UpDown2->Position(), VarioMinY, VarioMaxY));
-    image_.SetByte(Record() + 2, static_cast<std::uint8_t>(UpDown2->Position()));
+    UpDown2->SetPosition(panel_.LimitY(UpDown2->Position()));
+    Change(TUiText::StepMove, [&] { panel_.SetPosition(panel_.X(), UpDown2->Position()); });
     GridRedraw();
 }
 
@@ -525,21 +549,24 @@ bool TLayoutEditor::Edit3KeyPress(int key, const QString& text) {
     return text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9');
 }
 
-void TLayoutEditor::StoreSensitivity(QLineEdit* edit, int byteOffset) {
+void TLayoutEditor::StoreSensitivity(QLineEdit* edit, TSensitivity which) {
     // The horizon's record in the layout mode the edits were filled for, whatever is
     // selected by the time the edit is left.
-    const std::size_t at = ItemRecordOffset(sensitivityMode_, item::Horizon) + byteOffset;
-    const std::uint8_t value = SensitivityFromText(edit->text().toStdString(), image_.Byte(at));
-    image_.SetByte(at, value);
+    std::uint8_t value = 0;
+    RecordChange(StepName(TUiText::StepChange, item::Horizon), [&] {
+        value = panel_.StoreSensitivity(sensitivityMode_, which, edit->text().toStdString());
+    });
     edit->setText(QString::number(value));
+    if (OnImageChanged)
+        OnImageChanged();
 }
 
 void TLayoutEditor::Edit3Exit() {
-    StoreSensitivity(Edit3, 1);
+    StoreSensitivity(Edit3, TSensitivity::Nick);
 }
 
 void TLayoutEditor::Edit4Exit() {
-    StoreSensitivity(Edit4, 2);
+    StoreSensitivity(Edit4, TSensitivity::Roll);
 }
 
 // ---- Grid mouse ------------------------------------------------------------------------
@@ -560,6 +587,8 @@ void TLayoutEditor::StringGrid1MouseDown(Qt::MouseButton button, TShiftState shi
     SelectItem(pick.Item);
     PanelRefresh();
     GridRedraw();
+    if (model_.Dragging())
+        dragBefore_ = Snapshot(image_);
 }
 
 void TLayoutEditor::StringGrid1MouseMove(TShiftState shift, int x, int y) {
@@ -574,16 +603,172 @@ void TLayoutEditor::StringGrid1MouseMove(TShiftState shift, int x, int y) {
     const auto target = model_.DragTarget(*cell);
     if (!target)
         return;
-    // Through the spinners, whose ranges limit the values and whose edits show them.
-    UpDown1->SetPosition(target->Column);
-    UpDown2->SetPosition(target->Row);
-    image_.SetByte(Record() + 1, static_cast<std::uint8_t>(UpDown1->Position()));
-    image_.SetByte(Record() + 2, static_cast<std::uint8_t>(UpDown2->Position()));
-    GridRedraw();
+    MoveSelected(*target);
 }
 
 void TLayoutEditor::StringGrid1MouseUp() {
     model_.Drop();
+    // The whole drag is one step.
+    if (dragBefore_)
+        History.Record(StepName(TUiText::StepMove, model_.Selected()), *dragBefore_,
+                       model_.LayoutMode(), model_.Selected());
+    dragBefore_.reset();
+}
+
+void TLayoutEditor::MoveSelected(TCellPos target) {
+    // Through the spinners, whose ranges limit the values and whose edits show them.
+    UpDown1->SetPosition(target.Column);
+    UpDown2->SetPosition(target.Row);
+    panel_.SetPosition(UpDown1->Position(), UpDown2->Position());
+    GridRedraw();
+}
+
+// ---- Edit history, keyboard and the grid's menu -----------------------------------------
+
+void TLayoutEditor::RecordChange(const QString& name, const std::function<void()>& change) {
+    if (recording_ > 0 || History.Applying()) {
+        change();
+        return;
+    }
+    const TImageBytes before = Snapshot(image_);
+    const int mode = model_.LayoutMode();
+    const int item = model_.Selected();
+    struct TDepth {
+        int& Depth;
+        ~TDepth() { --Depth; }
+    } depth{++recording_};
+    change();
+    History.Record(name, before, mode, item);
+}
+
+void TLayoutEditor::Change(TUiText text, const std::function<void()>& change) {
+    RecordChange(StepName(text, model_.Selected()), change);
+}
+
+QString TLayoutEditor::StepName(TUiText text, int item) const {
+    QString name = QString::fromUtf8(UiText(text, Lang()));
+    if (item >= 0)
+        name = name.arg(FromWin1250(catalogue_.Name(item, Lang() == TLanguage::Polish)));
+    return name;
+}
+
+void TLayoutEditor::Undo() {
+    UndoOrRedo(false);
+}
+
+void TLayoutEditor::Redo() {
+    UndoOrRedo(true);
+}
+
+void TLayoutEditor::UndoOrRedo(bool redo) {
+    if (!editorVisible_ || model_.Dragging() || !(redo ? History.CanRedo() : History.CanUndo()))
+        return;
+    const QString name = redo ? History.RedoText() : History.UndoText();
+    if (redo)
+        History.Redo();
+    else
+        History.Undo();
+    const TUiText done = redo ? TUiText::StatusRedone : TUiText::StatusUndone;
+    if (OnStatus)
+        OnStatus(QString::fromUtf8(UiText(done, Lang())).arg(name));
+}
+
+void TLayoutEditor::ShowStep(int mode, int item) {
+    // The video standard as the image now holds it, without the switch's row shift.
+    model_.FollowStandard();
+    // The layout mode and the item the step was made on.
+    if (mode >= 0)
+        image_.SetMode(static_cast<std::uint8_t>(mode));
+    if (image_.Mode() > 2)
+        image_.SetMode(2);
+    model_.SetLayoutMode(image_.Mode());
+    ShowStandardAndMode();
+    if (item >= 0)
+        SelectItem(item);
+    catalogue_.ReadUserName(image_);
+    PanelRefresh();
+    GridRedraw();
+}
+
+bool TLayoutEditor::GridKey(int key, Qt::KeyboardModifiers modifiers) {
+    if (!editorVisible_ || model_.Dragging())
+        return false;
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    int dx = 0;
+    int dy = 0;
+    switch (key) {
+    case Qt::Key_Left:
+        dx = -1;
+        break;
+    case Qt::Key_Right:
+        dx = 1;
+        break;
+    case Qt::Key_Up:
+        dy = -1;
+        break;
+    case Qt::Key_Down:
+        dy = 1;
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        SelectItem(
+            panel_.Neighbour(key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier) ? 1 : -1));
+        PanelRefresh();
+        GridRedraw();
+        return true;
+    case Qt::Key_Space:
+        CheckBox1->SetChecked(!CheckBox1->Checked()); // its handler makes the step
+        return true;
+    default:
+        return false;
+    }
+    if (const auto target = panel_.Step(dx, dy))
+        Change(TUiText::StepMove, [&] { MoveSelected(*target); });
+    return true;
+}
+
+void TLayoutEditor::CopyLayoutTo(int mode) {
+    const int from = model_.LayoutMode();
+    if (mode == from || mode < 0 || mode >= kLayoutModes)
+        return;
+    RecordChange(StepName(TUiText::StepCopyLayout).arg(RadioGroup2->ItemText(mode)),
+                 [&] { CopyLayout(image_, from, mode); });
+    GridRedraw();
+}
+
+void TLayoutEditor::RestoreLayoutFromBoard() {
+    if (!Written.Board())
+        return;
+    RecordChange(StepName(TUiText::StepRestoreLayout), [&] {
+        RestoreLayout(image_, *Written.Board(), model_.LayoutMode());
+        PanelRefresh();
+    });
+    GridRedraw();
+}
+
+void TLayoutEditor::ShowContextMenu(const QPoint& globalPos) {
+    if (!editorVisible_)
+        return;
+    const auto text = [this](TUiText t) { return QString::fromUtf8(UiText(t, Lang())); };
+    QMenu menu(StringGrid1);
+    QAction* undo = menu.addAction(text(TUiText::UndoAction).arg(History.UndoText()).trimmed());
+    undo->setEnabled(History.CanUndo());
+    QObject::connect(undo, &QAction::triggered, [this] { Undo(); });
+    QAction* redo = menu.addAction(text(TUiText::RedoAction).arg(History.RedoText()).trimmed());
+    redo->setEnabled(History.CanRedo());
+    QObject::connect(redo, &QAction::triggered, [this] { Redo(); });
+    menu.addSeparator();
+    for (int m = 0; m < kLayoutModes; ++m) {
+        if (m == model_.LayoutMode())
+            continue;
+        QAction* copy = menu.addAction(text(TUiText::CopyLayoutTo).arg(RadioGroup2->ItemText(m)));
+        QObject::connect(copy, &QAction::triggered, [this, m] { CopyLayoutTo(m); });
+    }
+    QAction* restore = menu.addAction(text(TUiText::RestoreLayout));
+    restore->setEnabled(Written.Board().has_value());
+    QObject::connect(restore, &QAction::triggered, [this] { RestoreLayoutFromBoard(); });
+    menu.exec(globalPos);
 }
 
 } // namespace halvex

@@ -7,14 +7,17 @@
 #include "config/ItemCatalogue.h"
 #include "config/Texts.h"
 #include "editor/GridModel.h"
+#include "editor/PanelModel.h"
 #include "ui/Controls.h"
 #include "ui/LayoutGrid.h"
+#include "ui/UndoHistory.h"
 
 #include <QObject>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -47,6 +50,29 @@ public:
     std::function<TLanguage()> Language;
     // Runs after every grid redraw and grid clear (the OSD preview follows the grid).
     std::function<void()> OnGridRedraw;
+    // The image may have changed (after every grid redraw and a stored sensitivity).
+    std::function<void()> OnImageChanged;
+    // A line for the window's status line (an undo or redo).
+    std::function<void(const QString& text)> OnStatus;
+
+    // Every change to the image, undoable; a read starts a new history.
+    TUndoHistory History;
+    // What the board last confirmed, for "Restore layout from OSD" and the modified mark.
+    TWrittenState Written;
+
+    // Runs `change` as one undoable step named `name` (changes made inside it by the
+    // handlers it runs belong to the same step).
+    void RecordChange(const QString& name, const std::function<void()>& change);
+    // Step names in the current language: "move Speed", "change Speed", ...
+    QString StepName(TUiText text, int item = -1) const;
+    void Undo();
+    void Redo();
+    // The grid's keys: arrows move the selected item, Tab and Shift+Tab select the next
+    // and previous item, Space toggles Visible. True when the key was used.
+    bool GridKey(int key, Qt::KeyboardModifiers modifiers);
+    // Layout copy to another mode and restore from the board, each one step.
+    void CopyLayoutTo(int mode);
+    void RestoreLayoutFromBoard();
 
     int ItemCount() const { return model_.ItemCount(); }
     void SetItemCount(int count); // 1 at start, 20 after a good read
@@ -122,22 +148,32 @@ private:
     TLanguage Lang() const;
     int SelectedItem() const;
     void SelectItem(int item); // item list index set from code, without the change handler
-    std::size_t Record() const { return model_.CurrentRecord(); }
-    void SetFlagBit(std::uint8_t mask, bool on);
     void SetOptionIndex(std::uint8_t mask, int index);
     void ApplyVideoStandard();
     // OpenOnImage and CompleteImport: the model takes the image's standard and mode, the
     // controls follow.
     void FollowImage(bool alwaysSwitch);
-    void StoreSensitivity(QLineEdit* edit, int byteOffset);
+    void ShowStandardAndMode();
+    void StoreSensitivity(QLineEdit* edit, TSensitivity which);
+    // Moves the selected item through the spinners, as a drag does.
+    void MoveSelected(TCellPos target);
+    // Shows the editor on the image an undo or redo has left.
+    void ShowStep(int mode, int item);
+    void UndoOrRedo(bool redo);
+    void ShowContextMenu(const QPoint& globalPos);
+    // Runs a handler's change as a step named by `text` for the selected item.
+    void Change(TUiText text, const std::function<void()>& change);
 
     QPointer<QWidget> form_;
     TConfigImage& image_;
     TItemCatalogue& catalogue_;
     TGridModel model_;
+    TPanelModel panel_;
     bool editorVisible_ = false;
     // Layout mode whose horizon record the sensitivity edits show.
     int sensitivityMode_ = 0;
+    int recording_ = 0;                     // depth of RecordChange
+    std::optional<TImageBytes> dragBefore_; // the image when the running drag began
     std::unique_ptr<TEditFilter> editFilter_;
     // Context of every signal connection: destroyed first, so no handler runs on a
     // half-destroyed editor.

@@ -2,8 +2,10 @@
 
 #include "ui/CodePage.h"
 
+#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -173,6 +175,27 @@ void TLayoutGrid::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (OnMouseUp)
         OnMouseUp(event->button(), {event->buttons(), event->modifiers(), false}, p.x(), p.y());
+}
+
+bool TLayoutGrid::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && OnKey &&
+            OnKey(key->key(), key->modifiers()))
+            return true;
+    }
+    return QWidget::event(event);
+}
+
+void TLayoutGrid::keyPressEvent(QKeyEvent* event) {
+    if (OnKey && OnKey(event->key(), event->modifiers()))
+        return;
+    QWidget::keyPressEvent(event);
+}
+
+void TLayoutGrid::contextMenuEvent(QContextMenuEvent* event) {
+    if (OnContextMenu)
+        OnContextMenu(event->globalPos());
 }
 
 } // namespace halvex

@@ -1,6 +1,7 @@
 // StringGrid1: the owner-drawn layout grid. It paints the cell model (30 columns by 16 or
 // 13 rows of 12 x 16 pixel cells with 1-pixel lines) and passes the mouse to the editor.
-// No header cells, no scroll bars, no border, no keyboard role.
+// No header cells, no scroll bars, no border. Focused by a click, it passes its keys (Tab
+// included) and its context menu to the editor.
 #pragma once
 
 #include "editor/GridModel.h"
@@ -48,6 +49,9 @@ public:
     std::function<void(Qt::MouseButton button, TShiftState shift, int x, int y)> OnMouseDown;
     std::function<void(TShiftState shift, int x, int y)> OnMouseMove;
     std::function<void(Qt::MouseButton button, TShiftState shift, int x, int y)> OnMouseUp;
+    // A key pressed while the grid has the focus; true when it was used.
+    std::function<bool(int key, Qt::KeyboardModifiers modifiers)> OnKey;
+    std::function<void(const QPoint& globalPos)> OnContextMenu;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -55,6 +59,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override; // Tab and Shift+Tab reach OnKey, not the focus chain
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // A character laid out for a cell: where it starts and how much it is narrowed.

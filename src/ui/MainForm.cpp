@@ -1,6 +1,7 @@
 #include "ui/MainForm.h"
 
 #include "cli/ComLinkPort.h"
+#include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
 #include "link/FontFile.h"
 #include "link/OsdLink.h"
@@ -18,12 +19,17 @@
 #include "ui/QtTranslation.h"
 #include "ui/SettingsDialog.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 
 namespace halvex {
@@ -98,6 +104,8 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 
     Editor = std::make_unique<TLayoutEditor>(Image, Catalogue, this);
     Editor->Language = [this] { return language_; };
+    Editor->OnImageChanged = [this] { UpdateModified(); };
+    Editor->OnStatus = [this](const QString& text) { ShowStatus(text); };
     CreateControls();
 
     Link = std::make_unique<TOsdLink>(Image, AfComPort1, Timer1, Timer2, *this);
@@ -128,6 +136,11 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     SettingsDialog = [this] {
         if (Form2)
             Form2->exec();
+    };
+    Question = [this](const QString& question) {
+        return QMessageBox::question(this, Utf8(fixed_text::AppTitle), question,
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     };
 }
 
@@ -166,7 +179,7 @@ void TForm1::CreateControls() {
     Button3 = MakeButton(GroupBox1, "Button3", nullptr, QRect(4, 66, 116, 22));
     Label2 = new QLabel(this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(6, 442, 124, 20);
+    Label2->setGeometry(6, 441, 124, 14);
     QPalette purple = Label2->palette();
     purple.setColor(QPalette::WindowText, QColor(128, 0, 128));
     Label2->setPalette(purple);
@@ -182,8 +195,14 @@ void TForm1::CreateControls() {
     RadioGroup6->SetItems({QStringLiteral("English"), QStringLiteral("Polski")}, 2);
     RadioGroup6->SetItemIndex(0);
 
+    // The status line in the free band below the Settings group.
+    StatusLine = new QLabel(this);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    StatusLine->setGeometry(kStatusLine);
+
     // English captions until start-up applies the stored language.
     ApplyCaptionTexts(this, MainWindowTexts(), TLanguage::English);
+    ApplyCaptionTexts(this, MainWindowToolTips(), TLanguage::English);
 
     ApplyState(TWindowState::Closed);
 
@@ -201,6 +220,21 @@ void TForm1::CreateControls() {
             [this] { RunPortGuarded([this] { Button8Click(); }); });
     connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
+
+    // Undo and redo of the editor's changes, wherever the focus is in the window.
+    const std::pair<QKeySequence, bool> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), false},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), true},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), true}};
+    for (const auto& [key, redo] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, Guard([this, redo = redo] {
+                    if (redo)
+                        Editor->Redo();
+                    else
+                        Editor->Undo();
+                }));
+    }
 }
 
 void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
@@ -216,6 +250,13 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
             }
             bool started = false;
             RunPortGuarded([&] { started = Link->StartApply(); });
+            if (started) {
+                // The image side of the Apply is one undoable step.
+                Editor->History.Record(Editor->StepName(TUiText::StepSettings), settingsBefore_);
+                settingsBefore_ = Snapshot(Image);
+                UpdateModified();
+                exchangeClock_.start();
+            }
             return started;
         };
     }
@@ -295,6 +336,8 @@ void TForm1::HideConfiguration() {
 }
 
 void TForm1::Button6Click() {
+    if (state_ != TWindowState::Closed && !ConfirmDiscard())
+        return;
     HideConfiguration();
     if (state_ == TWindowState::Closed) {
         ApplyState(TWindowState::Closed); // a failed open leaves it here
@@ -302,6 +345,8 @@ void TForm1::Button6Click() {
             AfComPort1.Open();
         ApplyState(TWindowState::PortOpen);
         Button6->setText(Utf8(fixed_text::Close));
+        const int port = AfComPort1.ComNumber();
+        ShowStatus([this, port] { return Status(TUiText::StatusPortOpen).arg(port); });
         WritePreference("Port", AfComPort1.ComNumber());
     } else {
         // A write or upload cut off by the close is named once the window is closed.
@@ -319,6 +364,11 @@ std::optional<TMessage> TForm1::ClosePort() {
     const std::optional<TMessage> interrupted = Link->PortClosed();
     ApplyState(TWindowState::Closed);
     Button6->setText(Utf8(fixed_text::Open));
+    // What was read is gone with the connection.
+    Editor->Written.Forget();
+    Editor->History.Clear();
+    UpdateModified();
+    ShowStatus([this] { return Status(TUiText::StatusPortClosed); });
     return interrupted;
 }
 
@@ -343,21 +393,30 @@ void TForm1::AfComPort1DeviceLost() {
 }
 
 void TForm1::Button8Click() {
+    exchangeClock_.start();
     Link->StartTest();
 }
 
 void TForm1::Button1Click() {
     // A running exchange owns Timer1 and the image: the read waits for it to end.
-    if (Link->Busy())
+    if (Link->Busy() || !ConfirmDiscard())
         return;
     HideConfiguration();
+    // The dump overwrites the image: nothing is known to match the board until it is good.
+    Editor->Written.Forget();
+    UpdateModified();
+    exchangeClock_.start();
     if (state_ == TWindowState::Loaded)
         ApplyState(TWindowState::Reloading);
     Link->StartRead();
 }
 
 void TForm1::Button2Click() {
-    Link->StartWrite();
+    // What the board holds once the write completes: the image as the write starts.
+    if (Link->StartWrite()) {
+        Editor->Written.WriteStarted(Image);
+        exchangeClock_.start();
+    }
 }
 
 void TForm1::Button7Click() {
@@ -374,6 +433,7 @@ void TForm1::Button7Click() {
         ShowMessage(TMessage::BadFileFormat);
         return;
     }
+    exchangeClock_.start();
     uploadFont_ = font;
     uploadFontPath_ = path;
     Link->StartFontUpload(*font);
@@ -393,6 +453,7 @@ void TForm1::Button9Click() {
 }
 
 void TForm1::Button3Click() {
+    settingsBefore_ = Snapshot(Image);
     if (SettingsDialog)
         SettingsDialog();
     Editor->AfterSettingsDialog();
@@ -404,9 +465,13 @@ void TForm1::Button4Click() {
     if (path.isEmpty())
         return;
     ExportSettingsTo(path, Image, Catalogue, Editor->ItemCount());
+    const QString name = QFileInfo(path).fileName();
+    ShowStatus([this, name] { return Status(TUiText::StatusExported).arg(name); });
 }
 
 void TForm1::Button5Click() {
+    if (!ConfirmDiscard())
+        return;
     const QString path = AskFile(
         {QStringLiteral("OpenDialog2"), false, Utf8(fixed_text::SetFilter), QStringLiteral("set")});
     if (path.isEmpty())
@@ -415,9 +480,22 @@ void TForm1::Button5Click() {
     int flags = 0;
     if (ImportOptions)
         ImportOptions(language_, flags);
-    if (ImportSettingsFrom(path, flags, Image, Catalogue, Editor->ItemCount(),
-                           [this](TMessage message) { ShowMessage(message); }))
-        Editor->CompleteImport();
+    bool imported = false;
+    Editor->RecordChange(Editor->StepName(TUiText::StepImport), [&] {
+        imported = ImportSettingsFrom(path, flags, Image, Catalogue, Editor->ItemCount(),
+                                      [this](TMessage message) { ShowMessage(message); });
+        if (imported)
+            Editor->CompleteImport();
+    });
+    UpdateModified();
+    const bool layouts = (flags & import_flag::Layouts) != 0;
+    const bool main = (flags & import_flag::Main) != 0;
+    const TUiText text = !imported || (!layouts && !main) ? TUiText::StatusImportFailed
+                         : layouts && main                ? TUiText::StatusImportedAll
+                         : layouts                        ? TUiText::StatusImportedLayouts
+                                                          : TUiText::StatusImportedSettings;
+    const QString name = QFileInfo(path).fileName();
+    ShowStatus([this, text, name] { return Status(text).arg(name); });
 }
 
 void TForm1::RadioGroup6Click() {
@@ -426,6 +504,9 @@ void TForm1::RadioGroup6Click() {
     ApplyCaptionTexts(this, MainWindowTexts(), language_, [portOpen](const TCaptionText& row) {
         return portOpen && std::string_view(row.Control) == "Button6";
     });
+    ApplyCaptionTexts(this, MainWindowToolTips(), language_);
+    if (status_)
+        ShowStatus(status_);
     if (Form2)
         Form2->ApplyLanguage();
     if (preview_)
@@ -484,6 +565,10 @@ void TForm1::DumpAccepted() {
     Editor->ResetSelection();
     // Video standard and layout mode from the image, user name, panel and grid.
     Editor->OpenOnImage();
+    // The board holds what is shown now; a new history starts.
+    Editor->Written.Confirmed(Image);
+    Editor->History.Clear();
+    UpdateModified();
 }
 
 void TForm1::ShowMessage(TMessage message) {
@@ -515,10 +600,117 @@ void TForm1::ExchangeFinished(const TExchangeReport& report) {
         if (report.Outcome == TExchangeOutcome::Done && uploadFont_)
             Preview()->UseFont(*uploadFont_, uploadFontPath_);
         uploadFont_.reset();
+    } else if (report.Kind == TExchangeKind::Write) {
+        if (report.Outcome == TExchangeOutcome::Done)
+            Editor->Written.WriteCompleted();
+        else
+            Editor->Written.WriteFailed();
+    } else if (report.Kind == TExchangeKind::Apply && report.Outcome == TExchangeOutcome::Done) {
+        Editor->Written.ApplyCompleted(Image);
     }
-    // An exchange cut by a lost device: the disconnect message is the only one shown.
-    if (deviceLost_)
+    UpdateModified();
+    const QString seconds = ElapsedSeconds();
+    ShowStatus([this, report, seconds] { return ExchangeStatus(report, seconds); });
+}
+
+// The text of an exchange's outcome.
+QString TForm1::ExchangeStatus(const TExchangeReport& report, const QString& seconds) const {
+    using K = TExchangeKind;
+    using O = TExchangeOutcome;
+    const int stoppedAt = report.Confirmed + 1;
+    switch (report.Outcome) {
+    case O::Interrupted:
+        return Status(TUiText::StatusInterrupted);
+    case O::PortError:
+        return Status(TUiText::StatusPortError);
+    case O::BadDump:
+        return Status(TUiText::StatusReadBad);
+    case O::GaveUp:
+        switch (report.Kind) {
+        case K::LinkTest:
+            return Status(TUiText::StatusNoAnswer);
+        case K::Read:
+            return Status(TUiText::StatusReadNoAnswer);
+        case K::Write:
+            return Status(TUiText::StatusWriteStopped).arg(stoppedAt).arg(report.Total);
+        case K::Apply:
+            return Status(TUiText::StatusApplyStopped).arg(stoppedAt).arg(report.Total);
+        case K::FontUpload:
+            return Status(TUiText::StatusFontStopped).arg(stoppedAt).arg(report.Total);
+        }
+        break;
+    case O::Done:
+        switch (report.Kind) {
+        case K::LinkTest:
+            return report.Reply == 'R'
+                       ? Status(TUiText::StatusOsdReady)
+                       : Status(TUiText::StatusOsdReply).arg(QString(QLatin1Char(report.Reply)));
+        case K::Read:
+            return Status(TUiText::StatusRead).arg(seconds);
+        case K::Write:
+            return Status(TUiText::StatusWritten).arg(report.Total).arg(seconds);
+        case K::Apply:
+            return Status(TUiText::StatusApplied).arg(seconds);
+        case K::FontUpload:
+            return Status(TUiText::StatusFontDone).arg(report.Total).arg(seconds);
+        }
+        break;
+    }
+    return QString();
+}
+
+QString TForm1::Status(TUiText text) const {
+    return Utf8(UiText(text, language_));
+}
+
+QString TForm1::ElapsedSeconds() const {
+    const double seconds = exchangeClock_.isValid() ? exchangeClock_.elapsed() / 1000.0 : 0.0;
+    const QLocale locale(language_ == TLanguage::Polish ? QLocale::Polish : QLocale::English);
+    return locale.toString(seconds, 'f', seconds < 1.0 ? 2 : 1);
+}
+
+void TForm1::ShowStatus(std::function<QString()> text) {
+    status_ = std::move(text);
+    const QString full = status_();
+    StatusLine->setText(
+        StatusLine->fontMetrics().elidedText(full, Qt::ElideRight, StatusLine->width()));
+    StatusLine->setToolTip(full);
+}
+
+void TForm1::ShowStatus(const QString& text) {
+    ShowStatus([text] { return text; });
+}
+
+bool TForm1::Modified() const {
+    return Editor->Written.Modified(Image);
+}
+
+void TForm1::UpdateModified() {
+    const bool modified = Modified();
+    if (modified == isWindowModified())
         return;
+    // The desktop's mark in the title while changes are not written.
+    if (modified) {
+        setWindowTitle(Utf8(fixed_text::MainCaption) + QStringLiteral("[*]"));
+        setWindowModified(true);
+    } else {
+        setWindowModified(false);
+        setWindowTitle(Utf8(fixed_text::MainCaption));
+    }
+}
+
+bool TForm1::ConfirmDiscard() {
+    if (!Modified())
+        return true;
+    return Question && Question(Status(TUiText::DiscardChanges));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!ConfirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 } // namespace halvex

@@ -12,11 +12,13 @@
 #include "config/ItemCatalogue.h"
 #include "config/Preferences.h"
 #include "config/Texts.h"
+#include "editor/EditHistory.h"
 #include "link/FontFile.h"
 #include "link/LinkHost.h"
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -79,6 +81,11 @@ struct TForm1OwnedParts {
 };
 } // namespace detail
 
+// The status line's place: the band along the bottom of the window, below the Settings
+// group, the firmware label and the attribute panel. A text too long for it is shortened
+// with an ellipsis; its tooltip holds it whole.
+constexpr QRect kStatusLine{6, 457, 391, 14};
+
 class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
 public:
     static constexpr int kClientWidth = 403;
@@ -115,6 +122,7 @@ public:
     QPushButton* Button8;     // Link test
     QPushButton* Button9;     // OSD preview (shown with the layout editor)
     QLabel* Label2;           // Firmware label
+    QLabel* StatusLine;       // the last action and its outcome, in the current language
     TRadioGroup* RadioGroup6; // Language
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
@@ -131,6 +139,8 @@ public:
     std::function<int(TLanguage language, int& flags)> ImportOptions;
     // Shows TForm2 modally.
     std::function<void()> SettingsDialog;
+    // Asks a Yes/No question; true for Yes.
+    std::function<bool(const QString& question)> Question;
 
     // --- Handlers (the buttons and the show event call these under Guard) ---
     void FormShow();
@@ -156,8 +166,12 @@ public:
     void BlinkTick() override;
     void ExchangeFinished(const TExchangeReport& report) override;
 
+    // The image differs from what the board last confirmed (shown by the title's mark).
+    bool Modified() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override; // asks before unwritten changes go
 
 private:
     void CreateControls();
@@ -173,6 +187,16 @@ private:
     // when the port is opened or closed).
     void HideConfiguration();
     void WritePreference(const char* name, std::int32_t value);
+    // True when nothing unwritten would be lost, or the user agrees to lose it.
+    bool ConfirmDiscard();
+    void UpdateModified();
+    // Shows a status text; `text` makes it again in the language of a later switch.
+    void ShowStatus(std::function<QString()> text);
+    void ShowStatus(const QString& text);
+    QString Status(TUiText text) const;
+    // Seconds since the running exchange started, as the status line shows them.
+    QString ElapsedSeconds() const;
+    QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
     QString RunFileDialog(const TFileDialogRequest& request);
     // FileDialog in the folder last used for the request's kind of file; remembers the
     // folder of the chosen file.
@@ -182,6 +206,9 @@ private:
     TWindowState state_ = TWindowState::Closed;
     bool deviceLost_ = false; // closing because the device has gone
     bool shown_ = false;
+    std::function<QString()> status_;
+    QElapsedTimer exchangeClock_;  // monotonic, from the start of the running exchange
+    TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
     TPreviewForm* preview_ = nullptr;
     // The character set being uploaded: the preview's font once the board has it.
     std::optional<TFontSet> uploadFont_;

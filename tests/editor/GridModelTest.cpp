@@ -1,7 +1,8 @@
 // The layout grid's cell model: clear, item drawing, overlap marks, the horizon and its
 // zone, the variometer bar, picking, dragging, the video standard switch and cell colours.
 #include "editor/GridModel.h"
-#include "ParkedImage.h"
+#include "GridModelRig.h"
+#include "editor/PanelModel.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +14,14 @@ namespace {
 
 constexpr std::uint8_t kVis = flag::Visible;
 
-class GridModelTest : public ::testing::Test, protected test::TParkedImage {
+class GridModelTest : public ::testing::Test, protected test::TGridModelRig {
 protected:
-    GridModelTest() { model.SetItemCount(kItemCount); }
     std::string Row(int row, int from, int to) const {
         std::string s;
         for (int c = from; c <= to; ++c)
             s += model.Text(c, row);
         return s;
     }
-
-    TItemCatalogue catalogue;
-    TGridModel model{image, catalogue};
 };
 
 TEST_F(GridModelTest, ClearBlanksTheVisibleAreaButKeepsTheHiddenMargin) {

@@ -1,6 +1,6 @@
 // The board's screen taken from the grid's cell model: glyph bytes and what is left out.
 #include "editor/OsdScreen.h"
-#include "ParkedImage.h"
+#include "GridModelRig.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,8 @@ namespace {
 
 constexpr std::uint8_t kVis = flag::Visible;
 
-class OsdScreenTest : public ::testing::Test, protected test::TParkedImage {
+class OsdScreenTest : public ::testing::Test, protected test::TGridModelRig {
 protected:
-    OsdScreenTest() { model.SetItemCount(kItemCount); }
-    TItemCatalogue catalogue;
-    TGridModel model{image, catalogue};
     TOsdScreen screen;
 };
 

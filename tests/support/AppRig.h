@@ -117,6 +117,10 @@ protected:
             DialogRequests.push_back(request);
             return NextPath;
         };
+        W->Form1.Question = [this](const QString& question) {
+            Questions.push_back(question);
+            return Answer;
+        };
         QObject::connect(W->Form4.ProgressBar1, &QProgressBar::valueChanged,
                          [this](int v) { Progress.push_back(v); });
         W->Form1.show();
@@ -180,6 +184,8 @@ protected:
     std::vector<TRecordedBox> Boxes;
     std::vector<TFileDialogRequest> DialogRequests;
     QString NextPath;
+    std::vector<QString> Questions; // Yes/No questions asked, answered with Answer
+    bool Answer = true;
     std::vector<int> Progress;
 
 private:

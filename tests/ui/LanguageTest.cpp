@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -406,3 +407,35 @@ TEST_F(Language, QtsOwnTextsFollowTheSwitch) {
     ClickRadio(F().RadioGroup6->Button(0));
     EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
 }
+
+namespace halvex {
+namespace {
+
+// Every control a user works with on the main window explains itself in both languages.
+TEST_F(Language, EveryControlOfTheMainWindowHasATooltipInBothLanguages) {
+    Start();
+    for (int lang = 0; lang < 2; ++lang) {
+        F().RadioGroup6->SetItemIndex(lang);
+        QStringList seen;
+        for (QWidget* w : F().findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QLineEdit*>(w) || dynamic_cast<TRadioGroup*>(w) ||
+                                 dynamic_cast<TUpDown*>(w) || w == E().StringGrid1;
+            // Radio items and spinner arrows explain themselves through their group.
+            const bool part = dynamic_cast<TRadioGroup*>(w->parentWidget()) ||
+                              dynamic_cast<TUpDown*>(w->parentWidget()) ||
+                              qobject_cast<QComboBox*>(w->parentWidget());
+            if (!control || part || w->window() != &F())
+                continue;
+            EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString() << " " << lang;
+            seen << w->toolTip();
+        }
+        EXPECT_GT(seen.size(), 20);
+        if (lang == 1) {
+            EXPECT_TRUE(seen.contains(U("Pokazuj element na ekranie (spacja na siatce)")));
+        }
+    }
+}
+
+} // namespace
+} // namespace halvex

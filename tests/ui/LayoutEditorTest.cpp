@@ -4,6 +4,7 @@
 #include "EditorRig.h"
 #include "ui/Captions.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace halvex {
@@ -265,11 +267,18 @@ TEST_F(LayoutEditorTest, XSpinnerWrapsAndIsIgnoredForTheHorizon) {
     EXPECT_EQ(Bytes(), before);
 }
 
-TEST_F(LayoutEditorTest, YSpinnerWrapsFrom15To0EvenUnderNtsc) {
+TEST_F(LayoutEditorTest, YSpinnerWrapsAtTheLastRowOfTheVideoStandard) {
     image.SetConfigBit(cfg::Pal, false);
     Put(2, kVis, 3, 12);
     Open();
     Choose(2);
+    // Under NTSC row 12 is the last the board shows.
+    editor->UpDown2->Click(TUpDown::TButton::Up);
+    EXPECT_EQ(image.YPos(0, 2), 0);
+    editor->UpDown2->Click(TUpDown::TButton::Down);
+    EXPECT_EQ(image.YPos(0, 2), 12);
+    // Under PAL the spinner goes on to 15.
+    editor->RadioGroup4->SetItemIndex(1);
     editor->UpDown2->Click(TUpDown::TButton::Up);
     editor->UpDown2->Click(TUpDown::TButton::Up);
     editor->UpDown2->Click(TUpDown::TButton::Up);
@@ -362,6 +371,18 @@ TEST_F(LayoutEditorTest, PastedTextThatIsNoNumberKeepsTheStoredSensitivity) {
     EXPECT_EQ(editor->Edit4->text(), "100");
 }
 
+TEST_F(LayoutEditorTest, PasteIntoASensitivityLetsOnlyDigitsThrough) {
+    Open();
+    QLineEdit* nick = editor->Edit3;
+    nick->clear();
+    QApplication::clipboard()->setText(QStringLiteral("4x"));
+    nick->paste(); // what Shift+Insert, Ctrl+V and the middle button run
+    EXPECT_EQ(nick->text(), "");
+    QApplication::clipboard()->setText(QStringLiteral("42"));
+    nick->paste();
+    EXPECT_EQ(nick->text(), "42");
+}
+
 TEST_F(LayoutEditorTest, SensitivityLeftAfterAnotherItemWasPickedGoesToTheHorizon) {
     Put(5, kVis, 2, 3);
     Open();
@@ -392,13 +413,13 @@ TEST_F(LayoutEditorTest, NtscSwitchMovesRowsInAllModesAndPalMovesNothingBack) {
     }
     EXPECT_EQ(image.YPos(0, 0), 100);
     EXPECT_EQ(editor->Edit2->text(), "12"); // the spinner follows the moved row
-    editor->UpDown2->Click(TUpDown::TButton::Up);
-    EXPECT_EQ(image.YPos(0, 9), 13);
+    editor->UpDown2->Click(TUpDown::TButton::Down);
+    EXPECT_EQ(image.YPos(0, 9), 11);
     editor->RadioGroup4->Button(1)->click();
     EXPECT_TRUE(image.IsPal());
     EXPECT_EQ(editor->StringGrid1->height(), 272);
     EXPECT_EQ(image.YPos(1, 9), 12);
-    EXPECT_EQ(image.YPos(0, 9), 13);
+    EXPECT_EQ(image.YPos(0, 9), 11);
     EXPECT_EQ(editor->RadioGroup2->ItemIndex(), 0);
 }
 
@@ -717,6 +738,74 @@ namespace {
 
 // The editor and its form may end in either order; a focused edit that loses its focus
 // while the form is torn down does not call into a destroyed editor.
+// Every kind of change is one step: undone it leaves the image as it was before, redone
+// as it was after, byte for byte.
+TEST_F(LayoutEditorTest, EveryChangeKindIsUndoneAndRedoneExactly) {
+    Put(5, kVis, 2, 3);
+    Put(1, 9, kVis, 4, 14);
+    Open();
+    editor->Written.Confirmed(image);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"drag",
+         [&] {
+             Press(3, 3);
+             MoveTo(9, 6);
+             MoveTo(12, 8);
+             Release(12, 8);
+         }},
+        {"check box",
+         [&] {
+             Choose(5);
+             editor->CheckBox3->click();
+         }},
+        {"font",
+         [&] {
+             Choose(5);
+             editor->RadioGroup1->Button(1)->click();
+         }},
+        {"spinner",
+         [&] {
+             Choose(5);
+             editor->UpDown2->Click(TUpDown::TButton::Up);
+         }},
+        {"sensitivity",
+         [&] {
+             Choose(0);
+             editor->Edit3->setText("55");
+             Leave(editor->Edit3);
+         }},
+        {"arrow key",
+         [&] {
+             Choose(5);
+             QTest::keyClick(editor->StringGrid1, Qt::Key_Right);
+         }},
+        {"space",
+         [&] {
+             Choose(5);
+             QTest::keyClick(editor->StringGrid1, Qt::Key_Space);
+         }},
+        {"video standard", [&] { editor->RadioGroup4->Button(0)->click(); }},
+        {"layout copy", [&] { editor->CopyLayoutTo(1); }},
+        {"layout restore", [&] { editor->RestoreLayoutFromBoard(); }},
+    };
+    for (const auto& [name, change] : changes) {
+        const int steps = editor->History.Count();
+        const Image before = Bytes();
+        change();
+        ASSERT_EQ(editor->History.Count(), steps + 1) << name;
+        const Image after = Bytes();
+        EXPECT_NE(after, before) << name;
+        editor->Undo();
+        EXPECT_EQ(Bytes(), before) << name;
+        editor->Redo();
+        EXPECT_EQ(Bytes(), after) << name;
+    }
+    // Undone to the start, the image is the one read.
+    while (editor->History.CanUndo())
+        editor->Undo();
+    EXPECT_FALSE(editor->Written.Modified(image));
+}
+
 TEST(LayoutEditorLifetimeTest, EditorAndFormEndInEitherOrder) {
     test::GuiTestApp();
     TConfigImage image;

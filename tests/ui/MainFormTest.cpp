@@ -142,7 +142,7 @@ TEST_F(MainForm, WindowsAreCreatedWithTheirFixedProperties) {
     EXPECT_EQ(client(f.Button4), QRect(10, 391, 56, 22));
     EXPECT_EQ(client(f.Button5), QRect(70, 391, 56, 22));
     EXPECT_EQ(client(f.Button3), QRect(10, 415, 116, 22));
-    EXPECT_EQ(f.Label2->geometry(), QRect(6, 442, 124, 20));
+    EXPECT_EQ(f.Label2->geometry(), QRect(6, 441, 124, 14));
     EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), QColor(128, 0, 128));
     EXPECT_EQ(f.RadioGroup6->title(), QStringLiteral("Language :  "));
     EXPECT_EQ(f.RadioGroup6->ItemText(0), QStringLiteral("English"));
@@ -821,3 +821,34 @@ TEST_F(MainForm, ImportOfAMissingFileIsReported) {
               before);
     EXPECT_EQ(View(), kLoaded);
 }
+
+namespace halvex {
+namespace {
+
+TEST_F(MainForm, UnwrittenChangesAreMarkedAndAReadAnsweredNoSendsNothing) {
+    Start();
+    LoadConfiguration();
+    EXPECT_FALSE(F().isWindowModified());
+    E().CheckBox1->click();
+    EXPECT_TRUE(F().isWindowModified());
+    Answer = false;
+    Port.ClearWrites();
+    Click(F().Button1);
+    Run(400);
+    EXPECT_EQ(Questions, std::vector<QString>{"Discard changes not written to the OSD ?"});
+    EXPECT_TRUE(Port.Writes().empty());
+    EXPECT_EQ(F().State(), TWindowState::Loaded);
+    EXPECT_TRUE(F().isWindowModified());
+    // A completed write is what the board holds; undoing past it is a change again.
+    Click(F().Button2);
+    Run(200);
+    EXPECT_FALSE(F().isWindowModified());
+    E().Undo();
+    EXPECT_TRUE(F().isWindowModified());
+    E().Redo();
+    EXPECT_FALSE(F().isWindowModified());
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("Redone: change Artifical Horizon"));
+}
+
+} // namespace
+} // namespace halvex
