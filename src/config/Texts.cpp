@@ -208,6 +208,135 @@ constexpr TCaptionText kMainToolTips[] = {
       "Linia horyzontu z wierszami nad nią i pod nią to strefa horyzontu."}},
 };
 
+// Settings dialog: what each control sets and the range its box clamps to (the field
+// limits of ConfigImage.h, shown in the box's units).
+constexpr TCaptionText kSettingsToolTips[] = {
+    {"Edit1",
+     kToolTipItem,
+     {"Alarm when the video battery drops below this voltage: 2.5 to 4.0 V in 0.1 V steps",
+      "Alarm, gdy napięcie baterii video spadnie poniżej tej wartości: od 2,5 do 4,0 V co 0,1 V"}},
+    {"Edit2",
+     kToolTipItem,
+     {"Alarm when the motor battery drops below this voltage: 2.5 to 4.0 V in 0.1 V steps",
+      "Alarm, gdy napięcie baterii napędu spadnie poniżej tej wartości: od 2,5 do 4,0 V co "
+      "0,1 V"}},
+    {"Edit3",
+     kToolTipItem,
+     {"Alarm when the consumed capacity reaches this: 10 to 65500 mAh",
+      "Alarm, gdy zużyta pojemność osiągnie tę wartość: od 10 do 65500 mAh"}},
+    {"Edit4",
+     kToolTipItem,
+     {"Alarm when the flight time reaches this: 1 to 255 min",
+      "Alarm, gdy czas lotu osiągnie tę wartość: od 1 do 255 min"}},
+    {"Edit5",
+     kToolTipItem,
+     {"Alarm when the distance from base exceeds this: 10 to 65500 m",
+      "Alarm, gdy odległość od bazy przekroczy tę wartość: od 10 do 65500 m"}},
+    {"Edit6",
+     kToolTipItem,
+     {"Alarm when the height exceeds this: 10 to 2500 m in 10 m steps",
+      "Alarm, gdy wysokość przekroczy tę wartość: od 10 do 2500 m co 10 m"}},
+    {"Edit16",
+     kToolTipItem,
+     {"Alarm when the signal strength (RSSI) drops below this: 1 to 99 %",
+      "Alarm, gdy siła sygnału (RSSI) spadnie poniżej tej wartości: od 1 do 99 %"}},
+    {"Edit7",
+     kToolTipItem,
+     {"Alarm when the temperature drops below this: -50 to 120 °C",
+      "Alarm, gdy temperatura spadnie poniżej tej wartości: od -50 do 120 °C"}},
+    {"Edit8",
+     kToolTipItem,
+     {"Alarm when the temperature rises above this: -50 to 120 °C",
+      "Alarm, gdy temperatura wzrośnie powyżej tej wartości: od -50 do 120 °C"}},
+    {"CheckBox1",
+     kToolTipItem,
+     {"Sound the video battery alarm", "Sygnał dźwiękowy alarmu baterii video"}},
+    {"CheckBox2",
+     kToolTipItem,
+     {"Sound the motor battery alarm", "Sygnał dźwiękowy alarmu baterii napędu"}},
+    {"CheckBox3",
+     kToolTipItem,
+     {"Sound the consumed mAh alarm", "Sygnał dźwiękowy alarmu zużytych mAh"}},
+    {"CheckBox4",
+     kToolTipItem,
+     {"Sound the flight time alarm", "Sygnał dźwiękowy alarmu czasu lotu"}},
+    {"CheckBox5", kToolTipItem, {"Sound the distance alarm", "Sygnał dźwiękowy alarmu odległości"}},
+    {"CheckBox6", kToolTipItem, {"Sound the height alarm", "Sygnał dźwiękowy alarmu wysokości"}},
+    {"CheckBox7", kToolTipItem, {"Sound the RSSI alarm", "Sygnał dźwiękowy alarmu RSSI"}},
+    {"CheckBox8",
+     kToolTipItem,
+     {"Sound both temperature alarms", "Sygnał dźwiękowy obu alarmów temperatury"}},
+    {"Edit15",
+     kToolTipItem,
+     {"Calibration of the AV voltage reading: 150 to 250",
+      "Kalibracja pomiaru napięcia AV: od 150 do 250"}},
+    {"Edit9",
+     kToolTipItem,
+     {"Temperature sensor reading at 0 °C: 0 to 9999",
+      "Odczyt czujnika temperatury przy 0 °C: od 0 do 9999"}},
+    {"Edit10",
+     kToolTipItem,
+     {"Temperature sensor reading at 100 °C: 0 to 9999",
+      "Odczyt czujnika temperatury przy 100 °C: od 0 do 9999"}},
+    {"RadioGroup1",
+     kToolTipItem,
+     {"RC channel whose switch selects the screen layout in flight; off: no switching",
+      "Kanał RC, którego przełącznik wybiera układ ekranu w locie; wyłączone: bez przełączania"}},
+    {"RadioGroup6",
+     kToolTipItem,
+     {"Units the OSD shows: metres and km/h, or feet and mph",
+      "Jednostki pokazywane przez OSD: metry i km/h lub stopy i mph"}},
+    {"RadioGroup3",
+     kToolTipItem,
+     {"How the OSD shows latitude and longitude: decimal degrees, or degrees, minutes and "
+      "seconds",
+      "Zapis szerokości i długości geograficznej: stopnie dziesiętne lub stopnie, minuty i "
+      "sekundy"}},
+    {"RadioGroup5",
+     kToolTipItem,
+     {"Direct: each position of a 3-position switch selects its layout; sequential: the switch "
+      "steps through the layouts in turn",
+      "Bezpośredni: każda pozycja przełącznika 3-pozycyjnego wybiera swój układ; sekwencyjny: "
+      "przełącznik wybiera kolejne układy po kolei"}},
+    {"Edit19",
+     kToolTipItem,
+     {"Pilot's name shown by the User Name item: up to 12 characters",
+      "Nazwa pilota pokazywana przez element Nazwa Użytkownika: do 12 znaków"}},
+    {"StaticText1",
+     kToolTipItem,
+     {"Total distance flown, counted by the OSD (read only)",
+      "Łączny dystans lotów liczony przez OSD (tylko do odczytu)"}},
+    {"Button1",
+     kToolTipItem,
+     {"Drop the changes not applied and show the stored values again",
+      "Odrzuć niezastosowane zmiany i pokaż ponownie zapisane wartości"}},
+    {"Button2",
+     kToolTipItem,
+     {"Store these settings and send them to the OSD now",
+      "Zachowaj te ustawienia i od razu wyślij je do OSD"}},
+    {"Button3",
+     kToolTipItem,
+     {"Close the dialog; changes not applied are dropped",
+      "Zamknij okno; niezastosowane zmiany przepadają"}},
+};
+
+constexpr TCaptionText kImportToolTips[] = {
+    {"CheckBox1",
+     kToolTipItem,
+     {"Import the OFF, MIN and ALL screen layouts from the file",
+      "Importuj z pliku układy ekranów OFF, MIN i ALL"}},
+    {"CheckBox2",
+     kToolTipItem,
+     {"Import the main settings from the file: alarms, calibrations, units, video standard and "
+      "the pilot's name",
+      "Importuj z pliku ustawienia główne: alarmy, kalibracje, jednostki, standard wideo i "
+      "nazwę pilota"}},
+    {"Button1",
+     kToolTipItem,
+     {"Import the checked parts; the OSD changes only with the next Write",
+      "Importuj zaznaczone części; OSD zmieni się dopiero po następnym zapisie"}},
+};
+
 struct TUiTextRow {
     TUiText Id;
     const char* Text[kLanguageCount];
@@ -311,6 +440,12 @@ std::span<const TCaptionText> SettingsDialogTexts() {
 }
 std::span<const TCaptionText> ImportDialogTexts() {
     return kImport;
+}
+std::span<const TCaptionText> SettingsDialogToolTips() {
+    return kSettingsToolTips;
+}
+std::span<const TCaptionText> ImportDialogToolTips() {
+    return kImportToolTips;
 }
 
 const char* MessageText(TMessage message, TLanguage language) {

@@ -43,6 +43,9 @@ const char* PreviewText(std::string_view name, TLanguage language);
 // Tooltips of the main window's controls (rows with Item kToolTipItem), the grid's with
 // its colour key.
 std::span<const TCaptionText> MainWindowToolTips();
+// Tooltips of the settings and import dialogs' controls, applied with their captions.
+std::span<const TCaptionText> SettingsDialogToolTips();
+std::span<const TCaptionText> ImportDialogToolTips();
 
 // Texts of the edit history, the unwritten-change question, the grid's menu and the status
 // line. "%1" and "%2" stand for names and numbers filled in when shown.

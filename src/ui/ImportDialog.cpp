@@ -36,6 +36,7 @@ TForm3::TForm3(QWidget* parent)
 
 void TForm3::ApplyLanguage(TLanguage language) {
     ApplyCaptionTexts(this, ImportDialogTexts(), language);
+    ApplyCaptionTexts(this, ImportDialogToolTips(), language);
 }
 
 int TForm3::Flags() const {

@@ -206,7 +206,9 @@ void TForm2::CreateControls() {
 }
 
 void TForm2::ApplyLanguage() {
-    ApplyCaptionTexts(this, SettingsDialogTexts(), Language ? Language() : TLanguage::English);
+    const TLanguage language = Language ? Language() : TLanguage::English;
+    ApplyCaptionTexts(this, SettingsDialogTexts(), language);
+    ApplyCaptionTexts(this, SettingsDialogToolTips(), language);
 }
 
 void TForm2::FormShow() {

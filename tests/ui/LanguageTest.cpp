@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -411,28 +412,65 @@ TEST_F(Language, QtsOwnTextsFollowTheSwitch) {
 namespace halvex {
 namespace {
 
-// Every control a user works with on the main window explains itself in both languages.
-TEST_F(Language, EveryControlOfTheMainWindowHasATooltipInBothLanguages) {
+// Every control a user works with on the main window and the two dialogs explains itself in
+// both languages, and a settings box names the limits it clamps to.
+TEST_F(Language, EveryControlOfTheWindowAndDialogsHasATooltipInBothLanguages) {
     Start();
+    TForm2& settings = W->Form2;
+    settings.DecimalPoint = '.';
+    // What a box shows after the user left it holding `typed`, with '.' as the separator.
+    const auto shown = [&](QLineEdit* edit, const char* typed) {
+        edit->setText(QString::fromLatin1(typed));
+        settings.EditExit(edit);
+        return edit->text();
+    };
+    const auto names = [](const QString& tip, const QString& value) {
+        const QString number = QRegularExpression::escape(value);
+        return QString(tip).replace(',', '.').contains(
+            QRegularExpression(QStringLiteral("(^|[^-.0-9])%1($|[^.0-9])").arg(number)));
+    };
     for (int lang = 0; lang < 2; ++lang) {
         F().RadioGroup6->SetItemIndex(lang);
+        W->Form3.ApplyLanguage(static_cast<TLanguage>(lang));
         QStringList seen;
-        for (QWidget* w : F().findChildren<QWidget*>()) {
-            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
-                                 qobject_cast<QLineEdit*>(w) || dynamic_cast<TRadioGroup*>(w) ||
-                                 dynamic_cast<TUpDown*>(w) || w == E().StringGrid1;
-            // Radio items and spinner arrows explain themselves through their group.
-            const bool part = dynamic_cast<TRadioGroup*>(w->parentWidget()) ||
-                              dynamic_cast<TUpDown*>(w->parentWidget()) ||
-                              qobject_cast<QComboBox*>(w->parentWidget());
-            if (!control || part || w->window() != &F())
-                continue;
-            EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString() << " " << lang;
-            seen << w->toolTip();
+        for (QWidget* root : {static_cast<QWidget*>(&F()), static_cast<QWidget*>(&settings),
+                              static_cast<QWidget*>(&W->Form3)}) {
+            int count = 0;
+            for (QWidget* w : root->findChildren<QWidget*>()) {
+                const bool control = qobject_cast<QAbstractButton*>(w) ||
+                                     qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) ||
+                                     dynamic_cast<TRadioGroup*>(w) || dynamic_cast<TUpDown*>(w) ||
+                                     w == E().StringGrid1;
+                // Radio items and spinner arrows explain themselves through their group.
+                const bool part = dynamic_cast<TRadioGroup*>(w->parentWidget()) ||
+                                  dynamic_cast<TUpDown*>(w->parentWidget()) ||
+                                  qobject_cast<QComboBox*>(w->parentWidget());
+                if (!control || part || w->window() != root)
+                    continue;
+                ++count;
+                EXPECT_FALSE(w->toolTip().isEmpty())
+                    << w->objectName().toStdString() << " " << lang;
+                seen << w->toolTip();
+            }
+            EXPECT_GT(count, 2);
         }
-        EXPECT_GT(seen.size(), 20);
+        // The lowest and highest value each box keeps, typed as the smallest and largest
+        // numbers it takes (a word box takes a negative number modulo 65536).
+        for (QLineEdit* edit : settings.findChildren<QLineEdit*>()) {
+            if (edit == settings.Edit19)
+                continue;
+            const QString low = shown(edit, "0"), negative = shown(edit, "-9999"),
+                          high = shown(edit, "99999");
+            const QString lowest = negative.toDouble() < low.toDouble() ? negative : low;
+            EXPECT_TRUE(names(edit->toolTip(), lowest) && names(edit->toolTip(), high))
+                << edit->objectName().toStdString() << " " << lowest.toStdString() << " to "
+                << high.toStdString() << ": " << edit->toolTip().toStdString();
+        }
         if (lang == 1) {
             EXPECT_TRUE(seen.contains(U("Pokazuj element na ekranie (spacja na siatce)")));
+            EXPECT_TRUE(
+                seen.contains(U("Alarm, gdy czas lotu osiągnie tę wartość: od 1 do 255 min")));
+            EXPECT_TRUE(seen.contains(U("Importuj z pliku układy ekranów OFF, MIN i ALL")));
         }
     }
 }
