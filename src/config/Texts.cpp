@@ -288,16 +288,16 @@ constexpr TCaptionText kSettingsToolTips[] = {
       "Jednostki pokazywane przez OSD: metry i km/h lub stopy i mph"}},
     {"RadioGroup3",
      kToolTipItem,
-     {"How the OSD shows latitude and longitude: decimal degrees, or degrees, minutes and "
-      "seconds",
-      "Zapis szerokości i długości geograficznej: stopnie dziesiętne lub stopnie, minuty i "
-      "sekundy"}},
+     {"How the OSD shows latitude and longitude:\n"
+      "decimal degrees, or degrees, minutes and seconds",
+      "Zapis szerokości i długości geograficznej:\n"
+      "stopnie dziesiętne lub stopnie, minuty i sekundy"}},
     {"RadioGroup5",
      kToolTipItem,
-     {"Direct: each position of a 3-position switch selects its layout; sequential: the switch "
-      "steps through the layouts in turn",
-      "Bezpośredni: każda pozycja przełącznika 3-pozycyjnego wybiera swój układ; sekwencyjny: "
-      "przełącznik wybiera kolejne układy po kolei"}},
+     {"Direct: each position of a 3-position switch selects its layout;\n"
+      "sequential: the switch steps through the layouts in turn",
+      "Bezpośredni: każda pozycja przełącznika 3-pozycyjnego wybiera swój układ;\n"
+      "sekwencyjny: przełącznik wybiera kolejne układy po kolei"}},
     {"Edit19",
      kToolTipItem,
      {"Pilot's name shown by the User Name item: up to 12 characters",
@@ -327,10 +327,10 @@ constexpr TCaptionText kImportToolTips[] = {
       "Importuj z pliku układy ekranów OFF, MIN i ALL"}},
     {"CheckBox2",
      kToolTipItem,
-     {"Import the main settings from the file: alarms, calibrations, units, video standard and "
-      "the pilot's name",
-      "Importuj z pliku ustawienia główne: alarmy, kalibracje, jednostki, standard wideo i "
-      "nazwę pilota"}},
+     {"Import the main settings from the file:\n"
+      "alarms, calibrations, units, video standard and the pilot's name",
+      "Importuj z pliku ustawienia główne:\n"
+      "alarmy, kalibracje, jednostki, standard wideo i nazwę pilota"}},
     {"Button1",
      kToolTipItem,
      {"Import the checked parts; the OSD changes only with the next Write",
