@@ -12,7 +12,7 @@
 
 namespace halvex::bench {
 
-// Every item visible somewhere in layout mode OFF, some grey, small, blinking or
+// Every item visible somewhere in layout mode OFF, some grey, small, blinking, negative or
 // overlapping, and the horizon with its zone.
 inline void FillScreen(TConfigImage& image) {
     image.SetConfigBit(cfg::Pal, true);
@@ -25,6 +25,8 @@ inline void FillScreen(TConfigImage& image) {
             f |= flag::Blinking;
         if (i % 5 == 0)
             f |= flag::Small;
+        if (i % 7 == 0)
+            f |= flag::Negative;
         image.SetFlags(0, i, f);
         image.SetXPos(0, i, static_cast<std::uint8_t>((i * 7) % 25));
         image.SetYPos(0, i, static_cast<std::uint8_t>(i % 16));

@@ -43,7 +43,23 @@ constexpr TCaptionText kPreview[] = {
     {"OsdPreview", -1, {"OSD Preview", "Podgląd OSD"}},
     {"FontButton", -1, {"Font...", "Czcionka..."}},
     {"BackgroundButton", -1, {"Background...", "Tło..."}},
+    {"PlainButton", -1, {"Plain background", "Jednolite tło"}},
     {"SaveButton", -1, {"Save picture...", "Zapisz obraz..."}},
+    {"FontButton",
+     kToolTipItem,
+     {"MAX7456 character set (.mcm) to draw the screen with",
+      "Zestaw znaków MAX7456 (.mcm), którym rysowany jest ekran"}},
+    {"BackgroundButton",
+     kToolTipItem,
+     {"A PNG or JPEG picture shown as the video behind the characters",
+      "Obraz PNG lub JPEG pokazany jako wideo pod znakami"}},
+    {"PlainButton",
+     kToolTipItem,
+     {"Back to the plain grey video background, without the picture",
+      "Powrót do jednolitego szarego tła wideo, bez obrazu"}},
+    {"SaveButton",
+     kToolTipItem,
+     {"Save the screen as a PNG picture", "Zapisz ekran jako obraz PNG"}},
     {"PreviewTabs", 0, {"Screen", "Ekran"}},
     {"PreviewTabs", 1, {"Character set", "Zestaw znaków"}},
     // Not controls: looked up with PreviewText.
@@ -430,7 +446,7 @@ std::span<const TCaptionText> PreviewTexts() {
 
 const char* PreviewText(std::string_view name, TLanguage language) {
     for (const auto& row : kPreview)
-        if (row.Item < 0 && name == row.Control)
+        if (row.Item == -1 && name == row.Control)
             return row.Text[static_cast<int>(language)];
     return "";
 }

@@ -58,10 +58,11 @@ void TGridModel::Clear() {
     }
 }
 
-void TGridModel::Redraw(bool visibleOnly) {
+void TGridModel::Redraw(bool boardScreen) {
+    board_ = boardScreen;
     Clear();
     for (int i = 0; i < itemCount_; ++i) {
-        if (visibleOnly && !(image_.Flags(mode_, i) & flag::Visible))
+        if (boardScreen && !(image_.Flags(mode_, i) & flag::Visible))
             continue;
         const bool selected = i == selected_;
         if (i == item::Horizon)
@@ -103,11 +104,12 @@ void TGridModel::DrawHorizon(bool selected) {
     const std::uint8_t flags = image_.Flags(mode_, item::Horizon);
     const int line = HorizonRow();
     const std::uint8_t sel = selected ? cell::Selected : 0;
+    const std::uint8_t negative = (board_ && (flags & flag::Negative)) ? cell::Negative : 0;
     if (flags & flag::Visible) {
         // The line and the zone of 11 x 9 cells around it; the zone's no-break spaces make
         // every item drawn into it later an overlap.
         for (int c = kHorizonFirstColumn; c <= kHorizonLastColumn; ++c) {
-            SetAttr(c, line, cell::Visible | sel);
+            SetAttr(c, line, cell::Visible | sel | negative);
             SetText(c, line, '-');
             for (int d = 1; d <= kHorizonHalfHeight; ++d) {
                 SetText(c, line - d, kNoBreakSpace);
@@ -154,11 +156,13 @@ void TGridModel::DrawItem(int item, bool selected) {
 }
 
 void TGridModel::DrawVariometerBar(int column, int row, std::uint8_t flags, bool selected) {
-    // Only the visible bit and the selection show on the bar; rows above the top are
-    // folded onto row 0 for the attributes, and their arrows are left out.
+    // Only the visible bit and the selection show on the grid's bar (a board screen's bar
+    // keeps the Negative bit too); rows above the top are folded onto row 0 for the
+    // attributes, and their arrows are left out.
+    const std::uint8_t negative = (board_ && (flags & flag::Negative)) ? cell::Negative : 0;
     for (int k = 0; k <= 2 * kVarioHalfBar; ++k) {
         const int r = std::max(0, row + k - kVarioHalfBar);
-        std::uint8_t a = static_cast<std::uint8_t>(flags & flag::Visible);
+        std::uint8_t a = static_cast<std::uint8_t>((flags & flag::Visible) | negative);
         if (Occupied(column, r))
             a |= cell::Overlap;
         if (selected)

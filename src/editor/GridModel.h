@@ -49,7 +49,7 @@ constexpr std::uint8_t Overlap = 0x20;  // the cell held text other than " " whe
 constexpr std::uint8_t Small = 0x08;    // copy of the small-font bit
 constexpr std::uint8_t Grey = 0x04;     // copy of the grey-background bit
 constexpr std::uint8_t Blink = 0x02;    // copy of the blinking bit
-constexpr std::uint8_t Negative = 0x01; // copy of the negative bit (not painted)
+constexpr std::uint8_t Negative = 0x01; // copy of the negative bit (not painted on the grid)
 } // namespace cell
 
 // Cell colours as 0xRRGGBB.
@@ -110,9 +110,11 @@ public:
     // margin is left as it is.
     void Clear();
     // Grid redraw without the repaint: clear, then draw items 0 .. item count - 1 in order.
-    // With `visibleOnly` the items whose visible bit is clear are left out, as on the
-    // board's screen (the OSD preview draws from such a copy of the editor's model).
-    void Redraw(bool visibleOnly = false);
+    // With `boardScreen` the cells are those of the board's screen (the OSD preview draws
+    // from such a copy of the editor's model): the items whose visible bit is clear are left
+    // out, and the horizon's line and the variometer's bar carry their item's Negative bit,
+    // which the editor's grid leaves off them.
+    void Redraw(bool boardScreen = false);
 
     // Text of a cell: "" before the first clear, else one Windows-1250 byte. Positions
     // outside the store read as "".
@@ -174,6 +176,7 @@ private:
     int rows_ = grid::PalRows;
     bool blink_ = false;
     bool dragging_ = false;
+    bool board_ = false; // the redraw running is a board screen's
     std::uint8_t grab_ = 0;
     // Text store, [column][row]; kEmpty or a byte.
     std::array<std::array<std::int16_t, grid::TextRows>, grid::TextColumns> text_;

@@ -23,6 +23,8 @@ void TOsdScreen::Build(const TGridModel& editor, bool shown) {
             s.Drawn = true;
             s.Glyph = text.empty() ? ' ' : static_cast<std::uint8_t>(text[0]);
             s.Blinking = (attr & cell::Blink) != 0;
+            s.Negative = (attr & cell::Negative) != 0;
+            s.GreyBackground = (attr & cell::Grey) != 0;
             s.Selected = (attr & cell::Selected) != 0;
         }
     }

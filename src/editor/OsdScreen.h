@@ -1,6 +1,7 @@
 // What the board's screen shows for the editor's layout: for each character cell of the
 // current layout mode, the glyph the board draws there (the cell's Windows-1250 byte, the
-// byte the board receives), whether it blinks and whether it belongs to the selected item.
+// byte the board receives), the MAX7456 attributes the board gives the character (blink,
+// invert, local background) and whether it belongs to the selected item.
 //
 // Built from the layout grid's own cell model, redrawn with only the visible items, so
 // every placement rule (cut-off at column 29, far rows, the horizon line, the variometer
@@ -15,10 +16,12 @@
 namespace halvex {
 
 struct TScreenCell {
-    bool Drawn = false;     // a visible item puts a character here
-    std::uint8_t Glyph = 0; // the character's byte: the glyph index in the character set
-    bool Blinking = false;  // the item's blinking bit
-    bool Selected = false;  // the cell belongs to the selected item
+    bool Drawn = false;          // a visible item puts a character here
+    std::uint8_t Glyph = 0;      // the character's byte: the glyph index in the character set
+    bool Blinking = false;       // the item's blinking bit
+    bool Negative = false;       // the item's negative bit: white and black pixels swap
+    bool GreyBackground = false; // the item's grey bit: transparent pixels show flat grey
+    bool Selected = false;       // the cell belongs to the selected item
 };
 
 class TOsdScreen {

@@ -39,12 +39,12 @@ QColor Rgb(std::uint32_t rgb) {
                   static_cast<int>(rgb & 0xFF));
 }
 
-constexpr QRgb PixelArgb(TGlyphPixel p) {
+constexpr QRgb PixelArgb(TGlyphPixel p, bool negative) {
     switch (p) {
     case TGlyphPixel::Black:
-        return 0xFF000000u;
+        return negative ? 0xFFFFFFFFu : 0xFF000000u;
     case TGlyphPixel::White:
-        return 0xFFFFFFFFu;
+        return negative ? 0xFF000000u : 0xFFFFFFFFu;
     default:
         return 0u;
     }
@@ -140,12 +140,12 @@ void TPreviewPainter::PaintBackground(QPainter& painter, const QRect& rect) {
     painter.drawImage(rect.topLeft(), coverPicture_);
 }
 
-const QImage& TPreviewPainter::ScaledGlyph(std::uint8_t glyph, int zoom) {
+const QImage& TPreviewPainter::ScaledGlyph(std::uint8_t glyph, int zoom, bool negative) {
     if (zoom != atlasZoom_) {
         atlas_ = {};
         atlasZoom_ = zoom;
     }
-    QImage& image = atlas_[glyph];
+    QImage& image = atlas_[glyph + (negative ? kFontChars : 0)];
     if (image.isNull()) {
         image =
             QImage(kGlyphWidth * zoom, kGlyphHeight * zoom, QImage::Format_ARGB32_Premultiplied);
@@ -154,25 +154,33 @@ const QImage& TPreviewPainter::ScaledGlyph(std::uint8_t glyph, int zoom) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
             const std::size_t row = static_cast<std::size_t>(y / zoom) * kGlyphWidth;
             for (int x = 0; x < image.width(); ++x)
-                line[x] = PixelArgb(g[row + static_cast<std::size_t>(x / zoom)]);
+                line[x] = PixelArgb(g[row + static_cast<std::size_t>(x / zoom)], negative);
         }
     }
     return image;
 }
 
-void TPreviewPainter::PaintGlyph(QPainter& painter, QPoint at, std::uint8_t glyph, int zoom) {
-    painter.drawImage(at, ScaledGlyph(glyph, zoom));
+void TPreviewPainter::PaintGlyph(QPainter& painter, QPoint at, std::uint8_t glyph, int zoom,
+                                 bool negative) {
+    painter.drawImage(at, ScaledGlyph(glyph, zoom, negative));
 }
 
 void TPreviewPainter::Paint(QPainter& painter, QPoint origin, const TOsdScreen& screen, int zoom) {
     zoom = std::max(1, zoom);
     PaintBackground(painter, QRect(origin, ScreenSize(screen.Rows()) * zoom));
-    for (int r = 0; r < screen.Rows(); ++r)
-        for (int c = 0; c < TOsdScreen::Columns; ++c)
-            if (screen.Lit(c, r))
-                PaintGlyph(painter,
-                           origin + QPoint(c * kGlyphWidth * zoom, r * kGlyphHeight * zoom),
-                           screen.Cell(c, r).Glyph, zoom);
+    const QColor localGrey = Rgb(kLocalGrey);
+    for (int r = 0; r < screen.Rows(); ++r) {
+        for (int c = 0; c < TOsdScreen::Columns; ++c) {
+            if (!screen.Lit(c, r))
+                continue;
+            // A blinking cell in its dark phase shows the video, local background and all.
+            const TScreenCell& cell = screen.Cell(c, r);
+            const QPoint at = origin + QPoint(c * kGlyphWidth * zoom, r * kGlyphHeight * zoom);
+            if (cell.GreyBackground)
+                painter.fillRect(QRect(at, QSize(kGlyphWidth, kGlyphHeight) * zoom), localGrey);
+            PaintGlyph(painter, at, cell.Glyph, zoom, cell.Negative);
+        }
+    }
     PaintOutline(painter, origin, screen, zoom);
 }
 
@@ -333,6 +341,7 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     setObjectName(QStringLiteral("OsdPreview"));
     FontButton = new QPushButton(this);
     BackgroundButton = new QPushButton(this);
+    PlainButton = new QPushButton(this);
     SaveButton = new QPushButton(this);
     FontLabel = new QLabel(this);
     PreviewTabs = new QTabWidget(this);
@@ -344,9 +353,10 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     PreviewTabs->addTab(charsetPage, QString());
     const std::pair<QWidget*, const char*> names[] = {
         {FontButton, "FontButton"},   {BackgroundButton, "BackgroundButton"},
-        {SaveButton, "SaveButton"},   {FontLabel, "FontLabel"},
-        {PreviewTabs, "PreviewTabs"}, {ScreenView, "ScreenView"},
-        {CharsetView, "CharsetView"}, {HoverLabel, "HoverLabel"},
+        {PlainButton, "PlainButton"}, {SaveButton, "SaveButton"},
+        {FontLabel, "FontLabel"},     {PreviewTabs, "PreviewTabs"},
+        {ScreenView, "ScreenView"},   {CharsetView, "CharsetView"},
+        {HoverLabel, "HoverLabel"},
     };
     for (const auto& [w, name] : names)
         w->setObjectName(QString::fromLatin1(name));
@@ -358,6 +368,7 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(FontButton);
     buttons->addWidget(BackgroundButton);
+    buttons->addWidget(PlainButton);
     buttons->addWidget(SaveButton);
     buttons->addWidget(FontLabel, 1);
     auto* layout = new QVBoxLayout(this);
@@ -378,6 +389,7 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     SaveButton->setMenu(saveMenu);
     connect(FontButton, &QPushButton::clicked, this, Guard([this] { ChooseFont(); }));
     connect(BackgroundButton, &QPushButton::clicked, this, Guard([this] { ChooseBackground(); }));
+    connect(PlainButton, &QPushButton::clicked, this, Guard([this] { PlainBackground(); }));
 
     FileDialog = [this](bool save, const QString& filter) { return RunFileDialog(save, filter); };
     // Room for the screen and the character table at twice their size.
@@ -385,6 +397,7 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
            kCharsetColumns * (2 * kGlyphHeight + kCharsetGap) + kCharsetGap + 100);
     ApplyLanguage();
     ShowHover(-1);
+    ShowBackground();
 }
 
 TPreviewForm::~TPreviewForm() {
@@ -453,6 +466,7 @@ void TPreviewForm::RestorePreferences() {
     if (!background.isEmpty())
         painter_.SetPicture(QImage(background));
     ShowFontName();
+    ShowBackground();
 }
 
 void TPreviewForm::StoreString(const char* name, const QString& value) {
@@ -503,10 +517,21 @@ bool TPreviewForm::LoadBackground(const QString& path) {
         return false;
     }
     painter_.SetPicture(picture);
-    ScreenView->update();
-    CharsetView->update();
+    ShowBackground();
     StoreString("PreviewBackground", path);
     return true;
+}
+
+void TPreviewForm::PlainBackground() {
+    painter_.SetPicture(QImage());
+    ShowBackground();
+    StoreString("PreviewBackground", QString()); // an empty path: no picture
+}
+
+void TPreviewForm::ShowBackground() {
+    PlainButton->setEnabled(painter_.HasPicture());
+    ScreenView->update();
+    CharsetView->update();
 }
 
 int TPreviewForm::CurrentZoom() const {

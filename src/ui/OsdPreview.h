@@ -35,6 +35,10 @@ class TPreviewPainter {
 public:
     static constexpr std::uint32_t kVideoGrey = 0x808080; // background without a picture
     static constexpr std::uint32_t kOutline = 0xFF0000;   // the selected item's outline
+    // The MAX7456 local background behind a grey item's transparent pixels: 0x404040, a
+    // quarter of white (near the chip's 28 % background level), clearly darker than the
+    // mid-grey video and lighter than the glyphs' black.
+    static constexpr std::uint32_t kLocalGrey = 0x404040;
 
     TPreviewPainter();
 
@@ -51,24 +55,27 @@ public:
 
     // Fills `rect` with the video background (the picture scaled to cover it, centred).
     void PaintBackground(QPainter& painter, const QRect& rect);
-    // One glyph at `zoom`, its top-left at `at`; transparent pixels are left alone.
-    void PaintGlyph(QPainter& painter, QPoint at, std::uint8_t glyph, int zoom);
+    // One glyph at `zoom`, its top-left at `at`; transparent pixels are left alone. A
+    // negative glyph has its white and black pixels swapped, as the MAX7456 inverts it.
+    void PaintGlyph(QPainter& painter, QPoint at, std::uint8_t glyph, int zoom,
+                    bool negative = false);
     // The whole screen at `zoom` with its top-left at `origin`: background, the lit
-    // glyphs and the outline of the selected item.
+    // glyphs with their attributes (negative, grey local background) and the outline of
+    // the selected item.
     void Paint(QPainter& painter, QPoint origin, const TOsdScreen& screen, int zoom);
     // The screen alone as a picture (for saving).
     QImage Picture(const TOsdScreen& screen, int zoom);
 
 private:
-    const QImage& ScaledGlyph(std::uint8_t glyph, int zoom);
+    const QImage& ScaledGlyph(std::uint8_t glyph, int zoom, bool negative);
     void PaintOutline(QPainter& painter, QPoint origin, const TOsdScreen& screen, int zoom);
 
     std::unique_ptr<TGlyphSet> glyphs_;
     QImage picture_;
     QImage coverPicture_; // picture_ scaled to cover the last background size
-    // Glyph images at atlasZoom_, made on first use.
+    // Glyph images at atlasZoom_, made on first use: the plain ones, then the negative.
     int atlasZoom_ = 0;
-    std::array<QImage, kFontChars> atlas_;
+    std::array<QImage, 2 * kFontChars> atlas_;
 };
 
 class TPreviewForm : public QWidget {
@@ -97,6 +104,9 @@ public:
     // A PNG or JPEG picture as the video background; false (with a message) when it
     // cannot be read.
     bool LoadBackground(const QString& path);
+    // Back to the plain mid-grey video background; the picture is forgotten in the
+    // preferences too.
+    void PlainBackground();
     // The zoom the screen page shows now.
     int CurrentZoom() const;
     // Writes the screen as PNG at `zoom`; throws when the file cannot be written.
@@ -109,6 +119,7 @@ public:
     // Controls (objectName = name).
     QPushButton* FontButton = nullptr;
     QPushButton* BackgroundButton = nullptr;
+    QPushButton* PlainButton = nullptr; // enabled while a picture is the background
     QPushButton* SaveButton = nullptr;
     QLabel* FontLabel = nullptr;
     QTabWidget* PreviewTabs = nullptr;
@@ -131,6 +142,7 @@ private:
     void StoreGeometry();
     void StoreString(const char* name, const QString& value);
     void ShowFontName();
+    void ShowBackground();
     void ShowHover(int glyph);
     QString RunFileDialog(bool save, const QString& filter);
 

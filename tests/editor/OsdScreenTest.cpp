@@ -45,5 +45,21 @@ TEST_F(OsdScreenTest, HiddenItemsLeaveNothingAndCoverNothing) {
     EXPECT_FALSE(screen.Cell(4, 2).Drawn);
 }
 
+TEST_F(OsdScreenTest, NegativeAndGreyItemsCarryTheirAttributesToEachCell) {
+    Put(1, kVis | flag::Negative, 2, 1); // "*00:00"
+    Put(2, kVis | flag::Grey, 2, 3);     // "*11:22"
+    Put(item::Variometer, kVis | flag::Negative, 25, 4);
+    image.SetFlags(image.Mode(), item::Horizon, kVis | flag::Negative);
+    screen.Build(model, true);
+    EXPECT_TRUE(screen.Cell(7, 1).Negative);
+    EXPECT_FALSE(screen.Cell(7, 1).GreyBackground);
+    EXPECT_TRUE(screen.Cell(7, 3).GreyBackground);
+    EXPECT_FALSE(screen.Cell(7, 3).Negative);
+    // The horizon's line and the variometer's bar follow their own Negative box.
+    EXPECT_TRUE(screen.Cell(10, 8).Negative);
+    EXPECT_TRUE(screen.Cell(25, 1).Negative);
+    EXPECT_TRUE(screen.Cell(25, 7).Negative);
+}
+
 } // namespace
 } // namespace halvex
