@@ -49,16 +49,30 @@ QWidget* MessageBoxOwner() {
     return QApplication::activeWindow();
 }
 
-std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, QWidget* owner) {
+namespace {
+
+std::unique_ptr<QMessageBox> MakeBox(QMessageBox::Icon icon, const QString& text,
+                                     QMessageBox::StandardButtons buttons, QWidget* owner) {
     const QString title = QString::fromUtf8(fixed_text::MainCaption);
-    auto box = std::make_unique<QMessageBox>(kind == TBoxKind::Error ? QMessageBox::Critical
-                                                                     : QMessageBox::NoIcon,
-                                             title, text, QMessageBox::Ok, owner);
+    auto box = std::make_unique<QMessageBox>(icon, title, text, buttons, owner);
     // The box sizes itself to its layout: a spacer across it keeps the title whole.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(TitleBarWidth(title), 0, QSizePolicy::Minimum),
                       grid->rowCount(), 0, 1, grid->columnCount());
     return box;
+}
+
+} // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, QWidget* owner) {
+    return MakeBox(kind == TBoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, text,
+                   QMessageBox::Ok, owner);
+}
+
+bool AskYesNo(const QString& question, QWidget* owner) {
+    auto box = MakeBox(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No, owner);
+    box->setDefaultButton(QMessageBox::No);
+    return box->exec() == QMessageBox::Yes;
 }
 
 TMessageBoxHook& MessageBoxHook() {

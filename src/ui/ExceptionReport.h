@@ -37,6 +37,8 @@ QWidget* MessageBoxOwner();
 // The box as shown: a child of `owner` (so centred on it), titled with the main window's
 // caption and at least as wide as a title bar needs to show that caption whole.
 std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, QWidget* owner);
+// A Yes / No question in the same form, No the default; true when answered Yes.
+bool AskYesNo(const QString& question, QWidget* owner);
 
 // The hook that shows a box; by default MakeMessageBox over MessageBoxOwner(), modal.
 TMessageBoxHook& MessageBoxHook();

@@ -26,7 +26,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -137,11 +136,7 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
         if (Form2)
             Form2->exec();
     };
-    Question = [this](const QString& question) {
-        return QMessageBox::question(this, Utf8(fixed_text::AppTitle), question,
-                                     QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
-    };
+    Question = [this](const QString& question) { return AskYesNo(question, this); };
 }
 
 TForm1::~TForm1() {
