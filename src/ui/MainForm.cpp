@@ -375,14 +375,7 @@ void TForm1::AfComPort1DeviceLost() {
         return; // closed already: said once
     const int number = AfComPort1.ComNumber();
     HideConfiguration();
-    deviceLost_ = true;
-    try {
-        ClosePort();
-    } catch (...) {
-        deviceLost_ = false;
-        throw;
-    }
-    deviceLost_ = false;
+    ClosePort(); // what the loss cut off is not named: the disconnect message says it
     ShowMessageText(Utf8(MessageText(TMessage::PortDisconnected, language_))
                         .replace(QStringLiteral("%d"), QString::number(number)));
 }

@@ -204,7 +204,6 @@ private:
 
     TLanguage language_ = TLanguage::English;
     TWindowState state_ = TWindowState::Closed;
-    bool deviceLost_ = false; // closing because the device has gone
     bool shown_ = false;
     std::function<QString()> status_;
     QElapsedTimer exchangeClock_;  // monotonic, from the start of the running exchange
