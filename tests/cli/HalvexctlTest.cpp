@@ -163,6 +163,25 @@ TEST_F(Halvexctl, ImportOfLayoutsOnlyChangesTheLayoutsOnTheBoard) {
     EXPECT_EQ(after[ofs::FlytimAlarm], before[ofs::FlytimAlarm]);
 }
 
+// A file that is no settings file is refused before the board is touched; in a settings
+// file the lines that changed nothing are counted.
+TEST_F(Halvexctl, ImportRefusesAFileWithoutAChosenSectionAndCountsIgnoredLines) {
+    Boot(Unpaced());
+    const std::string junk = Temp("junk.set");
+    WriteFile(junk, "garbage\r\n");
+    const TRun refused = Run({QStringLiteral("import"), Q(junk)});
+    EXPECT_EQ(refused.exit, 3);
+    EXPECT_EQ(refused.err.rfind("Bad file format !", 0), 0u) << refused.err;
+    EXPECT_TRUE(sim->History().empty());
+
+    const std::string file = Temp("club.set");
+    WriteFile(file, "[MAIN]\r\nDist_Alarm=abc\r\nFlytim_Alarm=42\r\n\r\n");
+    const TRun r = Run({QStringLiteral("--json"), QStringLiteral("import"), Q(file)});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("\"lineErrors\":1"), std::string::npos) << r.out;
+    EXPECT_EQ(sim->Image()[ofs::FlytimAlarm], 42);
+}
+
 TEST_F(Halvexctl, FontUploadsEveryCharacter) {
     Boot(Unpaced());
     TBoardFont font{};
