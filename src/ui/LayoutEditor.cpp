@@ -264,7 +264,9 @@ void TLayoutEditor::WireHandlers() {
     RadioGroup4->OnClick = [this] { RadioGroup4Click(); };
     RadioGroup5->OnClick = [this] { RadioGroup5Click(); };
     UpDown1->OnClick = [this](TUpDown::TButton) { UpDown1Click(); };
-    UpDown2->OnClick = [this](TUpDown::TButton) { UpDown2Click(); };
+    UpDown2->OnClick = [this](TUpDown::TButton button) {
+        UpDown2Click(button == TUpDown::TButton::Up);
+    };
     StringGrid1->OnMouseDown = [this](Qt::MouseButton b, TShiftState s, int x, int y) {
         StringGrid1MouseDown(b, s, x, y);
     };
@@ -276,7 +278,9 @@ void TLayoutEditor::WireHandlers() {
     };
     StringGrid1->OnKey = [this](int key, Qt::KeyboardModifiers mods) { return GridKey(key, mods); };
     StringGrid1->OnContextMenu = [this](const QPoint& at) { ShowContextMenu(at); };
-    History.OnApplied = [this](int mode, int item) { ShowStep(mode, item); };
+    History.OnApplied = [this](int mode, int item, const std::string& shownName) {
+        ShowStep(mode, item, shownName);
+    };
 }
 
 TLanguage TLayoutEditor::Lang() const {
@@ -530,10 +534,10 @@ void TLayoutEditor::UpDown1Click() {
     GridRedraw();
 }
 
-void TLayoutEditor::UpDown2Click() {
+void TLayoutEditor::UpDown2Click(bool up) {
     if (!panel_.HasPosition())
         return;
-    UpDown2->SetPosition(panel_.LimitY(UpDown2->Position()));
+    UpDown2->SetPosition(panel_.LimitY(UpDown2->Position(), up));
     Change(TUiText::StepMove, [&] { panel_.SetPosition(panel_.X(), UpDown2->Position()); });
     GridRedraw();
 }
@@ -633,12 +637,20 @@ void TLayoutEditor::RecordChange(const QString& name, const std::function<void()
     const TImageBytes before = Snapshot(image_);
     const int mode = model_.LayoutMode();
     const int item = model_.Selected();
+    const std::string shownName = catalogue_.UserNameSample();
     struct TDepth {
         int& Depth;
         ~TDepth() { --Depth; }
     } depth{++recording_};
-    change();
-    History.Record(name, before, mode, item);
+    // A change cut off by an error (an import stopped by a read error) keeps what it
+    // applied: that part is a step too.
+    try {
+        change();
+    } catch (...) {
+        History.Record(name, before, mode, item, shownName);
+        throw;
+    }
+    History.Record(name, before, mode, item, shownName);
 }
 
 void TLayoutEditor::Change(TUiText text, const std::function<void()>& change) {
@@ -673,7 +685,7 @@ void TLayoutEditor::UndoOrRedo(bool redo) {
         OnStatus(QString::fromUtf8(UiText(done, Lang())).arg(name));
 }
 
-void TLayoutEditor::ShowStep(int mode, int item) {
+void TLayoutEditor::ShowStep(int mode, int item, const std::string& shownName) {
     // The video standard as the image now holds it, without the switch's row shift.
     model_.FollowStandard();
     // The layout mode and the item the step was made on.
@@ -685,7 +697,9 @@ void TLayoutEditor::ShowStep(int mode, int item) {
     ShowStandardAndMode();
     if (item >= 0)
         SelectItem(item);
-    catalogue_.ReadUserName(image_);
+    // Without a stored name the grid shows the name it showed before the step.
+    if (!catalogue_.ReadUserName(image_) && !shownName.empty())
+        catalogue_.SetUserNameSample(shownName);
     PanelRefresh();
     GridRedraw();
 }
@@ -742,6 +756,9 @@ void TLayoutEditor::RestoreLayoutFromBoard() {
         return;
     RecordChange(StepName(TUiText::StepRestoreLayout), [&] {
         RestoreLayout(image_, *Written.Board(), model_.LayoutMode());
+        // The board's rows as read: under NTSC they move up as the read moved them.
+        if (!image_.IsPal())
+            model_.SelectNtsc();
         PanelRefresh();
     });
     GridRedraw();

@@ -50,8 +50,10 @@ void ExpectWhole(QWidget* top) {
         } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
             EXPECT_LE(fm.horizontalAdvance(g->title()) + 12, g->width()) << id;
         } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            // The widest value the box can hold.
-            const QString widest(e->maxLength() <= 12 ? e->maxLength() : 12, QChar('0'));
+            // The widest value the box can take.
+            const auto* limit = dynamic_cast<const TSettingsBoxValidator*>(e->validator());
+            const int length = limit ? limit->MaxLength() : std::min(e->maxLength(), 12);
+            const QString widest(length, QChar('0'));
             EXPECT_LE(fm.horizontalAdvance(widest) + 4, e->contentsRect().width()) << id;
         }
     }
