@@ -5,6 +5,7 @@
 
 #include "link/FontFile.h"
 #include "ui/ImportDialog.h"
+#include "ui/OsdPreview.h"
 
 #include <QMessageBox>
 #include <QTemporaryFile>
@@ -741,6 +742,24 @@ TEST_F(MainForm, CharacterSetDialogCancelledOrFileMissing) {
         << Texts(TBoxKind::Error)[0].toStdString();
     EXPECT_TRUE(Port.Writes().empty());
     EXPECT_EQ(View(), kLinkConfirmed);
+}
+
+// FontMap Update and the preview's "Font..." open in the folder either used last.
+TEST_F(MainForm, CharacterSetDialogsShareTheLastFolder) {
+    Start();
+    ConfirmLink();
+    QTemporaryDir first, second;
+    NextPath = first.path() + QStringLiteral("/missing.mcm");
+    Click(F().Button7);
+    QString previewFolder;
+    F().Preview()->FileDialog = [&](bool, const QString&, const QString& directory) {
+        previewFolder = directory;
+        return second.path() + QStringLiteral("/other.mcm");
+    };
+    F().Preview()->FontButton->click();
+    EXPECT_EQ(previewFolder, first.path());
+    Click(F().Button7);
+    EXPECT_EQ(DialogRequests.back().Directory, second.path());
 }
 
 TEST_F(MainForm, PolishMessagesFollowTheLanguage) {
