@@ -408,7 +408,7 @@ constexpr TUiTextRow kUi[] = {
     {TUiText::StatusImportedAll,
      {"Imported layouts and settings from %1", "Zaimportowano układy i ustawienia z %1"}},
     {TUiText::StatusImportedIgnoredOne,
-     {"Imported from %1, 1 line ignored", "Zaimportowano z %1, pominięto 1 wiersz"}},
+     {"Imported from %1, %2 line ignored", "Zaimportowano z %1, pominięto %2 wiersz"}},
     {TUiText::StatusImportedIgnoredFew,
      {"Imported from %1, %2 lines ignored", "Zaimportowano z %1, pominięto %2 wiersze"}},
     {TUiText::StatusImportedIgnoredMany,

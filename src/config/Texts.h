@@ -86,7 +86,7 @@ enum class TUiText {
     StatusImportedLayouts,
     StatusImportedSettings,
     StatusImportedAll,
-    StatusImportedIgnoredOne,  // %1 the file name, %2 the count: 1
+    StatusImportedIgnoredOne,  // %1 the file name, %2 the count (1)
     StatusImportedIgnoredFew,  // 2, 3, 4, 22, 23, ... (Polish plural)
     StatusImportedIgnoredMany, // the other counts
     StatusImportFailed,

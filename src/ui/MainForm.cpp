@@ -554,7 +554,10 @@ void TForm1::Button5Click() {
         ImportOptions(language_, flags);
     const QString name = QFileInfo(path).fileName();
     const auto status = [this, name](TUiText text, int ignored = 0) {
-        ShowStatus([this, text, name, ignored] { return Status(text).arg(name).arg(ignored); });
+        ShowStatus([this, text, name, ignored] {
+            const QString shown = Status(text).arg(name);
+            return ignored > 0 ? shown.arg(ignored) : shown;
+        });
     };
     const bool layouts = (flags & import_flag::Layouts) != 0;
     const bool main = (flags & import_flag::Main) != 0;

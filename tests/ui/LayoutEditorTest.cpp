@@ -307,6 +307,12 @@ TEST_F(LayoutEditorTest, VariometerYSpinnerKeepsRows3To12) {
     EXPECT_EQ(image.YPos(0, 12), 0);
     editor->UpDown2->Click(TUpDown::TButton::Up);
     EXPECT_EQ(image.YPos(0, 12), 3);
+    // Under NTSC the spinner wraps at row 12: an up click there still leaves 12.
+    image.SetYPos(0, 12, 12);
+    editor->RadioGroup4->SetItemIndex(0);
+    Choose(12);
+    editor->UpDown2->Click(TUpDown::TButton::Up);
+    EXPECT_EQ(image.YPos(0, 12), 12);
 }
 
 TEST_F(LayoutEditorTest, SensitivityEditsTakeDigitsAndClampOnLeaving) {

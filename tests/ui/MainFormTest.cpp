@@ -558,8 +558,9 @@ TEST_F(MainForm, ReadWithThePortClosedOnlyHidesTheConfiguration) {
 TEST_F(MainForm, ButtonsPressedWhileAnExchangeRunsSayBusy) {
     Start();
     LoadConfiguration();
+    const std::uint64_t start = Clock.Now();
     Click(F().Button2); // write
-    Run(1);
+    Run(10);
     const auto written = Port.Writes().size();
     Click(F().Button1);
     F().Button2Click();
@@ -570,10 +571,15 @@ TEST_F(MainForm, ButtonsPressedWhileAnExchangeRunsSayBusy) {
     EXPECT_EQ(Texts(TBoxKind::Message),
               std::vector<QString>(3, QStringLiteral("OSD busy - try again !")));
     EXPECT_TRUE(DialogRequests.empty());
-    Run(200);
+    for (int k = 0; k < 500 && F().Link->Busy(); ++k)
+        Run(1);
     EXPECT_FALSE(F().Link->Busy());
     EXPECT_EQ(Board->Stats().BlockFramesTotal(), 16);
-    EXPECT_TRUE(F().StatusLine->toolTip().startsWith(QStringLiteral("Written 16 blocks in ")));
+    // Timed from the write's start, not from the check pressed meanwhile.
+    const double seconds = static_cast<double>(Clock.Now() - start) / 1000.0;
+    EXPECT_EQ(F().StatusLine->toolTip(),
+              QStringLiteral("Written 16 blocks in %1 s")
+                  .arg(QLocale(QLocale::English).toString(seconds, 'f', 2)));
 }
 
 // Every box, the unwritten-change question too, carries the application title and is
@@ -770,6 +776,29 @@ TEST_F(MainForm, PolishMessagesFollowTheLanguage) {
     LoadConfiguration();
     EXPECT_EQ(Texts(TBoxKind::Message),
               std::vector<QString>{QStringLiteral("Błąd odczytu danych z OSD !")});
+}
+
+// The questions and the status line in Polish.
+TEST_F(MainForm, PolishQuestionsAndStatusTexts) {
+    WritePrefs("Lang=1\n");
+    Start();
+    OpenPort();
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("Port COM3 otwarty"));
+    Click(F().Button8);
+    EXPECT_EQ(F().StatusLine->toolTip(), QString::fromUtf8("Sprawdzanie OSD... próba 1 z 60"));
+    Run(10);
+    Click(F().Button1);
+    Run(400);
+    E().CheckBox3->click();
+    Answer = false;
+    Click(F().Button1);
+    Click(F().Button2);
+    Run(3);
+    EXPECT_FALSE(F().close());
+    EXPECT_EQ(Questions,
+              (std::vector<QString>{
+                  QString::fromUtf8("Odrzucić zmiany niezapisane w OSD ?"),
+                  QString::fromUtf8("Trwa przesyłanie do OSD - przerwać i zakończyć ?")}));
 }
 
 // --- settings, export and import ---
