@@ -35,12 +35,16 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "Checks the connection, reads the board's configuration and writes the settings file\n"
      "FILE.set exactly as the configurator's Export does (sections [MAIN], [MODE_OFF],\n"
      "[MODE_MIN], [MODE_ALL]).\n"},
-    {TCommand::Write, "write", "write --image FILE",
+    {TCommand::Write, "write", "write --image FILE [--verify]",
      "write a 512-byte image (of 513 bytes, the last is ignored)",
      "Writes the configuration image in FILE to the board in 16 acknowledged blocks. FILE\n"
      "holds 512 bytes, or 513 (a dump with its check byte, which is ignored); any other\n"
-     "size is refused before anything is sent (exit 3).\n"},
-    {TCommand::Import, "import", "import FILE.set [--layouts] [--settings]",
+     "size is refused before anything is sent (exit 3).\n"
+     "\n"
+     "  --verify     read the board back after the write and compare all 512 bytes:\n"
+     "               \"verified\" when they are equal, else exit 1 with \"Verify failed:\n"
+     "               the OSD holds different data at offsets ...\"\n"},
+    {TCommand::Import, "import", "import FILE.set [--layouts] [--settings] [--verify]",
      "read, import the chosen sections, then write",
      "Reads the board's configuration, imports FILE.set into it as the configurator's\n"
      "Import does (including the video standard and layout mode steps that follow it), and\n"
@@ -49,7 +53,9 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "import cannot process is reported as \"Error inside import file !\" and skipped.\n"
      "\n"
      "  --layouts    import the sections [MODE_OFF], [MODE_MIN] and [MODE_ALL]\n"
-     "  --settings   import the section [MAIN]\n"},
+     "  --settings   import the section [MAIN]\n"
+     "  --verify     read the board back after the write and compare all 512 bytes, as\n"
+     "               write --verify does\n"},
     {TCommand::Font, "font", "font FILE.mcm", "upload a character set (whole file checked first)",
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
@@ -83,7 +89,8 @@ constexpr const char* kExitStatus =
     "Exit status:\n"
     "  0   done\n"
     "  1   the board or the port failed (no answer, not ready, give-up, bad dump, port\n"
-    "      cannot be opened or vanished), or the job was interrupted (Ctrl+C)\n"
+    "      cannot be opened or vanished), --verify found different data, or the job was\n"
+    "      interrupted (Ctrl+C)\n"
     "  2   wrong usage\n"
     "  3   a file cannot be read or written, or is malformed (nothing is sent then)\n";
 
@@ -136,6 +143,7 @@ std::string ProgramHelp() {
             "  halvexctl --port COM1 check\n"
             "  halvexctl export club.set\n"
             "  halvexctl import club.set --layouts\n"
+            "  halvexctl write --image bench.bin --verify\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
             "\n"
             "Run 'halvexctl COMMAND --help' for the details of a command.\n";
@@ -207,6 +215,9 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
         } else if (arg == "--settings") {
             noValue("--settings");
             settings = true;
+        } else if (arg == "--verify") {
+            noValue("--verify");
+            r.Verify = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             fail("unknown option '" + arg + "'");
         } else if (r.Command == TCommand::None && positional.empty()) {
@@ -236,6 +247,8 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
         fail("option --image belongs to read and write, not " + name);
     else if ((layouts || settings) && r.Command != TCommand::Import)
         fail("options --layouts and --settings belong to import, not " + name);
+    else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
+        fail("option --verify belongs to write and import, not " + name);
     else if (imageCommand && (!imageGiven || r.File.empty()))
         fail(name + " needs --image FILE");
     else if (fileCommand && extra == 0)

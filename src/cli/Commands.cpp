@@ -261,6 +261,7 @@ private:
     // standard and layout mode of the image, the user name.
     void OpenEditorOnImage();
     void RunWrite(QJsonObject& fields, const std::string& what);
+    void Verify(const TConfigImage& written, QJsonObject& fields);
     TExchangeReport Exchange(const std::function<bool()>& start, const char* what);
     [[noreturn]] void ExchangeFailed(const TExchangeReport& report, const char* what);
     std::string Interruption(const TExchangeReport& report, const char* what) const;
@@ -372,6 +373,8 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
         }
         if (session_->PortVanished())
             cause += "; the port vanished";
+        else if (!report.PortError.empty())
+            cause += "; " + OneLine(report.PortError);
         else if (!session_->HandlerError().empty())
             cause += "; " + OneLine(session_->HandlerError());
         message = Text(TMessage::CommError) + " (" + cause + ")";
@@ -490,12 +493,67 @@ void TJob::Export() {
 
 void TJob::RunWrite(QJsonObject& fields, const std::string& what) {
     TOsdLink& link = session_->Link();
+    const TConfigImage written = session_->Image();
     Exchange([&link] { return link.StartWrite(); }, "configuration write");
     const double seconds = session_->Seconds();
     fields.insert(QStringLiteral("port"), QString::fromStdString(port_.Name));
     fields.insert(QStringLiteral("blocks"), static_cast<int>(kBlockCount));
     fields.insert(QStringLiteral("seconds"), Rounded(seconds));
-    Result(what + "written 16 blocks in " + Seconds(seconds) + " s", fields);
+    std::string line = what + "written 16 blocks in " + Seconds(seconds) + " s";
+    if (args_.Verify) {
+        Verify(written, fields);
+        line += ", verified";
+    }
+    Result(line, fields);
+}
+
+// "96-127, 480 (33 of 512 bytes)": the offsets at which two images differ, runs of
+// neighbours as ranges; empty when they are equal.
+std::string DifferentOffsets(const TConfigImage& a, const TConfigImage& b) {
+    constexpr int kRangesShown = 12;
+    std::string text;
+    int ranges = 0;
+    int bytes = 0;
+    for (std::size_t k = 0; k < ofs::ImageSize; ++k) {
+        if (a.Byte(k) == b.Byte(k))
+            continue;
+        std::size_t end = k;
+        while (end + 1 < ofs::ImageSize && a.Byte(end + 1) != b.Byte(end + 1))
+            ++end;
+        bytes += static_cast<int>(end - k + 1);
+        if (++ranges <= kRangesShown) {
+            text += (text.empty() ? "" : ", ") + std::to_string(k);
+            if (end > k)
+                text += "-" + std::to_string(end);
+        }
+        k = end;
+    }
+    if (bytes == 0)
+        return text;
+    if (ranges > kRangesShown)
+        text += " and " + std::to_string(ranges - kRangesShown) + " more ranges";
+    return text + " (" + std::to_string(bytes) + " of 512 bytes)";
+}
+
+// Reads the board back after a write and compares its 512 bytes with what was written.
+void TJob::Verify(const TConfigImage& written, QJsonObject& fields) {
+    TOsdLink& link = session_->Link();
+    try {
+        Exchange([&link] { return link.StartRead(); }, "read-back");
+    } catch (EJobFailure& failure) {
+        failure.message = "Verify failed: the OSD could not be read back: " + failure.message;
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            failure.fields.insert(it.key(), it.value());
+        failure.fields.insert(QStringLiteral("verified"), false);
+        throw;
+    }
+    const std::string offsets = DifferentOffsets(written, session_->Image());
+    fields.insert(QStringLiteral("verified"), offsets.empty());
+    if (!offsets.empty()) {
+        fields.insert(QStringLiteral("offsets"), QString::fromStdString(offsets));
+        Fail(exit_code::Failed, "Verify failed: the OSD holds different data at offsets " + offsets,
+             fields);
+    }
 }
 
 void TJob::Write() {
