@@ -158,16 +158,60 @@ std::string CommandHelp(TCommand command) {
            "\n" + info->Summary + ".\n\n" + info->Details + "\n" + kOptions + "\n" + kExitStatus;
 }
 
+namespace {
+
+// What the parser gathers besides the fields of TCliArgs.
+struct TLineParts {
+    std::vector<std::string> Positional; // the command and its arguments
+    bool Layouts = false;
+    bool Settings = false;
+    bool ImageGiven = false;
+};
+
+// Keeps the first usage error of a line.
+void FailOnce(TCliArgs& r, std::string message) {
+    if (r.Error.empty())
+        r.Error = std::move(message);
+}
+
+// The command's arguments and options checked together; the file and import flags taken.
+void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
+    const std::vector<std::string>& positional = line.Positional;
+    const std::size_t extra = positional.empty() ? 0 : positional.size() - 1;
+    const std::string name = CommandName(r.Command);
+    const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
+    const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
+                             r.Command == TCommand::Font;
+    if (r.Command == TCommand::None)
+        FailOnce(r, "no command given");
+    else if (line.ImageGiven && !imageCommand)
+        FailOnce(r, "option --image belongs to read and write, not " + name);
+    else if ((line.Layouts || line.Settings) && r.Command != TCommand::Import)
+        FailOnce(r, "options --layouts and --settings belong to import, not " + name);
+    else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
+        FailOnce(r, "option --verify belongs to write and import, not " + name);
+    else if (imageCommand && (!line.ImageGiven || r.File.empty()))
+        FailOnce(r, name + " needs --image FILE");
+    else if (fileCommand && extra == 0)
+        FailOnce(r, name + " needs a file");
+    else if (extra > (fileCommand ? 1u : 0u))
+        FailOnce(r, "unexpected argument '" + positional.back() + "' for " + name);
+    if (fileCommand && extra == 1)
+        r.File = positional[1];
+    if (r.Command == TCommand::Import) {
+        const bool both = !line.Layouts && !line.Settings; // neither option: both
+        r.ImportFlags = (both || line.Layouts ? import_flag::Layouts : 0) |
+                        (both || line.Settings ? import_flag::Main : 0);
+    }
+}
+
+} // namespace
+
 TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     TCliArgs r;
-    std::vector<std::string> positional;
-    bool layouts = false;
-    bool settings = false;
-    bool imageGiven = false;
-    auto fail = [&r](std::string message) {
-        if (r.Error.empty())
-            r.Error = std::move(message);
-    };
+    TLineParts line;
+    std::vector<std::string>& positional = line.Positional;
+    auto fail = [&r](std::string message) { FailOnce(r, std::move(message)); };
     for (std::size_t k = 0; k < args.size(); ++k) {
         std::string arg = args[k];
         std::string value;
@@ -208,13 +252,13 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
             r.Version = true;
         } else if (arg == "--image") {
             r.File = takeValue("--image");
-            imageGiven = true;
+            line.ImageGiven = true;
         } else if (arg == "--layouts") {
             noValue("--layouts");
-            layouts = true;
+            line.Layouts = true;
         } else if (arg == "--settings") {
             noValue("--settings");
-            settings = true;
+            line.Settings = true;
         } else if (arg == "--verify") {
             noValue("--verify");
             r.Verify = true;
@@ -233,35 +277,8 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     }
     if (r.Help || r.Version)
         return r; // help is given even for an otherwise wrong line
-    if (!r.Error.empty())
-        return r;
-
-    const std::size_t extra = positional.empty() ? 0 : positional.size() - 1;
-    const std::string name = CommandName(r.Command);
-    const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
-    const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
-                             r.Command == TCommand::Font;
-    if (r.Command == TCommand::None)
-        fail("no command given");
-    else if (imageGiven && !imageCommand)
-        fail("option --image belongs to read and write, not " + name);
-    else if ((layouts || settings) && r.Command != TCommand::Import)
-        fail("options --layouts and --settings belong to import, not " + name);
-    else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
-        fail("option --verify belongs to write and import, not " + name);
-    else if (imageCommand && (!imageGiven || r.File.empty()))
-        fail(name + " needs --image FILE");
-    else if (fileCommand && extra == 0)
-        fail(name + " needs a file");
-    else if (extra > (fileCommand ? 1u : 0u))
-        fail("unexpected argument '" + positional.back() + "' for " + name);
-    if (fileCommand && extra == 1)
-        r.File = positional[1];
-    if (r.Command == TCommand::Import) {
-        if (!layouts && !settings)
-            layouts = settings = true;
-        r.ImportFlags = (layouts ? import_flag::Layouts : 0) | (settings ? import_flag::Main : 0);
-    }
+    if (r.Error.empty())
+        CheckCommandLine(r, line);
     return r;
 }
 

@@ -494,7 +494,13 @@ void TJob::Export() {
 void TJob::RunWrite(QJsonObject& fields, const std::string& what) {
     TOsdLink& link = session_->Link();
     const TConfigImage written = session_->Image();
-    Exchange([&link] { return link.StartWrite(); }, "configuration write");
+    try {
+        Exchange([&link] { return link.StartWrite(); }, "configuration write");
+    } catch (EJobFailure& failure) {
+        if (args_.Verify)
+            failure.fields.insert(QStringLiteral("verified"), false);
+        throw;
+    }
     const double seconds = session_->Seconds();
     fields.insert(QStringLiteral("port"), QString::fromStdString(port_.Name));
     fields.insert(QStringLiteral("blocks"), static_cast<int>(kBlockCount));
@@ -507,32 +513,34 @@ void TJob::RunWrite(QJsonObject& fields, const std::string& what) {
     Result(line, fields);
 }
 
-// "96-127, 480 (33 of 512 bytes)": the offsets at which two images differ, runs of
-// neighbours as ranges; empty when they are equal.
-std::string DifferentOffsets(const TConfigImage& a, const TConfigImage& b) {
-    constexpr int kRangesShown = 12;
-    std::string text;
-    int ranges = 0;
-    int bytes = 0;
+// Where two images differ: "96-127, 480", runs of neighbouring offsets as ranges (the
+// first 12 runs, then how many more), and the number of bytes.
+struct TDifference {
+    std::string Offsets;
+    int Bytes = 0;
+};
+
+TDifference Difference(const TConfigImage& a, const TConfigImage& b) {
+    constexpr int kRunsShown = 12;
+    TDifference d;
+    int runs = 0;
     for (std::size_t k = 0; k < ofs::ImageSize; ++k) {
         if (a.Byte(k) == b.Byte(k))
             continue;
         std::size_t end = k;
         while (end + 1 < ofs::ImageSize && a.Byte(end + 1) != b.Byte(end + 1))
             ++end;
-        bytes += static_cast<int>(end - k + 1);
-        if (++ranges <= kRangesShown) {
-            text += (text.empty() ? "" : ", ") + std::to_string(k);
+        d.Bytes += static_cast<int>(end - k + 1);
+        if (++runs <= kRunsShown) {
+            d.Offsets += (d.Offsets.empty() ? "" : ", ") + std::to_string(k);
             if (end > k)
-                text += "-" + std::to_string(end);
+                d.Offsets += "-" + std::to_string(end);
         }
         k = end;
     }
-    if (bytes == 0)
-        return text;
-    if (ranges > kRangesShown)
-        text += " and " + std::to_string(ranges - kRangesShown) + " more ranges";
-    return text + " (" + std::to_string(bytes) + " of 512 bytes)";
+    if (runs > kRunsShown)
+        d.Offsets += " and " + std::to_string(runs - kRunsShown) + " more ranges";
+    return d;
 }
 
 // Reads the board back after a write and compares its 512 bytes with what was written.
@@ -547,13 +555,16 @@ void TJob::Verify(const TConfigImage& written, QJsonObject& fields) {
         failure.fields.insert(QStringLiteral("verified"), false);
         throw;
     }
-    const std::string offsets = DifferentOffsets(written, session_->Image());
-    fields.insert(QStringLiteral("verified"), offsets.empty());
-    if (!offsets.empty()) {
-        fields.insert(QStringLiteral("offsets"), QString::fromStdString(offsets));
-        Fail(exit_code::Failed, "Verify failed: the OSD holds different data at offsets " + offsets,
-             fields);
-    }
+    const TDifference d = Difference(written, session_->Image());
+    fields.insert(QStringLiteral("verified"), d.Bytes == 0);
+    if (d.Bytes == 0)
+        return;
+    fields.insert(QStringLiteral("offsets"), QString::fromStdString(d.Offsets));
+    fields.insert(QStringLiteral("differentBytes"), d.Bytes);
+    Fail(exit_code::Failed,
+         "Verify failed: the OSD holds different data at offsets " + d.Offsets + " (" +
+             std::to_string(d.Bytes) + " of 512 bytes)",
+         fields);
 }
 
 void TJob::Write() {

@@ -34,7 +34,7 @@
 //   count for that frame. Only then does the next frame leave (2 ms later), the sequence
 //   end, the link test end or the read complete. A frame answered on all its copies moves
 //   on 2 ms later. So a lost copy of a prompt board (T = 10 ms) costs one resend interval
-//   and one quiet wait: 200 + 10 + 60 ms.
+//   and one quiet wait more than a clean frame: 200 + 60 ms.
 // - Link test: an "R" confirms the link at once (host.LinkConfirmed()); the test ends when
 //   drained, and an answer with another letter then says TMessage::NotReady.
 // - Read: the dump is the answer. Bytes after it are a repeated dump answering another

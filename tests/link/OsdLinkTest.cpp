@@ -305,6 +305,32 @@ TEST(OsdLinkTest, RetryTickWhileADumpArrivesKeepsTheDump) {
     EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
 }
 
+TEST(OsdLinkTest, TestOrReadEndsOnlyAfterTheAnswersToItsResentCopies) {
+    // A board slower than the first resend answers both copies. The second answer must
+    // not reach the next exchange: the test confirms the link at the first "R" but ends
+    // after the second; the read completes after the second dump.
+    TLinkRig test;
+    test.latency = 150;
+    test.answer = [](const std::string&) { return "#R+"; };
+    test.link.StartTest();
+    test.clock.Advance(200);
+    EXPECT_EQ(test.host.confirmed, 1);
+    EXPECT_TRUE(test.link.Busy());
+    ASSERT_TRUE(test.clock.AdvanceUntil([&] { return !test.link.Busy(); }, 2000));
+    EXPECT_TRUE(test.replies.empty());
+    EXPECT_EQ(test.Writes().size(), 2u);
+
+    TLinkRig read;
+    const TConfigImage board = PatternImage(12);
+    read.latency = 850;
+    read.answer = [&](const std::string&) { return DumpOf(board); };
+    ASSERT_TRUE(read.link.StartRead());
+    ASSERT_TRUE(read.clock.AdvanceUntil([&] { return read.host.accepted == 1; }, 5000));
+    EXPECT_TRUE(read.replies.empty());
+    EXPECT_EQ(read.Writes().size(), 2u);
+    EXPECT_EQ(0, std::memcmp(read.image.Data(), board.Data(), ofs::ImageSize));
+}
+
 TEST(OsdLinkTest, DumpCompletedJustBeforeARetryIsStillApplied) {
     // Complete 10 ms before the first resend, with the completion due 200 ms later: the
     // resend would cancel the pending completion and, with no second dump, end in a
