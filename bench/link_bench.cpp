@@ -5,10 +5,15 @@
 //   upload   256-character upload at 57600 baud as a ratio to the line-rate limit
 //   cpu      process CPU time with the port open and idle, and with unread bytes waiting
 //            (the board runs as a child process here, so only the program's own CPU counts)
+//   loss     256-character upload at 57600 baud against a board that loses 1 % and 5 % of
+//            the first copies of its frames, and against a board that handles one frame at
+//            a time and answers 210 ms after the frame or its previous answer; each as the
+//            ratio to a clean upload, with the cost per lost copy
 //   slow     (only when asked for) write and upload times against a board that answers
 //            210 ms after each frame, slower than the 200 ms resend
 //
-// Usage: halvex_link_bench [--only latency|upload|cpu|slow] [--runs N] [--cpu-seconds S]
+// Usage: halvex_link_bench [--only latency|upload|cpu|loss|slow] [--runs N]
+//                          [--cpu-seconds S]
 #include "LinkStack.h"
 #include "link/LinkFrames.h"
 
@@ -20,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -127,8 +133,85 @@ bool Upload(int runs) {
     return true;
 }
 
-// Write and upload against a board answering 210 ms after each frame, at 57600 baud: every
-// frame is resent once and answered twice.
+// One 256-character upload against a new board with `o`: its seconds and the board's
+// counts, or nothing when it did not end in "Fonts loaded".
+struct TTimedUpload {
+    double seconds = 0;
+    halvex::sim::TBoardStats stats;
+};
+std::optional<TTimedUpload> TimedUpload(const TSimulatorOptions& o) {
+    TLinkStack stack;
+    stack.Boot(o);
+    const auto t0 = std::chrono::steady_clock::now();
+    if (!stack.link->StartFontUpload(PatternFont()) ||
+        !RunUntil([&] { return !stack.host.messages.empty(); }, 300s, 100) ||
+        stack.host.messages.back() != TMessage::FontsLoaded)
+        return std::nullopt;
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return TTimedUpload{s, stack.sim->Stats()};
+}
+
+// Uploads at 57600 baud with lost first copies, each run beside a clean one, and once
+// against a queueing 210 ms board.
+bool Loss(int runs) {
+    struct TCase {
+        double rate;
+        double extraSeconds = 0; // over the clean uploads, all runs
+        int lost = 0;            // copies lost, all runs
+        std::vector<double> ratios;
+    };
+    std::vector<TCase> cases{{0.01}, {0.05}};
+    for (int r = 0; r < runs; ++r) {
+        const auto clean = TimedUpload(TSimulatorOptions{});
+        if (!clean) {
+            std::printf("loss: the clean upload did not complete\n");
+            return false;
+        }
+        for (TCase& c : cases) {
+            TSimulatorOptions o;
+            o.board.loseFirstCopy = c.rate;
+            o.board.seed = static_cast<std::uint32_t>(r + 1);
+            const auto lossy = TimedUpload(o);
+            if (!lossy) {
+                std::printf("loss: the upload with %.0f %% loss did not complete\n", c.rate * 100);
+                return false;
+            }
+            c.extraSeconds += lossy->seconds - clean->seconds;
+            c.lost += lossy->stats.lostCopies;
+            c.ratios.push_back(lossy->seconds / clean->seconds);
+            std::printf("upload, %.0f %% first copies lost, run %d: %.3f s (clean %.3f s), ratio "
+                        "%.3f, %d copies lost\n",
+                        c.rate * 100, r + 1, lossy->seconds, clean->seconds,
+                        lossy->seconds / clean->seconds, lossy->stats.lostCopies);
+        }
+    }
+    for (const TCase& c : cases)
+        std::printf("upload, %.0f %% first copies lost: ratio to clean, median of %d: %.3f; cost "
+                    "per lost copy %.3f s over %d copies  [target <= 0.45 s]\n",
+                    c.rate * 100, runs, Percentile(c.ratios, 0.5),
+                    c.lost ? c.extraSeconds / c.lost : 0.0, c.lost);
+
+    const auto clean = TimedUpload(TSimulatorOptions{});
+    TSimulatorOptions o;
+    o.replyDelayMs = 210;
+    o.queueReplies = true;
+    const auto queued = TimedUpload(o);
+    if (!clean || !queued) {
+        std::printf("loss: the queueing board's upload did not complete\n");
+        return false;
+    }
+    // Its own limit: the line time of the clean upload plus 210 ms per character.
+    const double own = clean->seconds + 256 * 0.210;
+    std::printf("upload, queueing board answering 210 ms after the frame or its previous answer: "
+                "%.2f s, ratio to clean %.2f, to its own limit (clean + 256 x 210 ms) %.3f, "
+                "%d copies sent beyond 256\n",
+                queued->seconds, queued->seconds / clean->seconds, queued->seconds / own,
+                queued->stats.CharFramesTotal() - 256);
+    return true;
+}
+
+// Write and upload against a board answering 210 ms after each frame, at 57600 baud: the
+// first frame is resent once and answered twice, the others go once.
 bool Slow(int runs) {
     const TFontSet font = PatternFont();
     std::vector<double> writes;
@@ -254,7 +337,8 @@ int main(int argc, char** argv) {
             cpuSeconds = std::max(1.0, std::atof(argv[++k]));
         } else {
             std::fprintf(
-                stderr, "usage: %s [--only latency|upload|cpu|slow] [--runs N] [--cpu-seconds S]\n",
+                stderr,
+                "usage: %s [--only latency|upload|cpu|loss|slow] [--runs N] [--cpu-seconds S]\n",
                 argv[0]);
             return 2;
         }
@@ -267,6 +351,8 @@ int main(int argc, char** argv) {
         ok = Upload(runs) && ok;
     if (only.empty() || only == "cpu")
         ok = Cpu(cpuSeconds) && ok;
+    if (only.empty() || only == "loss")
+        ok = Loss(runs) && ok;
     if (only == "slow")
         ok = Slow(runs) && ok;
     return ok ? 0 : 1;

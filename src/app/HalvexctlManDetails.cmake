@@ -22,6 +22,8 @@ foreach(command ports check read export write import font)
     set(synopsis "${CMAKE_MATCH_1}")
     set(details "${CMAKE_MATCH_2}")
     string(REPLACE "\n\n" "\n.PP\n" details "${details}")
+    # An option's description continued on further lines becomes one paragraph.
+    string(REGEX REPLACE "\n               +" " " details "${details}")
     string(REGEX REPLACE "\n  (--[a-z]+) +" "\n.TP\n\\1\n" details "${details}")
     string(APPEND text ".SS \"${synopsis}\"\n${details}\n")
 endforeach()

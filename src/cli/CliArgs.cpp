@@ -35,12 +35,16 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "Checks the connection, reads the board's configuration and writes the settings file\n"
      "FILE.set exactly as the configurator's Export does (sections [MAIN], [MODE_OFF],\n"
      "[MODE_MIN], [MODE_ALL]).\n"},
-    {TCommand::Write, "write", "write --image FILE",
+    {TCommand::Write, "write", "write --image FILE [--verify]",
      "write a 512-byte image (of 513 bytes, the last is ignored)",
      "Writes the configuration image in FILE to the board in 16 acknowledged blocks. FILE\n"
      "holds 512 bytes, or 513 (a dump with its check byte, which is ignored); any other\n"
-     "size is refused before anything is sent (exit 3).\n"},
-    {TCommand::Import, "import", "import FILE.set [--layouts] [--settings]",
+     "size is refused before anything is sent (exit 3).\n"
+     "\n"
+     "  --verify     read the board back after the write and compare all 512 bytes:\n"
+     "               \"verified\" when they are equal, else exit 1 with \"Verify failed:\n"
+     "               the OSD holds different data at offsets ...\"\n"},
+    {TCommand::Import, "import", "import FILE.set [--layouts] [--settings] [--verify]",
      "read, import the chosen sections, then write",
      "Reads the board's configuration, imports FILE.set into it as the configurator's\n"
      "Import does (including the video standard and layout mode steps that follow it), and\n"
@@ -49,7 +53,9 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "import cannot process is reported as \"Error inside import file !\" and skipped.\n"
      "\n"
      "  --layouts    import the sections [MODE_OFF], [MODE_MIN] and [MODE_ALL]\n"
-     "  --settings   import the section [MAIN]\n"},
+     "  --settings   import the section [MAIN]\n"
+     "  --verify     read the board back after the write and compare all 512 bytes, as\n"
+     "               write --verify does\n"},
     {TCommand::Font, "font", "font FILE.mcm", "upload a character set (whole file checked first)",
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
@@ -83,7 +89,8 @@ constexpr const char* kExitStatus =
     "Exit status:\n"
     "  0   done\n"
     "  1   the board or the port failed (no answer, not ready, give-up, bad dump, port\n"
-    "      cannot be opened or vanished), or the job was interrupted (Ctrl+C)\n"
+    "      cannot be opened or vanished), --verify found different data, or the job was\n"
+    "      interrupted (Ctrl+C)\n"
     "  2   wrong usage\n"
     "  3   a file cannot be read or written, or is malformed (nothing is sent then)\n";
 
@@ -136,6 +143,7 @@ std::string ProgramHelp() {
             "  halvexctl --port COM1 check\n"
             "  halvexctl export club.set\n"
             "  halvexctl import club.set --layouts\n"
+            "  halvexctl write --image bench.bin --verify\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
             "\n"
             "Run 'halvexctl COMMAND --help' for the details of a command.\n";
@@ -150,16 +158,60 @@ std::string CommandHelp(TCommand command) {
            "\n" + info->Summary + ".\n\n" + info->Details + "\n" + kOptions + "\n" + kExitStatus;
 }
 
+namespace {
+
+// What the parser gathers besides the fields of TCliArgs.
+struct TLineParts {
+    std::vector<std::string> Positional; // the command and its arguments
+    bool Layouts = false;
+    bool Settings = false;
+    bool ImageGiven = false;
+};
+
+// Keeps the first usage error of a line.
+void FailOnce(TCliArgs& r, std::string message) {
+    if (r.Error.empty())
+        r.Error = std::move(message);
+}
+
+// The command's arguments and options checked together; the file and import flags taken.
+void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
+    const std::vector<std::string>& positional = line.Positional;
+    const std::size_t extra = positional.empty() ? 0 : positional.size() - 1;
+    const std::string name = CommandName(r.Command);
+    const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
+    const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
+                             r.Command == TCommand::Font;
+    if (r.Command == TCommand::None)
+        FailOnce(r, "no command given");
+    else if (line.ImageGiven && !imageCommand)
+        FailOnce(r, "option --image belongs to read and write, not " + name);
+    else if ((line.Layouts || line.Settings) && r.Command != TCommand::Import)
+        FailOnce(r, "options --layouts and --settings belong to import, not " + name);
+    else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
+        FailOnce(r, "option --verify belongs to write and import, not " + name);
+    else if (imageCommand && (!line.ImageGiven || r.File.empty()))
+        FailOnce(r, name + " needs --image FILE");
+    else if (fileCommand && extra == 0)
+        FailOnce(r, name + " needs a file");
+    else if (extra > (fileCommand ? 1u : 0u))
+        FailOnce(r, "unexpected argument '" + positional.back() + "' for " + name);
+    if (fileCommand && extra == 1)
+        r.File = positional[1];
+    if (r.Command == TCommand::Import) {
+        const bool both = !line.Layouts && !line.Settings; // neither option: both
+        r.ImportFlags = (both || line.Layouts ? import_flag::Layouts : 0) |
+                        (both || line.Settings ? import_flag::Main : 0);
+    }
+}
+
+} // namespace
+
 TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     TCliArgs r;
-    std::vector<std::string> positional;
-    bool layouts = false;
-    bool settings = false;
-    bool imageGiven = false;
-    auto fail = [&r](std::string message) {
-        if (r.Error.empty())
-            r.Error = std::move(message);
-    };
+    TLineParts line;
+    std::vector<std::string>& positional = line.Positional;
+    auto fail = [&r](std::string message) { FailOnce(r, std::move(message)); };
     for (std::size_t k = 0; k < args.size(); ++k) {
         std::string arg = args[k];
         std::string value;
@@ -200,13 +252,16 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
             r.Version = true;
         } else if (arg == "--image") {
             r.File = takeValue("--image");
-            imageGiven = true;
+            line.ImageGiven = true;
         } else if (arg == "--layouts") {
             noValue("--layouts");
-            layouts = true;
+            line.Layouts = true;
         } else if (arg == "--settings") {
             noValue("--settings");
-            settings = true;
+            line.Settings = true;
+        } else if (arg == "--verify") {
+            noValue("--verify");
+            r.Verify = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             fail("unknown option '" + arg + "'");
         } else if (r.Command == TCommand::None && positional.empty()) {
@@ -222,33 +277,8 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     }
     if (r.Help || r.Version)
         return r; // help is given even for an otherwise wrong line
-    if (!r.Error.empty())
-        return r;
-
-    const std::size_t extra = positional.empty() ? 0 : positional.size() - 1;
-    const std::string name = CommandName(r.Command);
-    const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
-    const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
-                             r.Command == TCommand::Font;
-    if (r.Command == TCommand::None)
-        fail("no command given");
-    else if (imageGiven && !imageCommand)
-        fail("option --image belongs to read and write, not " + name);
-    else if ((layouts || settings) && r.Command != TCommand::Import)
-        fail("options --layouts and --settings belong to import, not " + name);
-    else if (imageCommand && (!imageGiven || r.File.empty()))
-        fail(name + " needs --image FILE");
-    else if (fileCommand && extra == 0)
-        fail(name + " needs a file");
-    else if (extra > (fileCommand ? 1u : 0u))
-        fail("unexpected argument '" + positional.back() + "' for " + name);
-    if (fileCommand && extra == 1)
-        r.File = positional[1];
-    if (r.Command == TCommand::Import) {
-        if (!layouts && !settings)
-            layouts = settings = true;
-        r.ImportFlags = (layouts ? import_flag::Layouts : 0) | (settings ? import_flag::Main : 0);
-    }
+    if (r.Error.empty())
+        CheckCommandLine(r, line);
     return r;
 }
 

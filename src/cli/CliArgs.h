@@ -23,6 +23,7 @@ struct TCliArgs {
     TCommand Command = TCommand::None;
     std::string File;    // --image FILE of read/write, the file of export/import/font
     int ImportFlags = 0; // import_flag:: bits; both when neither option is given
+    bool Verify = false; // --verify of write and import: read back and compare after the write
     std::string Error;   // wrong usage (exit 2); empty when the line is good
 };
 

@@ -261,6 +261,7 @@ private:
     // standard and layout mode of the image, the user name.
     void OpenEditorOnImage();
     void RunWrite(QJsonObject& fields, const std::string& what);
+    void Verify(const TConfigImage& written, QJsonObject& fields);
     TExchangeReport Exchange(const std::function<bool()>& start, const char* what);
     [[noreturn]] void ExchangeFailed(const TExchangeReport& report, const char* what);
     std::string Interruption(const TExchangeReport& report, const char* what) const;
@@ -372,6 +373,8 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
         }
         if (session_->PortVanished())
             cause += "; the port vanished";
+        else if (!report.PortError.empty())
+            cause += "; " + OneLine(report.PortError);
         else if (!session_->HandlerError().empty())
             cause += "; " + OneLine(session_->HandlerError());
         message = Text(TMessage::CommError) + " (" + cause + ")";
@@ -490,12 +493,78 @@ void TJob::Export() {
 
 void TJob::RunWrite(QJsonObject& fields, const std::string& what) {
     TOsdLink& link = session_->Link();
-    Exchange([&link] { return link.StartWrite(); }, "configuration write");
+    const TConfigImage written = session_->Image();
+    try {
+        Exchange([&link] { return link.StartWrite(); }, "configuration write");
+    } catch (EJobFailure& failure) {
+        if (args_.Verify)
+            failure.fields.insert(QStringLiteral("verified"), false);
+        throw;
+    }
     const double seconds = session_->Seconds();
     fields.insert(QStringLiteral("port"), QString::fromStdString(port_.Name));
     fields.insert(QStringLiteral("blocks"), static_cast<int>(kBlockCount));
     fields.insert(QStringLiteral("seconds"), Rounded(seconds));
-    Result(what + "written 16 blocks in " + Seconds(seconds) + " s", fields);
+    std::string line = what + "written 16 blocks in " + Seconds(seconds) + " s";
+    if (args_.Verify) {
+        Verify(written, fields);
+        line += ", verified";
+    }
+    Result(line, fields);
+}
+
+// Where two images differ: "96-127, 480", runs of neighbouring offsets as ranges (the
+// first 12 runs, then how many more), and the number of bytes.
+struct TDifference {
+    std::string Offsets;
+    int Bytes = 0;
+};
+
+TDifference Difference(const TConfigImage& a, const TConfigImage& b) {
+    constexpr int kRunsShown = 12;
+    TDifference d;
+    int runs = 0;
+    for (std::size_t k = 0; k < ofs::ImageSize; ++k) {
+        if (a.Byte(k) == b.Byte(k))
+            continue;
+        std::size_t end = k;
+        while (end + 1 < ofs::ImageSize && a.Byte(end + 1) != b.Byte(end + 1))
+            ++end;
+        d.Bytes += static_cast<int>(end - k + 1);
+        if (++runs <= kRunsShown) {
+            d.Offsets += (d.Offsets.empty() ? "" : ", ") + std::to_string(k);
+            if (end > k)
+                d.Offsets += "-" + std::to_string(end);
+        }
+        k = end;
+    }
+    if (runs > kRunsShown)
+        d.Offsets += " and " + std::to_string(runs - kRunsShown) + " more ranges";
+    return d;
+}
+
+// Reads the board back after a write and compares its 512 bytes with what was written.
+void TJob::Verify(const TConfigImage& written, QJsonObject& fields) {
+    TOsdLink& link = session_->Link();
+    try {
+        Exchange([&link] { return link.StartRead(); }, "read-back");
+    } catch (EJobFailure& failure) {
+        failure.message = "Verify failed: the OSD could not be read back: " + failure.message;
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            failure.fields.insert(it.key(), it.value());
+        failure.fields.insert(QStringLiteral("verified"), false);
+        throw;
+    }
+    const TDifference d = Difference(written, session_->Image());
+    fields.insert(QStringLiteral("verified"), d.Bytes == 0);
+    if (d.Bytes == 0)
+        return;
+    fields.insert(QStringLiteral("offsets"), QString::fromStdString(d.Offsets));
+    fields.insert(QStringLiteral("differentBytes"), d.Bytes);
+    Fail(exit_code::Failed,
+         "Verify failed: the OSD holds different data at offsets " + d.Offsets + " (" +
+             std::to_string(d.Bytes) + " of 512 bytes)",
+         fields);
 }
 
 void TJob::Write() {

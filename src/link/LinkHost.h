@@ -4,6 +4,8 @@
 
 #include "config/Messages.h"
 
+#include <string>
+
 namespace halvex {
 
 enum class TExchangeKind { LinkTest, Read, Write, Apply, FontUpload };
@@ -20,9 +22,10 @@ enum class TExchangeOutcome {
 struct TExchangeReport {
     TExchangeKind Kind = TExchangeKind::LinkTest;
     TExchangeOutcome Outcome = TExchangeOutcome::Done;
-    int Confirmed = 0; // frames acknowledged: blocks (write, Apply) or characters (upload)
-    int Total = 1;     // frames of the sequence: 16 blocks, 2 for Apply, 256 characters
-    char Reply = 0;    // link test: the letter of the acknowledgement ('R': ready), 0 if none
+    int Confirmed = 0;     // frames acknowledged: blocks (write, Apply) or characters (upload)
+    int Total = 1;         // frames of the sequence: 16 blocks, 2 for Apply, 256 characters
+    char Reply = 0;        // link test: the letter of the acknowledgement ('R': ready), 0 if none
+    std::string PortError; // the port's error on the last resend it refused; empty if none
 };
 
 class TLinkHost {

@@ -4,6 +4,9 @@
 // actually changes. Setting the interval it already has, or enabling an enabled timer,
 // leaves the running period untouched. Changing the interval of an enabled timer
 // restarts its period from now. Intervals are in milliseconds.
+//
+// NowMs() is the time the timers run on (monotonic, milliseconds, arbitrary origin): the
+// link times its frames and answers with it, so virtual-time timers give virtual times.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +21,7 @@ public:
     void SetEnabled(bool on);
     std::uint32_t Interval() const { return interval_; }
     bool Enabled() const { return enabled_; }
+    virtual std::uint64_t NowMs() const = 0;
 
     std::function<void()> OnTimer;
 

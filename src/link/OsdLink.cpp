@@ -3,6 +3,10 @@
 #include "link/LinkFrames.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <exception>
+#include <utility>
 
 namespace halvex {
 
@@ -14,15 +18,13 @@ constexpr std::uint32_t kTestRetryMs = 100;
 constexpr std::uint8_t kTestBudget = 60;
 constexpr std::uint32_t kReadRetryMs = 800;
 constexpr std::uint8_t kReadBudget = 3;
-constexpr std::uint32_t kFrameRetryMs = 200; // blocks and characters
+constexpr std::uint32_t kFrameRetryMs = 200;    // blocks and characters ...
+constexpr std::uint32_t kFrameRetryMaxMs = 800; // ... lengthened by slow answers up to this
 constexpr std::uint8_t kFrameBudget = 10;
+constexpr std::uint64_t kMinAnswerMarginMs = 50; // scheduling jitter around an answer time
 constexpr std::uint8_t kLastBlock = kBlockCount - 1;
 constexpr std::uint8_t kLastChar = kFontChars - 1;
 constexpr std::uint8_t kReplyActedOn = 0xFF; // the letter after an "R" confirmed the link
-// An acknowledgement later than this after its frame is not expected: of the unanswered
-// copies of a frame, only those sent this recently can still be answered.
-constexpr std::uint32_t kLateAnswerMs = 400;
-constexpr int kLateCopies = kLateAnswerMs / kFrameRetryMs - 1;
 
 TExchangeKind ReportKind(TLinkExchange exchange) {
     switch (exchange) {
@@ -39,12 +41,6 @@ TExchangeKind ReportKind(TLinkExchange exchange) {
         break;
     }
     return TExchangeKind::LinkTest;
-}
-
-// Block and character sequences: an acknowledgement arms the step to the next frame.
-bool Stepping(TLinkExchange exchange) {
-    return exchange == TLinkExchange::Write || exchange == TLinkExchange::Apply ||
-           exchange == TLinkExchange::FontUpload;
 }
 
 } // namespace
@@ -68,37 +64,56 @@ TOsdLink::~TOsdLink() {
 }
 
 void TOsdLink::ResetRecogniser() {
-    ack_ = TAck::WaitHash;
+    hashSeen_ = false;
     replyChar_ = 0;
 }
 
 // LastFrame := frame, with its budget and the retry timer, then written in one call.
 // Block and character frames also park Timer1 at the step delay, disabled, until their
-// acknowledgement arms it.
+// answer arms it.
 // Timer2 is restarted for every new frame, so each frame waits its full interval before
-// its first resend. Left running across frames, its tick would resend the frame in
-// flight a few ms after it left.
+// its first resend.
 // The budget and the timer come before the write: a frame the port refuses is resent by
 // the retry timer with its own full budget.
 void TOsdLink::SendFrame(const std::string& frame, std::uint8_t budget, std::uint32_t intervalMs,
                          bool stepFrame) {
     if (stepFrame) {
-        // The copies of the block or character before (also one that ended the sequence
-        // before) still unanswered: their acknowledgements are not this frame's.
-        late_ = std::clamp(copies_ - answers_, 0, kLateCopies);
-        copies_ = 0;
-        answers_ = 0;
         Timer1.SetInterval(kStepDelayMs);
         Timer1.SetEnabled(false);
     }
+    flight_ = {};
+    draining_ = false;
     lastFrame_ = frame;
     retriesLeft_ = budget;
-    Timer2.SetEnabled(false);
-    Timer2.SetInterval(intervalMs);
-    Timer2.SetEnabled(true);
+    RestartTimer2(intervalMs);
     port_.WriteString(lastFrame_);
-    if (stepFrame)
-        ++copies_;
+    CopySent();
+}
+
+// The port took a copy of LastFrame.
+void TOsdLink::CopySent() {
+    if (flight_.Copies++ == 0)
+        flight_.FirstSentMs = Timer2.NowMs();
+    dumpGrace_ = true;
+}
+
+// Timer2 runs `intervalMs` from now (a period already running starts again).
+void TOsdLink::RestartTimer2(std::uint64_t intervalMs) {
+    Timer2.SetEnabled(false);
+    Timer2.SetInterval(static_cast<std::uint32_t>(std::min<std::uint64_t>(intervalMs, UINT32_MAX)));
+    Timer2.SetEnabled(true);
+}
+
+std::uint64_t TOsdLink::QuietMs() const {
+    const std::uint64_t t = answerMs_.value_or(0);
+    return t + std::max(kMinAnswerMarginMs, t / 4);
+}
+
+std::uint32_t TOsdLink::FrameRetryMs() const {
+    if (!answerMs_)
+        return kFrameRetryMs;
+    return static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(QuietMs(), kFrameRetryMs, kFrameRetryMaxMs));
 }
 
 // Drops the received bytes waiting in the port.
@@ -107,13 +122,11 @@ void TOsdLink::DiscardInput() {
         port_.ReadChar();
 }
 
-// Ends the exchange without a message: both timers stopped, progress window closed. The
-// frame given up, refused or cut off by a close gets no late acknowledgement.
+// Ends the exchange without a message: both timers stopped, progress window closed.
 void TOsdLink::EndExchange() {
     exchange_ = TLinkExchange::Idle;
-    copies_ = 0;
-    answers_ = 0;
-    late_ = 0;
+    flight_ = {};
+    draining_ = false;
     Timer1.SetEnabled(false);
     Timer2.SetEnabled(false);
     host_.CloseProgress();
@@ -121,16 +134,19 @@ void TOsdLink::EndExchange() {
 
 void TOsdLink::GiveUp() {
     const TLinkExchange ended = exchange_;
+    std::string portError = std::move(portError_);
     EndExchange();
     host_.ShowMessage(TMessage::CommError);
-    Finish(ended, TExchangeOutcome::GaveUp);
+    Finish(ended, TExchangeOutcome::GaveUp, 0, std::move(portError));
 }
 
-void TOsdLink::Finish(TLinkExchange ended, TExchangeOutcome outcome, char reply) {
+void TOsdLink::Finish(TLinkExchange ended, TExchangeOutcome outcome, char reply,
+                      std::string portError) {
     TExchangeReport report;
     report.Kind = ReportKind(ended);
     report.Outcome = outcome;
     report.Reply = reply;
+    report.PortError = std::move(portError);
     switch (ended) {
     case TLinkExchange::Write:
         report.Total = static_cast<int>(kBlockCount);
@@ -168,11 +184,25 @@ template <typename F> void TOsdLink::StartGuarded(F&& send) {
     }
 }
 
+// A new exchange: a fresh recogniser, and nothing known of the board's answers.
+void TOsdLink::BeginExchange(TLinkExchange exchange) {
+    ResetRecogniser();
+    exchange_ = exchange;
+    flight_ = {};
+    answerMs_.reset();
+    answerClean_ = false;
+    draining_ = false;
+    dumpArriving_ = false;
+    dumpGrace_ = false;
+    surplusBytes_ = 0;
+    reply_ = 0;
+    portError_.clear();
+}
+
 void TOsdLink::StartTest() {
     if (!port_.IsOpen() || Busy())
         return;
-    ResetRecogniser();
-    exchange_ = TLinkExchange::Test;
+    BeginExchange(TLinkExchange::Test);
     StartGuarded([this] { SendFrame(TestFrame(), kTestBudget, kTestRetryMs, false); });
 }
 
@@ -180,9 +210,8 @@ bool TOsdLink::StartRead() {
     if (!port_.IsOpen() || Busy())
         return false;
     Timer1.SetEnabled(false);
-    ResetRecogniser(); // the received bytes are dump data until the read ends
+    BeginExchange(TLinkExchange::Read); // the received bytes are dump data until it ends
     dumpBytes_ = 0;
-    exchange_ = TLinkExchange::Read;
     StartGuarded([this] {
         DiscardInput(); // whatever came before the request is no part of the dump
         SendFrame(ReadFrame(), kReadBudget, kReadRetryMs, false);
@@ -190,12 +219,11 @@ bool TOsdLink::StartRead() {
     return true;
 }
 
-// The common start of a block or character sequence: blinking stopped, a fresh
-// recogniser, StepIndex 0, and (for a write or upload) the progress window at 0.
+// The common start of a block or character sequence: blinking stopped, a new exchange,
+// StepIndex 0, and (for a write or upload) the progress window at 0.
 void TOsdLink::BeginSequence(TLinkExchange exchange, bool progress) {
     Timer1.SetEnabled(false);
-    ResetRecogniser();
-    exchange_ = exchange;
+    BeginExchange(exchange);
     stepIndex_ = 0;
     if (progress) {
         host_.SetProgress(0);
@@ -254,70 +282,132 @@ std::optional<TMessage> TOsdLink::PortClosed() {
 }
 
 // The acknowledgement recogniser, one byte. A "#" starts afresh; the first byte after it
-// (unless "+") is the reply letter; "+" completes the acknowledgement. A completed one
-// stays complete until the next "#". A late acknowledgement of the frame before is
-// dropped and leaves the "#"-seen state, as a taken one does after its step is armed.
-void TOsdLink::Recognise(std::uint8_t c) {
+// (unless "+") is the reply letter; "+" completes the acknowledgement. The "#"-seen state
+// stays, so a further "+" before the next "#" is another acknowledgement.
+bool TOsdLink::Recognise(std::uint8_t c) {
     if (c == '#') {
-        ack_ = TAck::HashSeen;
+        hashSeen_ = true;
         replyChar_ = 0;
-    } else if (ack_ == TAck::HashSeen) {
-        if (c != '+') {
-            if (replyChar_ == 0)
-                replyChar_ = c;
-        } else if (late_ > 0) {
-            --late_;
-        } else {
-            ack_ = TAck::Complete;
-            ++answers_;
-        }
+        return false;
     }
+    if (!hashSeen_)
+        return false;
+    if (c != '+') {
+        if (replyChar_ == 0)
+            replyChar_ = c;
+        return false;
+    }
+    return true;
 }
 
 void TOsdLink::AfComPort1DataRecived() {
     while (port_.InBufUsed() > 0) {
         const std::uint8_t c = port_.ReadChar();
-        if (exchange_ != TLinkExchange::Read) {
-            Recognise(c);
-            continue;
-        }
-        // Dump data straight into the image and the check byte after it.
-        if (dumpBytes_ < ofs::DumpSize)
-            image_.Data()[dumpBytes_++] = c;
-        if (dumpBytes_ == ofs::DumpSize) {
-            // The answer is complete: a resend could only cancel or delay the completion,
-            // so the retry timer stops here.
-            Timer2.SetEnabled(false);
-            Timer1.SetEnabled(true);
-        }
+        if (exchange_ == TLinkExchange::Read)
+            TakeDumpByte(c);
+        else if (Recognise(c))
+            Acknowledged();
     }
+}
 
-    if (ack_ != TAck::Complete)
-        return;
-    if (Stepping(exchange_)) {
-        // The frame in flight is acknowledged; the next one leaves on the step tick. The
-        // recogniser stays in the "#"-seen state, so a further "+" counts as the next
-        // acknowledgement.
-        ack_ = TAck::HashSeen;
-        Timer1.SetInterval(kStepDelayMs);
-        Timer1.SetEnabled(true);
-        return;
-    }
-    const bool testAnswered = exchange_ == TLinkExchange::Test;
-    const char reply = static_cast<char>(replyChar_);
-    if (testAnswered) {
-        Timer2.SetEnabled(false);
-        exchange_ = TLinkExchange::Idle;
-    }
-    if (replyChar_ == 'R' && !host_.FontButtonEnabled()) {
+// An acknowledgement is complete; replyChar_ is its letter. An "R" confirms the link when
+// it answers a link test (its first answer) or comes unasked, while the font button is
+// disabled.
+void TOsdLink::Acknowledged() {
+    const bool testAnswer =
+        exchange_ == TLinkExchange::Test && flight_.Answers == 0 && flight_.Copies > 0;
+    if (testAnswer)
+        reply_ = static_cast<char>(replyChar_);
+    if ((testAnswer || exchange_ == TLinkExchange::Idle) && replyChar_ == 'R' &&
+        !host_.FontButtonEnabled()) {
         replyChar_ = kReplyActedOn;
-        ack_ = TAck::HashSeen;
         host_.LinkConfirmed();
     }
-    if (!testAnswered)
+    if (exchange_ != TLinkExchange::Idle)
+        TakeAnswer();
+}
+
+// A byte received during a read: dump data straight into the image and the check byte
+// after it; bytes after the dump are a repeated dump, dropped and counted.
+void TOsdLink::TakeDumpByte(std::uint8_t c) {
+    if (dumpBytes_ < ofs::DumpSize) {
+        image_.Data()[dumpBytes_++] = c;
+        dumpArriving_ = true;
+        if (dumpBytes_ == ofs::DumpSize)
+            TakeAnswer();
         return;
-    // A letter other than "R": the board answered but is not ready. An acknowledgement
-    // without a letter (a late one of an earlier exchange, say) stops the test quietly.
+    }
+    if (!draining_)
+        return;
+    if (++surplusBytes_ % ofs::DumpSize == 0)
+        TakeAnswer();
+    else
+        RestartTimer2(QuietMs()); // the line is not quiet
+}
+
+// An answer to the frame in flight: taken only while one of its copies waits for it.
+bool TOsdLink::CountAnswer() {
+    if (flight_.Answers >= flight_.Copies)
+        return false; // no copy waits: it answers an earlier frame, or nothing
+    if (++flight_.Answers == 1)
+        SampleAnswerTime(Timer2.NowMs());
+    return true;
+}
+
+// An answer has come; the exchange moves on once no other copy can be answered.
+void TOsdLink::TakeAnswer() {
+    if (!CountAnswer())
+        return;
+    if (flight_.Answers < flight_.Copies) {
+        // Other copies may still be answered: hold the link until they are, or until the
+        // line has been quiet for longer than the board takes to answer.
+        draining_ = true;
+        RestartTimer2(QuietMs());
+        return;
+    }
+    Drained();
+}
+
+// The first answer to the frame in flight: its time since the first copy is the answer
+// time when one copy was out, else only an upper bound (Karn's rule).
+void TOsdLink::SampleAnswerTime(std::uint64_t nowMs) {
+    const std::uint64_t took = nowMs - flight_.FirstSentMs;
+    if (flight_.Copies == 1) {
+        answerMs_ = answerClean_ ? std::max(*answerMs_, took) : took;
+        answerClean_ = true;
+    } else if (!answerClean_) {
+        answerMs_ = std::max(answerMs_.value_or(0), took);
+    }
+}
+
+// The frame in flight is answered and no answer to it can follow: the exchange moves on.
+void TOsdLink::Drained() {
+    draining_ = false;
+    Timer2.SetEnabled(false);
+    switch (exchange_) {
+    case TLinkExchange::Test:
+        EndTest();
+        break;
+    case TLinkExchange::Read:
+        Timer1.SetEnabled(true); // the completion, at Timer1's interval
+        break;
+    case TLinkExchange::Write:
+    case TLinkExchange::Apply:
+    case TLinkExchange::FontUpload:
+        Timer1.SetInterval(kStepDelayMs);
+        Timer1.SetEnabled(true);
+        break;
+    case TLinkExchange::Idle:
+        break;
+    }
+}
+
+void TOsdLink::EndTest() {
+    const char reply = reply_;
+    exchange_ = TLinkExchange::Idle;
+    flight_ = {};
+    // A letter other than "R": the board answered but is not ready. An answer without a
+    // letter (a late one of an earlier exchange, say) ends the test quietly.
     if (reply != 0 && reply != 'R')
         host_.ShowMessage(TMessage::NotReady);
     Finish(TLinkExchange::Test, TExchangeOutcome::Done, reply);
@@ -326,8 +416,8 @@ void TOsdLink::AfComPort1DataRecived() {
 void TOsdLink::Timer1Timer() {
     switch (exchange_) {
     case TLinkExchange::Read:
-        if (dumpBytes_ < ofs::DumpSize) {
-            Timer1.SetEnabled(false); // not armed by a complete dump: keep waiting
+        if (dumpBytes_ < ofs::DumpSize || draining_) {
+            Timer1.SetEnabled(false); // not armed by a drained dump: keep waiting
             return;
         }
         ApplyImageDump();
@@ -349,38 +439,51 @@ void TOsdLink::Timer1Timer() {
 }
 
 void TOsdLink::Timer2Timer() {
+    if (draining_) {
+        Drained(); // quiet for longer than the board takes to answer
+        return;
+    }
     // The port went away under the exchange (another port chosen in the selector failed
-    // to open, say): nothing can be resent, so give up once instead of raising a write
-    // error for every remaining try.
+    // to open, say): nothing can be resent, so give up once instead of trying on.
     if (!port_.IsOpen()) {
         GiveUp();
         return;
     }
+    // A dump on its way is never cut. The first tick that finds one arriving for a request
+    // gives it one more interval without spending a try.
+    const bool arriving = exchange_ == TLinkExchange::Read && std::exchange(dumpArriving_, false);
+    if (arriving && std::exchange(dumpGrace_, false))
+        return;
     if (retriesLeft_ > 0)
         --retriesLeft_;
     if (retriesLeft_ == 0) {
         GiveUp();
         return;
     }
+    if (!arriving)
+        Resend();
+}
+
+// Writes LastFrame again. A resend the port refuses has used up its try; the exchange goes
+// on, and its give-up names the port's error.
+void TOsdLink::Resend() {
+    // The step timer waits for the answer (for a read: its completion comes 2 ms after).
+    Timer1.SetInterval(kStepDelayMs);
+    Timer1.SetEnabled(false);
     try {
-        if (exchange_ == TLinkExchange::Read) {
-            // The board sends the whole dump again: the part of the first one that came
-            // is no beginning for it.
+        if (exchange_ == TLinkExchange::Read && dumpBytes_ > 0) {
+            // No dump byte came for a whole interval: the dump that began is over (it
+            // answered a copy of the request), and the board sends the whole dump again.
+            CountAnswer();
             DiscardInput();
             dumpBytes_ = 0;
         }
         port_.WriteString(lastFrame_);
-    } catch (...) {
-        // A port that refuses one resend refuses the others: one give-up, not an error
-        // report for every remaining try.
-        GiveUp();
+    } catch (const std::exception& e) {
+        portError_ = e.what();
         return;
     }
-    if (Stepping(exchange_))
-        ++copies_;
-    // A pending step is cancelled; the answer to the resent frame arms it again.
-    Timer1.SetInterval(kStepDelayMs);
-    Timer1.SetEnabled(false);
+    CopySent();
 }
 
 void TOsdLink::ApplyImageDump() {
@@ -399,7 +502,7 @@ void TOsdLink::ApplyImageDump() {
 }
 
 void TOsdLink::SendConfigBlock() {
-    SendFrame(BlockFrame(sent_, stepIndex_), kFrameBudget, kFrameRetryMs, true);
+    SendFrame(BlockFrame(sent_, stepIndex_), kFrameBudget, FrameRetryMs(), true);
 }
 
 void TOsdLink::NextConfigBlock() {
@@ -435,7 +538,7 @@ void TOsdLink::NextConfigBlock() {
 }
 
 void TOsdLink::SendFontChar() {
-    SendFrame(CharFrame(stepIndex_, font_[stepIndex_]), kFrameBudget, kFrameRetryMs, true);
+    SendFrame(CharFrame(stepIndex_, font_[stepIndex_]), kFrameBudget, FrameRetryMs(), true);
 }
 
 void TOsdLink::NextFontChar() {

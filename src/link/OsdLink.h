@@ -5,31 +5,58 @@
 // receive handler, timer1.OnTimer to the step dispatcher and timer2.OnTimer to the retry
 // handler, and sets both timers to 200 ms, disabled; the destructor unwires them.
 //
-// Timer1 is the step timer: 2 ms after an acknowledgement it sends the next block or
+// Timer1 is the step timer: 2 ms after a frame is answered it sends the next block or
 // character; after a complete dump it runs the read completion; with no exchange running
-// it is the editor's 200 ms blink tick (host.BlinkTick()). Timer2 is the retry timer:
-// it resends the last frame until the exchange's budget is spent, then gives up with
-// TMessage::CommError.
+// it is the editor's 200 ms blink tick (host.BlinkTick()). Timer2 is the retry timer: it
+// resends the last frame until the exchange's budget is spent, then gives up with
+// TMessage::CommError; while a frame drains (below) it times the quiet wait.
 //
-// Budgets: link test 60 frames 100 ms apart (give-up after 6.0 s); read 3 frames 800 ms
-// apart (2.4 s); each block or character 10 frames 200 ms apart (2.0 s).
+// Budgets of a board that never answers: link test 60 frames 100 ms apart (give-up after
+// 6.0 s); read 3 frames 800 ms apart (2.4 s); each block or character 10 frames 200 ms
+// apart (2.0 s).
 //
-// An acknowledgement counts only for the frame in flight. A board slower than the resend
-// interval answers the first frame and its resent copy; the copies of the previous frame
-// still unanswered when the link moves on (at most one: an answer later than 400 ms is
-// taken as lost) are discarded when their acknowledgements come. A real acknowledgement
-// discarded that way costs one resend, which the board accepts.
+// Answers. An acknowledgement names no frame; the board answers the copies of a frame it
+// received in order, one answer per copy. So the link counts and times them, afresh for
+// every exchange (nothing carries over from one exchange to the next):
+// - Frame in flight: the time of its first copy, the copies the port took, the answers
+//   taken. An answer is taken only while fewer answers than copies have come; any other
+//   is dropped. The first answer acknowledges the frame: no copy is resent after it.
+// - Answer time T: the longest time from first copy to answer among the frames answered
+//   with one copy out (Karn's rule: the answer to a resent frame may belong to any copy).
+//   Until such a frame, an answer to a resent frame gives an upper bound instead: its time
+//   since the frame's first copy. Margin M = max(50 ms, T / 4).
+// - Resend interval of a block or character: 200 ms while the board has not answered in
+//   this sequence, then T + M, at least 200 ms and at most 800 ms (a board that stops
+//   answering after slow answers still gives up within 8 s). A board answering in 210 ms
+//   waits 262 ms: each frame after the first goes out once.
+// - Draining: a frame answered while more copies are out than answers came holds the link
+//   until every copy is answered, or until no answer has come for T + M. Answers meanwhile
+//   count for that frame. Only then does the next frame leave (2 ms later), the sequence
+//   end, the link test end or the read complete. A frame answered on all its copies moves
+//   on 2 ms later. So a lost copy of a prompt board (T = 10 ms) costs one resend interval
+//   and one quiet wait more than a clean frame: 200 + 60 ms.
+// - Link test: an "R" confirms the link at once (host.LinkConfirmed()); the test ends when
+//   drained, and an answer with another letter then says TMessage::NotReady.
+// - Read: the dump is the answer. Bytes after it are a repeated dump answering another
+//   copy of the request: dropped, each 513 of them one answer, each restarting the quiet
+//   wait. A retry tick that finds dump bytes arrived since the tick before neither resends
+//   nor cuts the dump: the first such tick of a request gives the dump one more interval
+//   without spending a try, a later one spends it (so a read ends within 4.8 s). A tick
+//   with no dump byte since the one before resends, and the dump starts afresh at byte 0
+//   (what came of the dump before counts as that copy's answer). Bytes waiting before a
+//   read starts are dropped.
 //
 // Write and Apply send a copy of the image taken when they start; edits made meanwhile go
-// with the next write. A resent read request starts the dump afresh, and bytes waiting
-// before a read starts are dropped.
+// with the next write.
 //
-// Only one exchange is supervised at a time: every start is refused while Busy().
-// Exceptions raised by the port (WriteString, ReadChar) leave the handler that was
-// running; a start whose first frame is refused is undone before the exception leaves.
+// Only one exchange is supervised at a time: every start is refused while Busy() (draining
+// included). Exceptions raised by the port (WriteString, ReadChar) leave the handler that
+// was running; a start whose first frame is refused is undone before the exception leaves.
 // A new frame gets its budget and retry timer before its first write, so one the port
-// refuses in the middle of a sequence is resent; a refused resend gives up at once
-// (one "Communication ERROR !" instead of an error per remaining try).
+// refuses in the middle of a sequence is resent. A resend the port refuses uses up its try
+// and raises nothing: the exchange goes on until its budget is spent and then gives up
+// with one "Communication ERROR !", its report carrying the port's error. A port found
+// closed at a retry tick gives up at once.
 #pragma once
 
 #include "config/ConfigImage.h"
@@ -101,13 +128,26 @@ public:
     std::uint8_t RetriesLeft() const { return retriesLeft_; }
 
 private:
-    // The acknowledgement recogniser: "#", any bytes, "+".
-    enum class TAck { WaitHash, HashSeen, Complete };
+    // The frame in flight. Times are the timers' NowMs().
+    struct TFlight {
+        std::uint64_t FirstSentMs = 0; // when the port took its first copy
+        int Copies = 0;                // copies the port took
+        int Answers = 0;               // answers taken for it
+    };
 
     void AfComPort1DataRecived(); // drains the port, runs the recognisers
-    void Recognise(std::uint8_t c);
+    // The acknowledgement recogniser, one byte; true when it completes an acknowledgement.
+    bool Recognise(std::uint8_t c);
+    void Acknowledged();
+    void TakeDumpByte(std::uint8_t c);
+    bool CountAnswer();
+    void TakeAnswer();
+    void SampleAnswerTime(std::uint64_t nowMs);
+    void Drained();
+    void EndTest();
     void Timer1Timer(); // step dispatcher
-    void Timer2Timer(); // retry and give-up
+    void Timer2Timer(); // retry, give-up, end of the quiet wait
+    void Resend();
     void ApplyImageDump();
     void SendConfigBlock();
     void NextConfigBlock();
@@ -116,13 +156,19 @@ private:
 
     void SendFrame(const std::string& frame, std::uint8_t budget, std::uint32_t intervalMs,
                    bool stepFrame);
+    void CopySent();
+    void RestartTimer2(std::uint64_t intervalMs);
+    std::uint64_t QuietMs() const;      // T + M
+    std::uint32_t FrameRetryMs() const; // resend interval of a block or character
     void DiscardInput();
     void ResetRecogniser();
+    void BeginExchange(TLinkExchange exchange);
     void BeginSequence(TLinkExchange exchange, bool progress);
     void EndExchange();
     void GiveUp();
     // Tells the host how the exchange `ended` ended.
-    void Finish(TLinkExchange ended, TExchangeOutcome outcome, char reply = 0);
+    void Finish(TLinkExchange ended, TExchangeOutcome outcome, char reply = 0,
+                std::string portError = {});
     template <typename F> void StartGuarded(F&& send);
 
     TConfigImage& image_;
@@ -133,15 +179,21 @@ private:
 
     TLinkExchange exchange_ = TLinkExchange::Idle;
     std::size_t dumpBytes_ = 0;
-    TAck ack_ = TAck::WaitHash;
+    bool hashSeen_ = false;      // the recogniser has seen "#" and waits for "+"
     std::uint8_t replyChar_ = 0; // letter of the current acknowledgement; 0 = none yet
     std::uint8_t stepIndex_ = 0;
     std::string lastFrame_;
     std::uint8_t retriesLeft_ = 0;
-    int copies_ = 0;    // copies of the frame in flight written to the port
-    int answers_ = 0;   // acknowledgements taken for it
-    int late_ = 0;      // acknowledgements still due to the frame before it, to discard
-    TConfigImage sent_; // the image a write or Apply sends, as it was at its start
+    TFlight flight_;
+    std::optional<std::uint64_t> answerMs_; // answer time T, once the board has answered
+    bool answerClean_ = false;              // T comes from frames answered on one copy
+    bool draining_ = false;                 // the frame is answered; its other copies may be too
+    bool dumpArriving_ = false;             // dump bytes came since the last retry tick
+    bool dumpGrace_ = false;       // the request's arriving dump may have one more interval
+    std::size_t surplusBytes_ = 0; // bytes after the dump (repeated dumps)
+    char reply_ = 0;               // link test: the letter of its first answer
+    std::string portError_;        // the error of the last resend the port refused
+    TConfigImage sent_;            // the image a write or Apply sends, as it was at its start
     TFontSet font_{};
 };
 

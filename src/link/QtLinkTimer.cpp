@@ -1,5 +1,6 @@
 #include "link/QtLinkTimer.h"
 
+#include <chrono>
 #include <exception>
 
 namespace halvex {
@@ -25,6 +26,12 @@ TQtTimer::TQtTimer(std::uint32_t interval) : TLinkTimer(interval) {
                 Report()(e);
         }
     });
+}
+
+std::uint64_t TQtTimer::NowMs() const {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
 }
 
 void TQtTimer::Restart() {

@@ -14,6 +14,8 @@ public:
     // Exceptions escaping OnTimer are handed to this report (the application's standard
     // exception report); without one they are swallowed so the event loop survives.
     static void SetExceptionReport(std::function<void(const std::exception&)> report);
+    // The steady clock.
+    std::uint64_t NowMs() const override;
 
 protected:
     void Restart() override;

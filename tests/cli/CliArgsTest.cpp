@@ -32,6 +32,8 @@ TEST(CliArgs, MissingOrMisplacedArgumentsAreUsageErrors) {
     EXPECT_FALSE(ParseCliArgs({"font"}).Error.empty());           // no file
     EXPECT_FALSE(ParseCliArgs({"check", "extra"}).Error.empty()); // no argument taken
     EXPECT_FALSE(ParseCliArgs({"font", "a.mcm", "--layouts"}).Error.empty());
+    EXPECT_FALSE(ParseCliArgs({"read", "--image", "a.bin", "--verify"}).Error.empty());
+    EXPECT_TRUE(ParseCliArgs({"import", "a.set", "--verify"}).Verify);
     EXPECT_FALSE(ParseCliArgs({"--port"}).Error.empty()); // no value
     EXPECT_FALSE(ParseCliArgs({}).Error.empty());         // no command
 }

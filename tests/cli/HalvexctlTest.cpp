@@ -138,6 +138,30 @@ TEST_F(Halvexctl, WriteStoresTheFilesImageAndIgnoresA513thByte) {
     EXPECT_EQ(std::string(board.begin(), board.end()), bytes.substr(0, kImageSize));
 }
 
+TEST_F(Halvexctl, WriteVerifyReadsTheBoardBackAndNamesWhatDiffers) {
+    std::string bytes(kImageSize, '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+        bytes[k] = static_cast<char>(k * 7 + 3); // no zero byte in block 3
+    const std::string file = Temp("verify.bin");
+    WriteFile(file, bytes);
+    const QStringList args{QStringLiteral("write"), QStringLiteral("--image"), Q(file),
+                           QStringLiteral("--verify")};
+    Boot(Unpaced());
+    const TRun good = Run(args);
+    EXPECT_EQ(good.exit, 0) << good.err;
+    EXPECT_NE(good.out.find(" s, verified\n"), std::string::npos) << good.out;
+    sim->Stop();
+    // A board that acknowledges block 3 but keeps its old (zero) bytes.
+    TSimulatorOptions forgetful = Unpaced();
+    forgetful.board.forgetBlock = 3;
+    Boot(forgetful, TBoardImage{});
+    const TRun bad = Run(QStringList{QStringLiteral("--json")} + args);
+    EXPECT_EQ(bad.exit, 1);
+    EXPECT_EQ(bad.err,
+              "Verify failed: the OSD holds different data at offsets 96-127 (32 of 512 bytes)\n");
+    EXPECT_NE(bad.out.find("\"verified\":false"), std::string::npos) << bad.out;
+}
+
 TEST_F(Halvexctl, ExportWritesTheBoardsSettings) {
     TBoardImage image = DefaultBoardImage();
     image[ofs::FlytimAlarm] = 42;

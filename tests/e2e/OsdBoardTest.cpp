@@ -341,6 +341,28 @@ TEST(OsdBoardFaults, DropCharAlwaysOrAGivenNumberOfTimes) {
     }
 }
 
+TEST(OsdBoardFaults, LoseFirstCopyLosesOnlyFramesThatRepeatNoLine) {
+    const std::uint8_t data[kBlockSize] = {0x42};
+    TOsdBoard board(TBoardOptions{.loseFirstCopy = 1.0}, TBoardImage{});
+    EXPECT_EQ(board.Receive(BlockFrame(4, data)), "");   // a first copy
+    EXPECT_EQ(board.Receive(BlockFrame(4, data)), "#+"); // its repeat
+    EXPECT_EQ(board.Image()[4 * kBlockSize], 0x42);
+    EXPECT_EQ(board.Stats().lostCopies, 1);
+    EXPECT_EQ(board.Stats().blockFrames[4], 2);
+    // A chance of one half loses some first copies, the same ones for the same seed.
+    auto losses = [&](std::uint32_t seed) {
+        TOsdBoard b(TBoardOptions{.loseFirstCopy = 0.5, .seed = seed});
+        std::string lost;
+        for (int c = 0; c < kCharCount; ++c)
+            lost += b.Receive(CharFrame(c, PatternChar(c))).empty() ? '1' : '0';
+        return lost;
+    };
+    EXPECT_EQ(losses(7), losses(7));
+    EXPECT_NE(losses(7), losses(8));
+    EXPECT_NE(losses(7).find('1'), std::string::npos);
+    EXPECT_NE(losses(7).find('0'), std::string::npos);
+}
+
 TEST(OsdBoardFaults, DumpFaults) {
     const std::string good = DumpOf(DefaultBoardImage());
     {
@@ -524,6 +546,12 @@ TEST(SimulatorArgs, DefaultsAndEveryOption) {
                                               "100:1",
                                               "--extra-after-dump",
                                               "40",
+                                              "--queue-replies",
+                                              "--lose-first-copy",
+                                              "5%",
+                                              "--seed=42",
+                                              "--forget-block",
+                                              "3",
                                               "--log"});
     ASSERT_TRUE(a.error.empty()) << a.error;
     const TSimulatorOptions& o = a.options;
@@ -546,6 +574,10 @@ TEST(SimulatorArgs, DefaultsAndEveryOption) {
     EXPECT_EQ(o.board.shortDump, 100);
     EXPECT_EQ(o.board.shortDumpTimes, 1);
     EXPECT_EQ(o.board.extraAfterDump, 40);
+    EXPECT_TRUE(o.queueReplies);
+    EXPECT_DOUBLE_EQ(o.board.loseFirstCopy, 0.05);
+    EXPECT_EQ(o.board.seed, 42u);
+    EXPECT_EQ(o.board.forgetBlock, 3);
     EXPECT_TRUE(o.log);
     EXPECT_TRUE(ParseSimulatorArgs({"--help"}).help);
 }
@@ -564,6 +596,10 @@ TEST(SimulatorArgs, BadInputIsRefusedWithAReason) {
         {"--frobnicate"},
         {"--baud", "57600x"},
         {"--extra-after-dump", "0x"},
+        {"--lose-first-copy", "1.5"},
+        {"--lose-first-copy", "5%%"},
+        {"--seed", "x"},
+        {"--forget-block", "16"},
     };
     for (const auto& args : bad) {
         const TParsedArgs r = ParseSimulatorArgs(args);

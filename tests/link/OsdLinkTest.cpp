@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <utility>
 
 using namespace halvex;
@@ -35,6 +37,15 @@ std::vector<int> Range(int from, int to, int step = 1) {
 }
 
 using Messages = std::vector<TMessage>;
+
+// A board that acknowledges every frame with "#+" but loses the first copy of the blocks
+// or characters `lost`.
+std::function<std::string(const std::string&)> LoseFirstCopies(std::set<int> lost) {
+    return [lost, seen = std::set<int>()](const std::string& frame) mutable -> std::string {
+        const int index = FrameIndex(frame);
+        return lost.count(index) && seen.insert(index).second ? "" : "#+";
+    };
+}
 
 } // namespace
 
@@ -255,15 +266,18 @@ TEST(OsdLinkTest, DumpLongerThan513BytesIsJudgedOnTheFirst513) {
     EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
 }
 
-TEST(OsdLinkTest, ResentReadRequestStartsTheDumpAfresh) {
+TEST(OsdLinkTest, ResentReadRequestStartsAStoppedDumpAfresh) {
     TLinkRig rig;
     const TConfigImage board = PatternImage(3);
     const std::string dump = DumpOf(board);
     rig.port.Feed("#+", false); // waiting before the read starts: no part of the dump
     ASSERT_TRUE(rig.link.StartRead());
     rig.port.Feed(dump.substr(0, 300));
-    rig.clock.Advance(800);
-    ASSERT_EQ(rig.Writes().size(), 2u); // resent at 800 ms
+    rig.clock.Advance(800); // bytes came since the start: the dump is not cut
+    ASSERT_EQ(rig.Writes().size(), 1u);
+    EXPECT_EQ(rig.link.DumpBytes(), 300u);
+    rig.clock.Advance(800); // none for a whole interval: resent, the dump starts afresh
+    ASSERT_EQ(rig.Writes().size(), 2u);
     EXPECT_EQ(rig.link.DumpBytes(), 0u);
     rig.port.Feed(dump);  // the board's answer to the resent request
     rig.clock.Advance(2); // the retry left the step timer at 2 ms
@@ -271,6 +285,50 @@ TEST(OsdLinkTest, ResentReadRequestStartsTheDumpAfresh) {
     EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
     EXPECT_EQ(rig.timer1.Interval(), 200u); // back to the blink tick
     EXPECT_TRUE(rig.timer1.Enabled());
+}
+
+TEST(OsdLinkTest, RetryTickWhileADumpArrivesKeepsTheDump) {
+    // The board starts its answer 750 ms after the request; the tick at 800 ms finds it
+    // arriving and neither resends nor cuts it.
+    TLinkRig rig;
+    const TConfigImage board = PatternImage(6);
+    const std::string dump = DumpOf(board);
+    ASSERT_TRUE(rig.link.StartRead());
+    rig.clock.Advance(750);
+    rig.port.Feed(dump.substr(0, 400));
+    rig.clock.Advance(100);
+    rig.port.Feed(dump.substr(400));
+    rig.clock.Advance(200);
+    EXPECT_EQ(rig.host.accepted, 1);
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_EQ(rig.Writes().size(), 1u);
+    EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
+}
+
+TEST(OsdLinkTest, TestOrReadEndsOnlyAfterTheAnswersToItsResentCopies) {
+    // A board slower than the first resend answers both copies. The second answer must
+    // not reach the next exchange: the test confirms the link at the first "R" but ends
+    // after the second; the read completes after the second dump.
+    TLinkRig test;
+    test.latency = 150;
+    test.answer = [](const std::string&) { return "#R+"; };
+    test.link.StartTest();
+    test.clock.Advance(200);
+    EXPECT_EQ(test.host.confirmed, 1);
+    EXPECT_TRUE(test.link.Busy());
+    ASSERT_TRUE(test.clock.AdvanceUntil([&] { return !test.link.Busy(); }, 2000));
+    EXPECT_TRUE(test.replies.empty());
+    EXPECT_EQ(test.Writes().size(), 2u);
+
+    TLinkRig read;
+    const TConfigImage board = PatternImage(12);
+    read.latency = 850;
+    read.answer = [&](const std::string&) { return DumpOf(board); };
+    ASSERT_TRUE(read.link.StartRead());
+    ASSERT_TRUE(read.clock.AdvanceUntil([&] { return read.host.accepted == 1; }, 5000));
+    EXPECT_TRUE(read.replies.empty());
+    EXPECT_EQ(read.Writes().size(), 2u);
+    EXPECT_EQ(0, std::memcmp(read.image.Data(), board.Data(), ofs::ImageSize));
 }
 
 TEST(OsdLinkTest, DumpCompletedJustBeforeARetryIsStillApplied) {
@@ -381,24 +439,101 @@ TEST(OsdLinkTest, LateAcknowledgementIsNotPreemptedByAnEarlyResend) {
     EXPECT_TRUE(rig.replies.empty());
 }
 
-TEST(OsdLinkTest, AcknowledgementAfterOneResendMovesOn) {
+TEST(OsdLinkTest, LostFirstCopyCostsOneResendIntervalAndNoResendAfterIt) {
+    // A prompt board loses the first copy of block 3. Only block 3 goes out twice, and the
+    // write takes one resend interval (200 ms) and a short quiet wait longer than a clean
+    // one, not a resend for every block after it.
+    TLinkRig clean;
+    clean.AckFrames();
+    ASSERT_TRUE(clean.link.StartWrite());
+    ASSERT_TRUE(clean.clock.AdvanceUntil([&] { return !clean.link.Busy(); }, 10000));
+
     TLinkRig rig;
-    int block0 = 0;
-    rig.answer = [&](const std::string& f) -> std::string {
-        if (FrameIndex(f) == 0 && block0++ == 0)
-            return ""; // the first copy of block 0 is lost
-        return "#+";
-    };
+    rig.answer = LoseFirstCopies({3});
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
-    // Block 0 went out twice, so the next acknowledgement is taken for its second copy:
-    // from then on each block costs one resend, and the write completes.
-    std::vector<int> twice;
-    for (int k = 0; k < 16; ++k)
-        twice.insert(twice.end(), {k, k});
-    EXPECT_EQ(Indices(rig.Writes()), twice);
-    EXPECT_EQ(rig.writeTimes[1], 200u);
     EXPECT_TRUE(rig.host.messages.empty());
+    std::vector<int> expected = Range(0, 15);
+    expected.insert(expected.begin() + 3, 3);
+    EXPECT_EQ(Indices(rig.Writes()), expected);
+    const std::uint64_t extra = rig.clock.Now() - clean.clock.Now();
+    EXPECT_GE(extra, 200u);
+    EXPECT_LT(extra, 300u);
+}
+
+TEST(OsdLinkTest, OnlySurvivingAcknowledgementCompletesTheWrite) {
+    // Block 3 loses its first copy; of block 4 only the first copy would arrive. Its
+    // acknowledgement is the only one there is: the write must take it and complete.
+    TLinkRig rig;
+    std::map<int, int> copies;
+    rig.answer = [&](const std::string& f) -> std::string {
+        const int index = FrameIndex(f);
+        const int copy = ++copies[index];
+        return (index == 3 && copy == 1) || (index == 4 && copy > 1) ? "" : "#+";
+    };
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 20000));
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_EQ(rig.host.reports.back().Outcome, TExchangeOutcome::Done);
+    EXPECT_EQ(copies[4], 1);
+}
+
+TEST(OsdLinkTest, QueueingSlowBoardWritesEachBlockOnceAfterTheFirst) {
+    // The board answers 210 ms after the frame or after its previous answer: the copies
+    // of block 0 queue up. The write completes, and from block 1 on each block goes once.
+    TLinkRig rig;
+    rig.queueing = true;
+    rig.latency = 210;
+    rig.AckFrames();
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_TRUE(rig.host.messages.empty());
+    std::vector<int> expected = Range(0, 15);
+    expected.insert(expected.begin(), 0);
+    EXPECT_EQ(Indices(rig.Writes()), expected);
+    EXPECT_TRUE(rig.replies.empty()); // no answer left over for the next exchange
+}
+
+TEST(OsdLinkTest, QueueingSlowBoardLosingTheLastBlockGivesUp) {
+    // The surplus acknowledgements of the resent block 0 are never taken for a later block.
+    TLinkRig rig;
+    rig.queueing = true;
+    rig.latency = 210;
+    rig.AckFrames('w', 15);
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_EQ(rig.host.reports.back().Confirmed, 15);
+    const auto idx = Indices(rig.Writes());
+    EXPECT_EQ(std::count(idx.begin(), idx.end(), 15), 10);
+}
+
+TEST(OsdLinkTest, EachSequenceStartsWithFreshCounters) {
+    // A slow board (210 ms) whose last block loses its first copy: the write ends after
+    // its surplus acknowledgement. Nothing of it carries over: the next write, to a prompt
+    // board, takes its first acknowledgement at once ...
+    TLinkRig rig;
+    rig.latency = 210;
+    rig.answer = LoseFirstCopies({15});
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    ASSERT_TRUE(rig.host.messages.empty());
+    rig.latency = 10;
+    rig.AckFrames();
+    rig.port.ClearWrites();
+    rig.writeTimes.clear();
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
+    EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+    EXPECT_EQ(rig.writeTimes.back() - rig.writeTimes.front(), 15u * 12u);
+    // ... and a silent board gets the resend interval of a board never heard: 200 ms.
+    rig.answer = nullptr;
+    rig.writeTimes.clear();
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
+    ASSERT_EQ(rig.writeTimes.size(), 10u);
+    EXPECT_EQ(rig.writeTimes[1] - rig.writeTimes[0], 200u);
+    EXPECT_EQ(rig.clock.Now() - rig.writeTimes[0], 2000u);
 }
 
 TEST(OsdLinkTest, OnlyAPlusAfterAnAcknowledgementMovesTheWriteOn) {
@@ -686,8 +821,8 @@ TEST(OsdLinkTest, NewFrameRefusedByThePortGetsItsFullBudget) {
         return "#+";
     };
     ASSERT_TRUE(rig.link.StartWrite());
-    EXPECT_THROW(rig.clock.Advance(2000), std::runtime_error);
-    rig.clock.Advance(5000);
+    EXPECT_THROW(rig.clock.Advance(5000), std::runtime_error);
+    rig.clock.Advance(10000);
     EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
     const auto idx = Indices(rig.Writes());
     EXPECT_EQ(std::count(idx.begin(), idx.end(), 1), 9); // ten tries, the first refused
@@ -796,15 +931,15 @@ TEST(OsdLinkTest, RefusedFirstFrameUndoesTheStart) {
     EXPECT_FALSE(closed.link.Busy());
 }
 
-TEST(OsdLinkTest, RefusedResendGivesUpOnce) {
+TEST(OsdLinkTest, RefusedResendsUseUpTheirTriesAndGiveUpOnceAtTheEnd) {
     TLinkRig rig;
     rig.link.StartTest();
-    rig.port.FailWrites(60); // the device is gone: every write is refused
-    EXPECT_NO_THROW(rig.clock.Advance(100));
-    EXPECT_FALSE(rig.link.Busy());
-    EXPECT_FALSE(rig.timer2.Enabled());
-    rig.clock.Advance(6000);
+    rig.port.FailWrites(60); // every resend is refused: each uses up a try, none raises
+    EXPECT_NO_THROW(rig.clock.Advance(5999));
+    EXPECT_TRUE(rig.link.Busy());
+    rig.clock.Advance(1);
     EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_EQ(rig.host.reports.back().PortError.rfind("Write data error", 0), 0u);
     EXPECT_EQ(rig.Writes().size(), 1u);
 }
 

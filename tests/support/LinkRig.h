@@ -1,6 +1,8 @@
 // Test rig for TOsdLink: a manual clock with the two link timers, the fake port, a host
 // that records what the link asks of the window, and a simulated board that answers
-// frames after a latency in virtual time.
+// frames after a latency in virtual time: `latency` ms after each frame, or (queueing)
+// `latency` ms after the frame or the board's previous answer, whichever is later, as a
+// board that handles its frames one at a time.
 #pragma once
 
 #include "FakeLinkPort.h"
@@ -9,6 +11,7 @@
 #include "link/LinkFrames.h"
 #include "link/OsdLink.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -43,8 +46,10 @@ struct TLinkRig {
     // The board: returns its answer to a frame ("" = no answer), sent `latency` ms later.
     std::function<std::string(const std::string& frame)> answer;
     std::uint32_t latency = 10;
+    bool queueing = false;
     std::vector<std::uint64_t> writeTimes;
     std::deque<std::pair<std::uint64_t, std::string>> replies;
+    std::uint64_t lastReply = 0; // when the last answer was delivered
 
     TLinkRig() {
         port.OnWrite = [this](const std::string& frame) {
@@ -54,12 +59,16 @@ struct TLinkRig {
             std::string reply = answer(frame);
             if (reply.empty())
                 return;
-            replies.emplace_back(clock.Now() + latency, std::move(reply));
+            std::uint64_t from = clock.Now();
+            if (queueing)
+                from = std::max(from, replies.empty() ? lastReply : replies.back().first);
+            replies.emplace_back(from + latency, std::move(reply));
             boardTick.SetEnabled(true);
         };
         boardTick.OnTimer = [this] {
             while (!replies.empty() && replies.front().first <= clock.Now()) {
                 const std::string reply = std::move(replies.front().second);
+                lastReply = replies.front().first;
                 replies.pop_front();
                 port.Feed(reply);
             }

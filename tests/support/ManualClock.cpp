@@ -7,6 +7,7 @@ public:
     TManualTimer(TManualClock& clock, std::uint32_t interval)
         : TLinkTimer(interval), clock_(clock) {}
     std::uint64_t due = 0;
+    std::uint64_t NowMs() const override { return clock_.now_; }
     void Tick() {
         due = clock_.now_ + (Interval() ? Interval() : 1);
         Fire();

@@ -44,6 +44,9 @@ public:
     const std::string& PendingOut() const { return outBytes_; }
     // Due time of the first output byte not yet written.
     std::optional<std::uint64_t> FrontOutDue() const;
+    // Due time of the last output byte ever queued (0 before any): when the line has
+    // carried everything sent so far.
+    std::uint64_t OutEnd() const { return outAny_ ? outLast_ : 0; }
     // `n` bytes from the front were written at `now`.
     void Written(std::size_t n, std::uint64_t now);
 

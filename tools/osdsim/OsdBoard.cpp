@@ -161,7 +161,7 @@ std::string FontToMcm(const TBoardFont& font) {
 TOsdBoard::TOsdBoard(TBoardOptions options, const TBoardImage& image)
     : options_(options), image_(image), blockDropsLeft_(std::max(options.dropBlockTimes, 0)),
       charDropsLeft_(std::max(options.dropCharTimes, 0)),
-      shortDumpsLeft_(std::max(options.shortDumpTimes, 0)) {
+      shortDumpsLeft_(std::max(options.shortDumpTimes, 0)), random_(options.seed) {
     line_.reserve(kMaxLine);
 }
 
@@ -258,6 +258,11 @@ void TOsdBoard::HandleLine(std::string& reply) {
         Report(kind, reportIndex, false, shown);
         return;
     }
+    if (LoseFirstCopy(shown)) {
+        ++stats_.lostCopies;
+        Report(kind, reportIndex, false, shown);
+        return;
+    }
 
     switch (kind) {
     case TFrameKind::Test:
@@ -271,7 +276,8 @@ void TOsdBoard::HandleLine(std::string& reply) {
             Report(kind, index, false, shown);
             return;
         }
-        std::copy(payload.begin() + 1, payload.end(), image_.begin() + kBlockSize * index);
+        if (index != options_.forgetBlock)
+            std::copy(payload.begin() + 1, payload.end(), image_.begin() + kBlockSize * index);
         Acknowledge(reply, 0);
         break;
     default: // Char
@@ -285,6 +291,15 @@ void TOsdBoard::HandleLine(std::string& reply) {
         break;
     }
     Report(kind, reportIndex, true, shown);
+}
+
+bool TOsdBoard::LoseFirstCopy(std::string_view line) {
+    const bool repeat = line == lastLine_;
+    lastLine_.assign(line);
+    if (repeat || options_.loseFirstCopy <= 0)
+        return false;
+    // The generator's 32-bit draws, compared with the chance scaled to 2^32.
+    return static_cast<double>(random_()) < options_.loseFirstCopy * 4294967296.0;
 }
 
 void TOsdBoard::Acknowledge(std::string& reply, std::uint8_t letter) {

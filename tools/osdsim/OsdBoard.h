@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,13 +43,18 @@ struct TBoardOptions {
     std::uint8_t testLetter = 'R'; // letter of the link test acknowledgement
     int dropBlock = -1;            // frames of this block index are lost (not stored, no ack)
     int dropBlockTimes = -1;       // ... this many times, then handled; < 0 = always
-    int dropChar = -1;             // same for one character index
+    int forgetBlock = -1;          // frames of this block are acknowledged but not stored
+    int dropChar = -1;             // same as dropBlock for one character index
     int dropCharTimes = -1;
     bool noise = false;        // a few bytes (never "#" or "+") before every "#"
     bool badDumpCheck = false; // the dump's check byte is off by one
     int shortDump = -1;        // send only this many dump bytes; < 0 = all 513
     int shortDumpTimes = -1;   // ... for this many dumps, then whole ones; < 0 = always
     int extraAfterDump = 0;    // bytes sent after the dump (the dump again, as a late repeat)
+    // A noisy cable: a frame that is not a repeat of the line before it is lost (not
+    // stored, no answer) with this chance, 0..1; repeats always arrive.
+    double loseFirstCopy = 0;
+    std::uint32_t seed = 1; // of the losses above
 };
 
 enum class TFrameKind {
@@ -77,6 +83,7 @@ struct TBoardStats {
     int badFrames = 0;
     int acksSent = 0;
     int dumpsSent = 0;
+    int lostCopies = 0;             // frames lost by loseFirstCopy
     std::uint64_t ignoredBytes = 0; // bytes outside any frame
 
     int BlockFramesTotal() const;
@@ -123,6 +130,7 @@ private:
     void Acknowledge(std::string& reply, std::uint8_t letter);
     void SendDump(std::string& reply);
     void Report(TFrameKind kind, int index, bool answered, std::string_view line);
+    bool LoseFirstCopy(std::string_view line);
 
     TBoardOptions options_;
     TBoardImage image_;
@@ -135,6 +143,8 @@ private:
     int blockDropsLeft_ = 0; // remaining losses for dropBlock (when counted)
     int charDropsLeft_ = 0;  // remaining losses for dropChar (when counted)
     int shortDumpsLeft_ = 0; // remaining short dumps (when counted)
+    std::mt19937 random_;    // loseFirstCopy draws
+    std::string lastLine_;   // the last well-formed frame, to tell a repeat
 };
 
 } // namespace halvex::sim

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -59,6 +60,22 @@ bool ParseIndexTimes(std::string_view text, long hi, int& index, int& times) {
     return true;
 }
 
+// A chance: a number from 0 to 1, or a percentage from 0% to 100%.
+bool ParseChance(std::string_view text, double& chance) {
+    const bool percent = !text.empty() && text.back() == '%';
+    if (percent)
+        text.remove_suffix(1);
+    const std::string digits(text);
+    if (digits.empty() || digits.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    const double v = std::strtod(digits.c_str(), &end) / (percent ? 100.0 : 1.0);
+    if (end != digits.c_str() + digits.size() || v < 0 || v > 1)
+        return false;
+    chance = v;
+    return true;
+}
+
 std::string Printable(std::string_view line, std::size_t max) {
     std::string out;
     for (std::size_t k = 0; k < line.size() && k < max; ++k) {
@@ -99,9 +116,15 @@ const char* const kSimulatorUsage =
     "  --test-letter C       answer the link test with letter C instead of R\n"
     "  --drop-block K[:N]    lose the frames of block K (N times; default always)\n"
     "  --drop-char C[:N]     lose the frames of character C (N times; default always)\n"
+    "  --forget-block K      acknowledge the frames of block K without storing them\n"
     "  --bytewise            send replies one byte at a time\n"
     "  --byte-gap US         gap between bytes for --bytewise (default 1000 us)\n"
     "  --reply-delay MS      start each answer MS milliseconds after its request\n"
+    "  --queue-replies       handle frames one at a time: each answer starts MS after its\n"
+    "                        request or after the previous answer ended, if that is later\n"
+    "  --lose-first-copy P   lose a frame that is not a repeat of the line before with\n"
+    "                        chance P (0.05 or 5%), as a noisy cable; repeats arrive\n"
+    "  --seed N              seed of those losses (default 1)\n"
     "  --noise               send a few bytes before every acknowledgement\n"
     "  --bad-dump-check      send a wrong dump check byte\n"
     "  --short-dump N[:T]    send only N dump bytes (T times; default always)\n"
@@ -145,6 +168,8 @@ TParsedArgs ParseSimulatorArgs(const std::vector<std::string>& args) {
             o.board.badDumpCheck = true;
         } else if (name == "--log") {
             o.log = true;
+        } else if (name == "--queue-replies") {
+            o.queueReplies = true;
         } else if (name == "--baud") {
             if (!value(v))
                 return r;
@@ -186,6 +211,12 @@ TParsedArgs ParseSimulatorArgs(const std::vector<std::string>& args) {
                 return r;
             if (!ParseIndexTimes(v, kBlockCount - 1, o.board.dropBlock, o.board.dropBlockTimes))
                 return bad(v), r;
+        } else if (name == "--forget-block") {
+            if (!value(v))
+                return r;
+            if (!ParseNumber(v, 0, kBlockCount - 1, n))
+                return bad(v), r;
+            o.board.forgetBlock = static_cast<int>(n);
         } else if (name == "--drop-char") {
             if (!value(v))
                 return r;
@@ -196,6 +227,17 @@ TParsedArgs ParseSimulatorArgs(const std::vector<std::string>& args) {
                 return r;
             if (!ParseIndexTimes(v, kDumpSize, o.board.shortDump, o.board.shortDumpTimes))
                 return bad(v), r;
+        } else if (name == "--lose-first-copy") {
+            if (!value(v))
+                return r;
+            if (!ParseChance(v, o.board.loseFirstCopy))
+                return bad(v), r;
+        } else if (name == "--seed") {
+            if (!value(v))
+                return r;
+            if (!ParseNumber(v, 0, 0xFFFFFFFFL, n))
+                return bad(v), r;
+            o.board.seed = static_cast<std::uint32_t>(n);
         } else if (name == "--extra-after-dump") {
             if (!value(v))
                 return r;
@@ -434,6 +476,14 @@ std::uint64_t TOsdSimulator::NowNs() const {
                                           .count());
 }
 
+// When an answer produced at `now` starts on the line.
+std::uint64_t TOsdSimulator::ReplyStart(std::uint64_t now) const {
+    const std::uint64_t delay = options_.replyDelayMs * 1'000'000ull;
+    if (options_.queueReplies)
+        return std::max(now, pacer_.OutEnd()) + delay;
+    return now + delay;
+}
+
 // Runs inside board_.Receive, with mutex_ held.
 void TOsdSimulator::OnBoardFrame(const TBoardEvent& event) {
     if (history_.size() < kHistoryCap)
@@ -479,12 +529,18 @@ void TOsdSimulator::Loop() {
         const std::string in = pacer_.TakeArrived(now, &lastDue);
         if (!in.empty()) {
             inputLagNs_ = now - lastDue;
-            std::string reply;
+            std::vector<std::string> replies;
             std::vector<std::string> log;
             std::function<void(const std::string&)> sink;
             {
                 std::lock_guard lock(mutex_);
-                reply = board_.Receive(in);
+                // Line by line, so that each frame's answer is timed on its own.
+                for (std::size_t from = 0; from < in.size();) {
+                    const std::size_t end = std::min(in.find('\n', from), in.size() - 1) + 1;
+                    replies.push_back(
+                        board_.Receive(std::string_view(in).substr(from, end - from)));
+                    from = end;
+                }
                 log.swap(pendingLog_);
                 sink = logSink_;
             }
@@ -495,8 +551,9 @@ void TOsdSimulator::Loop() {
                 else
                     std::cerr << line << std::endl;
             }
-            if (!reply.empty())
-                pacer_.Send(reply, now + options_.replyDelayMs * 1'000'000ull);
+            for (const std::string& reply : replies)
+                if (!reply.empty())
+                    pacer_.Send(reply, ReplyStart(now));
         }
 
         // Output that is due.

@@ -28,7 +28,8 @@ struct TSimulatorOptions {
     unsigned baud = 57600;     // line rate for pacing both directions; 0 = unpaced
     bool bytewise = false;     // replies written one byte at a time ...
     unsigned byteGapUs = 1000; // ... at least this many microseconds apart
-    unsigned replyDelayMs = 0; // each answer starts this long after its request arrived
+    unsigned replyDelayMs = 0; // each answer starts this long after its request arrived, ...
+    bool queueReplies = false; // ... or after the previous answer ended, if that is later
     std::string linkPath;      // symlink to the slave, made by Open, removed by Close
     std::string imagePath;     // 512-byte image loaded at start (empty: built-in image)
     std::string saveImagePath; // image written after each stored block and at the end
@@ -107,6 +108,7 @@ public:
 private:
     void Loop();
     void OnBoardFrame(const TBoardEvent& event);
+    std::uint64_t ReplyStart(std::uint64_t now) const;
     void SaveImage();
     void SaveFont();
     std::uint64_t NowNs() const; // steady clock, from origin_
