@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QValidator>
 
 #include <algorithm>
 #include <set>
@@ -46,16 +45,6 @@ void Compact(TRadioGroup* group) {
     for (int c = 0; c < grid->columnCount(); ++c)
         grid->setColumnStretch(c, 1);
 }
-
-// Only what a sensitivity may hold reaches Edit3 and Edit4, whether typed, pasted with
-// Shift+Insert or Ctrl+V, or dropped with the middle button.
-class TSensitivityValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        return IsSensitivityText(input.toStdString()) ? Acceptable : Invalid;
-    }
-};
 
 } // namespace
 
@@ -194,8 +183,8 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     StaticText3->setBuddy(Edit3);
     StaticText4->setBuddy(Edit4);
     for (QLineEdit* e : {Edit3, Edit4}) {
-        e->setMaxLength(SensitivityDigits);
-        e->setValidator(new TSensitivityValidator(e));
+        // Only what a sensitivity may hold, whether typed, pasted or dropped.
+        e->setValidator(new TKeyValidator("0123456789", SensitivityDigits, nullptr, e));
         e->setContextMenuPolicy(Qt::NoContextMenu); // no paste around the key filter
         e->setAcceptDrops(false);
         e->installEventFilter(editFilter_.get());

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QValidator>
 
 #include <cstring>
 
@@ -57,34 +56,6 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, const QRect& r) {
 }
 
 } // namespace
-
-TSettingsBoxValidator::TSettingsBoxValidator(const char* keys, int maxLength,
-                                             const char* decimalPoint, QObject* parent)
-    : QValidator(parent), keys_(keys), maxLength_(maxLength), decimalPoint_(decimalPoint) {}
-
-QValidator::State TSettingsBoxValidator::validate(QString& input, int&) const {
-    for (const QChar c : input) {
-        const char16_t u = c.unicode();
-        const bool separator = decimalPoint_ && u == static_cast<unsigned char>(*decimalPoint_);
-        if (!separator && (u >= 0x80 || u == 0 || !std::strchr(keys_, static_cast<char>(u))))
-            return Invalid;
-    }
-    // Beyond the maximum length a text may shrink but not grow.
-    const int length = static_cast<int>(input.size());
-    if (!programText_ && length > maxLength_ && length > accepted_)
-        return Invalid;
-    accepted_ = length;
-    return Acceptable;
-}
-
-void TSettingsBoxValidator::ShowText(QLineEdit* edit, const QString& text) {
-    auto* validator = dynamic_cast<const TSettingsBoxValidator*>(edit->validator());
-    if (validator)
-        validator->programText_ = true;
-    edit->setText(text);
-    if (validator)
-        validator->programText_ = false;
-}
 
 const char kGroupFrameStyle[] = "QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
                                 " margin-top: 6px; }"
@@ -231,8 +202,8 @@ void TForm2::CreateControls() {
 
     for (const TEditBox& box : edits_) {
         const bool battery = std::strchr(box.Keys, ',') != nullptr;
-        box.Edit->setValidator(new TSettingsBoxValidator(
-            box.Keys, box.MaxLength, battery ? &DecimalPoint : nullptr, box.Edit));
+        box.Edit->setValidator(new TKeyValidator(box.Keys, box.MaxLength,
+                                                 battery ? &DecimalPoint : nullptr, box.Edit));
         box.Edit->installEventFilter(this);
     }
 }
@@ -261,7 +232,7 @@ void TForm2::FillControls() {
     auto show = [this](TSettingsField field) {
         for (const TEditBox& box : edits_)
             if (box.Field == field)
-                TSettingsBoxValidator::ShowText(
+                TKeyValidator::ShowText(
                     box.Edit, QString::fromStdString(FieldText(copy_, field, DecimalPoint)));
     };
     for (TSettingsField f : firstEdits)
@@ -306,7 +277,7 @@ void TForm2::EditExit(QLineEdit* edit) {
         return;
     const std::string shown =
         ExitField(copy_, box->Field, edit->text().toStdString(), DecimalPoint);
-    TSettingsBoxValidator::ShowText(edit, QString::fromStdString(shown));
+    TKeyValidator::ShowText(edit, QString::fromStdString(shown));
 }
 
 void TForm2::CommitFocusedEdit() {

@@ -10,7 +10,6 @@
 #include "ui/Controls.h"
 
 #include <QDialog>
-#include <QValidator>
 
 #include <functional>
 #include <string>
@@ -26,30 +25,6 @@ namespace halvex {
 // designed: the style's own title row above the frame leaves too little room for the
 // rows of the settings dialog.
 extern const char kGroupFrameStyle[];
-
-// What a settings box may hold, whichever way the text arrives (typed, pasted with the
-// keyboard, the context menu or the middle button, dropped): only the keys of its filter
-// (the battery boxes also the system's decimal separator), and at most its maximum length.
-// The program's own texts (ShowText) pass whole, so a stored value longer than the box
-// allows shows until the box is left; such a text may then shrink but not grow.
-class TSettingsBoxValidator : public QValidator {
-public:
-    // `decimalPoint`: the dialog's separator for a battery box, else null.
-    TSettingsBoxValidator(const char* keys, int maxLength, const char* decimalPoint,
-                          QObject* parent);
-    State validate(QString& input, int& position) const override;
-    int MaxLength() const { return maxLength_; }
-
-    // Sets the text of `edit` as the program's own.
-    static void ShowText(QLineEdit* edit, const QString& text);
-
-private:
-    const char* keys_;
-    int maxLength_;
-    const char* decimalPoint_;
-    mutable int accepted_ = 0; // length of the last text accepted
-    mutable bool programText_ = false;
-};
 
 class TForm2 : public QDialog {
 public:

@@ -94,6 +94,13 @@ protected:
 
     static QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+    // A file refused before the board was touched.
+    void ExpectRefusedFile(const TRun& r) {
+        EXPECT_EQ(r.exit, 3);
+        EXPECT_EQ(r.err.rfind("Bad file format !", 0), 0u) << r.err;
+        EXPECT_TRUE(sim->History().empty());
+    }
+
     const std::string board = TempPath("cli-board"); // the board's pty link
     std::unique_ptr<TOsdSimulator> sim;
     std::vector<std::string> files;
@@ -193,10 +200,7 @@ TEST_F(Halvexctl, ImportRefusesAFileWithoutAChosenSectionAndCountsIgnoredLines) 
     Boot(Unpaced());
     const std::string junk = Temp("junk.set");
     WriteFile(junk, "garbage\r\n");
-    const TRun refused = Run({QStringLiteral("import"), Q(junk)});
-    EXPECT_EQ(refused.exit, 3);
-    EXPECT_EQ(refused.err.rfind("Bad file format !", 0), 0u) << refused.err;
-    EXPECT_TRUE(sim->History().empty());
+    ExpectRefusedFile(Run({QStringLiteral("import"), Q(junk)}));
 
     const std::string file = Temp("club.set");
     WriteFile(file, "[MAIN]\r\nDist_Alarm=abc\r\nFlytim_Alarm=42\r\n\r\n");
@@ -234,10 +238,7 @@ TEST_F(Halvexctl, MalformedFontFileExitsWithThreeAndSendsNothing) {
     Boot(Unpaced());
     const std::string file = Temp("bad.mcm");
     WriteFile(file, "MAX7456 \r\n00000000\r\n");
-    const TRun r = Run({QStringLiteral("font"), Q(file)});
-    EXPECT_EQ(r.exit, 3);
-    EXPECT_EQ(r.err.rfind("Bad file format !", 0), 0u) << r.err;
-    EXPECT_TRUE(sim->History().empty());
+    ExpectRefusedFile(Run({QStringLiteral("font"), Q(file)}));
 }
 
 TEST_F(Halvexctl, CtrlCStopsTheUploadAndSaysWhatWasInterrupted) {

@@ -408,14 +408,19 @@ TEST_F(SettingsImport, OnlyTheChosenSectionsAreImported) {
     EXPECT_EQ(importer.Section(), TSettingsSection::None); // headers match whole lines only
 }
 
+namespace {
+// The lines the reader makes of `bytes` fed at once.
+std::vector<std::string> ReadLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    TSettingsLineReader reader([&](std::string_view l) { lines.emplace_back(l); });
+    reader.Feed(bytes);
+    reader.Finish();
+    return lines;
+}
+} // namespace
+
 TEST(SettingsLineReader, LineEndsAndTheEndOfFileByte) {
-    auto read = [](const std::string& bytes) {
-        std::vector<std::string> lines;
-        TSettingsLineReader reader([&](std::string_view l) { lines.emplace_back(l); });
-        reader.Feed(bytes);
-        reader.Finish();
-        return lines;
-    };
+    const auto read = ReadLines;
     using L = std::vector<std::string>;
     EXPECT_EQ(read("a\r\nb\r\n"), (L{"a", "b"}));
     EXPECT_EQ(read("a\rb\r"), (L{"a", "b"}));
@@ -454,13 +459,7 @@ TEST(SettingsLineReader, PiecesGiveTheSameLinesAsOneFeed) {
 // The first line end decides: in a CR LF file a lone LF ends nothing (so a stray one does
 // not close a section), in an LF file it ends the line.
 TEST(SettingsLineReader, TheFirstLineEndDecidesWhatALoneLfIs) {
-    auto read = [](const std::string& bytes) {
-        std::vector<std::string> lines;
-        TSettingsLineReader reader([&](std::string_view l) { lines.emplace_back(l); });
-        reader.Feed(bytes);
-        reader.Finish();
-        return lines;
-    };
+    const auto read = ReadLines;
     using L = std::vector<std::string>;
     EXPECT_EQ(read("a\r\n\nb\r\nc\nd\r\n"), (L{"a", "b", "cd"}));
     EXPECT_EQ(read("a\r\nb"), (L{"a", "b"}));

@@ -3,7 +3,7 @@
 // inside its parent and no two shown siblings overlap. Only what is shown is measured.
 #pragma once
 
-#include "ui/SettingsDialog.h"
+#include "ui/Controls.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -81,7 +81,7 @@ inline void ExpectTextFits(QWidget* w, const std::string& where) {
             << where << " \"" << c->currentText().toStdString() << "\"";
     } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
         // The widest value the box can take, where the box has a limit.
-        const auto* limit = dynamic_cast<const TSettingsBoxValidator*>(e->validator());
+        const auto* limit = dynamic_cast<const TKeyValidator*>(e->validator());
         const int length = limit ? limit->MaxLength() : e->maxLength();
         if (length <= 12) {
             const QString widest(length, QChar('0'));

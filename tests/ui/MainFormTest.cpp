@@ -1042,23 +1042,20 @@ TEST_F(MainForm, UndoingTheSettingsBackToNoNameShowsTheEarlierName) {
 // and quits without asking about the unwritten changes too.
 TEST_F(MainForm, QuittingDuringATransferAsksAndNoLetsItFinish) {
     Start();
-    ConfirmLink();
-    QTemporaryDir dir;
-    const sim::TBoardFont font = PatternFont();
-    NextPath = WriteTempFile(dir, "font.mcm", sim::FontToMcm(font));
-    Click(F().Button7);
-    Run(100);
+    LoadConfiguration();
+    E().CheckBox3->click();
+    Click(F().Button2); // write
+    Run(3);
     Answer = false;
     EXPECT_FALSE(F().close());
     EXPECT_EQ(Questions, std::vector<QString>{QStringLiteral(
                              "A transfer to the OSD is running - stop it and quit ?")});
-    Run(2000);
-    EXPECT_EQ(Board->Stats().CharFramesTotal(), 256);
+    Run(200);
+    EXPECT_EQ(Board->Stats().BlockFramesTotal(), 16);
+    EXPECT_FALSE(F().isWindowModified());
 
-    Click(F().Button1);
-    Run(400);
     E().CheckBox3->click();
-    Click(F().Button2); // write
+    Click(F().Button2);
     Run(3);
     Questions.clear();
     Answer = true;
