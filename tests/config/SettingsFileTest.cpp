@@ -477,12 +477,9 @@ TEST(SettingsLineReader, TheFirstLineEndDecidesWhatALoneLfIs) {
 // recognised one, every line read for the import that changed nothing is counted.
 TEST(SettingsImportResult, UnrecognisedFilesChangeNothingAndIgnoredLinesAreCounted) {
     TItemCatalogue catalogue;
-    std::string random(3000, '\0');
-    std::uint32_t seed = 12345;
-    for (char& c : random) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 24);
-    }
+    std::string random(3000, '\0'); // 3 kB of binary junk
+    for (std::size_t k = 0; k < random.size(); ++k)
+        random[k] = static_cast<char>(k * 37 + k / 7);
     const std::string mcm = "MAX7456\r\n" + std::string(8, '0') + "\r\n";
     const std::string mainOnly = "[MAIN]\r\nMode=1\r\n";
     for (const auto& [text, flags] :
