@@ -429,12 +429,11 @@ void TForm1::AfComPort1DeviceLost() {
 }
 
 void TForm1::Button8Click() {
-    // A check pressed during another exchange does nothing (it keeps that one's clock).
-    if (!Link->Busy())
-        StartCheck();
+    StartCheck();
 }
 
 void TForm1::StartCheck() {
+    // Pressed during another exchange it does nothing (and keeps that one's clock).
     if (Link->Busy() || !AfComPort1.IsOpen())
         return;
     StartClock();
