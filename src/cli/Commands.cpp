@@ -583,18 +583,23 @@ void TJob::Write() {
 void TJob::Import() {
     // The whole file is read before anything is sent; a settings file is a few kilobytes.
     const std::string text = ReadSmallFile(args_.File, 16 * 1024 * 1024);
+    // A file holding none of the chosen sections is refused before the board is touched.
+    TConfigImage trial;
+    if (!ImportSettingsText(text, trial, catalogue_, kItemCount, args_.ImportFlags, nullptr)
+             .Recognised)
+        Fail(exit_code::File,
+             Text(TMessage::BadFileFormat) + " (" + args_.File +
+                 " holds none of the chosen sections)",
+             {{QStringLiteral("file"), Native(args_.File)}});
     OpenSession();
     TOsdLink& link = session_->Link();
     Exchange([&link] { return link.StartRead(); }, "configuration read");
     OpenEditorOnImage();
     TConfigImage& image = session_->Image();
     const bool shownPal = image.IsPal();
-    int lineErrors = 0;
-    ImportSettingsText(text, image, catalogue_, kItemCount, args_.ImportFlags,
-                       [this, &lineErrors](TMessage message) {
-                           ++lineErrors;
-                           Print(io_.Err, Text(message));
-                       });
+    const TSettingsImportResult imported =
+        ImportSettingsText(text, image, catalogue_, kItemCount, args_.ImportFlags,
+                           [this](TMessage message) { Print(io_.Err, Text(message)); });
     // The completion steps of the window's Import.
     model_->TakeStandardAndMode(shownPal, true);
     catalogue_.ReadUserName(image);
@@ -611,8 +616,12 @@ void TJob::Import() {
     }
     QJsonObject fields{{QStringLiteral("file"), Native(args_.File)},
                        {QStringLiteral("sections"), sections},
-                       {QStringLiteral("lineErrors"), lineErrors}};
-    RunWrite(fields, "imported " + names + " of " + args_.File + "; ");
+                       {QStringLiteral("lineErrors"), imported.IgnoredLines}};
+    std::string ignored;
+    if (imported.IgnoredLines > 0)
+        ignored = " (" + std::to_string(imported.IgnoredLines) +
+                  (imported.IgnoredLines == 1 ? " line" : " lines") + " ignored)";
+    RunWrite(fields, "imported " + names + " of " + args_.File + ignored + "; ");
 }
 
 void TJob::Font() {

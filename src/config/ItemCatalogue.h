@@ -45,6 +45,10 @@ public:
     // user-name item; an empty one leaves it as it was ("Pilot" at start).
     bool ReadUserName(const TConfigImage& image);
     const std::string& UserNameSample() const { return Sample(item::UserName); }
+    // Puts back a sample text shown earlier (an undo to an image without a stored name).
+    void SetUserNameSample(std::string sample) {
+        items_[item::UserName].Sample = std::move(sample);
+    }
 
 private:
     std::array<TDisplayItem, kItemCount> items_;

@@ -117,10 +117,14 @@ bool TSettingsLineReader::Feed(std::string_view bytes) {
                 EndLine();
             ended_ = true;
         } else if (c == '\n') {
-            if (!afterCr_)
-                EndLine(); // an LF alone
+            if (!afterCr_ && ending_ != TEnding::Cr) {
+                ending_ = TEnding::Lf; // an LF alone
+                EndLine();
+            }
             afterCr_ = false;
         } else if (c == '\r') {
+            if (ending_ == TEnding::Unknown)
+                ending_ = TEnding::Cr;
             EndLine();
             afterCr_ = true;
         } else {
@@ -188,25 +192,38 @@ void TSettingsImporter::ParseLine(std::string_view line) {
     try {
         ParseLineUnchecked(line);
     } catch (const std::exception&) {
+        ++result_.IgnoredLines;
         if (OnError)
             OnError(TMessage::ImportError);
     }
 }
 
+// A header line switches the section; the header of a chosen section makes the file one
+// this import recognises.
+bool TSettingsImporter::ParseHeader(std::string_view line) {
+    TSettingsSection section = TSettingsSection::None;
+    if (line == kMainHeader)
+        section = TSettingsSection::Main;
+    for (int mode = 0; mode < kLayoutModes; ++mode)
+        if (line == kModeHeaders[mode])
+            section = static_cast<TSettingsSection>(static_cast<int>(TSettingsSection::Off) + mode);
+    if (section == TSettingsSection::None)
+        return false;
+    section_ = section;
+    if (flags_ & (section == TSettingsSection::Main ? import_flag::Main : import_flag::Layouts))
+        result_.Recognised = true;
+    return true;
+}
+
 void TSettingsImporter::ParseLineUnchecked(std::string_view line) {
-    if (line == kMainHeader) {
-        section_ = TSettingsSection::Main;
+    if (ParseHeader(line))
+        return;
+    if (section_ == TSettingsSection::None) {
+        // Before the first header, or after a closed section.
+        if (!line.empty())
+            ++result_.IgnoredLines;
         return;
     }
-    for (int mode = 0; mode < kLayoutModes; ++mode) {
-        if (line == kModeHeaders[mode]) {
-            section_ =
-                static_cast<TSettingsSection>(static_cast<int>(TSettingsSection::Off) + mode);
-            return;
-        }
-    }
-    if (section_ == TSettingsSection::None)
-        return; // before the first header, or after a closed section
 
     const bool isMain = section_ == TSettingsSection::Main;
     if (!(flags_ & (isMain ? import_flag::Main : import_flag::Layouts)))
@@ -216,28 +233,33 @@ void TSettingsImporter::ParseLineUnchecked(std::string_view line) {
         return;
     }
     const int v = SettingsLineValue(line);
-    if (isMain)
-        ParseMainLine(line, v);
-    else
-        ParseItemLine(line, v);
+    if (!(isMain ? ParseMainLine(line, v) : ParseItemLine(line, v)))
+        ++result_.IgnoredLines;
 }
 
-void TSettingsImporter::ParseMainLine(std::string_view line, int v) {
-    for (const TMainKey& k : kMainKeys)
-        if (StartsWithKey(line, k.Field.Key) && Accepts(k, v))
+bool TSettingsImporter::ParseMainLine(std::string_view line, int v) {
+    bool used = false;
+    for (const TMainKey& k : kMainKeys) {
+        if (StartsWithKey(line, k.Field.Key) && Accepts(k, v)) {
             image_.SetValue(k.Field, v);
+            used = true;
+        }
+    }
     if (line.starts_with(kUserNameKey)) {
         const std::string_view text = line.substr(line.find(':') + 1);
         for (std::size_t k = 0; k < ofs::UserNameLen; ++k)
             image_.SetByte(ofs::UserName + k,
                            k < text.size() ? static_cast<std::uint8_t>(text[k]) : 0xFF);
+        used = true;
     }
+    return used;
 }
 
-void TSettingsImporter::ParseItemLine(std::string_view line, int v) {
+bool TSettingsImporter::ParseItemLine(std::string_view line, int v) {
     const int mode = LayoutMode(section_);
     if (mode < 0)
-        return;
+        return false;
+    bool used = false;
     for (int i = 0; i < itemCount_; ++i) {
         const std::string_view names[] = {catalogue_.Polish(i), catalogue_.English(i)};
         for (const std::string_view name : names) {
@@ -247,23 +269,30 @@ void TSettingsImporter::ParseItemLine(std::string_view line, int v) {
             // The horizon's position bytes hold the Nick and Roll sensitivities (10..200),
             // so item 0 takes 0..200 for both.
             const int posHigh = i == item::Horizon ? 200 : 0;
+            const auto value = static_cast<std::uint8_t>(v);
             if (key.starts_with(".Flags=") && v >= 0 && v <= 255)
-                image_.SetFlags(mode, i, static_cast<std::uint8_t>(v));
+                image_.SetFlags(mode, i, value);
             else if (key.starts_with(".X_Pos=") && v >= 0 && v <= std::max(29, posHigh))
-                image_.SetXPos(mode, i, static_cast<std::uint8_t>(v));
+                image_.SetXPos(mode, i, value);
             else if (key.starts_with(".Y_Pos=") && v >= 0 && v <= std::max(15, posHigh))
-                image_.SetYPos(mode, i, static_cast<std::uint8_t>(v));
+                image_.SetYPos(mode, i, value);
+            else
+                continue;
+            used = true;
         }
     }
+    return used;
 }
 
-void ImportSettingsText(std::string_view text, TConfigImage& image, const TItemCatalogue& catalogue,
-                        int itemCount, int flags, const std::function<void(TMessage)>& onError) {
+TSettingsImportResult ImportSettingsText(std::string_view text, TConfigImage& image,
+                                         const TItemCatalogue& catalogue, int itemCount, int flags,
+                                         const std::function<void(TMessage)>& onError) {
     TSettingsImporter importer(image, catalogue, itemCount, flags);
     importer.OnError = onError;
     TSettingsLineReader reader([&importer](std::string_view line) { importer.ParseLine(line); });
     reader.Feed(text);
     reader.Finish();
+    return importer.Result();
 }
 
 } // namespace halvex

@@ -27,8 +27,11 @@ constexpr int Main = 0x02;    // the [MAIN] section
 std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& catalogue,
                               int itemCount);
 
-// Splits bytes into lines. A line ends at CR (an LF right after it belongs to the same line
-// end), at an LF alone (files saved by Linux editors), and at the end of the input; the
+// Splits bytes into lines. The first line end decides the file's kind: a CR (with or
+// without an LF after it) makes it a CR file, an LF alone an LF file (saved by Linux
+// editors). A line ends at a CR, and an LF right after the CR belongs to the same line
+// end; in an LF file an LF alone ends a line too, while in a CR file a stray LF is dropped
+// (it neither ends a line nor becomes text). The end of the input ends the last line; the
 // byte 0x1A ends the file like its physical end. Bytes can arrive in any number of pieces.
 class TSettingsLineReader {
 public:
@@ -47,8 +50,11 @@ public:
 private:
     void EndLine();
 
+    enum class TEnding { Unknown, Cr, Lf }; // the kind of line end the first line has
+
     TLineSink sink_;
     std::string line_;
+    TEnding ending_ = TEnding::Unknown;
     bool pending_ = false; // bytes of an unfinished line have arrived (possibly none kept)
     bool afterCr_ = false; // the previous byte was a CR: an LF now is part of that line end
     bool ended_ = false;
@@ -65,6 +71,17 @@ int SettingsLineValue(std::string_view line);
 
 enum class TSettingsSection { None, Main, Off, Min, All };
 
+// What an import found in the file.
+struct TSettingsImportResult {
+    // The header of a chosen section appeared: the file is a settings file for this import.
+    // When false nothing was applied.
+    bool Recognised = false;
+    // Lines that changed nothing although they were read for this import: an unknown key or
+    // a value out of range inside a chosen section, text outside every section, and lines
+    // that could not be processed. Lines of sections not chosen are not counted.
+    int IgnoredLines = 0;
+};
+
 // Applies the lines of one import to the image as they come.
 class TSettingsImporter {
 public:
@@ -76,21 +93,26 @@ public:
 
     void ParseLine(std::string_view line);
     TSettingsSection Section() const { return section_; }
+    const TSettingsImportResult& Result() const { return result_; }
 
 private:
     void ParseLineUnchecked(std::string_view line);
-    void ParseMainLine(std::string_view line, int v);
-    void ParseItemLine(std::string_view line, int v);
+    bool ParseHeader(std::string_view line);
+    // Each returns whether the line changed the image.
+    bool ParseMainLine(std::string_view line, int v);
+    bool ParseItemLine(std::string_view line, int v);
 
     TConfigImage& image_;
     const TItemCatalogue& catalogue_;
     int itemCount_;
     int flags_;
     TSettingsSection section_ = TSettingsSection::None;
+    TSettingsImportResult result_;
 };
 
 // Imports a whole text (reader and parser together).
-void ImportSettingsText(std::string_view text, TConfigImage& image, const TItemCatalogue& catalogue,
-                        int itemCount, int flags, const std::function<void(TMessage)>& onError);
+TSettingsImportResult ImportSettingsText(std::string_view text, TConfigImage& image,
+                                         const TItemCatalogue& catalogue, int itemCount, int flags,
+                                         const std::function<void(TMessage)>& onError);
 
 } // namespace halvex

@@ -35,9 +35,9 @@ void ExportSettingsTo(const QString& path, const TConfigImage& image,
         Fail(file);
 }
 
-bool ImportSettingsFrom(const QString& path, int flags, TConfigImage& image,
-                        const TItemCatalogue& catalogue, int itemCount,
-                        const std::function<void(TMessage)>& showMessage) {
+TSettingsImportResult ImportSettingsFrom(const QString& path, int flags, TConfigImage& image,
+                                         const TItemCatalogue& catalogue, int itemCount,
+                                         const std::function<void(TMessage)>& showMessage) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         Fail(file);
@@ -61,7 +61,7 @@ bool ImportSettingsFrom(const QString& path, int flags, TConfigImage& image,
             break; // the end-of-file byte
     }
     reader.Finish();
-    return true;
+    return importer.Result();
 }
 
 } // namespace halvex

@@ -5,6 +5,7 @@
 #include "config/ConfigImage.h"
 #include "config/ItemCatalogue.h"
 #include "config/Messages.h"
+#include "config/SettingsFile.h"
 
 #include <QString>
 
@@ -20,11 +21,12 @@ void ExportSettingsTo(const QString& path, const TConfigImage& image,
 
 // Reads `path` line by line into the image with the import flags (import_flag::).
 // Throws std::runtime_error with the system's reason when the file cannot be opened or
-// read; the lines parsed before a read error stay applied. Returns true when the whole
-// file was read: the caller then runs the completion steps (the editor's CompleteImport).
+// read; the lines parsed before a read error stay applied. Returns what the whole file
+// held: when it was recognised, the caller runs the completion steps (the editor's
+// CompleteImport); when not, nothing was applied.
 // `showMessage` shows "Error inside import file !" for a line that cannot be processed.
-bool ImportSettingsFrom(const QString& path, int flags, TConfigImage& image,
-                        const TItemCatalogue& catalogue, int itemCount,
-                        const std::function<void(TMessage)>& showMessage);
+TSettingsImportResult ImportSettingsFrom(const QString& path, int flags, TConfigImage& image,
+                                         const TItemCatalogue& catalogue, int itemCount,
+                                         const std::function<void(TMessage)>& showMessage);
 
 } // namespace halvex

@@ -360,7 +360,10 @@ struct TUiTextRow {
 
 constexpr TUiTextRow kUi[] = {
     {TUiText::DiscardChanges,
-     {"Discard changes not written to the OSD ?", "Odrzucić zmiany nie zapisane w OSD ?"}},
+     {"Discard changes not written to the OSD ?", "Odrzucić zmiany niezapisane w OSD ?"}},
+    {TUiText::QuitDuringTransfer,
+     {"A transfer to the OSD is running - stop it and quit ?",
+      "Trwa przesyłanie do OSD - przerwać i zakończyć ?"}},
     {TUiText::UndoAction, {"Undo %1", "Cofnij %1"}},
     {TUiText::RedoAction, {"Redo %1", "Ponów %1"}},
     {TUiText::StepMove, {"move %1", "przesunięcie: %1"}},
@@ -373,10 +376,13 @@ constexpr TUiTextRow kUi[] = {
     {TUiText::StepRestoreLayout, {"restore layout", "przywrócenie układu"}},
     {TUiText::CopyLayoutTo, {"Copy layout to %1", "Kopiuj układ do %1"}},
     {TUiText::RestoreLayout, {"Restore layout from OSD", "Przywróć układ z OSD"}},
-    {TUiText::StatusPortOpen, {"Port %1 open", "Port %1 otwarty"}},
+    {TUiText::StatusPortOpen, {"Port COM%1 open", "Port COM%1 otwarty"}},
     {TUiText::StatusPortClosed, {"Port closed", "Port zamknięty"}},
     {TUiText::StatusOsdReady, {"OSD ready", "OSD gotowe"}},
     {TUiText::StatusOsdReply, {"OSD answered \"%1\"", "OSD odpowiedziało \"%1\""}},
+    {TUiText::StatusOsdNoLetter, {"OSD answered without a letter", "OSD odpowiedziało bez litery"}},
+    {TUiText::StatusChecking,
+     {"Checking the OSD... try %1 of %2", "Sprawdzanie OSD... próba %1 z %2"}},
     {TUiText::StatusNoAnswer, {"OSD does not answer", "OSD nie odpowiada"}},
     {TUiText::StatusRead, {"Read in %1 s", "Odczytano w %1 s"}},
     {TUiText::StatusReadBad,
@@ -401,6 +407,12 @@ constexpr TUiTextRow kUi[] = {
      {"Imported settings from %1", "Zaimportowano ustawienia z %1"}},
     {TUiText::StatusImportedAll,
      {"Imported layouts and settings from %1", "Zaimportowano układy i ustawienia z %1"}},
+    {TUiText::StatusImportedIgnoredOne,
+     {"Imported from %1, %2 line ignored", "Zaimportowano z %1, pominięto %2 wiersz"}},
+    {TUiText::StatusImportedIgnoredFew,
+     {"Imported from %1, %2 lines ignored", "Zaimportowano z %1, pominięto %2 wiersze"}},
+    {TUiText::StatusImportedIgnoredMany,
+     {"Imported from %1, %2 lines ignored", "Zaimportowano z %1, pominięto %2 wierszy"}},
     {TUiText::StatusImportFailed, {"Nothing imported from %1", "Nic nie zaimportowano z %1"}},
     {TUiText::StatusUndone, {"Undone: %1", "Cofnięto %1"}},
     {TUiText::StatusRedone, {"Redone: %1", "Ponowiono %1"}},
@@ -476,6 +488,15 @@ const char* UiText(TUiText text, TLanguage language) {
         if (row.Id == text)
             return row.Text[static_cast<int>(language)];
     return "";
+}
+
+TUiText ImportedIgnoredText(int count) {
+    if (count == 1)
+        return TUiText::StatusImportedIgnoredOne;
+    const int tens = count % 100;
+    if (count % 10 >= 2 && count % 10 <= 4 && (tens < 12 || tens > 14))
+        return TUiText::StatusImportedIgnoredFew;
+    return TUiText::StatusImportedIgnoredMany;
 }
 
 const char* SensorCaption(TLanguage language) {

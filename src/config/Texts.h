@@ -50,10 +50,11 @@ std::span<const TCaptionText> ImportDialogToolTips();
 // Texts of the edit history, the unwritten-change question, the grid's menu and the status
 // line. "%1" and "%2" stand for names and numbers filled in when shown.
 enum class TUiText {
-    DiscardChanges, // the question before Read, Close, Import and quitting
-    UndoAction,     // "Undo %1"
-    RedoAction,     // "Redo %1"
-    StepMove,       // step names: %1 the item's name
+    DiscardChanges,     // the question before Read, Close, Import and quitting
+    QuitDuringTransfer, // the question when quitting during a write, Apply or upload
+    UndoAction,         // "Undo %1"
+    RedoAction,         // "Redo %1"
+    StepMove,           // step names: %1 the item's name
     StepChange,
     StepNtsc,
     StepPal,
@@ -66,7 +67,9 @@ enum class TUiText {
     StatusPortOpen, // %1 the port
     StatusPortClosed,
     StatusOsdReady,
-    StatusOsdReply, // %1 the letter of another answer
+    StatusOsdReply,    // %1 the letter of another answer
+    StatusOsdNoLetter, // an answer without a letter
+    StatusChecking,    // %1 the try, %2 the tries the check has
     StatusNoAnswer,
     StatusRead, // %1 seconds
     StatusReadBad,
@@ -83,11 +86,17 @@ enum class TUiText {
     StatusImportedLayouts,
     StatusImportedSettings,
     StatusImportedAll,
+    StatusImportedIgnoredOne,  // %1 the file name, %2 the count (1)
+    StatusImportedIgnoredFew,  // 2, 3, 4, 22, 23, ... (Polish plural)
+    StatusImportedIgnoredMany, // the other counts
     StatusImportFailed,
     StatusUndone, // %1 the step's name
     StatusRedone,
 };
 const char* UiText(TUiText text, TLanguage language);
+// The status after an import that ignored `count` (> 0) lines, in the plural form the
+// count takes.
+TUiText ImportedIgnoredText(int count);
 
 // Message box texts.
 const char* MessageText(TMessage message, TLanguage language);

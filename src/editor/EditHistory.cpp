@@ -30,8 +30,8 @@ void TImageStep::Redo(TConfigImage& image) const {
     CopyChanged(image, Before, After);
 }
 
-void TWrittenState::Confirmed(const TConfigImage& image) {
-    board_ = Snapshot(image);
+void TWrittenState::Confirmed(const TImageBytes& asRead) {
+    board_ = asRead;
     pending_.reset();
 }
 
@@ -58,7 +58,8 @@ bool TWrittenState::Modified(const TConfigImage& image) const {
     if (!board_)
         return false;
     TImageBytes now = Snapshot(image);
-    now[ofs::Mode] = (*board_)[ofs::Mode];
+    if ((*board_)[ofs::Mode] <= 2)
+        now[ofs::Mode] = (*board_)[ofs::Mode];
     return *board_ != now;
 }
 

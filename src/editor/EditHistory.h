@@ -29,8 +29,10 @@ struct TImageStep {
 
 class TWrittenState {
 public:
-    // A good read has been opened: the image is what the board holds.
-    void Confirmed(const TConfigImage& image);
+    // A good read: `asRead` is what the board holds, before the editor adjusted anything
+    // (a layout mode above 2, NTSC rows above 12).
+    void Confirmed(const TImageBytes& asRead);
+    void Confirmed(const TConfigImage& image) { Confirmed(Snapshot(image)); }
     // A write starts sending `image` as it is now; it counts once the write completes.
     void WriteStarted(const TConfigImage& image) { pending_ = Snapshot(image); }
     void WriteCompleted();
@@ -43,7 +45,8 @@ public:
 
     bool Known() const { return board_.has_value(); }
     // The image differs from what the board last confirmed; false when nothing is known.
-    // The layout mode shown (Mode) is the editor's view and does not count.
+    // The layout mode shown (Mode) is the editor's view and does not count, unless the
+    // board holds a mode the editor cannot show (above 2), which a write would replace.
     bool Modified(const TConfigImage& image) const;
     const std::optional<TImageBytes>& Board() const { return board_; }
 

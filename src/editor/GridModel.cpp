@@ -255,7 +255,8 @@ bool TGridModel::FixSelectedPosition() {
         changed = true;
     }
     if (image_.YPos(mode_, selected_) > rows_ - 1) {
-        image_.SetYPos(mode_, selected_, 0);
+        const int row = rows_ == grid::NtscRows ? grid::NtscRows - 1 : 0;
+        image_.SetYPos(mode_, selected_, static_cast<std::uint8_t>(row));
         changed = true;
     }
     return changed;

@@ -150,9 +150,10 @@ public:
     // then a Mode above 2 becomes 2 and is the current layout mode.
     void TakeStandardAndMode(std::optional<bool> shownPal, bool alwaysSwitch);
 
-    // Out-of-range positions of the selected item (not the horizon) reset to 0 in the
-    // image: X_Pos above 29, Y_Pos below the last row (15 under PAL, 12 under NTSC).
-    // Returns whether anything changed.
+    // Out-of-range positions of the selected item (not the horizon) reset in the image:
+    // X_Pos above 29 to 0; Y_Pos beyond the last row to 0 under PAL (above 15) and to the
+    // last row the board shows under NTSC (above 12 becomes 12). Returns whether anything
+    // changed.
     bool FixSelectedPosition();
 
     // The horizon's line row: 8 under PAL, 6 under NTSC (from Config bit 4).

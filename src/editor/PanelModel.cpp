@@ -50,8 +50,12 @@ TPanelLayout PanelLayoutFor(int item) {
 
 TPanelModel::TPanelModel(TConfigImage& image, TGridModel& grid) : image_(image), grid_(grid) {}
 
-int TPanelModel::LimitY(int y) const {
-    return Item() == item::Variometer ? std::clamp(y, VarioMinY, VarioMaxY) : y;
+int TPanelModel::LimitY(int y, bool up) const {
+    if (Item() != item::Variometer)
+        return y;
+    if (up && Y() == VarioMaxY)
+        return VarioMaxY;
+    return std::clamp(y, VarioMinY, VarioMaxY);
 }
 
 void TPanelModel::SetFlagBit(std::uint8_t mask, bool on) {

@@ -55,15 +55,18 @@ public:
     std::uint8_t Y() const { return image_.Byte(grid_.CurrentRecord() + 2); }
 
     // The panel refresh's change to the image: a position of the selected item (not the
-    // horizon) beyond the last column or the last row of the video standard becomes 0.
+    // horizon) beyond the last column becomes 0, beyond the last row of the video standard
+    // 0 under PAL and 12 under NTSC.
     void Refresh() { grid_.FixSelectedPosition(); }
 
     // The Y spinner's top row and the refresh's bound: 15 under PAL, 12 under NTSC.
     int LastRow() const { return grid_.RowCount() - 1; }
     // The horizon's X_Pos and Y_Pos are its sensitivities, not a place.
     bool HasPosition() const { return Item() != item::Horizon; }
-    // The Y spinner's position after the selected item's own limit (variometer rows 3..12).
-    int LimitY(int y) const;
+    // The Y spinner's position `y` after a click (`up` or down) with the selected item's own
+    // limit: the variometer keeps rows 3..12, and an up click on its last row leaves it
+    // there (under NTSC the spinner would wrap from row 12 to 0).
+    int LimitY(int y, bool up) const;
 
     // Edits of the current record.
     void SetFlagBit(std::uint8_t mask, bool on);

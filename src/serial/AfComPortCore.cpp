@@ -181,7 +181,7 @@ bool TAfComPortCore::OpenPort(int number) {
     }
     fd_ = device.fd;
     hungUp_.store(false);
-    AfHoldDevice(path_);
+    heldPath_ = AfHoldDevice(path_);
     try {
         if (!SetRawMode(fd_))
             throw EAfComPortCoreError("Error setting timeouts");
@@ -289,8 +289,10 @@ void TAfComPortCore::Teardown() {
         AfIoctl(fd_, TIOCNXCL);
         ::close(fd_); // also releases the advisory lock
         fd_ = -1;
-        AfReleaseDevice(path_);
+        AfReleaseDevice(heldPath_);
     }
+    // The threads have stopped: a hang-up belongs to the session that ended.
+    hungUp_.store(false);
     eventMask_ = 0;
     opened_.store(false);
 }

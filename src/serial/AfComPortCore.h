@@ -201,6 +201,7 @@ private:
 
     int comNumber_ = 0;
     std::string path_;
+    std::string heldPath_; // path_ resolved at open, as registered with AfHoldDevice
     int fd_ = -1;
     std::uint32_t eventMask_ = 0;
     std::atomic<bool> opened_{false};

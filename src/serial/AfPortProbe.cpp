@@ -157,14 +157,16 @@ bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int mo
     return haveSerialInfo && uartType == PORT_UNKNOWN && !modemQueryOk && modemError == EIO;
 }
 
-void AfHoldDevice(const std::string& path) {
+std::string AfHoldDevice(const std::string& path) {
+    std::string resolved = Resolved(path);
     std::lock_guard<std::mutex> guard(HeldLock());
-    Held().insert(Resolved(path));
+    Held().insert(resolved);
+    return resolved;
 }
 
-void AfReleaseDevice(const std::string& path) {
+void AfReleaseDevice(const std::string& resolved) {
     std::lock_guard<std::mutex> guard(HeldLock());
-    auto it = Held().find(Resolved(path));
+    auto it = Held().find(resolved);
     if (it != Held().end())
         Held().erase(it);
 }

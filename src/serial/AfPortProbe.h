@@ -37,8 +37,11 @@ TAfOpenResult AfOpenDevice(const std::string& path, bool exclusive);
 bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int modemError);
 
 // The devices this process holds open, by their resolved path (the engine registers).
-void AfHoldDevice(const std::string& path);
-void AfReleaseDevice(const std::string& path);
+// AfHoldDevice returns the resolved name it holds; AfReleaseDevice takes that name, so a
+// device opened through a link (/dev/serial/by-id/...) is released even when the link has
+// gone with the device.
+std::string AfHoldDevice(const std::string& path);
+void AfReleaseDevice(const std::string& resolved);
 bool AfHeldHere(const std::string& path);
 
 class TAfPortProbe {

@@ -18,6 +18,18 @@ constexpr std::uint32_t FlowBits = dcbf::OutxCtsFlow | dcbf::OutxDsrFlow | dcbf:
 
 } // namespace
 
+namespace {
+
+// The index of the item whose data is `value`, else `fallback`.
+int IndexOfData(const QComboBox* box, int value, int fallback) {
+    const int index = box->findData(value);
+    return index >= 0 ? index : fallback;
+}
+
+} // namespace
+
+// Only what a Linux serial line accepts is offered: 5 to 8 data bits (no 4), one and a
+// half stop bits only with 5 data bits (where two cannot be had), no DTR/DSR flow control.
 TAfComPortDialog::TAfComPortDialog(const std::string& title, const TAfDCB& dcb, QWidget* parent)
     : QDialog(parent), dcb_(dcb) {
     setWindowTitle(QString::fromStdString(title));
@@ -32,9 +44,9 @@ TAfComPortDialog::TAfComPortDialog(const std::string& title, const TAfDCB& dcb, 
     form->addRow(tr("Bits per second:"), baud_);
 
     dataBits_ = new QComboBox(this);
-    for (int bits = 4; bits <= 8; ++bits)
-        dataBits_->addItem(QString::number(bits));
-    dataBits_->setCurrentIndex(dcb.ByteSize >= 4 && dcb.ByteSize <= 8 ? dcb.ByteSize - 4 : 4);
+    for (int bits = 5; bits <= 8; ++bits)
+        dataBits_->addItem(QString::number(bits), bits);
+    dataBits_->setCurrentIndex(IndexOfData(dataBits_, dcb.ByteSize, dataBits_->count() - 1));
     form->addRow(tr("Data bits:"), dataBits_);
 
     parity_ = new QComboBox(this);
@@ -43,19 +55,35 @@ TAfComPortDialog::TAfComPortDialog(const std::string& title, const TAfDCB& dcb, 
     form->addRow(tr("Parity:"), parity_);
 
     stopBits_ = new QComboBox(this);
-    stopBits_->addItems({QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")});
-    stopBits_->setCurrentIndex(dcb.StopBits <= 2 ? dcb.StopBits : 0);
     form->addRow(tr("Stop bits:"), stopBits_);
+    FillStopBits(dcb.StopBits == sbOne ? sbOne : sbTwo);
+    connect(dataBits_, &QComboBox::currentIndexChanged, this,
+            [this] { FillStopBits(stopBits_->currentIndex() > 0 ? sbTwo : sbOne); });
 
     flow_ = new QComboBox(this);
-    flow_->addItems({tr("None"), tr("Xon / Xoff"), tr("Hardware (RTS/CTS)"), tr("DTR/DSR")});
-    flow_->setCurrentIndex(AfFlowFromFlags(dcb.Flags)); // items in TAfFlowControl order
+    flow_->addItem(tr("None"), fwNone);
+    flow_->addItem(tr("Xon / Xoff"), fwXOnXOff);
+    flow_->addItem(tr("Hardware (RTS/CTS)"), fwRtsCts);
+    flow_->setCurrentIndex(IndexOfData(flow_, AfFlowFromFlags(dcb.Flags), 0));
     form->addRow(tr("Flow control:"), flow_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     form->addRow(buttons);
+}
+
+// One stop bit, or more than one: two, which 5 data bits have as one and a half.
+void TAfComPortDialog::FillStopBits(TAfStopbits wanted) {
+    const bool five = dataBits_->currentData().toInt() == 5;
+    const QSignalBlocker block(stopBits_);
+    stopBits_->clear();
+    stopBits_->addItem(QStringLiteral("1"), sbOne);
+    if (five)
+        stopBits_->addItem(QStringLiteral("1.5"), sbOneAndHalf);
+    else
+        stopBits_->addItem(QStringLiteral("2"), sbTwo);
+    stopBits_->setCurrentIndex(wanted == sbOne ? 0 : 1);
 }
 
 TAfDCB TAfComPortDialog::Result() const {
@@ -65,10 +93,10 @@ TAfDCB TAfComPortDialog::Result() const {
     const uint baud = baud_->currentText().toUInt(&ok);
     if (ok && baud > 0)
         dcb.BaudRate = baud;
-    dcb.ByteSize = static_cast<std::uint8_t>(4 + dataBits_->currentIndex());
+    dcb.ByteSize = static_cast<std::uint8_t>(dataBits_->currentData().toInt());
     dcb.Parity = static_cast<std::uint8_t>(parity_->currentIndex());
-    dcb.StopBits = static_cast<std::uint8_t>(stopBits_->currentIndex());
-    const auto flow = static_cast<TAfFlowControl>(flow_->currentIndex());
+    dcb.StopBits = static_cast<std::uint8_t>(stopBits_->currentData().toInt());
+    const auto flow = static_cast<TAfFlowControl>(flow_->currentData().toInt());
     std::uint32_t flags = (dcb.Flags & ~FlowBits) | dcbf::Binary | AfFlowFlags(flow);
     // Without handshaking the lines keep their previous enable state.
     if (flow != fwDtrDsr)

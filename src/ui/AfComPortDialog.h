@@ -1,5 +1,6 @@
 // Line settings dialog of the serial port component (speed, data bits, parity, stop bits,
-// flow control), and the hooks that connect the component to the GUI.
+// flow control), offering only what a Linux serial line accepts, and the hooks that
+// connect the component to the GUI.
 #pragma once
 
 #include "serial/AfComPortCore.h"
@@ -25,6 +26,8 @@ public:
     QComboBox* FlowBox() const { return flow_; }
 
 private:
+    void FillStopBits(TAfStopbits wanted);
+
     TAfDCB dcb_;
     QComboBox* baud_;
     QComboBox* dataBits_;

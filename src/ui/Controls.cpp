@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 
 namespace halvex {
 
@@ -19,6 +20,34 @@ QFont InterfaceFont() {
         font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
     return font;
+}
+
+TKeyValidator::TKeyValidator(const char* keys, int maxLength, const char* decimalPoint,
+                             QObject* parent)
+    : QValidator(parent), keys_(keys), maxLength_(maxLength), decimalPoint_(decimalPoint) {}
+
+QValidator::State TKeyValidator::validate(QString& input, int&) const {
+    for (const QChar c : input) {
+        const char16_t u = c.unicode();
+        const bool separator = decimalPoint_ && u == static_cast<unsigned char>(*decimalPoint_);
+        if (!separator && (u >= 0x80 || u == 0 || !std::strchr(keys_, static_cast<char>(u))))
+            return Invalid;
+    }
+    // Beyond the maximum length a text may shrink but not grow.
+    const int length = static_cast<int>(input.size());
+    if (!programText_ && length > maxLength_ && length > accepted_)
+        return Invalid;
+    accepted_ = length;
+    return Acceptable;
+}
+
+void TKeyValidator::ShowText(QLineEdit* edit, const QString& text) {
+    auto* validator = dynamic_cast<const TKeyValidator*>(edit->validator());
+    if (validator)
+        validator->programText_ = true;
+    edit->setText(text);
+    if (validator)
+        validator->programText_ = false;
 }
 
 TCheckBox::TCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {

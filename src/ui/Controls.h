@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QValidator>
 #include <QWidget>
 
 #include <functional>
@@ -23,6 +24,28 @@ namespace halvex {
 // The program's interface font: Liberation Sans (metric-compatible with the original's
 // MS Sans Serif 8 pt look) at 11 pixels, else the default sans.
 QFont InterfaceFont();
+
+// What an edit box may hold, whichever way the text arrives (typed, pasted with the
+// keyboard, the context menu or the middle button, dropped): only the characters of
+// `keys` (and `*decimalPoint` where given), and at most `maxLength` of them. The program's
+// own texts (ShowText) pass whole, so a stored value longer than the box allows shows
+// until the box is left; such a text may then shrink but not grow.
+class TKeyValidator : public QValidator {
+public:
+    TKeyValidator(const char* keys, int maxLength, const char* decimalPoint, QObject* parent);
+    State validate(QString& input, int& position) const override;
+    int MaxLength() const { return maxLength_; }
+
+    // Sets the text of `edit` as the program's own.
+    static void ShowText(QLineEdit* edit, const QString& text);
+
+private:
+    const char* keys_;
+    int maxLength_;
+    const char* decimalPoint_;
+    mutable int accepted_ = 0; // length of the last text accepted
+    mutable bool programText_ = false;
+};
 
 class TCheckBox : public QCheckBox {
 public:

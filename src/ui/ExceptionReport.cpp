@@ -53,7 +53,7 @@ namespace {
 
 std::unique_ptr<QMessageBox> MakeBox(QMessageBox::Icon icon, const QString& text,
                                      QMessageBox::StandardButtons buttons, QWidget* owner) {
-    const QString title = QString::fromUtf8(fixed_text::MainCaption);
+    const QString title = QString::fromUtf8(fixed_text::AppTitle);
     auto box = std::make_unique<QMessageBox>(icon, title, text, buttons, owner);
     // The box sizes itself to its layout: a spacer across it keeps the title whole.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
@@ -69,10 +69,14 @@ std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, 
                    QMessageBox::Ok, owner);
 }
 
-bool AskYesNo(const QString& question, QWidget* owner) {
+std::unique_ptr<QMessageBox> MakeQuestionBox(const QString& question, QWidget* owner) {
     auto box = MakeBox(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No, owner);
     box->setDefaultButton(QMessageBox::No);
-    return box->exec() == QMessageBox::Yes;
+    return box;
+}
+
+bool AskYesNo(const QString& question, QWidget* owner) {
+    return MakeQuestionBox(question, owner)->exec() == QMessageBox::Yes;
 }
 
 TMessageBoxHook& MessageBoxHook() {

@@ -1,10 +1,10 @@
 // Message boxes of the program and the application's standard exception report.
 //
 // Plain messages: one text and an OK button, in a box that belongs to the window that
-// raised it (centred on it) and carries the program's full title, the main window's
-// caption, wide enough to be read whole. The exception report: the same, with an error
-// icon, and a full stop appended to the text when its last character sorts after "." (so
-// a text ending in a letter or digit gains one, one ending in " !" does not).
+// raised it (centred on it) and carries the application title "HalvexCfg_KT", wide
+// enough to show it whole. The exception report: the same, with an error icon, and a full
+// stop appended to the text when its last character sorts after "." (so a text ending in
+// a letter or digit gains one, one ending in " !" does not).
 //
 // Every handler that the toolkit calls (buttons, timers, port notifications, the show
 // event) runs inside Guard: an exception that escapes it ends that handler, is reported,
@@ -34,10 +34,12 @@ void SetMessageBoxOwner(QWidget* window);
 // The window a box raised now belongs to: the open modal dialog, else the main window,
 // else the active window (null when there is none).
 QWidget* MessageBoxOwner();
-// The box as shown: a child of `owner` (so centred on it), titled with the main window's
-// caption and at least as wide as a title bar needs to show that caption whole.
+// The box as shown: a child of `owner` (so centred on it), titled with the application
+// title and at least as wide as a title bar needs to show it whole.
 std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, QWidget* owner);
-// A Yes / No question in the same form, No the default; true when answered Yes.
+// A Yes / No question in the same form, No the default.
+std::unique_ptr<QMessageBox> MakeQuestionBox(const QString& question, QWidget* owner);
+// Asks the question modally; true when answered Yes.
 bool AskYesNo(const QString& question, QWidget* owner);
 
 // The hook that shows a box; by default MakeMessageBox over MessageBoxOwner(), modal.

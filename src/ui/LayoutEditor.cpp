@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QValidator>
 
 #include <algorithm>
 #include <set>
@@ -46,16 +45,6 @@ void Compact(TRadioGroup* group) {
     for (int c = 0; c < grid->columnCount(); ++c)
         grid->setColumnStretch(c, 1);
 }
-
-// Only what a sensitivity may hold reaches Edit3 and Edit4, whether typed, pasted with
-// Shift+Insert or Ctrl+V, or dropped with the middle button.
-class TSensitivityValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        return IsSensitivityText(input.toStdString()) ? Acceptable : Invalid;
-    }
-};
 
 } // namespace
 
@@ -194,8 +183,8 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     StaticText3->setBuddy(Edit3);
     StaticText4->setBuddy(Edit4);
     for (QLineEdit* e : {Edit3, Edit4}) {
-        e->setMaxLength(SensitivityDigits);
-        e->setValidator(new TSensitivityValidator(e));
+        // Only what a sensitivity may hold, whether typed, pasted or dropped.
+        e->setValidator(new TKeyValidator("0123456789", SensitivityDigits, nullptr, e));
         e->setContextMenuPolicy(Qt::NoContextMenu); // no paste around the key filter
         e->setAcceptDrops(false);
         e->installEventFilter(editFilter_.get());
@@ -264,7 +253,9 @@ void TLayoutEditor::WireHandlers() {
     RadioGroup4->OnClick = [this] { RadioGroup4Click(); };
     RadioGroup5->OnClick = [this] { RadioGroup5Click(); };
     UpDown1->OnClick = [this](TUpDown::TButton) { UpDown1Click(); };
-    UpDown2->OnClick = [this](TUpDown::TButton) { UpDown2Click(); };
+    UpDown2->OnClick = [this](TUpDown::TButton button) {
+        UpDown2Click(button == TUpDown::TButton::Up);
+    };
     StringGrid1->OnMouseDown = [this](Qt::MouseButton b, TShiftState s, int x, int y) {
         StringGrid1MouseDown(b, s, x, y);
     };
@@ -276,7 +267,9 @@ void TLayoutEditor::WireHandlers() {
     };
     StringGrid1->OnKey = [this](int key, Qt::KeyboardModifiers mods) { return GridKey(key, mods); };
     StringGrid1->OnContextMenu = [this](const QPoint& at) { ShowContextMenu(at); };
-    History.OnApplied = [this](int mode, int item) { ShowStep(mode, item); };
+    History.OnApplied = [this](int mode, int item, const std::string& shownName) {
+        ShowStep(mode, item, shownName);
+    };
 }
 
 TLanguage TLayoutEditor::Lang() const {
@@ -530,10 +523,10 @@ void TLayoutEditor::UpDown1Click() {
     GridRedraw();
 }
 
-void TLayoutEditor::UpDown2Click() {
+void TLayoutEditor::UpDown2Click(bool up) {
     if (!panel_.HasPosition())
         return;
-    UpDown2->SetPosition(panel_.LimitY(UpDown2->Position()));
+    UpDown2->SetPosition(panel_.LimitY(UpDown2->Position(), up));
     Change(TUiText::StepMove, [&] { panel_.SetPosition(panel_.X(), UpDown2->Position()); });
     GridRedraw();
 }
@@ -633,12 +626,20 @@ void TLayoutEditor::RecordChange(const QString& name, const std::function<void()
     const TImageBytes before = Snapshot(image_);
     const int mode = model_.LayoutMode();
     const int item = model_.Selected();
+    const std::string shownName = catalogue_.UserNameSample();
     struct TDepth {
         int& Depth;
         ~TDepth() { --Depth; }
     } depth{++recording_};
-    change();
-    History.Record(name, before, mode, item);
+    // A change cut off by an error (an import stopped by a read error) keeps what it
+    // applied: that part is a step too.
+    try {
+        change();
+    } catch (...) {
+        History.Record(name, before, mode, item, shownName);
+        throw;
+    }
+    History.Record(name, before, mode, item, shownName);
 }
 
 void TLayoutEditor::Change(TUiText text, const std::function<void()>& change) {
@@ -673,7 +674,7 @@ void TLayoutEditor::UndoOrRedo(bool redo) {
         OnStatus(QString::fromUtf8(UiText(done, Lang())).arg(name));
 }
 
-void TLayoutEditor::ShowStep(int mode, int item) {
+void TLayoutEditor::ShowStep(int mode, int item, const std::string& shownName) {
     // The video standard as the image now holds it, without the switch's row shift.
     model_.FollowStandard();
     // The layout mode and the item the step was made on.
@@ -685,7 +686,9 @@ void TLayoutEditor::ShowStep(int mode, int item) {
     ShowStandardAndMode();
     if (item >= 0)
         SelectItem(item);
-    catalogue_.ReadUserName(image_);
+    // Without a stored name the grid shows the name it showed before the step.
+    if (!catalogue_.ReadUserName(image_) && !shownName.empty())
+        catalogue_.SetUserNameSample(shownName);
     PanelRefresh();
     GridRedraw();
 }
@@ -742,6 +745,9 @@ void TLayoutEditor::RestoreLayoutFromBoard() {
         return;
     RecordChange(StepName(TUiText::StepRestoreLayout), [&] {
         RestoreLayout(image_, *Written.Board(), model_.LayoutMode());
+        // The board's rows as read: under NTSC they move up as the read moved them.
+        if (!image_.IsPal())
+            model_.SelectNtsc();
         PanelRefresh();
     });
     GridRedraw();

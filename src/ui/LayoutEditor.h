@@ -103,7 +103,7 @@ public:
     void RadioGroup4Click(); // video standard switch
     void RadioGroup5Click();
     void UpDown1Click();
-    void UpDown2Click();
+    void UpDown2Click(bool up = true); // after a click on the up (or down) arrow
     // Key filter of Edit3 and Edit4: true when the key may reach the edit.
     static bool Edit3KeyPress(int key, const QString& text);
     void Edit3Exit();
@@ -158,7 +158,7 @@ private:
     // Moves the selected item through the spinners, as a drag does.
     void MoveSelected(TCellPos target);
     // Shows the editor on the image an undo or redo has left.
-    void ShowStep(int mode, int item);
+    void ShowStep(int mode, int item, const std::string& shownName);
     void UndoOrRedo(bool redo);
     void ShowContextMenu(const QPoint& globalPos);
     // Runs a handler's change as a step named by `text` for the selected item.

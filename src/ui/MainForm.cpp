@@ -20,6 +20,7 @@
 #include "ui/SettingsDialog.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,6 +32,8 @@
 #include <QShortcut>
 #include <QShowEvent>
 
+#include <utility>
+
 namespace halvex {
 
 namespace {
@@ -39,6 +42,15 @@ constexpr std::uint32_t kTimerIntervalMs = 200;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
+}
+
+// A reply letter as the status line shows it: the character, or its code when it is none
+// that prints.
+QString ReplyText(char reply) {
+    const auto code = static_cast<unsigned char>(reply);
+    if (code > 0x20 && code < 0x7F)
+        return QString(QLatin1Char(reply));
+    return QStringLiteral("0x") + QString::number(code, 16).toUpper().rightJustified(2, u'0');
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
@@ -86,7 +98,13 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     : detail::TForm1OwnedParts(setup), Image(image),
       AfComPort1(setup.Port ? *setup.Port : static_cast<TLinkPort&>(*OwnLinkPort)),
       Timer1(setup.Timer1 ? *setup.Timer1 : *OwnTimer1),
-      Timer2(setup.Timer2 ? *setup.Timer2 : *OwnTimer2), Preferences(setup.PreferencesPath) {
+      Timer2(setup.Timer2 ? *setup.Timer2 : *OwnTimer2), Preferences(setup.PreferencesPath),
+      clock_(setup.Clock) {
+    if (!clock_) {
+        auto steady = std::make_shared<QElapsedTimer>();
+        steady->start();
+        clock_ = [steady] { return static_cast<std::int64_t>(steady->elapsed()); };
+    }
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(Utf8(fixed_text::MainCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -119,10 +137,12 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     };
     for (TLinkTimer* timer : {&Timer1, &Timer2}) {
         auto tick = std::move(timer->OnTimer);
-        timer->OnTimer = [this, tick] {
+        timer->OnTimer = [this, tick, retry = timer == &Timer2] {
             RunPortGuarded([&] {
                 if (tick)
                     tick();
+                if (retry && Link->Exchange() == TLinkExchange::Test)
+                    ShowCheckTry(); // a resend of the check
             });
         };
     }
@@ -240,17 +260,19 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
         Form2->Language = [this] { return language_; };
         Form2->OnApply = [this] {
             if (Link->Busy()) {
-                ShowMessage(TMessage::OsdBusy);
+                ShowMessageBox(TMessage::OsdBusy);
                 return false;
             }
             bool started = false;
+            StartClock();
             RunPortGuarded([&] { started = Link->StartApply(); });
             if (started) {
-                // The image side of the Apply is one undoable step.
-                Editor->History.Record(Editor->StepName(TUiText::StepSettings), settingsBefore_);
+                // The image side of the Apply is one undoable step; the grid still shows
+                // the name it showed before the dialog.
+                Editor->History.Record(Editor->StepName(TUiText::StepSettings), settingsBefore_, -1,
+                                       -1, Catalogue.UserNameSample());
                 settingsBefore_ = Snapshot(Image);
                 UpdateModified();
-                exchangeClock_.start();
             }
             return started;
         };
@@ -261,17 +283,20 @@ void TForm1::ApplyState(TWindowState state) {
     using S = TWindowState;
     state_ = state;
     const bool loaded = state == S::Loaded;
-    const bool configured = loaded || state == S::Reloading;        // a configuration was read
-    const bool linked = state != S::Closed && state != S::PortOpen; // the board answered "R"
-    Button8->setEnabled(state != S::Closed);
+    const bool kept = state == S::Kept || state == S::Rejoining; // shown without the link
+    const bool shown = loaded || kept;                           // the editor is open
+    const bool configured = shown || state == S::Reloading;      // a configuration was read
+    // The board answered "R" since the port was opened.
+    const bool linked = state == S::LinkConfirmed || loaded || state == S::Reloading;
+    Button8->setEnabled(state != S::Closed && state != S::Kept);
     Button7->setEnabled(linked);
     Button1->setEnabled(linked);
-    Button2->setEnabled(loaded);
-    Button4->setEnabled(loaded);
+    Button2->setEnabled(loaded || state == S::Rejoining);
+    Button4->setEnabled(shown);
     Button5->setEnabled(configured);
     Button3->setVisible(loaded);
-    Label2->setVisible(loaded);
-    Editor->SetEditorVisible(loaded);
+    Label2->setVisible(shown);
+    Editor->SetEditorVisible(shown);
     RadioGroup6->setVisible(!configured);
     Button7->setVisible(!configured);
     Button8->setVisible(!configured);
@@ -331,85 +356,143 @@ void TForm1::HideConfiguration() {
 }
 
 void TForm1::Button6Click() {
+    if (state_ == TWindowState::Kept) {
+        // The board is back: the kept configuration waits for its connection check.
+        OpenPort(TWindowState::Rejoining);
+        StartCheck();
+        return;
+    }
     if (state_ != TWindowState::Closed && !ConfirmDiscard())
         return;
     HideConfiguration();
     if (state_ == TWindowState::Closed) {
-        ApplyState(TWindowState::Closed); // a failed open leaves it here
-        if (!AfComPort1.IsOpen())
-            AfComPort1.Open();
-        ApplyState(TWindowState::PortOpen);
-        Button6->setText(Utf8(fixed_text::Close));
-        const int port = AfComPort1.ComNumber();
-        ShowStatus([this, port] { return Status(TUiText::StatusPortOpen).arg(port); });
-        WritePreference("Port", AfComPort1.ComNumber());
+        OpenPort(TWindowState::PortOpen);
     } else {
         // A write or upload cut off by the close is named once the window is closed.
         if (const std::optional<TMessage> interrupted = ClosePort())
-            ShowMessage(*interrupted);
+            ShowMessageBox(*interrupted);
     }
 }
 
-std::optional<TMessage> TForm1::ClosePort() {
-    ApplyState(TWindowState::PortOpen);
+void TForm1::OpenPort(TWindowState next) {
+    // A failed open leaves the window in the state it was in.
+    if (!AfComPort1.IsOpen())
+        AfComPort1.Open();
+    ApplyState(next);
+    Button6->setText(Utf8(fixed_text::Close));
+    const int port = AfComPort1.ComNumber();
+    ShowStatus([this, port] { return Status(TUiText::StatusPortOpen).arg(port); });
+    WritePreference("Port", AfComPort1.ComNumber());
+}
+
+std::optional<TMessage> TForm1::ClosePort(bool keep) {
+    if (!keep)
+        ApplyState(TWindowState::PortOpen);
     if (AfComPort1.IsOpen())
         AfComPort1.Close();
+    writeAfterCheck_ = false;
     // An exchange still supervised ends instead of resending into the closed port;
     // it returns what was cut off (a write or an upload), if anything.
     const std::optional<TMessage> interrupted = Link->PortClosed();
-    ApplyState(TWindowState::Closed);
+    ApplyState(keep ? TWindowState::Kept : TWindowState::Closed);
     Button6->setText(Utf8(fixed_text::Open));
-    // What was read is gone with the connection.
-    Editor->Written.Forget();
-    Editor->History.Clear();
+    if (keep) {
+        // The grid goes on blinking while the configuration waits for the board.
+        Timer1.SetInterval(kTimerIntervalMs);
+        Timer1.SetEnabled(true);
+    } else {
+        // What was read is gone with the connection.
+        Editor->Written.Forget();
+        Editor->History.Clear();
+    }
     UpdateModified();
     ShowStatus([this] { return Status(TUiText::StatusPortClosed); });
     return interrupted;
 }
 
-// The device has gone (unplugged, board stopped): the window closes the port as Close
-// does, ends the exchange without resends and says so once; Open works again once the
-// device is back. A write that met the loss before its notification lands here too.
+// The device has gone (unplugged, board stopped): the window closes the port, ends the
+// exchange without resends and says so once; Open works again once the device is back. A
+// configuration on screen stays, with its image and undo history (the Kept state). A
+// write that met the loss before its notification lands here too.
 void TForm1::AfComPort1DeviceLost() {
-    if (state_ == TWindowState::Closed)
+    if (state_ == TWindowState::Closed || state_ == TWindowState::Kept)
         return; // closed already: said once
     const int number = AfComPort1.ComNumber();
-    HideConfiguration();
-    ClosePort(); // what the loss cut off is not named: the disconnect message says it
+    if (state_ == TWindowState::Loaded || state_ == TWindowState::Rejoining) {
+        ClosePort(true);
+    } else {
+        HideConfiguration();
+        ClosePort(); // what the loss cut off is not named: the disconnect message says it
+    }
     ShowMessageText(Utf8(MessageText(TMessage::PortDisconnected, language_))
                         .replace(QStringLiteral("%d"), QString::number(number)));
 }
 
 void TForm1::Button8Click() {
-    exchangeClock_.start();
+    StartCheck();
+}
+
+void TForm1::StartCheck() {
+    // Pressed during another exchange it does nothing (and keeps that one's clock).
+    if (Link->Busy() || !AfComPort1.IsOpen())
+        return;
+    StartClock();
     Link->StartTest();
+    checkTries_ = Link->RetriesLeft(); // the link's budget for the check
+    ShowCheckTry();
+}
+
+void TForm1::ShowCheckTry() {
+    const int tries = checkTries_;
+    const int current = tries - Link->RetriesLeft() + 1;
+    ShowStatus(
+        [this, current, tries] { return Status(TUiText::StatusChecking).arg(current).arg(tries); });
 }
 
 void TForm1::Button1Click() {
     // A running exchange owns Timer1 and the image: the read waits for it to end.
-    if (Link->Busy() || !ConfirmDiscard())
+    if (Link->Busy()) {
+        ShowMessageBox(TMessage::OsdBusy);
+        return;
+    }
+    if (!ConfirmDiscard())
         return;
     HideConfiguration();
     // The dump overwrites the image: nothing is known to match the board until it is good.
     Editor->Written.Forget();
     UpdateModified();
-    exchangeClock_.start();
+    StartClock();
     if (state_ == TWindowState::Loaded)
         ApplyState(TWindowState::Reloading);
     Link->StartRead();
 }
 
 void TForm1::Button2Click() {
-    // What the board holds once the write completes: the image as the write starts.
-    if (Link->StartWrite()) {
-        Editor->Written.WriteStarted(Image);
-        exchangeClock_.start();
+    if (state_ == TWindowState::Rejoining) {
+        // The board has not answered since the port was reopened: check, then write.
+        writeAfterCheck_ = true;
+        StartCheck();
+        return;
     }
+    if (Link->Busy()) {
+        ShowMessageBox(TMessage::OsdBusy);
+        return;
+    }
+    StartWrite();
+}
+
+void TForm1::StartWrite() {
+    // What the board holds once the write completes: the image as the write starts.
+    StartClock();
+    if (Link->StartWrite())
+        Editor->Written.WriteStarted(Image);
 }
 
 void TForm1::Button7Click() {
-    if (Link->Busy())
+    if (Link->Busy()) {
+        ShowMessageBox(TMessage::OsdBusy);
         return;
+    }
     Timer1.SetEnabled(false);
     const QString path = AskFile(
         {QStringLiteral("OpenDialog1"), false, Utf8(fixed_text::McmFilter), QStringLiteral("mcm")});
@@ -418,10 +501,10 @@ void TForm1::Button7Click() {
     // The whole file is checked before anything is sent.
     const std::optional<TFontSet> font = LoadMcm(QFile::encodeName(path).toStdString());
     if (!font) {
-        ShowMessage(TMessage::BadFileFormat);
+        ShowMessageBox(TMessage::BadFileFormat);
         return;
     }
-    exchangeClock_.start();
+    StartClock();
     uploadFont_ = font;
     uploadFontPath_ = path;
     Link->StartFontUpload(*font);
@@ -468,22 +551,44 @@ void TForm1::Button5Click() {
     int flags = 0;
     if (ImportOptions)
         ImportOptions(language_, flags);
-    bool imported = false;
-    Editor->RecordChange(Editor->StepName(TUiText::StepImport), [&] {
-        imported = ImportSettingsFrom(path, flags, Image, Catalogue, Editor->ItemCount(),
-                                      [this](TMessage message) { ShowMessage(message); });
-        if (imported)
-            Editor->CompleteImport();
-    });
-    UpdateModified();
+    const QString name = QFileInfo(path).fileName();
+    const auto status = [this, name](TUiText text, int ignored = 0) {
+        ShowStatus([this, text, name, ignored] {
+            const QString shown = Status(text).arg(name);
+            return ignored > 0 ? shown.arg(ignored) : shown;
+        });
+    };
     const bool layouts = (flags & import_flag::Layouts) != 0;
     const bool main = (flags & import_flag::Main) != 0;
-    const TUiText text = !imported || (!layouts && !main) ? TUiText::StatusImportFailed
-                         : layouts && main                ? TUiText::StatusImportedAll
-                         : layouts                        ? TUiText::StatusImportedLayouts
-                                                          : TUiText::StatusImportedSettings;
-    const QString name = QFileInfo(path).fileName();
-    ShowStatus([this, text, name] { return Status(text).arg(name); });
+    if (!layouts && !main) {
+        status(TUiText::StatusImportFailed);
+        return;
+    }
+    TSettingsImportResult result;
+    try {
+        Editor->RecordChange(Editor->StepName(TUiText::StepImport), [&] {
+            result = ImportSettingsFrom(path, flags, Image, Catalogue, Editor->ItemCount(),
+                                        [this](TMessage message) { ShowMessageBox(message); });
+            if (result.Recognised)
+                Editor->CompleteImport();
+        });
+    } catch (...) {
+        // A read error: the lines applied before it stay, as one undoable step.
+        UpdateModified();
+        throw;
+    }
+    UpdateModified();
+    if (!result.Recognised) {
+        // Not a settings file for this choice: nothing was applied.
+        ShowMessageBox(TMessage::BadFileFormat);
+        status(TUiText::StatusImportFailed);
+    } else if (result.IgnoredLines > 0) {
+        status(ImportedIgnoredText(result.IgnoredLines), result.IgnoredLines);
+    } else {
+        status(layouts && main ? TUiText::StatusImportedAll
+               : layouts       ? TUiText::StatusImportedLayouts
+                               : TUiText::StatusImportedSettings);
+    }
 }
 
 void TForm1::RadioGroup6Click() {
@@ -541,11 +646,16 @@ bool TForm1::FontButtonEnabled() const {
 }
 
 void TForm1::LinkConfirmed() {
-    ApplyState(TWindowState::LinkConfirmed);
+    // A kept configuration is the board's to take again.
+    ApplyState(state_ == TWindowState::Rejoining ? TWindowState::Loaded
+                                                 : TWindowState::LinkConfirmed);
 }
 
 // The window's part of the read completion, after the dump's check byte matched.
 void TForm1::DumpAccepted() {
+    // The board holds the bytes as they came, before the editor adjusts any (a layout
+    // mode above 2, NTSC rows above 12).
+    const TImageBytes asRead = Snapshot(Image);
     Editor->SetItemCount(kItemCount);
     Editor->FillItemList();
     Label2->setText(FirmwareLabelText());
@@ -553,13 +663,20 @@ void TForm1::DumpAccepted() {
     Editor->ResetSelection();
     // Video standard and layout mode from the image, user name, panel and grid.
     Editor->OpenOnImage();
-    // The board holds what is shown now; a new history starts.
-    Editor->Written.Confirmed(Image);
+    // A new history starts.
+    Editor->Written.Confirmed(asRead);
     Editor->History.Clear();
     UpdateModified();
 }
 
 void TForm1::ShowMessage(TMessage message) {
+    // The link's message ends its exchange: the time the box stays open is not the board's.
+    if (exchangeStartMs_ && !exchangeEndMs_)
+        exchangeEndMs_ = clock_();
+    ShowMessageBox(message);
+}
+
+void TForm1::ShowMessageBox(TMessage message) {
     ShowMessageText(Utf8(MessageText(message, language_)));
 }
 
@@ -599,6 +716,9 @@ void TForm1::ExchangeFinished(const TExchangeReport& report) {
     UpdateModified();
     const QString seconds = ElapsedSeconds();
     ShowStatus([this, report, seconds] { return ExchangeStatus(report, seconds); });
+    if (report.Kind == TExchangeKind::LinkTest && std::exchange(writeAfterCheck_, false) &&
+        state_ == TWindowState::Loaded)
+        StartWrite(); // Write was pressed while the board was being checked
 }
 
 // The text of an exchange's outcome.
@@ -630,9 +750,11 @@ QString TForm1::ExchangeStatus(const TExchangeReport& report, const QString& sec
     case O::Done:
         switch (report.Kind) {
         case K::LinkTest:
-            return report.Reply == 'R'
-                       ? Status(TUiText::StatusOsdReady)
-                       : Status(TUiText::StatusOsdReply).arg(QString(QLatin1Char(report.Reply)));
+            if (report.Reply == 'R')
+                return Status(TUiText::StatusOsdReady);
+            if (report.Reply == 0)
+                return Status(TUiText::StatusOsdNoLetter);
+            return Status(TUiText::StatusOsdReply).arg(ReplyText(report.Reply));
         case K::Read:
             return Status(TUiText::StatusRead).arg(seconds);
         case K::Write:
@@ -651,8 +773,15 @@ QString TForm1::Status(TUiText text) const {
     return Utf8(UiText(text, language_));
 }
 
+void TForm1::StartClock() {
+    exchangeStartMs_ = clock_();
+    exchangeEndMs_.reset();
+}
+
 QString TForm1::ElapsedSeconds() const {
-    const double seconds = exchangeClock_.isValid() ? exchangeClock_.elapsed() / 1000.0 : 0.0;
+    const std::int64_t ms =
+        exchangeStartMs_ ? exchangeEndMs_.value_or(clock_()) - *exchangeStartMs_ : 0;
+    const double seconds = static_cast<double>(ms) / 1000.0;
     const QLocale locale(language_ == TLanguage::Polish ? QLocale::Polish : QLocale::English);
     return locale.toString(seconds, 'f', seconds < 1.0 ? 2 : 1);
 }
@@ -693,8 +822,21 @@ bool TForm1::ConfirmDiscard() {
     return Question && Question(Status(TUiText::DiscardChanges));
 }
 
+bool TForm1::TransferRunning() const {
+    const TLinkExchange running = Link->Exchange();
+    return running == TLinkExchange::Write || running == TLinkExchange::Apply ||
+           running == TLinkExchange::FontUpload;
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!ConfirmDiscard()) {
+    if (TransferRunning()) {
+        // No lets the transfer finish; Yes stops it, and the board keeps what it took.
+        if (!Question || !Question(Status(TUiText::QuitDuringTransfer))) {
+            event->ignore();
+            return;
+        }
+        RunGuarded([this] { ClosePort(); });
+    } else if (!ConfirmDiscard()) {
         event->ignore();
         return;
     }

@@ -18,7 +18,6 @@
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -48,15 +47,37 @@ struct TForm1Setup {
     TLinkTimer* Timer1 = nullptr; // a TQtTimer
     TLinkTimer* Timer2 = nullptr; // a TQtTimer
     QString PreferencesPath;      // TPreferences::DefaultPath()
+    // Milliseconds on a steady clock, for the exchange times the status line shows;
+    // a QElapsedTimer started with the window.
+    std::function<std::int64_t()> Clock;
 };
 
 // What the main window shows, one state at a time; ApplyState() sets every control from it.
+//
+//   state          port button  check/font  Read  Write  Export  Import  editor, firmware
+//   Closed         "Open"       shown, -    -     -      -       -       -
+//   PortOpen       "Close"      check       -     -      -       -       -
+//   LinkConfirmed  "Close"      both        yes   -      -       -       -
+//   Loaded         "Close"      hidden      yes   yes    yes     yes     shown (+ Settings)
+//   Reloading      "Close"      hidden      yes   -      -       yes     hidden
+//   Kept           "Open"       hidden      -     -      yes     yes     shown
+//   Rejoining      "Close"      hidden      -     yes    yes     yes     shown
+//
+// Kept: the device went while a configuration was shown. The port is closed; the editor,
+// the image and its undo history stay, so the edits can still be exported. Open reopens
+// the port and runs the connection check at once (Rejoining); the board's "R" returns to
+// Loaded, and Write then sends the kept image without a Read. Write pressed while
+// Rejoining runs the check first and writes once the board has answered "R". Close in
+// Kept or Rejoining drops the configuration as in Loaded, after the unwritten-change
+// question.
 enum class TWindowState {
     Closed,        // "Open"; only the language choice works
     PortOpen,      // "Close"; the link check is enabled
     LinkConfirmed, // the board answered "R": Read and FontMap Update enabled
     Loaded,        // a configuration is shown: editor, Write, Export, Import, Settings
     Reloading,     // a read after Loaded: the configuration hidden until a good dump
+    Kept,          // the device was lost under a shown configuration: port closed, editor kept
+    Rejoining,     // Kept, then Open: the connection check decides when Write may send
 };
 
 // What a file dialog is asked for; the answer is the chosen path, empty when cancelled.
@@ -139,7 +160,7 @@ public:
     std::function<int(TLanguage language, int& flags)> ImportOptions;
     // Shows TForm2 modally.
     std::function<void()> SettingsDialog;
-    // Asks a Yes/No question; true for Yes.
+    // Asks a Yes/No question (No the default); true for Yes.
     std::function<bool(const QString& question)> Question;
 
     // --- Handlers (the buttons and the show event call these under Guard) ---
@@ -177,9 +198,20 @@ private:
     void CreateControls();
     // Sets every control's visibility and enabled state from `state`.
     void ApplyState(TWindowState state);
-    // Closes the port and ends any exchange: the Closed state.
-    std::optional<TMessage> ClosePort();
+    // Closes the port and ends any exchange: the Closed state. With `keep` the shown
+    // configuration stays (the Kept state).
+    std::optional<TMessage> ClosePort(bool keep = false);
     void AfComPort1DeviceLost();
+    // Opens the port (also when the selector opened it already); stores "Port".
+    void OpenPort(TWindowState next);
+    // The connection check with the tries counted on the status line.
+    void StartCheck();
+    void ShowCheckTry();
+    void StartWrite();
+    // A write, Apply or font upload runs (quitting would leave the board half-written).
+    bool TransferRunning() const;
+    // The window's own message boxes (the link's go through ShowMessage).
+    void ShowMessageBox(TMessage message);
     // Runs a handler that may write to the port: a write refused because the device has
     // gone is taken as the device-lost notification instead of being reported.
     template <typename F> void RunPortGuarded(F&& fn);
@@ -194,7 +226,10 @@ private:
     void ShowStatus(std::function<QString()> text);
     void ShowStatus(const QString& text);
     QString Status(TUiText text) const;
-    // Seconds since the running exchange started, as the status line shows them.
+    // Starts the clock of an exchange.
+    void StartClock();
+    // Seconds the running exchange took until its end (its message, if any, is not
+    // counted), as the status line shows them.
     QString ElapsedSeconds() const;
     QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
     QString RunFileDialog(const TFileDialogRequest& request);
@@ -206,7 +241,11 @@ private:
     TWindowState state_ = TWindowState::Closed;
     bool shown_ = false;
     std::function<QString()> status_;
-    QElapsedTimer exchangeClock_;  // monotonic, from the start of the running exchange
+    std::function<std::int64_t()> clock_;
+    std::optional<std::int64_t> exchangeStartMs_; // the running exchange started (clock_)
+    std::optional<std::int64_t> exchangeEndMs_;   // it ended, before its message box
+    int checkTries_ = 0;                          // tries of the running connection check
+    bool writeAfterCheck_ = false;                // Write pressed while Rejoining
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
     TPreviewForm* preview_ = nullptr;
     // The character set being uploaded: the preview's font once the board has it.

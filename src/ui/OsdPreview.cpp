@@ -391,7 +391,9 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     connect(BackgroundButton, &QPushButton::clicked, this, Guard([this] { ChooseBackground(); }));
     connect(PlainButton, &QPushButton::clicked, this, Guard([this] { PlainBackground(); }));
 
-    FileDialog = [this](bool save, const QString& filter) { return RunFileDialog(save, filter); };
+    FileDialog = [this](bool save, const QString& filter, const QString& directory) {
+        return RunFileDialog(save, filter, directory);
+    };
     // Room for the screen and the character table at twice their size.
     resize(2 * kScreenWidth + 24,
            kCharsetColumns * (2 * kGlyphHeight + kCharsetGap) + kCharsetGap + 100);
@@ -544,20 +546,26 @@ void TPreviewForm::SavePicture(const QString& path, int zoom) {
 }
 
 void TPreviewForm::ChooseFont() {
-    const QString path = FileDialog(false, QString::fromUtf8(fixed_text::McmFilter));
-    if (!path.isEmpty())
-        LoadFont(path);
+    // The folder of character sets is the one FontMap Update uses too.
+    const QString mcm = QStringLiteral("mcm");
+    const QString path =
+        FileDialog(false, QString::fromUtf8(fixed_text::McmFilter), preferences_.StartFolder(mcm));
+    if (path.isEmpty())
+        return;
+    preferences_.RememberFolder(mcm, path);
+    LoadFont(path);
 }
 
 void TPreviewForm::ChooseBackground() {
-    const QString path = FileDialog(false, QString::fromUtf8(PreviewText("PictureFilter", Lang())));
+    const QString path =
+        FileDialog(false, QString::fromUtf8(PreviewText("PictureFilter", Lang())), QString());
     if (!path.isEmpty())
         LoadBackground(path);
 }
 
 void TPreviewForm::ChooseSave(bool currentZoom) {
     const int zoom = currentZoom ? CurrentZoom() : 1;
-    QString path = FileDialog(true, QString::fromUtf8(PreviewText("PngFilter", Lang())));
+    QString path = FileDialog(true, QString::fromUtf8(PreviewText("PngFilter", Lang())), QString());
     if (path.isEmpty())
         return;
     SavePicture(path, zoom);
@@ -580,8 +588,8 @@ void TPreviewForm::ShowHover(int glyph) {
         CharsetView->update();
 }
 
-QString TPreviewForm::RunFileDialog(bool save, const QString& filter) {
-    QFileDialog dialog(this, QString(), QString(), filter);
+QString TPreviewForm::RunFileDialog(bool save, const QString& filter, const QString& directory) {
+    QFileDialog dialog(this, QString(), directory, filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (save)

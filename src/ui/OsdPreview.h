@@ -113,8 +113,10 @@ public:
     void SavePicture(const QString& path, int zoom);
 
     std::function<TLanguage()> Language;
-    // Hook for the file dialogs: (save, filter) -> chosen path, empty when cancelled.
-    std::function<QString(bool save, const QString& filter)> FileDialog;
+    // Hook for the file dialogs: (save, filter, folder to open in; empty for the current
+    // one) -> chosen path, empty when cancelled. Character sets share their folder with
+    // FontMap Update ("McmFolder" of the preferences).
+    std::function<QString(bool save, const QString& filter, const QString& directory)> FileDialog;
 
     // Controls (objectName = name).
     QPushButton* FontButton = nullptr;
@@ -144,7 +146,7 @@ private:
     void ShowFontName();
     void ShowBackground();
     void ShowHover(int glyph);
-    QString RunFileDialog(bool save, const QString& filter);
+    QString RunFileDialog(bool save, const QString& filter, const QString& directory);
 
     TPreferences& preferences_;
     TPreviewPainter painter_;

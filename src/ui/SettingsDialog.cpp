@@ -48,10 +48,9 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, const Q
     return l;
 }
 
-QLineEdit* NewEdit(QWidget* parent, const char* name, int maxLength, const QRect& r) {
+QLineEdit* NewEdit(QWidget* parent, const char* name, const QRect& r) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
-    e->setMaxLength(maxLength);
     e->setGeometry(r);
     return e;
 }
@@ -113,9 +112,9 @@ void TForm2::CreateControls() {
         const TRow& row = kRows[r];
         const int y = kRowY + static_cast<int>(r) * kRowStep;
         QLabel* label = NewLabel(GroupBox1, row.Label, {}, QRect(kLabelX, y + 2, kLabelW, 15));
-        *rowEdits[r] = NewEdit(GroupBox1, row.Edit, row.MaxLength, QRect(kEditX, y, kEditW, kRowH));
+        *rowEdits[r] = NewEdit(GroupBox1, row.Edit, QRect(kEditX, y, kEditW, kRowH));
         label->setBuddy(*rowEdits[r]); // names the edit box for accessibility
-        edits_.push_back({*rowEdits[r], row.Field, row.Keys});
+        edits_.push_back({*rowEdits[r], row.Field, row.Keys, row.MaxLength});
         NewLabel(GroupBox1, row.UnitName, QString::fromUtf8(row.Unit),
                  QRect(kUnitX, y + 2, kUnitW, 15), true);
         if (row.Check > 0) {
@@ -139,19 +138,19 @@ void TForm2::CreateControls() {
     GroupBox2->setObjectName("GroupBox2");
     GroupBox2->setGeometry(6, 225, 168, 84);
     QLabel* label23 = NewLabel(GroupBox2, "Label23", {}, QRect(6, 17, 110, 15));
-    Edit15 = NewEdit(GroupBox2, "Edit15", 3, QRect(120, 15, 42, kRowH));
+    Edit15 = NewEdit(GroupBox2, "Edit15", QRect(120, 15, 42, kRowH));
     QLabel* label12 =
         NewLabel(GroupBox2, "Label12", QString::fromUtf8("Temperatura 0°C"), QRect(6, 39, 110, 15));
-    Edit9 = NewEdit(GroupBox2, "Edit9", 4, QRect(120, 37, 42, kRowH));
+    Edit9 = NewEdit(GroupBox2, "Edit9", QRect(120, 37, 42, kRowH));
     QLabel* label13 = NewLabel(GroupBox2, "Label13", QString::fromUtf8("Temperatura 100°C"),
                                QRect(6, 61, 110, 15));
-    Edit10 = NewEdit(GroupBox2, "Edit10", 4, QRect(120, 59, 42, kRowH));
+    Edit10 = NewEdit(GroupBox2, "Edit10", QRect(120, 59, 42, kRowH));
     label23->setBuddy(Edit15);
     label12->setBuddy(Edit9);
     label13->setBuddy(Edit10);
-    edits_.push_back({Edit15, TSettingsField::BattCal, kNumberKeys});
-    edits_.push_back({Edit9, TSettingsField::Themp0Cal, kNumberKeys});
-    edits_.push_back({Edit10, TSettingsField::Themp100Cal, kNumberKeys});
+    edits_.push_back({Edit15, TSettingsField::BattCal, kNumberKeys, 3});
+    edits_.push_back({Edit9, TSettingsField::Themp0Cal, kNumberKeys, 4});
+    edits_.push_back({Edit10, TSettingsField::Themp100Cal, kNumberKeys, 4});
 
     // Right column: the four radio groups (16-pixel rows), the user name and the odometer.
     constexpr int kRightX = 180, kRightW = 126, kRadioRowH = 16;
@@ -176,8 +175,8 @@ void TForm2::CreateControls() {
     GroupBox4 = new QGroupBox(this);
     GroupBox4->setObjectName("GroupBox4");
     GroupBox4->setGeometry(kRightX, 260, kRightW, 40);
-    Edit19 = NewEdit(GroupBox4, "Edit19", static_cast<int>(ofs::UserNameLen),
-                     QRect(6, 14, kRightW - 12, 20));
+    Edit19 = NewEdit(GroupBox4, "Edit19", QRect(6, 14, kRightW - 12, 20));
+    Edit19->setMaxLength(static_cast<int>(ofs::UserNameLen)); // a stored name has 12 at most
 
     StaticText1 = NewLabel(this, "StaticText1", {}, QRect(kRightX, 302, kRightW, 15), true);
     QPalette pal = StaticText1->palette();
@@ -201,8 +200,12 @@ void TForm2::CreateControls() {
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
 
-    for (const TEditBox& box : edits_)
+    for (const TEditBox& box : edits_) {
+        const bool battery = std::strchr(box.Keys, ',') != nullptr;
+        box.Edit->setValidator(new TKeyValidator(box.Keys, box.MaxLength,
+                                                 battery ? &DecimalPoint : nullptr, box.Edit));
         box.Edit->installEventFilter(this);
+    }
 }
 
 void TForm2::ApplyLanguage() {
@@ -229,7 +232,8 @@ void TForm2::FillControls() {
     auto show = [this](TSettingsField field) {
         for (const TEditBox& box : edits_)
             if (box.Field == field)
-                box.Edit->setText(QString::fromStdString(FieldText(copy_, field, DecimalPoint)));
+                TKeyValidator::ShowText(
+                    box.Edit, QString::fromStdString(FieldText(copy_, field, DecimalPoint)));
     };
     for (TSettingsField f : firstEdits)
         show(f);
@@ -273,7 +277,7 @@ void TForm2::EditExit(QLineEdit* edit) {
         return;
     const std::string shown =
         ExitField(copy_, box->Field, edit->text().toStdString(), DecimalPoint);
-    edit->setText(QString::fromStdString(shown));
+    TKeyValidator::ShowText(edit, QString::fromStdString(shown));
 }
 
 void TForm2::CommitFocusedEdit() {
@@ -285,7 +289,10 @@ void TForm2::Button2Click() {
     // A box still holding the focus has not been left yet: take its value as shown.
     CommitFocusedEdit();
     const TConfigImage before = image_;
-    ApplySettings(image_, copy_, ToWin1250(Edit19->text()));
+    // A name not edited keeps its stored bytes (control and undefined characters would
+    // not survive the way through the box's text).
+    const bool nameEdited = Edit19->text() != FromWin1250(name_);
+    ApplySettings(image_, copy_, nameEdited ? ToWin1250(Edit19->text()) : name_);
     // The link sends blocks 0 and 15 and reports "Changes Updated" only when the board has
     // acknowledged both, else its give-up message. When it sends nothing (another
     // exchange runs, or the port refuses), nothing changes.
@@ -324,8 +331,6 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         return QDialog::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::Paste))
-            return true; // pasting would bypass the filter
         const QString text = key->text();
         if (text.isEmpty() || key->key() == Qt::Key_Backspace)
             return false;

@@ -73,6 +73,7 @@ private:
         QLineEdit* Edit;
         TSettingsField Field;
         const char* Keys; // characters let through besides Backspace
+        int MaxLength;    // characters the user may type or paste
     };
 
     void CreateControls();

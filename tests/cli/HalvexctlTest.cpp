@@ -94,6 +94,13 @@ protected:
 
     static QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+    // A file refused before the board was touched.
+    void ExpectRefusedFile(const TRun& r) {
+        EXPECT_EQ(r.exit, 3);
+        EXPECT_EQ(r.err.rfind("Bad file format !", 0), 0u) << r.err;
+        EXPECT_TRUE(sim->History().empty());
+    }
+
     const std::string board = TempPath("cli-board"); // the board's pty link
     std::unique_ptr<TOsdSimulator> sim;
     std::vector<std::string> files;
@@ -187,6 +194,22 @@ TEST_F(Halvexctl, ImportOfLayoutsOnlyChangesTheLayoutsOnTheBoard) {
     EXPECT_EQ(after[ofs::FlytimAlarm], before[ofs::FlytimAlarm]);
 }
 
+// A file that is no settings file is refused before the board is touched; in a settings
+// file the lines that changed nothing are counted.
+TEST_F(Halvexctl, ImportRefusesAFileWithoutAChosenSectionAndCountsIgnoredLines) {
+    Boot(Unpaced());
+    const std::string junk = Temp("junk.set");
+    WriteFile(junk, "garbage\r\n");
+    ExpectRefusedFile(Run({QStringLiteral("import"), Q(junk)}));
+
+    const std::string file = Temp("club.set");
+    WriteFile(file, "[MAIN]\r\nDist_Alarm=abc\r\nFlytim_Alarm=42\r\n\r\n");
+    const TRun r = Run({QStringLiteral("--json"), QStringLiteral("import"), Q(file)});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("\"lineErrors\":1"), std::string::npos) << r.out;
+    EXPECT_EQ(sim->Image()[ofs::FlytimAlarm], 42);
+}
+
 TEST_F(Halvexctl, FontUploadsEveryCharacter) {
     Boot(Unpaced());
     TBoardFont font{};
@@ -215,10 +238,7 @@ TEST_F(Halvexctl, MalformedFontFileExitsWithThreeAndSendsNothing) {
     Boot(Unpaced());
     const std::string file = Temp("bad.mcm");
     WriteFile(file, "MAX7456 \r\n00000000\r\n");
-    const TRun r = Run({QStringLiteral("font"), Q(file)});
-    EXPECT_EQ(r.exit, 3);
-    EXPECT_EQ(r.err.rfind("Bad file format !", 0), 0u) << r.err;
-    EXPECT_TRUE(sim->History().empty());
+    ExpectRefusedFile(Run({QStringLiteral("font"), Q(file)}));
 }
 
 TEST_F(Halvexctl, CtrlCStopsTheUploadAndSaysWhatWasInterrupted) {

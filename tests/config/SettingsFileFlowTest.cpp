@@ -73,7 +73,8 @@ TEST_F(SettingsFileFlow, ExportWritesTheTextAndImportReadsItBack) {
 
     TConfigImage target;
     EXPECT_TRUE(ImportSettingsFrom(path, import_flag::Layouts | import_flag::Main, target,
-                                   catalogue_, 20, show_));
+                                   catalogue_, 20, show_)
+                    .Recognised);
     EXPECT_EQ(target.Mode(), 2);
     EXPECT_EQ(target.Config(), 0x10);
     EXPECT_EQ(target.Flags(2, 19), 0x91);
@@ -123,7 +124,8 @@ TEST_F(SettingsFileFlow, ImportStopsAtTheEndOfFileByteAndTakesLfOnlyFiles) {
     WriteFile(path, "[MAIN]\nMode=1\nConfig=7\n\x1A"
                     "Alarms=9\n");
     TConfigImage target;
-    EXPECT_TRUE(ImportSettingsFrom(path, import_flag::Main, target, catalogue_, 20, show_));
+    EXPECT_TRUE(
+        ImportSettingsFrom(path, import_flag::Main, target, catalogue_, 20, show_).Recognised);
     EXPECT_EQ(target.Mode(), 1);
     EXPECT_EQ(target.Config(), 7);
     EXPECT_EQ(target.Alarms(), 0);
@@ -132,7 +134,8 @@ TEST_F(SettingsFileFlow, ImportStopsAtTheEndOfFileByteAndTakesLfOnlyFiles) {
 TEST_F(SettingsFileFlow, HandWrittenFileImportsThroughTheFlow) {
     TConfigImage target;
     EXPECT_TRUE(ImportSettingsFrom(QString(HALVEX_SETTINGS_DATA) + "/known.set",
-                                   import_flag::Layouts, target, catalogue_, 20, show_));
+                                   import_flag::Layouts, target, catalogue_, 20, show_)
+                    .Recognised);
     EXPECT_EQ(target.Mode(), 0); // main section not chosen
     EXPECT_EQ(target.XPos(1, 0), 110);
     EXPECT_EQ(target.Flags(2, 19), 255 - 19);

@@ -408,14 +408,19 @@ TEST_F(SettingsImport, OnlyTheChosenSectionsAreImported) {
     EXPECT_EQ(importer.Section(), TSettingsSection::None); // headers match whole lines only
 }
 
+namespace {
+// The lines the reader makes of `bytes` fed at once.
+std::vector<std::string> ReadLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    TSettingsLineReader reader([&](std::string_view l) { lines.emplace_back(l); });
+    reader.Feed(bytes);
+    reader.Finish();
+    return lines;
+}
+} // namespace
+
 TEST(SettingsLineReader, LineEndsAndTheEndOfFileByte) {
-    auto read = [](const std::string& bytes) {
-        std::vector<std::string> lines;
-        TSettingsLineReader reader([&](std::string_view l) { lines.emplace_back(l); });
-        reader.Feed(bytes);
-        reader.Finish();
-        return lines;
-    };
+    const auto read = ReadLines;
     using L = std::vector<std::string>;
     EXPECT_EQ(read("a\r\nb\r\n"), (L{"a", "b"}));
     EXPECT_EQ(read("a\rb\r"), (L{"a", "b"}));
@@ -448,7 +453,60 @@ TEST(SettingsLineReader, PiecesGiveTheSameLinesAsOneFeed) {
         r.Finish();
     }
     EXPECT_EQ(pieces, whole);
-    EXPECT_EQ(whole.size(), 6u);
+    EXPECT_EQ(whole.size(), 5u); // the stray LF joins "y" and "z"
+}
+
+// The first line end decides: in a CR LF file a lone LF ends nothing (so a stray one does
+// not close a section), in an LF file it ends the line.
+TEST(SettingsLineReader, TheFirstLineEndDecidesWhatALoneLfIs) {
+    const auto read = ReadLines;
+    using L = std::vector<std::string>;
+    EXPECT_EQ(read("a\r\n\nb\r\nc\nd\r\n"), (L{"a", "b", "cd"}));
+    EXPECT_EQ(read("a\r\nb"), (L{"a", "b"}));
+    EXPECT_EQ(read("a\nb\r\nc\n"), (L{"a", "b", "c"}));
+
+    TItemCatalogue catalogue;
+    TConfigImage image;
+    const TSettingsImportResult result = ImportSettingsText(
+        "[MAIN]\r\nMode=1\r\n\nConfig=7\r\n\r\n", image, catalogue, 20, kBoth, nullptr);
+    EXPECT_EQ(image.Config(), 7);
+    EXPECT_EQ(result.IgnoredLines, 0);
+}
+
+// A file holding none of the chosen sections is no settings file: nothing applies. In a
+// recognised one, every line read for the import that changed nothing is counted.
+TEST(SettingsImportResult, UnrecognisedFilesChangeNothingAndIgnoredLinesAreCounted) {
+    TItemCatalogue catalogue;
+    std::string random(3000, '\0'); // 3 kB of binary junk
+    for (std::size_t k = 0; k < random.size(); ++k)
+        random[k] = static_cast<char>(k * 37 + k / 7);
+    const std::string mcm = "MAX7456\r\n" + std::string(8, '0') + "\r\n";
+    const std::string mainOnly = "[MAIN]\r\nMode=1\r\n";
+    for (const auto& [text, flags] :
+         {std::pair{std::string("garbage"), kBoth}, std::pair{random, kBoth}, std::pair{mcm, kBoth},
+          std::pair{mainOnly, import_flag::Layouts}}) {
+        TConfigImage image = Filled(0x11);
+        const TSettingsImportResult result =
+            ImportSettingsText(text, image, catalogue, 20, flags, nullptr);
+        EXPECT_FALSE(result.Recognised) << text.substr(0, 10);
+        for (std::size_t k = 0; k < ofs::ImageSize; ++k)
+            ASSERT_EQ(image.Byte(k), 0x11) << k;
+    }
+
+    TConfigImage image = Filled(0x11);
+    const TSettingsImportResult result = ImportSettingsText(
+        "note\r\n[MAIN]\r\nDist_Alarm=abc\r\nMode=1\r\nUser_Name:Al\r\n\r\n[MODE_OFF]\r\n"
+        "Speed.X_Pos=40\r\nSpeed.X_Pos=4\r\nBogus=1\r\n",
+        image, catalogue, 20, kBoth, nullptr);
+    EXPECT_TRUE(result.Recognised);
+    EXPECT_EQ(result.IgnoredLines, 4); // note, Dist_Alarm=abc, Speed.X_Pos=40, Bogus=1
+    EXPECT_EQ(image.Mode(), 1);
+    EXPECT_EQ(image.XPos(0, 8), 4);
+    // Lines of a section not chosen are skipped on purpose, not counted.
+    EXPECT_EQ(ImportSettingsText("[MAIN]\r\nBogus=1\r\n[MODE_OFF]\r\nSpeed.X_Pos=4\r\n", image,
+                                 catalogue, 20, import_flag::Layouts, nullptr)
+                  .IgnoredLines,
+              0);
 }
 
 TEST(SettingsLineReader, OverlongLinesAreCutNotStoredWhole) {

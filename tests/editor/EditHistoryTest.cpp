@@ -48,6 +48,21 @@ TEST_F(EditHistoryTest, ModifiedFollowsTheLastConfirmedImage) {
     EXPECT_TRUE(written.Modified(image));
 }
 
+// The editor adjusts what it read (a mode above 2, NTSC rows above 12): the image then
+// differs from the board, and the mark says so.
+TEST_F(EditHistoryTest, AnImageAdjustedAfterTheReadIsModified) {
+    TWrittenState written;
+    image.SetMode(7);
+    written.Confirmed(Snapshot(image));
+    image.SetMode(2);
+    EXPECT_TRUE(written.Modified(image));
+    image.SetMode(1);
+    image.SetYPos(0, 5, 15);
+    written.Confirmed(Snapshot(image));
+    image.SetYPos(0, 5, 12);
+    EXPECT_TRUE(written.Modified(image));
+}
+
 TEST_F(EditHistoryTest, LayoutCopyAndRestoreMoveTheTwentyRecordsOfOneMode) {
     TWrittenState written;
     written.Confirmed(image);

@@ -3,6 +3,8 @@
 #   PackageTest.sh build BINARY_DIR OUT     build the package into OUT/deb, unpack it to OUT/root
 #   PackageTest.sh fields OUT               control fields filled and library dependencies found
 #   PackageTest.sh files OUT PATH...        the package holds exactly these files
+#   PackageTest.sh copyright OUT            the copyright file is in Debian's machine-readable
+#                                           format
 #   PackageTest.sh demo OUT                 the installed halvexcfg --demo runs the installed
 #                                           board with its own preferences
 set -euo pipefail
@@ -28,6 +30,7 @@ fields)
     echo "$info"
     for field in 'Package: halvexcfg' 'Section: electronics' 'Homepage: https://' \
         'Depends: .*libqt6core6 .*libqt6widgets6' 'Depends: .*qt6-qpa-plugins' \
+        'Depends: .*fonts-liberation' \
         'Description: configurator for the Halvex MAX7456 OSD board'; do
         grep -Eq "^ $field" <<<"$info" || { echo "missing: $field"; exit 1; }
     done
@@ -43,6 +46,23 @@ files)
         exit 1
     fi
     echo "$actual"
+    ;;
+copyright)
+    OUT=$2
+    file="$OUT/root/usr/share/doc/halvexcfg/copyright"
+    cat "$file"
+    [ "$(head -n 1 "$file")" = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+        { echo "the first line does not name the format"; exit 1; }
+    # Every line: a field, a continuation (a blank, then text; " ." for an empty line), or
+    # the empty line between paragraphs.
+    bad=$(grep -nvE '^([A-Za-z-]+: .*|[ \t].*[^ \t].*|)$' "$file" || true)
+    [ -z "$bad" ] || { echo "not a field or continuation line: $bad"; exit 1; }
+    # Each paragraph opens with a field.
+    awk 'prev == "" && $0 != "" && $0 !~ /^[A-Za-z-]+: / {bad = 1} {prev = $0} END {exit bad}' \
+        "$file" || { echo "a paragraph that does not open with a field"; exit 1; }
+    # A files paragraph with its copyright and the licence's full text.
+    awk -v RS= '/(^|\n)Files: \*\n/ && /\nCopyright: [^\n]+/ && /\nLicense: Expat\n Permission is hereby granted/ {found = 1}
+        END {exit !found}' "$file" || { echo "no Files paragraph with copyright and licence text"; exit 1; }
     ;;
 demo)
     OUT=$2

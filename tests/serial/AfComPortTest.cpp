@@ -3,6 +3,7 @@
 #include "cli/ComLinkPort.h"
 
 #include "serial/AfPortPaths.h"
+#include "serial/AfPortProbe.h"
 #include "serial/AfSafeSync.h"
 
 #include "SerialTestSupport.h"
@@ -622,7 +623,9 @@ TEST_F(AfComPortTest, WithoutAGateSlotThePortStillWorks) {
 }
 
 // The device goes (the far end hangs up): OnDeviceLost once, on the main thread; writes
-// then say the device has gone; once the device is back, Open works again.
+// then say the device has gone; after Close they meet a closed port, and the device is no
+// longer held, although the link it was opened through has gone with it; once the device
+// is back, Open works again.
 TEST_F(AfComPortTest, DeviceLostIsRaisedOnceAndTheReturnedDeviceOpens) {
     int lost = 0;
     bool onMain = false;
@@ -630,8 +633,14 @@ TEST_F(AfComPortTest, DeviceLostIsRaisedOnceAndTheReturnedDeviceOpens) {
         ++lost;
         onMain = OnMainThread();
     };
+    const std::string device = pty.Slave();
+    const std::string byId = "/tmp/halvex-by-id-" + std::to_string(::getpid());
+    ASSERT_EQ(::symlink(device.c_str(), byId.c_str()), 0);
+    TAfPortPaths::SetOverride(PortA, byId);
     port.SetComNumber(PortA);
     port.Open();
+    ASSERT_TRUE(AfHeldHere(device));
+    ::unlink(byId.c_str()); // unplugged: the by-id link goes with the device
     pty.CloseMaster();
     ASSERT_TRUE(PumpUntil([&] { return lost == 1; }));
     EXPECT_TRUE(onMain);
@@ -643,6 +652,9 @@ TEST_F(AfComPortTest, DeviceLostIsRaisedOnceAndTheReturnedDeviceOpens) {
     EXPECT_EQ(lost, 1);
     port.Close();
     EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(AfHeldHere(device));
+    EXPECT_EQ(ErrorOf([&] { port.WriteString("x"); }),
+              "Write data error [requested: 1, free: 0] - AfComPort1 ");
 
     TPty back; // the device returns under the same port number
     TAfPortPaths::SetOverride(PortA, back.Slave());

@@ -1,11 +1,15 @@
 #include "ui/AfPortControls.h"
 #include "ui/AfComPortDialog.h"
 
+#include "ModalAnswer.h"
+
 #include "serial/AfPortPaths.h"
 #include "serial/AfSafeSync.h"
+#include "serial/AfTermiosMap.h"
 
 #include "SerialTestSupport.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -253,15 +257,44 @@ TEST_F(AfPortControlsTest, FontChangeSetsEntryHeightAndKeepsSelection) {
     EXPECT_EQ(box->currentIndex(), 2);
 }
 
-TEST_F(AfPortControlsTest, SettingsDialogEditsTheLineSettings) {
+// The dialog offers only what a Linux line accepts: every combination it can return is
+// taken by the termios mapping.
+TEST_F(AfPortControlsTest, SettingsDialogOffersOnlyWhatTheLineAccepts) {
     TAfDCB dcb = port.DCB();
     TAfComPortDialog dialog("COM2", dcb);
     EXPECT_EQ(dialog.windowTitle(), "COM2");
     EXPECT_EQ(dialog.BaudBox()->currentText(), "57600");
     EXPECT_EQ(dialog.DataBitsBox()->currentText(), "8");
     EXPECT_EQ(dialog.ParityBox()->currentIndex(), 0);
-    EXPECT_EQ(dialog.StopBitsBox()->currentIndex(), 0);
+    EXPECT_EQ(dialog.StopBitsBox()->currentText(), "1");
     EXPECT_EQ(dialog.FlowBox()->currentIndex(), 0);
+    const auto items = [](QComboBox* box) {
+        QStringList texts;
+        for (int k = 0; k < box->count(); ++k)
+            texts << box->itemText(k);
+        return texts;
+    };
+    EXPECT_EQ(items(dialog.DataBitsBox()), QStringList({"5", "6", "7", "8"}));
+    EXPECT_EQ(items(dialog.StopBitsBox()), QStringList({"1", "2"}));
+    EXPECT_EQ(dialog.FlowBox()->count(), 3); // no DTR/DSR
+    dialog.StopBitsBox()->setCurrentIndex(1);
+    dialog.DataBitsBox()->setCurrentIndex(0); // 5 bits: two stop bits are one and a half
+    EXPECT_EQ(items(dialog.StopBitsBox()), QStringList({"1", "1.5"}));
+    EXPECT_EQ(dialog.StopBitsBox()->currentText(), "1.5");
+    for (int bits = 0; bits < dialog.DataBitsBox()->count(); ++bits)
+        for (int stop = 0; stop < 2; ++stop)
+            for (int parity = 0; parity < dialog.ParityBox()->count(); ++parity)
+                for (int flow = 0; flow < dialog.FlowBox()->count(); ++flow) {
+                    dialog.DataBitsBox()->setCurrentIndex(bits);
+                    dialog.StopBitsBox()->setCurrentIndex(stop);
+                    dialog.ParityBox()->setCurrentIndex(parity);
+                    dialog.FlowBox()->setCurrentIndex(flow);
+                    EXPECT_TRUE(AfLineFromDcb(dialog.Result()).has_value())
+                        << bits << stop << parity << flow;
+                }
+
+    dialog.DataBitsBox()->setCurrentIndex(3);
+    dialog.StopBitsBox()->setCurrentIndex(0);
     dialog.ParityBox()->setCurrentIndex(2);
     dialog.FlowBox()->setCurrentIndex(2);
     dialog.BaudBox()->setEditText("250000");
@@ -275,17 +308,35 @@ TEST_F(AfPortControlsTest, SettingsDialogEditsTheLineSettings) {
 
     InstallAfSerialGuiHooks();
     port.SetComNumber(2);
-    QTimer::singleShot(0, [] {
-        if (auto* modal = dynamic_cast<TAfComPortDialog*>(QApplication::activeModalWidget())) {
-            modal->DataBitsBox()->setCurrentIndex(3); // 7 bits
-            modal->accept();
-        }
+    test::AnswerModal<TAfComPortDialog>([](TAfComPortDialog& modal) {
+        modal.DataBitsBox()->setCurrentIndex(modal.DataBitsBox()->findText("7"));
+        modal.accept();
     });
     EXPECT_TRUE(port.ShowSettingsDialog());
     EXPECT_EQ(port.Databits(), db7);
     EXPECT_EQ(port.BaudRate(), br57600);
     TAfCustomComPort::SetSettingsDialogHook(nullptr);
     TAfCustomComPort::SetBusyCursorHook(nullptr);
+}
+
+// A test waiting for one dialog fails at once when another one comes.
+TEST_F(AfPortControlsTest, AnotherModalDialogFailsTheWaitInsteadOfHangingIt) {
+    QDialog other;
+    other.setWindowTitle(QStringLiteral("Unexpected"));
+    ::testing::TestPartResultArray failures;
+    int result = -1;
+    {
+        const ::testing::ScopedFakeTestPartResultReporter reporter(
+            ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+        test::AnswerModal<TAfComPortDialog>([](TAfComPortDialog& modal) { modal.accept(); });
+        result = other.exec();
+    }
+    EXPECT_EQ(result, QDialog::Rejected);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_NE(
+        std::string(failures.GetTestPartResult(0).message()).find("found QDialog \"Unexpected\""),
+        std::string::npos)
+        << failures.GetTestPartResult(0).message();
 }
 
 } // namespace

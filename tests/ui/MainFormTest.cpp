@@ -5,6 +5,7 @@
 
 #include "link/FontFile.h"
 #include "ui/ImportDialog.h"
+#include "ui/OsdPreview.h"
 
 #include <QMessageBox>
 #include <QTemporaryFile>
@@ -274,6 +275,7 @@ TEST_F(MainForm, OpenEntersPortOpenAndStoresThePort) {
     EXPECT_EQ(View(), kPortOpen);
     EXPECT_EQ(StoredValue("Port"), QStringLiteral("3"));
     EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("Port COM3 open"));
 }
 
 TEST_F(MainForm, FailedOpenIsReportedAndStaysClosed) {
@@ -382,11 +384,15 @@ TEST_F(MainForm, ClosingDuringAWriteEndsItAndSaysSo) {
     EXPECT_EQ(View(), kClosed);
 }
 
-// The device goes during a write: the window closes the port as Close does, ends the write
-// without resends and shows the one disconnect message.
-TEST_F(MainForm, LostDeviceClosesThePortAndSaysSoOnce) {
+// The device goes during a write: the window closes the port, ends the write without
+// resends and shows the one disconnect message, but the editor, the image and its undo
+// history stay. Once the board is back, Open checks it and Write sends the kept image
+// without a Read.
+TEST_F(MainForm, LostDeviceKeepsTheEditorAndWriteSendsItOnceTheBoardIsBack) {
     Start();
     LoadConfiguration();
+    E().CheckBox3->click(); // an unwritten edit
+    const TImageBytes edited = Snapshot(F().Image);
     Click(F().Button2); // write
     Run(3);
     ASSERT_TRUE(F().Link->Busy());
@@ -400,10 +406,30 @@ TEST_F(MainForm, LostDeviceClosesThePortAndSaysSoOnce) {
     const auto written = Port.Writes().size();
     Run(5000);
     EXPECT_EQ(Port.Writes().size(), written);
-    ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{said});
-    EXPECT_EQ(View(), kClosed);
-    EXPECT_EQ(F().Button6->text(), QStringLiteral("Open"));
+    TStateView kept = kLoaded;
+    kept.Button6 = QStringLiteral("Open");
+    kept.Button1Enabled = kept.Button2Enabled = kept.Button8Enabled = false;
+    kept.Button7Enabled = kept.Button3Shown = false;
+    EXPECT_EQ(View(), kept);
+    EXPECT_EQ(Snapshot(F().Image), edited);
+    EXPECT_TRUE(F().isWindowModified());
+    EXPECT_TRUE(E().History.CanUndo());
+
+    // The board is back: Open checks it at once; Write pressed meanwhile follows the "R".
+    Port.ClearWrites();
+    Board = std::make_unique<sim::TOsdBoard>(sim::TBoardOptions{}, Board->Image());
+    OpenPort();
+    EXPECT_EQ(F().State(), TWindowState::Rejoining);
+    EXPECT_EQ(Port.Writes(), std::vector<std::string>{"$w747374A4\r\n"});
+    Click(F().Button2);
+    Run(300);
+    EXPECT_EQ(F().State(), TWindowState::Loaded);
+    EXPECT_EQ(Board->Stats().BlockFramesTotal(), 16);
+    EXPECT_EQ(Board->Stats().readFrames, 0); // no read in between
+    for (std::size_t k = 0; k < ofs::ImageSize; ++k)
+        ASSERT_EQ(Board->Image()[k], edited[k]) << k;
+    EXPECT_FALSE(F().isWindowModified());
 }
 
 TEST_F(MainForm, ErrorInsideThePortNotificationIsReportedAndTheWindowGoesOn) {
@@ -441,6 +467,7 @@ TEST_F(MainForm, GoodDumpLoadsTheConfiguration) {
     EXPECT_EQ(E().RadioGroup2->ItemIndex(), 2);
     EXPECT_TRUE(T1.Enabled()); // the blink tick
     EXPECT_EQ(T1.Interval(), 200u);
+    EXPECT_TRUE(F().isWindowModified()); // the board's mode 7 becomes 2 with the next write
     for (std::size_t k = 0; k < ofs::ImageSize; ++k) {
         if (k != ofs::Mode) {
             ASSERT_EQ(F().Image.Byte(k), image[k]) << k;
@@ -519,22 +546,38 @@ TEST_F(MainForm, ReadWithThePortClosedOnlyHidesTheConfiguration) {
     EXPECT_TRUE(Boxes.empty());
 }
 
-TEST_F(MainForm, ReadIsRefusedWhileAnExchangeRuns) {
+// Read, Write and FontMap Update pressed during another exchange say so; the check does
+// nothing and leaves the running exchange's clock alone.
+TEST_F(MainForm, ButtonsPressedWhileAnExchangeRunsSayBusy) {
     Start();
     LoadConfiguration();
+    const std::uint64_t start = Clock.Now();
     Click(F().Button2); // write
-    Run(1);
+    Run(10);
     const auto written = Port.Writes().size();
     Click(F().Button1);
+    F().Button2Click();
+    F().Button7Click();
+    F().Button8Click();
     EXPECT_EQ(Port.Writes().size(), written);
     EXPECT_TRUE(Shown(E().GroupBox2)); // the configuration stays on screen
-    Run(200);
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>(3, QStringLiteral("OSD busy - try again !")));
+    EXPECT_TRUE(DialogRequests.empty());
+    for (int k = 0; k < 500 && F().Link->Busy(); ++k)
+        Run(1);
     EXPECT_FALSE(F().Link->Busy());
     EXPECT_EQ(Board->Stats().BlockFramesTotal(), 16);
-    EXPECT_TRUE(Boxes.empty());
+    // Timed from the write's start, not from the check pressed meanwhile.
+    const double seconds = static_cast<double>(Clock.Now() - start) / 1000.0;
+    EXPECT_EQ(F().StatusLine->toolTip(),
+              QStringLiteral("Written 16 blocks in %1 s")
+                  .arg(QLocale(QLocale::English).toString(seconds, 'f', 2)));
 }
 
-TEST_F(MainForm, MessageBoxBelongsToTheRaisingWindowWithTheFullTitle) {
+// Every box, the unwritten-change question too, carries the application title and is
+// centred on the window that raised it.
+TEST_F(MainForm, MessageBoxBelongsToTheRaisingWindowWithTheApplicationTitle) {
     Start();
     EXPECT_EQ(MessageBoxOwner(), &F());
     W->Form2.setWindowModality(Qt::ApplicationModal);
@@ -545,11 +588,16 @@ TEST_F(MainForm, MessageBoxBelongsToTheRaisingWindowWithTheFullTitle) {
     F().move(200, 60);
     const auto box = MakeMessageBox(TBoxKind::Message, QStringLiteral("Fonts loaded !"), &F());
     EXPECT_EQ(box->parentWidget(), &F());
-    EXPECT_EQ(box->windowTitle(), QStringLiteral("Halvex Brenn for Torvik HW Configurator v1.05"));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("HalvexCfg_KT"));
     box->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
     EXPECT_LE((box->frameGeometry().center() - F().frameGeometry().center()).manhattanLength(), 2);
     EXPECT_GT(box->width(), box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100);
+
+    const auto question = MakeQuestionBox(QStringLiteral("Discard ?"), &F());
+    EXPECT_EQ(question->parentWidget(), &F());
+    EXPECT_EQ(question->windowTitle(), QStringLiteral("HalvexCfg_KT"));
+    EXPECT_EQ(question->defaultButton(), question->button(QMessageBox::No));
 }
 
 // --- write ---
@@ -695,6 +743,24 @@ TEST_F(MainForm, CharacterSetDialogCancelledOrFileMissing) {
     EXPECT_EQ(View(), kLinkConfirmed);
 }
 
+// FontMap Update and the preview's "Font..." open in the folder either used last.
+TEST_F(MainForm, CharacterSetDialogsShareTheLastFolder) {
+    Start();
+    ConfirmLink();
+    QTemporaryDir first, second;
+    NextPath = first.path() + QStringLiteral("/missing.mcm");
+    Click(F().Button7);
+    QString previewFolder;
+    F().Preview()->FileDialog = [&](bool, const QString&, const QString& directory) {
+        previewFolder = directory;
+        return second.path() + QStringLiteral("/other.mcm");
+    };
+    F().Preview()->FontButton->click();
+    EXPECT_EQ(previewFolder, first.path());
+    Click(F().Button7);
+    EXPECT_EQ(DialogRequests.back().Directory, second.path());
+}
+
 TEST_F(MainForm, PolishMessagesFollowTheLanguage) {
     WritePrefs("Lang=1\n");
     sim::TBoardOptions options;
@@ -820,6 +886,158 @@ TEST_F(MainForm, ImportOfAMissingFileIsReported) {
     EXPECT_EQ(std::vector<std::uint8_t>(F().Image.Data(), F().Image.Data() + ofs::ImageSize),
               before);
     EXPECT_EQ(View(), kLoaded);
+}
+
+// The connection check counts its tries on the status line; an answer without a letter
+// says so instead of showing a NUL character.
+TEST_F(MainForm, CheckCountsItsTriesAndAnAnswerWithoutALetterSaysSo) {
+    Start();
+    Board.reset(); // nothing answers
+    OpenPort();
+    Click(F().Button8);
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("Checking the OSD... try 1 of 60"));
+    Run(1100);
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("Checking the OSD... try 12 of 60"));
+    Port.Feed("#+");
+    for (int k = 0; k < 6000 && F().Link->Busy(); ++k)
+        Run(1); // the answers to the other copies are waited for
+    EXPECT_FALSE(F().Link->Busy());
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("OSD answered without a letter"));
+    EXPECT_FALSE(F().StatusLine->text().contains(QChar(0)));
+}
+
+// Apply's time ends when the board has acknowledged, not when "Changes Updated" is closed;
+// Polish texts write it with the decimal comma. The Polish question before a Read.
+TEST_F(MainForm, ApplyTimeEndsWithTheAcknowledgementAndPolishUsesTheDecimalComma) {
+    WritePrefs("Lang=1\n");
+    Start();
+    LoadConfiguration();
+    std::int64_t shownAfter = -1;
+    const std::uint64_t start = Clock.Now();
+    MessageBoxHook() = [&](TBoxKind kind, const QString& text) {
+        Boxes.push_back({kind, text});
+        shownAfter = static_cast<std::int64_t>(Clock.Now() - start);
+        BoxMs += 5000; // the box stays open for five seconds
+    };
+    ASSERT_TRUE(W->Form2.OnApply());
+    Run(100);
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("Zmiany Zapisane")});
+    ASSERT_GT(shownAfter, 0);
+    const QString seconds =
+        QLocale(QLocale::Polish).toString(static_cast<double>(shownAfter) / 1000.0, 'f', 2);
+    EXPECT_TRUE(seconds.contains(u','));
+    EXPECT_EQ(F().StatusLine->toolTip(),
+              QStringLiteral("Ustawienia zastosowane w %1 s").arg(seconds));
+    E().CheckBox3->click();
+    Answer = false;
+    Click(F().Button1);
+    EXPECT_EQ(Questions,
+              std::vector<QString>{QString::fromUtf8("Odrzucić zmiany niezapisane w OSD ?")});
+}
+
+// A file with none of the chosen sections is refused whole; in a settings file the lines
+// that changed nothing are counted on the status line.
+TEST_F(MainForm, ImportRefusesAFileThatIsNoSettingsFileAndCountsIgnoredLines) {
+    Start();
+    LoadConfiguration();
+    QTemporaryDir dir;
+    F().ImportOptions = [](TLanguage, int& flags) {
+        flags = 3;
+        return 1;
+    };
+    const TImageBytes before = Snapshot(F().Image);
+    const sim::TBoardFont font = PatternFont();
+    NextPath = WriteTempFile(dir, "wrong.set", sim::FontToMcm(font));
+    Click(F().Button5);
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("Bad file format !")});
+    EXPECT_EQ(Snapshot(F().Image), before);
+    EXPECT_FALSE(E().History.CanUndo());
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("Nothing imported from wrong.set"));
+
+    NextPath = WriteTempFile(dir, "club.set",
+                             "[MAIN]\r\nDist_Alarm=abc\r\nRSSI_Alarm=50\r\n"
+                             "Bogus=1\r\n\r\n");
+    Click(F().Button5);
+    EXPECT_EQ(F().Image.RssiAlarm(), 50);
+    EXPECT_EQ(F().StatusLine->toolTip(), QStringLiteral("Imported from club.set, 2 lines ignored"));
+    ClickRadio(F().RadioGroup6->Button(1)); // the status follows the language
+    EXPECT_EQ(F().StatusLine->toolTip(),
+              QString::fromUtf8("Zaimportowano z club.set, pominięto 2 wiersze"));
+}
+
+// A read error part-way: the lines applied before it stay as one undoable step, marked.
+TEST_F(MainForm, ImportStoppedByAReadErrorIsMarkedAndUndoable) {
+    Start();
+    LoadConfiguration();
+    QTemporaryDir dir;
+    const QString path = WriteTempFile(dir, "long.set", "[MODE_OFF]\r\nSpeed.X_Pos=21\r\n");
+    {
+        QFile file(path); // sparse: larger than any settings file may be
+        ASSERT_TRUE(file.resize(65 * 1024 * 1024));
+    }
+    NextPath = path;
+    F().ImportOptions = [](TLanguage, int& flags) {
+        flags = 1; // screen layouts
+        return 1;
+    };
+    const std::uint8_t x = F().Image.XPos(0, 8);
+    ASSERT_NE(x, 21);
+    Click(F().Button5);
+    EXPECT_EQ(Texts(TBoxKind::Error).size(), 1u);
+    EXPECT_EQ(F().Image.XPos(0, 8), 21);
+    EXPECT_TRUE(F().isWindowModified());
+    E().Undo();
+    EXPECT_EQ(F().Image.XPos(0, 8), x);
+    EXPECT_FALSE(F().isWindowModified());
+}
+
+// Undoing the settings back to an image without a name shows the name shown before.
+TEST_F(MainForm, UndoingTheSettingsBackToNoNameShowsTheEarlierName) {
+    sim::TBoardImage image = sim::DefaultBoardImage();
+    std::fill_n(image.begin() + ofs::UserName, ofs::UserNameLen, std::uint8_t{0xFF});
+    Start({}, image);
+    LoadConfiguration();
+    ASSERT_EQ(F().Catalogue.UserNameSample(), "Pilot");
+    F().SettingsDialog = [this] {
+        W->Form2.FormShow();
+        W->Form2.Edit19->setText(QStringLiteral("Ace"));
+        W->Form2.Button2Click();
+        Run(100);
+    };
+    Click(F().Button3);
+    ASSERT_EQ(F().Catalogue.UserNameSample(), "Ace");
+    E().Undo();
+    EXPECT_EQ(F().Image.StoredUserName(), "");
+    EXPECT_EQ(F().Catalogue.UserNameSample(), "Pilot");
+    E().Redo();
+    EXPECT_EQ(F().Catalogue.UserNameSample(), "Ace");
+}
+
+// Quitting during a transfer asks first, No the default: No lets it finish, Yes stops it
+// and quits without asking about the unwritten changes too.
+TEST_F(MainForm, QuittingDuringATransferAsksAndNoLetsItFinish) {
+    Start();
+    LoadConfiguration();
+    E().CheckBox3->click();
+    Click(F().Button2); // write
+    Run(3);
+    Answer = false;
+    EXPECT_FALSE(F().close());
+    EXPECT_EQ(Questions, std::vector<QString>{QStringLiteral(
+                             "A transfer to the OSD is running - stop it and quit ?")});
+    Run(200);
+    EXPECT_EQ(Board->Stats().BlockFramesTotal(), 16);
+    EXPECT_FALSE(F().isWindowModified());
+
+    E().CheckBox3->click();
+    Click(F().Button2);
+    Run(3);
+    Questions.clear();
+    Answer = true;
+    EXPECT_TRUE(F().close());
+    EXPECT_EQ(Questions.size(), 1u);
+    EXPECT_FALSE(F().Link->Busy());
+    EXPECT_FALSE(Port.IsOpen());
 }
 
 namespace halvex {

@@ -71,24 +71,6 @@ TEST_F(SettingsDialog, HasEveryControlAtAFixedSize) {
           "Label5",      "Label6",      "Label7",    "Label8",      "Label10",     "Label12",
           "Label13",     "Label23",     "Label24"})
         EXPECT_EQ(form_->findChildren<QWidget*>(name).size(), 1) << name;
-    struct TMax {
-        QLineEdit* Edit;
-        int Length;
-    };
-    for (const TMax& m : {TMax{form_->Edit1, 3},
-                          {form_->Edit2, 3},
-                          {form_->Edit3, 5},
-                          {form_->Edit4, 3},
-                          {form_->Edit5, 5},
-                          {form_->Edit6, 4},
-                          {form_->Edit16, 2},
-                          {form_->Edit7, 4},
-                          {form_->Edit8, 4},
-                          {form_->Edit15, 3},
-                          {form_->Edit9, 4},
-                          {form_->Edit10, 4},
-                          {form_->Edit19, 12}})
-        EXPECT_EQ(m.Edit->maxLength(), m.Length) << m.Edit->objectName().toStdString();
 }
 
 TEST_F(SettingsDialog, LoadFillsEveryControlFromTheImage) {
@@ -305,6 +287,8 @@ TEST_F(SettingsDialog, KeyFiltersLetThroughOnlyTheirKeys) {
     EXPECT_EQ(form_->Edit3->text(), "12");
 }
 
+// Text reaches a box by the keyboard, the context menu (paste), the middle button or a
+// drop (insert): the filter applies to every way.
 TEST_F(SettingsDialog, PastingCannotBypassTheFilter) {
     form_->FormShow();
     QApplication::clipboard()->setText("x9");
@@ -314,20 +298,71 @@ TEST_F(SettingsDialog, PastingCannotBypassTheFilter) {
     form_->Edit3->clear();
     QTest::keyClick(form_->Edit3, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(form_->Edit3->text(), "");
+    form_->Edit3->paste();
+    EXPECT_EQ(form_->Edit3->text(), "");
+    form_->Edit3->insert(QStringLiteral("7a"));
+    EXPECT_EQ(form_->Edit3->text(), "");
+    QApplication::clipboard()->setText("42");
+    form_->Edit3->paste();
+    EXPECT_EQ(form_->Edit3->text(), "42");
+    form_->Edit3->insert(QStringLiteral("1234"));
+    EXPECT_EQ(form_->Edit3->text(), "42"); // longer than the box allows
 }
 
-TEST_F(SettingsDialog, MaximumLengthsCutTyping) {
+// The maximum lengths limit typing; the program's own texts show whole and leaving the
+// box clamps them.
+TEST_F(SettingsDialog, MaximumLengthsLimitTypingOnlyAndStoredValuesShowWhole) {
     form_->FormShow();
-    auto typed = [](QLineEdit* e, const QString& keys) {
-        e->clear();
-        QTest::keyClicks(e, keys);
-        return e->text();
+    struct TMax {
+        QLineEdit* Edit;
+        int Length;
     };
-    EXPECT_EQ(typed(form_->Edit3, "123456"), "12345");
-    EXPECT_EQ(typed(form_->Edit9, "12345"), "1234");
-    EXPECT_EQ(typed(form_->Edit16, "123"), "12");
-    EXPECT_EQ(typed(form_->Edit1, "3,55"), "3,5");
-    EXPECT_EQ(typed(form_->Edit19, "ABCDEFGHIJKLMN"), "ABCDEFGHIJKL");
+    for (const TMax& m : {TMax{form_->Edit1, 3},
+                          {form_->Edit2, 3},
+                          {form_->Edit3, 5},
+                          {form_->Edit4, 3},
+                          {form_->Edit5, 5},
+                          {form_->Edit6, 4},
+                          {form_->Edit16, 2},
+                          {form_->Edit7, 4},
+                          {form_->Edit8, 4},
+                          {form_->Edit15, 3},
+                          {form_->Edit9, 4},
+                          {form_->Edit10, 4},
+                          {form_->Edit19, 12}}) {
+        m.Edit->clear();
+        QTest::keyClicks(m.Edit, QStringLiteral("11111111111111"));
+        EXPECT_EQ(m.Edit->text().size(), m.Length) << m.Edit->objectName().toStdString();
+    }
+
+    image_.SetByte(ofs::RssiAlarm, 100); // as a .set import may store it
+    image_.SetWord(ofs::Themp0Cal, 12345);
+    form_->FormShow();
+    EXPECT_EQ(form_->Edit16->text(), "100");
+    EXPECT_EQ(form_->Edit9->text(), "12345");
+    QTest::keyClick(form_->Edit16, Qt::Key_1); // no room for more
+    EXPECT_EQ(form_->Edit16->text(), "100");
+    form_->EditExit(form_->Edit16);
+    form_->EditExit(form_->Edit9);
+    EXPECT_EQ(form_->Edit16->text(), "99");
+    EXPECT_EQ(form_->Edit9->text(), "9999");
+    EXPECT_EQ(form_->WorkingCopy()[ofs::RssiAlarm], 99);
+    EXPECT_EQ(GetWord(form_->WorkingCopy().data(), ofs::Themp0Cal), 9999);
+}
+
+// A name that was not edited keeps its bytes, also those no text can carry.
+TEST_F(SettingsDialog, ApplyKeepsTheBytesOfANameNotEdited) {
+    const std::uint8_t name[] = {'A', 0x01, 0x7F, 0x81, 0x98, 'z'};
+    for (std::size_t k = 0; k < std::size(name); ++k)
+        image_.SetByte(ofs::UserName + k, name[k]);
+    image_.SetByte(ofs::UserName + std::size(name), 0x00);
+    form_->FormShow();
+    form_->Button2Click();
+    for (std::size_t k = 0; k < std::size(name); ++k)
+        EXPECT_EQ(image_.Byte(ofs::UserName + k), name[k]) << k;
+    form_->Edit19->setText(QStringLiteral("Bob"));
+    form_->Button2Click();
+    EXPECT_EQ(image_.StoredUserName(), "Bob");
 }
 
 TEST_F(SettingsDialog, EnterInABoxNeitherRestoresNorApplies) {

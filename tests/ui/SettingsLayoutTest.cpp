@@ -5,6 +5,7 @@
 #include "ui/SettingsDialog.h"
 
 #include "GuiTestApp.h"
+#include "WindowFit.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -22,53 +23,6 @@
 using namespace halvex;
 
 namespace {
-
-std::string Name(const QWidget* w) {
-    return (w->objectName().isEmpty() ? QString(w->metaObject()->className()) : w->objectName())
-        .toStdString();
-}
-
-void ExpectWhole(QWidget* top) {
-    for (QWidget* w : top->findChildren<QWidget*>()) {
-        if (!w->isVisible() || w->isWindow())
-            continue;
-        const QFontMetrics fm = w->fontMetrics();
-        const std::string id = Name(w) + " in " + Name(w->parentWidget());
-        EXPECT_TRUE(w->parentWidget()->rect().contains(w->geometry())) << id << " sticks out";
-        if (auto* l = qobject_cast<QLabel*>(w)) {
-            EXPECT_LE(fm.horizontalAdvance(l->text()), l->contentsRect().width())
-                << id << " \"" << l->text().toStdString() << "\"";
-            EXPECT_LE(fm.height(), l->height()) << id;
-        } else if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
-            EXPECT_LE(w->sizeHint().width(), w->width()) << id;
-            const int indicator = w->style()->pixelMetric(
-                qobject_cast<QCheckBox*>(w) ? QStyle::PM_IndicatorHeight
-                                            : QStyle::PM_ExclusiveIndicatorHeight);
-            EXPECT_LE(std::max(fm.height(), indicator), w->height()) << id;
-        } else if (auto* b = qobject_cast<QPushButton*>(w)) {
-            EXPECT_LE(fm.horizontalAdvance(b->text()) + 8, b->width()) << id;
-        } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
-            EXPECT_LE(fm.horizontalAdvance(g->title()) + 12, g->width()) << id;
-        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            // The widest value the box can hold.
-            const QString widest(e->maxLength() <= 12 ? e->maxLength() : 12, QChar('0'));
-            EXPECT_LE(fm.horizontalAdvance(widest) + 4, e->contentsRect().width()) << id;
-        }
-    }
-    // Siblings do not overlap.
-    QList<QWidget*> containers = top->findChildren<QWidget*>();
-    containers << top;
-    for (QWidget* parent : containers) {
-        QList<QWidget*> kids;
-        for (QObject* o : parent->children())
-            if (auto* k = qobject_cast<QWidget*>(o); k && k->isVisible() && !k->isWindow())
-                kids << k;
-        for (int a = 0; a < kids.size(); ++a)
-            for (int b = a + 1; b < kids.size(); ++b)
-                EXPECT_FALSE(kids[a]->geometry().intersects(kids[b]->geometry()))
-                    << Name(kids[a]) << " overlaps " << Name(kids[b]) << " in " << Name(parent);
-    }
-}
 
 void Render(QWidget* w, const char* file) {
     const QByteArray dir = qgetenv("HALVEX_RENDER_DIR");
@@ -97,7 +51,7 @@ TEST_P(DialogLayout, SettingsDialogCaptionsAreWhole) {
     form.Language = [language] { return language; };
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    ExpectWhole(&form);
+    test::ExpectWindowWhole(&form);
     EXPECT_EQ(form.StaticText1->text(), " Odo: 4294967.2km");
     Render(&form, (std::string("TForm2_") + Suffix() + ".png").c_str());
 }
@@ -107,7 +61,7 @@ TEST_P(DialogLayout, ImportDialogCaptionsAreWhole) {
     form.ApplyLanguage(GetParam());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    ExpectWhole(&form);
+    test::ExpectWindowWhole(&form);
     Render(&form, (std::string("TForm3_") + Suffix() + ".png").c_str());
 }
 
