@@ -13,7 +13,7 @@ function(help_of out)
 endfunction()
 
 set(text "[COMMAND DETAILS]\n")
-foreach(command ports check read export write import font)
+foreach(command ports check read export write import font doctor)
     help_of(help ${command})
     # "Usage: halvexctl [...] SYNOPSIS\nSummary.\n\nDetails...\n\nOptions:..."
     if(NOT help MATCHES "^Usage: halvexctl [^\n]*--quiet\\] ([^\n]*)\n[^\n]*\n\n(.*)\n\nOptions:")
@@ -22,7 +22,8 @@ foreach(command ports check read export write import font)
     set(synopsis "${CMAKE_MATCH_1}")
     set(details "${CMAKE_MATCH_2}")
     string(REPLACE "\n\n" "\n.PP\n" details "${details}")
-    string(REGEX REPLACE "\n  (--[a-z]+) +" "\n.TP\n\\1\n" details "${details}")
+    # "  --opt VALUE   text" and "  name   text" lines become tagged paragraphs.
+    string(REGEX REPLACE "\n  ([-a-z]+( [A-Z]+)?)  +" "\n.TP\n\\1\n" details "${details}")
     string(APPEND text ".SS \"${synopsis}\"\n${details}\n")
 endforeach()
 

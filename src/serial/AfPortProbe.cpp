@@ -62,40 +62,39 @@ std::string PtyIndex(const std::string& fdinfo) {
     return std::string();
 }
 
-// Device files other processes hold open (those whose /proc entries this user may read).
+bool IsPid(const std::string& name) {
+    return !name.empty() && name.size() <= 9 &&
+           name.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The devices one process (its /proc folder) holds, but for the slaves of the
+// pseudo-terminals it masters.
+std::set<std::string> DevicesOf(const std::string& processDir) {
+    std::set<std::string> devices;
+    std::set<std::string> ownPtys;
+    const std::string fdDir = processDir + "/fd";
+    DIR* fds = ::opendir(fdDir.c_str());
+    if (fds == nullptr)
+        return devices;
+    while (const dirent* fd = ::readdir(fds)) {
+        if (fd->d_name[0] == '.')
+            continue;
+        const std::string target = LinkTarget(fdDir + "/" + fd->d_name);
+        if (target == "/dev/ptmx" || target == "/dev/pts/ptmx")
+            ownPtys.insert("/dev/pts/" + PtyIndex(processDir + "/fdinfo/" + fd->d_name));
+        else if (target.rfind("/dev/", 0) == 0)
+            devices.insert(target);
+    }
+    ::closedir(fds);
+    for (const std::string& pty : ownPtys)
+        devices.erase(pty);
+    return devices;
+}
+
 std::set<std::string> HeldByOthers() {
     std::set<std::string> held;
-    DIR* proc = ::opendir("/proc");
-    if (proc == nullptr)
-        return held;
-    const std::string self = std::to_string(::getpid());
-    while (const dirent* process = ::readdir(proc)) {
-        const std::string pid = process->d_name;
-        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
-            continue;
-        const std::string fdDir = "/proc/" + pid + "/fd";
-        DIR* fds = ::opendir(fdDir.c_str());
-        if (fds == nullptr)
-            continue;
-        std::set<std::string> devices;
-        std::set<std::string> ownPtys; // slaves of the pseudo-terminals this process masters
-        while (const dirent* fd = ::readdir(fds)) {
-            if (fd->d_name[0] == '.')
-                continue;
-            const std::string target = LinkTarget(fdDir + "/" + fd->d_name);
-            if (target == "/dev/ptmx" || target == "/dev/pts/ptmx")
-                ownPtys.insert("/dev/pts/" + PtyIndex("/proc/" + pid + "/fdinfo/" + fd->d_name));
-            else if (target.rfind("/dev/", 0) == 0)
-                devices.insert(target);
-        }
-        ::closedir(fds);
-        // A pseudo-terminal's owner keeps its slave open so that the master stays readable;
-        // that is the far end of the line (a simulated board), not another user of the port.
-        for (const std::string& device : devices)
-            if (ownPtys.count(device) == 0)
-                held.insert(device);
-    }
-    ::closedir(proc);
+    for (const TAfHolder& holder : AfDeviceHolders())
+        held.insert(holder.Device);
     return held;
 }
 
@@ -172,6 +171,23 @@ void AfReleaseDevice(const std::string& path) {
 bool AfHeldHere(const std::string& path) {
     std::lock_guard<std::mutex> guard(HeldLock());
     return Held().count(Resolved(path)) != 0;
+}
+
+std::vector<TAfHolder> AfDeviceHolders(const std::string& procRoot) {
+    std::vector<TAfHolder> holders;
+    DIR* proc = ::opendir(procRoot.c_str());
+    if (proc == nullptr)
+        return holders;
+    const std::string self = std::to_string(::getpid());
+    while (const dirent* process = ::readdir(proc)) {
+        const std::string pid = process->d_name;
+        if (!IsPid(pid) || pid == self)
+            continue;
+        for (const std::string& device : DevicesOf(procRoot + "/" + pid))
+            holders.push_back({std::stoi(pid), device});
+    }
+    ::closedir(proc);
+    return holders;
 }
 
 TAfPortProbe::TAfPortProbe(std::string sysRoot)

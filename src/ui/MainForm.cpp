@@ -7,6 +7,7 @@
 #include "link/OsdLink.h"
 #include "link/QtLinkTimer.h"
 #include "serial/AfComPort.h"
+#include "serial/AfPortDoctor.h"
 #include "serial/AfPortPaths.h"
 #include "ui/AfPortControls.h"
 #include "ui/Captions.h"
@@ -46,6 +47,13 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(geometry);
     return b;
+}
+
+// A failed open of port `number` as the window reports it: the component's first line
+// ("Can't open device COM%d"), then what the connection doctor finds and its fix.
+EAfComPortCoreError Explained(const EAfComPortCoreError& e, int number, TLanguage language) {
+    return EAfComPortCoreError(
+        AfExplainOpenFailure(e.what(), TAfPortPaths::Path(number), language));
 }
 
 } // namespace
@@ -158,6 +166,9 @@ void TForm1::CreateControls() {
     AfPortComboBox1->setObjectName(QStringLiteral("AfPortComboBox1"));
     AfPortComboBox1->setGeometry(8, 18, 108, 20);
     AfPortComboBox1->SetMaxComPorts(32);
+    AfPortComboBox1->ExplainOpenFailure = [this](const EAfComPortCoreError& e, int number) {
+        return Explained(e, number, language_);
+    };
     if (OwnPort)
         AfPortComboBox1->SetComPort(OwnPort.get());
     Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
@@ -336,8 +347,12 @@ void TForm1::Button6Click() {
     HideConfiguration();
     if (state_ == TWindowState::Closed) {
         ApplyState(TWindowState::Closed); // a failed open leaves it here
-        if (!AfComPort1.IsOpen())
-            AfComPort1.Open();
+        try {
+            if (!AfComPort1.IsOpen())
+                AfComPort1.Open();
+        } catch (const EAfComPortCoreError& e) {
+            throw Explained(e, AfComPort1.ComNumber(), language_);
+        }
         ApplyState(TWindowState::PortOpen);
         Button6->setText(Utf8(fixed_text::Close));
         const int port = AfComPort1.ComNumber();
