@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <sstream>
@@ -41,11 +40,6 @@ std::string Joined(const std::vector<std::string>& parts, const char* separator)
     return text;
 }
 
-std::string Resolved(const std::string& path) {
-    char buffer[PATH_MAX];
-    return ::realpath(path.c_str(), buffer) != nullptr ? std::string(buffer) : path;
-}
-
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* d = ::opendir(folder.c_str())) {
@@ -78,7 +72,7 @@ std::optional<std::string> ClaimingFile(const TRuleFiles& rules, const TAfUsbId&
 bool HasTty(const std::string& root, const std::string& usbDir) {
     const std::string ttys = AfUnder(root, "/sys/class/tty");
     for (const std::string& name : FolderEntries(ttys))
-        if (Resolved(ttys + "/" + name + "/device").rfind(usbDir + "/", 0) == 0)
+        if (AfResolved(ttys + "/" + name + "/device").rfind(usbDir + "/", 0) == 0)
             return true;
     return false;
 }
@@ -89,7 +83,7 @@ std::optional<TClaim> TakenByBrltty(const std::string& root, const TRuleFiles& r
         return std::nullopt;
     const std::string usb = AfUnder(root, "/sys/bus/usb/devices");
     for (const std::string& name : FolderEntries(usb)) {
-        const std::string dir = Resolved(usb + "/" + name);
+        const std::string dir = AfResolved(usb + "/" + name);
         if (::access((dir + "/idVendor").c_str(), F_OK) != 0)
             continue; // an interface, not a device
         const std::optional<TAfUsbId> id = AfUsbIdAt(dir);
@@ -306,35 +300,14 @@ TAfFinding Skipped(TAfCheck check) {
 } // namespace
 
 const char* AfCheckName(TAfCheck check) {
-    switch (check) {
-    case TAfCheck::Device:
-        return "device";
-    case TAfCheck::Permission:
-        return "permission";
-    case TAfCheck::InUse:
-        return "in-use";
-    case TAfCheck::ModemManager:
-        return "modem-manager";
-    case TAfCheck::Brltty:
-        return "brltty";
-    case TAfCheck::Board:
-        break;
-    }
-    return "board";
+    static constexpr const char* names[] = {"device",        "permission", "in-use",
+                                            "modem-manager", "brltty",     "board"};
+    return names[static_cast<int>(check)];
 }
 
 const char* AfCheckStatusName(TAfCheckStatus status) {
-    switch (status) {
-    case S::Ok:
-        return "ok";
-    case S::Warn:
-        return "warn";
-    case S::Fail:
-        return "fail";
-    case S::Skip:
-        break;
-    }
-    return "skip";
+    static constexpr const char* names[] = {"ok", "warn", "fail", "skip"};
+    return names[static_cast<int>(status)];
 }
 
 std::string TAfText::In(TLanguage language) const {

@@ -22,27 +22,9 @@ namespace {
 
 constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024; // rules files are a few hundred KiB
 
-std::string FirstLine(const std::string& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-std::string Resolved(const std::string& path) {
-    char buffer[PATH_MAX];
-    return ::realpath(path.c_str(), buffer) != nullptr ? std::string(buffer) : path;
-}
-
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string LinkTarget(const std::string& link) {
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
 // A sysfs number of up to four hex digits ("0403", "ea60").
@@ -162,10 +144,10 @@ bool LineClaims(const std::vector<TRuleKey>& keys, const TAfUsbId& id) {
 // The driver of a tty's device. Newer kernels put serial-core's own "port" and "ctrl"
 // devices (bus serial-base) between the tty and the UART: their parents name the driver.
 std::string DriverOf(const std::string& sysDevice) {
-    std::string dir = Resolved(sysDevice);
+    std::string dir = AfResolved(sysDevice);
     std::string driver;
     for (int level = 0; level < 4 && dir.size() > 1; ++level) {
-        const std::string target = LinkTarget(dir + "/driver");
+        const std::string target = AfLinkTarget(dir + "/driver");
         if (driver.empty())
             driver = BaseName(target);
         if (!target.empty() && target.find("/serial-base/") == std::string::npos)
@@ -180,14 +162,14 @@ bool Masked(const std::string& file) {
     if (::lstat(file.c_str(), &st) != 0)
         return true;
     if (S_ISLNK(st.st_mode))
-        return LinkTarget(file) == "/dev/null";
+        return AfLinkTarget(file) == "/dev/null";
     return st.st_size == 0;
 }
 
 std::string StripRoot(const std::string& path, const std::string& root) {
     if (root.empty() || root == "/")
         return path;
-    const std::string base = Resolved(root);
+    const std::string base = AfResolved(root);
     if (path.rfind(base + "/", 0) == 0)
         return path.substr(base.size());
     return path;
@@ -201,6 +183,24 @@ std::string AfUnder(const std::string& root, const std::string& path) {
     return (root.back() == '/' ? root.substr(0, root.size() - 1) : root) + path;
 }
 
+std::string AfResolved(const std::string& path) {
+    char buffer[PATH_MAX];
+    return ::realpath(path.c_str(), buffer) != nullptr ? std::string(buffer) : path;
+}
+
+std::string AfLinkTarget(const std::string& link) {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string AfFirstLine(const std::string& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
 std::string TAfUsbId::Text() const {
     char text[16];
     std::snprintf(text, sizeof text, "%04x:%04x", Vendor, Product);
@@ -208,12 +208,12 @@ std::string TAfUsbId::Text() const {
 }
 
 std::optional<TAfUsbId> AfUsbIdAt(const std::string& sysDevice) {
-    std::string dir = Resolved(sysDevice);
+    std::string dir = AfResolved(sysDevice);
     for (int level = 0; level < 6 && dir.size() > 1; ++level) {
-        const auto vendor = HexWord(FirstLine(dir + "/idVendor"));
-        const auto product = HexWord(FirstLine(dir + "/idProduct"));
+        const auto vendor = HexWord(AfFirstLine(dir + "/idVendor"));
+        const auto product = HexWord(AfFirstLine(dir + "/idProduct"));
         if (vendor && product) {
-            const auto release = HexWord(FirstLine(dir + "/bcdDevice"));
+            const auto release = HexWord(AfFirstLine(dir + "/bcdDevice"));
             return TAfUsbId{*vendor, *product, release.value_or(0)};
         }
         dir = dir.substr(0, dir.rfind('/'));
@@ -292,7 +292,7 @@ TAfDeviceFacts AfDeviceFactsOf(const std::string& path, const std::string& root)
         return f;
     f.Exists = true;
     f.CharDevice = S_ISCHR(f.Stat.st_mode);
-    f.Device = StripRoot(Resolved(f.Node), root);
+    f.Device = StripRoot(AfResolved(f.Node), root);
     f.Name = BaseName(f.Device);
     // Unix 98 pseudo-terminal slaves have the majors 136 to 143.
     const unsigned major = f.CharDevice ? ::major(f.Stat.st_rdev) : 0;
@@ -301,7 +301,7 @@ TAfDeviceFacts AfDeviceFactsOf(const std::string& path, const std::string& root)
     f.Hardware = !f.Pty && ::access((f.SysDir + "/device").c_str(), F_OK) == 0;
     if (f.Hardware) {
         // serial-core ports name their UART type; 0 is none.
-        f.NoUart = FirstLine(f.SysDir + "/type") == "0";
+        f.NoUart = AfFirstLine(f.SysDir + "/type") == "0";
         f.Driver = DriverOf(f.SysDir + "/device");
         f.Usb = AfUsbIdAt(f.SysDir + "/device");
     }
@@ -309,7 +309,7 @@ TAfDeviceFacts AfDeviceFactsOf(const std::string& path, const std::string& root)
 }
 
 std::string AfUdevEntryOf(const TAfDeviceFacts& facts, const std::string& root) {
-    std::string number = FirstLine(facts.SysDir + "/dev");
+    std::string number = AfFirstLine(facts.SysDir + "/dev");
     if (number.empty())
         number = std::to_string(::major(facts.Stat.st_rdev)) + ":" +
                  std::to_string(::minor(facts.Stat.st_rdev));
@@ -325,7 +325,7 @@ bool AfProcessRuns(const std::string& root, const std::string& name) {
     while (const dirent* process = ::readdir(proc)) {
         if (!std::isdigit(static_cast<unsigned char>(process->d_name[0])))
             continue;
-        if (FirstLine(procRoot + "/" + process->d_name + "/comm") == name) {
+        if (AfFirstLine(procRoot + "/" + process->d_name + "/comm") == name) {
             found = true;
             break;
         }

@@ -16,6 +16,13 @@ namespace halvex {
 // `path` (absolute) under `root`: the path itself when root is "/".
 std::string AfUnder(const std::string& root, const std::string& path);
 
+// The path with every link resolved; the path itself when it does not resolve.
+std::string AfResolved(const std::string& path);
+// Where a symbolic link points; "" when `link` is none.
+std::string AfLinkTarget(const std::string& link);
+// The first line of a file; "" when it cannot be read.
+std::string AfFirstLine(const std::string& file);
+
 // A USB device's identity, from sysfs.
 struct TAfUsbId {
     std::uint16_t Vendor = 0;

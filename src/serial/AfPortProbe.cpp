@@ -1,11 +1,10 @@
 #include "serial/AfPortProbe.h"
 
 #include "serial/AfIoctl.h"
+#include "serial/AfPortFacts.h"
 #include "serial/AfPortPaths.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fstream>
 #include <mutex>
 
@@ -28,26 +27,6 @@ std::mutex& HeldLock() {
 std::multiset<std::string>& Held() {
     static std::multiset<std::string> held;
     return held;
-}
-
-std::string Resolved(const std::string& path) {
-    char buffer[PATH_MAX];
-    if (::realpath(path.c_str(), buffer) != nullptr)
-        return buffer;
-    return path;
-}
-
-std::string LinkTarget(const std::string& link) {
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
-}
-
-std::string FirstLineOf(const std::string& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
 }
 
 // The slave number of a pseudo-terminal master, from its fdinfo ("tty-index:"); empty when
@@ -79,7 +58,7 @@ std::set<std::string> DevicesOf(const std::string& processDir) {
     while (const dirent* fd = ::readdir(fds)) {
         if (fd->d_name[0] == '.')
             continue;
-        const std::string target = LinkTarget(fdDir + "/" + fd->d_name);
+        const std::string target = AfLinkTarget(fdDir + "/" + fd->d_name);
         if (target == "/dev/ptmx" || target == "/dev/pts/ptmx")
             ownPtys.insert("/dev/pts/" + PtyIndex(processDir + "/fdinfo/" + fd->d_name));
         else if (target.rfind("/dev/", 0) == 0)
@@ -158,19 +137,19 @@ bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int mo
 
 void AfHoldDevice(const std::string& path) {
     std::lock_guard<std::mutex> guard(HeldLock());
-    Held().insert(Resolved(path));
+    Held().insert(AfResolved(path));
 }
 
 void AfReleaseDevice(const std::string& path) {
     std::lock_guard<std::mutex> guard(HeldLock());
-    auto it = Held().find(Resolved(path));
+    auto it = Held().find(AfResolved(path));
     if (it != Held().end())
         Held().erase(it);
 }
 
 bool AfHeldHere(const std::string& path) {
     std::lock_guard<std::mutex> guard(HeldLock());
-    return Held().count(Resolved(path)) != 0;
+    return Held().count(AfResolved(path)) != 0;
 }
 
 std::vector<TAfHolder> AfDeviceHolders(const std::string& procRoot) {
@@ -201,13 +180,13 @@ TAfPortState TAfPortProbe::StateOf(const std::string& path) const {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
         return psAbsent;
-    const std::string device = Resolved(path);
+    const std::string device = AfResolved(path);
     if (AfHeldHere(device) || heldElsewhere_.count(device) != 0)
         return psBusy;
     const std::string sys = sysRoot_ + "/" + device.substr(device.rfind('/') + 1);
     if (S_ISCHR(st.st_mode) && ::access((sys + "/device").c_str(), F_OK) == 0) {
         // serial_core ports name their UART type; 0 is none.
-        if (FirstLineOf(sys + "/type") == "0")
+        if (AfFirstLine(sys + "/type") == "0")
             return psAbsent;
         return ::access(device.c_str(), R_OK | W_OK) == 0 ? psAvailable : psNoPermission;
     }
