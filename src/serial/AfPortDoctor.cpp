@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <optional>
 #include <sstream>
@@ -159,18 +158,17 @@ TAfFinding DeviceFinding(const TAfDeviceFacts& f, const std::string& root,
     if (!f.Exists)
         return MissingDevice(f, root, taken);
     const std::string shown = f.Device == f.Path ? f.Path : f.Path + " (" + f.Device + ")";
-    const TAfText choose = OtherPorts(root);
     if (f.Pty)
         return Found(c, S::Ok, {T::DevicePty, {shown}});
     if (f.Hardware && f.NoUart)
-        return Found(c, S::Fail, {T::DeviceNoUart, {shown}}, choose);
+        return Found(c, S::Fail, {T::DeviceNoUart, {shown}}, OtherPorts(root));
     if (f.Hardware && f.Usb)
         return Found(c, S::Ok, {T::DeviceUsb, {shown, f.Usb->Text(), f.Driver}});
     if (f.Hardware)
         return Found(c, S::Ok, {T::DeviceSerial, {shown, f.Driver}});
     if (f.CharDevice && ::access(f.SysDir.c_str(), F_OK) == 0)
         return Found(c, S::Ok, {T::DeviceTerminal, {shown}});
-    return Found(c, S::Fail, {T::DeviceNotSerial, {shown}}, choose);
+    return Found(c, S::Fail, {T::DeviceNotSerial, {shown}}, OtherPorts(root));
 }
 
 // ---- permission ---------------------------------------------------------------------------
@@ -218,9 +216,10 @@ bool ListedInGroup(const std::string& root, const std::string& groupName, const 
 bool SessionHasGroup(gid_t gid) {
     if (::getegid() == gid)
         return true;
-    gid_t groups[NGROUPS_MAX];
-    const int count = ::getgroups(NGROUPS_MAX, groups);
-    return std::find(groups, groups + std::max(count, 0), gid) != groups + std::max(count, 0);
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
 TAfText PermissionFix(const TAfDeviceFacts& f, const std::string& root, const std::string& user) {

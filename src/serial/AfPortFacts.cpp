@@ -208,7 +208,10 @@ std::string TAfUsbId::Text() const {
 }
 
 std::optional<TAfUsbId> AfUsbIdAt(const std::string& sysDevice) {
-    std::string dir = AfResolved(sysDevice);
+    char buffer[PATH_MAX];
+    if (::realpath(sysDevice.c_str(), buffer) == nullptr)
+        return std::nullopt;
+    std::string dir = buffer;
     for (int level = 0; level < 6 && dir.size() > 1; ++level) {
         const auto vendor = HexWord(AfFirstLine(dir + "/idVendor"));
         const auto product = HexWord(AfFirstLine(dir + "/idProduct"));

@@ -32,7 +32,8 @@ struct TAfUsbId {
 };
 
 // The USB device a sysfs device folder belongs to: the nearest folder at or above it that
-// names idVendor and idProduct (at most six levels up). None for a device outside USB.
+// names idVendor and idProduct (at most six levels up). None for a device outside USB, or
+// a folder that does not exist.
 std::optional<TAfUsbId> AfUsbIdAt(const std::string& sysDevice);
 
 // True when a line of the udev rules `text` claims this USB device: it names the vendor with
