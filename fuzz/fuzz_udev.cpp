@@ -8,20 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-using namespace halvex;
-
-namespace {
-
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace halvex;
     FuzzedDataProvider input(data, size);
     TAfUsbId id;
     id.Vendor = input.ConsumeIntegral<std::uint16_t>();
@@ -34,8 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::snprintf(rule, sizeof rule, "ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\"",
                   id.Vendor, id.Product);
     // After an empty line: a backslash at the end of the text continues into that line only.
-    Check(AfUdevRulesClaim(text + "\n\n" + rule + "\n", id),
-          "the device's own rule did not claim it");
-    Check(!AfUdevRulesClaim(std::string("# ") + rule, id), "a comment claimed the device");
+    if (!AfUdevRulesClaim(text + "\n\n" + rule + "\n", id) ||
+        AfUdevRulesClaim(std::string("# ") + rule, id)) {
+        std::fprintf(stderr, "the rule \"%s\" was misread\n", rule);
+        std::abort();
+    }
     return 0;
 }

@@ -136,6 +136,9 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     }
     AfComPort1.OnDeviceLost = [this] { RunGuarded([this] { AfComPort1DeviceLost(); }); };
 
+    AfPortComboBox1->ExplainOpenFailure = [this](const EAfComPortCoreError& e, int number) {
+        return Explained(e, number, language_);
+    };
     FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(request); };
     ImportOptions = [this](TLanguage language, int& flags) {
         return Form3 ? Form3->Execute(language, flags) : 0;
@@ -166,9 +169,6 @@ void TForm1::CreateControls() {
     AfPortComboBox1->setObjectName(QStringLiteral("AfPortComboBox1"));
     AfPortComboBox1->setGeometry(8, 18, 108, 20);
     AfPortComboBox1->SetMaxComPorts(32);
-    AfPortComboBox1->ExplainOpenFailure = [this](const EAfComPortCoreError& e, int number) {
-        return Explained(e, number, language_);
-    };
     if (OwnPort)
         AfPortComboBox1->SetComPort(OwnPort.get());
     Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
