@@ -17,7 +17,7 @@ struct TCommandInfo {
     const char* Details;  // the command's own help, after the synopsis
 };
 
-constexpr std::array<TCommandInfo, 7> kCommands{{
+constexpr std::array<TCommandInfo, 8> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
@@ -60,6 +60,21 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
      "board. A file that cannot be read or is malformed ends with exit 3 and nothing sent.\n"},
+    {TCommand::Doctor, "doctor", "doctor", "say why the port does not work, and how to fix it",
+     "Runs these checks on the port, in this order, and prints one line for each: ok, warn,\n"
+     "fail, or skip (not run, as an earlier check failed), with what it found. A check that\n"
+     "is not ok adds a line \"fix:\" saying what to do.\n"
+     "\n"
+     "  device         the device exists; for a USB adapter, its driver and vendor:product\n"
+     "  permission     this user may open it (the dialout group, or this package's udev rule)\n"
+     "  in-use         no other program holds it; names the program and its PID\n"
+     "  modem-manager  ModemManager does not probe it with AT commands (ID_MM_DEVICE_IGNORE)\n"
+     "  brltty         brltty's udev rules do not claim the adapter (no /dev/ttyUSB0 at all)\n"
+     "  board          the board answers the connection check with \"R\", and how fast\n"
+     "\n"
+     "Exit 1 when a check failed, else 0 (also with warnings). --json prints one object:\n"
+     "{\"ok\", \"command\", \"checks\": [{\"name\", \"status\", \"detail\", \"fix\"}], "
+     "\"port\"}.\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -89,8 +104,8 @@ constexpr const char* kExitStatus =
     "Exit status:\n"
     "  0   done\n"
     "  1   the board or the port failed (no answer, not ready, give-up, bad dump, port\n"
-    "      cannot be opened or vanished), --verify found different data, or the job was\n"
-    "      interrupted (Ctrl+C)\n"
+    "      cannot be opened or vanished), --verify found different data, a check of\n"
+    "      doctor failed, or the job was interrupted (Ctrl+C)\n"
     "  2   wrong usage\n"
     "  3   a file cannot be read or written, or is malformed (nothing is sent then)\n";
 
@@ -110,7 +125,8 @@ std::string ProgramHelp() {
                        "Runs the jobs of the Halvex OSD configurator on a board without a "
                        "window:\n"
                        "connection check, configuration read and write, settings file export\n"
-                       "and import, and character set upload.\n"
+                       "and import, character set upload, and the checks that say why a port\n"
+                       "does not work.\n"
                        "\n"
                        "Commands:\n";
     for (const TCommandInfo& info : kCommands) {
@@ -145,6 +161,7 @@ std::string ProgramHelp() {
             "  halvexctl import club.set --layouts\n"
             "  halvexctl write --image bench.bin --verify\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
+            "  halvexctl --port /dev/ttyUSB0 doctor\n"
             "\n"
             "Run 'halvexctl COMMAND --help' for the details of a command.\n";
     return text;

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/BoardSession.h"
+#include "cli/Doctor.h"
 #include "cli/Progress.h"
 #include "config/ItemCatalogue.h"
 #include "config/Preferences.h"
@@ -256,6 +257,7 @@ private:
     void Write();
     void Import();
     void Font();
+    int Doctor();
 
     // The editor opens on a good dump, as the window's does: item count 20, the video
     // standard and layout mode of the image, the user name.
@@ -645,6 +647,24 @@ void TJob::Font() {
             {QStringLiteral("seconds"), Rounded(seconds)}});
 }
 
+// Prints the report whether or not a check failed; exit 1 when one did.
+int TJob::Doctor() {
+    port_ = ChoosePort(args_.Port);
+    const std::string path = TAfPortPaths::Path(port_.Number);
+    const std::vector<TAfFinding> findings = DoctorChecks(path.empty() ? port_.Name : path, [this] {
+        session_ = std::make_unique<TBoardSession>();
+        return BoardCheck(*session_, port_.Number);
+    });
+    const bool passed = DoctorPassed(findings);
+    if (args_.Json)
+        Print(io_.Out, JsonLine(passed, args_.Command,
+                                {{QStringLiteral("port"), QString::fromStdString(port_.Name)},
+                                 {QStringLiteral("checks"), DoctorJson(findings)}}));
+    else if (!args_.Quiet)
+        Print(io_.Out, DoctorReport(findings));
+    return passed ? exit_code::Done : exit_code::Failed;
+}
+
 const char* StateName(TAfPortState state) {
     switch (state) {
     case psAvailable:
@@ -714,6 +734,8 @@ int TJob::Run() {
         case TCommand::Font:
             Font();
             break;
+        case TCommand::Doctor:
+            return Doctor();
         case TCommand::None:
             Fail(exit_code::Usage, "halvexctl: no command given");
         }

@@ -441,6 +441,128 @@ constexpr TMessageText kMessages[] = {
     {TMessage::PortDisconnected, {"Port COM%d disconnected !", "Port COM%d odłączony !"}},
 };
 
+struct TDoctorRow {
+    TDoctorText Id;
+    const char* Text[kLanguageCount];
+};
+
+constexpr TDoctorRow kDoctor[] = {
+    {TDoctorText::DeviceUsb, {"%1: USB adapter %2, driver %3", "%1: adapter USB %2, sterownik %3"}},
+    {TDoctorText::DeviceSerial, {"%1: serial port, driver %2", "%1: port szeregowy, sterownik %2"}},
+    {TDoctorText::DevicePty, {"%1: pseudo-terminal", "%1: pseudoterminal"}},
+    {TDoctorText::DeviceTerminal, {"%1: terminal device", "%1: urządzenie terminalowe"}},
+    {TDoctorText::DeviceAbsent, {"%1 does not exist", "%1 nie istnieje"}},
+    {TDoctorText::DeviceTakenByBrltty,
+     {"%1 does not exist: brltty has taken the adapter %2",
+      "%1 nie istnieje: brltty zajął adapter %2"}},
+    {TDoctorText::DeviceNoUart, {"%1 has no UART behind it", "%1 nie ma za sobą układu UART"}},
+    {TDoctorText::DeviceNotSerial,
+     {"%1 is not a serial device", "%1 nie jest urządzeniem szeregowym"}},
+    {TDoctorText::FixPlugIn,
+     {"plug the adapter in and look for it with \"ls /dev/serial/by-id\"",
+      "podłącz adapter i poszukaj go poleceniem \"ls /dev/serial/by-id\""}},
+    {TDoctorText::FixChoosePort,
+     {"plug the adapter in, or choose a port that exists: %1",
+      "podłącz adapter albo wybierz istniejący port: %1"}},
+    {TDoctorText::WindowAbsent,
+     {"%1 does not exist - plug the adapter in", "%1 nie istnieje - podłącz adapter"}},
+    {TDoctorText::PermissionOk,
+     {"this user may read and write %1", "ten użytkownik może czytać i zapisywać %1"}},
+    {TDoctorText::PermissionDenied,
+     {"%1 may not open %2 (%3, owner %4, group %5)",
+      "%1 nie może otworzyć %2 (%3, właściciel %4, grupa %5)"}},
+    {TDoctorText::FixRelogin,
+     {"log out and in again: this session started before %1 joined the group %2",
+      "wyloguj się i zaloguj ponownie: ta sesja zaczęła się, zanim %1 dołączył do grupy %2"}},
+    {TDoctorText::FixUdevRule,
+     {"replug the adapter: this package's udev rule 60-halvexcfg.rules lets the logged-in "
+      "user open it; or run \"sudo usermod -aG %1 $USER\", then log out and in again",
+      "podłącz adapter ponownie: reguła udev tego pakietu 60-halvexcfg.rules pozwala "
+      "zalogowanemu użytkownikowi go otworzyć; albo wykonaj \"sudo usermod -aG %1 $USER\", "
+      "potem wyloguj się i zaloguj ponownie"}},
+    {TDoctorText::FixJoinGroup,
+     {"run \"sudo usermod -aG %1 $USER\", then log out and in again",
+      "wykonaj \"sudo usermod -aG %1 $USER\", potem wyloguj się i zaloguj ponownie"}},
+    {TDoctorText::FixOwnerOnly,
+     {"only its owner %1 may open it: run \"sudo chown %2 %3\"",
+      "tylko właściciel %1 może go otworzyć: wykonaj \"sudo chown %2 %3\""}},
+    {TDoctorText::WindowNoPermission,
+     {"no permission to open %1", "brak uprawnień do otwarcia %1"}},
+    {TDoctorText::SkipNoDevice,
+     {"not checked: there is no device", "nie sprawdzono: brak urządzenia"}},
+    {TDoctorText::SkipEarlierFailure,
+     {"not tried: an earlier check failed", "nie sprawdzono: wcześniejszy test wykrył błąd"}},
+    {TDoctorText::InUseFree, {"no other program holds %1", "żaden inny program nie używa %1"}},
+    {TDoctorText::InUseNoneSeen,
+     {"no holder seen (the processes of other users cannot be inspected)",
+      "nie widać innego programu (procesów innych użytkowników nie można sprawdzić)"}},
+    {TDoctorText::InUseBy, {"in use by %1", "używany przez %1"}},
+    {TDoctorText::FixCloseHolder,
+     {"close %1, or end it with \"kill %2\"", "zamknij %1 albo zakończ poleceniem \"kill %2\""}},
+    {TDoctorText::InUseUnseen,
+     {"in use by a program this user cannot see",
+      "używany przez program niewidoczny dla tego użytkownika"}},
+    {TDoctorText::FixFindHolder,
+     {"\"sudo fuser -v %1\" names it: close that program",
+      "\"sudo fuser -v %1\" wskaże ten program: zamknij go"}},
+    {TDoctorText::OpenFails, {"%1 cannot be opened: %2", "nie można otworzyć %1: %2"}},
+    {TDoctorText::ModemManagerNotRunning,
+     {"ModemManager is not running", "ModemManager nie działa"}},
+    {TDoctorText::ModemManagerNotHardware,
+     {"ModemManager does not probe %1 (not a hardware port)",
+      "ModemManager nie sprawdza %1 (to nie jest port sprzętowy)"}},
+    {TDoctorText::ModemManagerIgnores,
+     {"ModemManager is running and leaves this adapter alone (ID_MM_DEVICE_IGNORE)",
+      "ModemManager działa i pomija ten adapter (ID_MM_DEVICE_IGNORE)"}},
+    {TDoctorText::ModemManagerProbes,
+     {"ModemManager is running and may probe this adapter with AT commands",
+      "ModemManager działa i może sprawdzać ten adapter poleceniami AT"}},
+    {TDoctorText::FixModemManager,
+     {"replug the adapter with this package's udev rule 60-halvexcfg.rules installed, or "
+      "stop ModemManager: \"sudo systemctl disable --now ModemManager\"",
+      "podłącz adapter ponownie po zainstalowaniu reguły udev tego pakietu "
+      "60-halvexcfg.rules albo zatrzymaj ModemManager: "
+      "\"sudo systemctl disable --now ModemManager\""}},
+    {TDoctorText::WindowModemManager,
+     {"ModemManager may be probing this adapter - try again in a few seconds",
+      "ModemManager może sprawdzać ten adapter - spróbuj ponownie za kilka sekund"}},
+    {TDoctorText::BrlttyAbsent, {"brltty is not installed", "brltty nie jest zainstalowany"}},
+    {TDoctorText::BrlttyNoClaim,
+     {"brltty is installed, but its udev rules do not claim this port",
+      "brltty jest zainstalowany, ale jego reguły udev nie obejmują tego portu"}},
+    {TDoctorText::BrlttyClaims,
+     {"brltty's udev rule %2 claims this adapter (%1): it may take it when it is plugged in",
+      "reguła udev brltty %2 obejmuje ten adapter (%1): brltty może go zająć po podłączeniu"}},
+    {TDoctorText::BrlttyTook,
+     {"brltty has taken the adapter %1 (its udev rule %2 claims it)",
+      "brltty zajął adapter %1 (obejmuje go jego reguła udev %2)"}},
+    {TDoctorText::FixBrltty,
+     {"remove brltty with \"sudo apt remove brltty\", or disable its rule with "
+      "\"sudo ln -s /dev/null /etc/udev/rules.d/%1\"; then replug the adapter",
+      "usuń brltty poleceniem \"sudo apt remove brltty\" albo wyłącz jego regułę poleceniem "
+      "\"sudo ln -s /dev/null /etc/udev/rules.d/%1\"; potem podłącz adapter ponownie"}},
+    {TDoctorText::WindowBrltty,
+     {"brltty has taken this adapter - remove brltty", "brltty zajął ten adapter - usuń brltty"}},
+    {TDoctorText::BoardReady,
+     {"the board answered \"R\" to the connection check in %1 ms",
+      "płytka odpowiedziała \"R\" na test połączenia w %1 ms"}},
+    {TDoctorText::BoardNotReady,
+     {"the board answered \"%1\" instead of \"R\": it is not ready",
+      "płytka odpowiedziała \"%1\" zamiast \"R\": nie jest gotowa"}},
+    {TDoctorText::BoardNoAnswer,
+     {"no answer to the connection check after 60 tries (%1 s)",
+      "brak odpowiedzi na test połączenia po 60 próbach (%1 s)"}},
+    {TDoctorText::BoardOpenFails,
+     {"the port cannot be opened: %1", "nie można otworzyć portu: %1"}},
+    {TDoctorText::BoardInterrupted, {"stopped by Ctrl+C", "przerwano klawiszami Ctrl+C"}},
+    {TDoctorText::FixBoardWiring,
+     {"check the board's power, that TX and RX are crossed and that the grounds are joined",
+      "sprawdź zasilanie płytki, skrzyżowanie TX i RX oraz połączenie mas"}},
+    {TDoctorText::FixBoardWait,
+     {"wait until the board has started, then run the doctor again",
+      "poczekaj, aż płytka wystartuje, i uruchom test ponownie"}},
+};
+
 constexpr const char* kSensor[kLanguageCount] = {"Sensor", "Czujnik"};
 
 } // namespace
@@ -501,6 +623,13 @@ TUiText ImportedIgnoredText(int count) {
 
 const char* SensorCaption(TLanguage language) {
     return kSensor[static_cast<int>(language)];
+}
+
+const char* DoctorText(TDoctorText text, TLanguage language) {
+    for (const auto& row : kDoctor)
+        if (row.Id == text)
+            return row.Text[static_cast<int>(language)];
+    return "";
 }
 
 } // namespace halvex

@@ -7,6 +7,7 @@
 #include "link/OsdLink.h"
 #include "link/QtLinkTimer.h"
 #include "serial/AfComPort.h"
+#include "serial/AfPortDoctor.h"
 #include "serial/AfPortPaths.h"
 #include "ui/AfPortControls.h"
 #include "ui/Captions.h"
@@ -58,6 +59,13 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(geometry);
     return b;
+}
+
+// A failed open of port `number` as the window reports it: the component's first line
+// ("Can't open device COM%d"), then what the connection doctor finds and its fix.
+EAfComPortCoreError Explained(const EAfComPortCoreError& e, int number, TLanguage language) {
+    return EAfComPortCoreError(
+        AfExplainOpenFailure(e.what(), TAfPortPaths::Path(number), language));
 }
 
 } // namespace
@@ -148,6 +156,9 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     }
     AfComPort1.OnDeviceLost = [this] { RunGuarded([this] { AfComPort1DeviceLost(); }); };
 
+    AfPortComboBox1->ExplainOpenFailure = [this](const EAfComPortCoreError& e, int number) {
+        return Explained(e, number, language_);
+    };
     FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(request); };
     ImportOptions = [this](TLanguage language, int& flags) {
         return Form3 ? Form3->Execute(language, flags) : 0;
@@ -375,9 +386,13 @@ void TForm1::Button6Click() {
 }
 
 void TForm1::OpenPort(TWindowState next) {
-    // A failed open leaves the window in the state it was in.
-    if (!AfComPort1.IsOpen())
-        AfComPort1.Open();
+    // A failed open leaves the window in the state it was in; its message names the cause.
+    try {
+        if (!AfComPort1.IsOpen())
+            AfComPort1.Open();
+    } catch (const EAfComPortCoreError& e) {
+        throw Explained(e, AfComPort1.ComNumber(), language_);
+    }
     ApplyState(next);
     Button6->setText(Utf8(fixed_text::Close));
     const int port = AfComPort1.ComNumber();
