@@ -17,7 +17,7 @@ struct TCommandInfo {
     const char* Details;  // the command's own help, after the synopsis
 };
 
-constexpr std::array<TCommandInfo, 7> kCommands{{
+constexpr std::array<TCommandInfo, 8> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
@@ -54,6 +54,27 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
      "board. A file that cannot be read or is malformed ends with exit 3 and nothing sent.\n"},
+    {TCommand::Glyphs, "glyphs",
+     "glyphs PICTURE --font BASE.mcm --at CODE --out NEW.mcm [--columns C --rows R] "
+     "[--threshold PERCENT] [--dither]",
+     "put a picture into characters of a set (no board)",
+     "Puts PICTURE (PNG, JPEG, BMP, SVG or any format Qt reads) into the block of\n"
+     "characters starting at CODE of the character set BASE.mcm and writes the result to\n"
+     "NEW.mcm, as the character editor's Import picture does. A pixel whose alpha is below\n"
+     "50 %, or pure green (0, 255, 0), becomes transparent; any other is white when its\n"
+     "luminance is at or above the threshold, else black. NEW.mcm holds the bytes of\n"
+     "BASE.mcm except the rows of the characters that changed, so running the command\n"
+     "again on its own output changes nothing. Nothing is written on any error.\n"
+     "\n"
+     "  --font       the character set to start from (BASE.mcm)\n"
+     "  --at         the first character of the block: 0 to 255, or 0x00 to 0xFF\n"
+     "  --out        the character set to write (NEW.mcm; may be BASE.mcm)\n"
+     "  --columns    the block's width in characters; with --rows the picture is scaled\n"
+     "               to fit it, its aspect kept, centred on transparent; without them the\n"
+     "               picture must be 12 x 18 pixels per character (else exit 3)\n"
+     "  --rows       the block's height in characters\n"
+     "  --threshold  the luminance that becomes white, in percent (default 50)\n"
+     "  --dither     Floyd-Steinberg dithering, for photographs\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -103,7 +124,8 @@ std::string ProgramHelp() {
                        "Runs the jobs of the Halvex OSD configurator on a board without a "
                        "window:\n"
                        "connection check, configuration read and write, settings file export\n"
-                       "and import, and character set upload.\n"
+                       "and import, character set upload, and pictures put into character "
+                       "sets.\n"
                        "\n"
                        "Commands:\n";
     for (const TCommandInfo& info : kCommands) {
@@ -137,6 +159,7 @@ std::string ProgramHelp() {
             "  halvexctl export club.set\n"
             "  halvexctl import club.set --layouts\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
+            "  halvexctl glyphs logo.png --font bf-default.mcm --at 160 --out logo.mcm\n"
             "\n"
             "Run 'halvexctl COMMAND --help' for the details of a command.\n";
     return text;
@@ -156,6 +179,7 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     bool layouts = false;
     bool settings = false;
     bool imageGiven = false;
+    TGivenOptions glyphOptions;
     auto fail = [&r](std::string message) {
         if (r.Error.empty())
             r.Error = std::move(message);
@@ -207,6 +231,11 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
         } else if (arg == "--settings") {
             noValue("--settings");
             settings = true;
+        } else if (IsGlyphsOption(arg)) {
+            const bool takes = GlyphsOptionTakesValue(arg);
+            if (!takes)
+                noValue(arg.c_str());
+            glyphOptions.emplace_back(arg, takes ? takeValue(arg.c_str()) : std::string());
         } else if (arg.size() > 1 && arg[0] == '-') {
             fail("unknown option '" + arg + "'");
         } else if (r.Command == TCommand::None && positional.empty()) {
@@ -229,13 +258,15 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     const std::string name = CommandName(r.Command);
     const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
     const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
-                             r.Command == TCommand::Font;
+                             r.Command == TCommand::Font || r.Command == TCommand::Glyphs;
     if (r.Command == TCommand::None)
         fail("no command given");
     else if (imageGiven && !imageCommand)
         fail("option --image belongs to read and write, not " + name);
     else if ((layouts || settings) && r.Command != TCommand::Import)
         fail("options --layouts and --settings belong to import, not " + name);
+    else if (!glyphOptions.empty() && r.Command != TCommand::Glyphs)
+        fail("option " + glyphOptions.front().first + " belongs to glyphs, not " + name);
     else if (imageCommand && (!imageGiven || r.File.empty()))
         fail(name + " needs --image FILE");
     else if (fileCommand && extra == 0)
@@ -244,6 +275,8 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
         fail("unexpected argument '" + positional.back() + "' for " + name);
     if (fileCommand && extra == 1)
         r.File = positional[1];
+    if (r.Command == TCommand::Glyphs)
+        fail(ParseGlyphsOptions(glyphOptions, r.Glyphs));
     if (r.Command == TCommand::Import) {
         if (!layouts && !settings)
             layouts = settings = true;
