@@ -44,9 +44,15 @@ void SetMessageBoxOwner(QWidget* window) {
 QWidget* MessageBoxOwner() {
     if (QWidget* modal = QApplication::activeModalWidget())
         return modal;
-    if (Owner())
-        return Owner().data();
-    return QApplication::activeWindow();
+    QWidget* active = QApplication::activeWindow();
+    if (!Owner())
+        return active;
+    // A window of the main window's own (the preview, the character editor) in use keeps
+    // its boxes over it.
+    for (QWidget* w = active; w; w = w->parentWidget())
+        if (w == Owner())
+            return active;
+    return Owner().data();
 }
 
 namespace {

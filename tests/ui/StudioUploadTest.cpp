@@ -1,0 +1,53 @@
+// The character editor in the program: its upload follows FontMap Update, sends the edited
+// set and ends like FontMap Update; the OSD preview draws the edits at once.
+#include "AppRig.h"
+#include "ui/FontStudio.h"
+#include "ui/OsdPreview.h"
+
+namespace halvex {
+namespace {
+
+class StudioUpload : public test::AppRig {};
+
+TEST_F(StudioUpload, TheEditedSetGoesUpOnlyWhenFontMapUpdateCould) {
+    Start();
+    TFontStudio* studio = F().Studio();
+    EXPECT_FALSE(studio->UploadButton->isEnabled());
+    EXPECT_EQ(studio->UploadButton->toolTip(),
+              QStringLiteral("Possible once the port is open and the OSD has answered the "
+                             "connection check"));
+
+    // An edit shows in the preview at once.
+    studio->Choose('A');
+    studio->BeginStroke();
+    studio->PaintPixel(0, TGlyphPixel::White);
+    studio->PaintPixel(1, TGlyphPixel::Black);
+    studio->EndStroke();
+    const TGlyph edited = studio->Document().Glyph('A');
+    EXPECT_EQ(F().Preview()->Painter().Glyphs()['A'], edited);
+    EXPECT_TRUE(F().Preview()->FontLabel->text().endsWith(QStringLiteral(" *")));
+
+    ConfirmLink();
+    ASSERT_TRUE(studio->UploadButton->isEnabled());
+    Progress.clear();
+    Click(studio->UploadButton);
+    EXPECT_TRUE(W->Form4.isVisible());
+    Run(2000);
+    EXPECT_EQ(Board->Stats().CharFramesTotal(), 256);
+    const TFontSet sent = studio->Document().Sent();
+    for (std::size_t c = 0; c < kFontChars; ++c)
+        ASSERT_TRUE(std::equal(sent[c].begin(), sent[c].end(), Board->Font()[c].begin())) << c;
+    EXPECT_EQ(Progress.back(), 255);
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("Fonts loaded !")});
+    EXPECT_EQ(F().Preview()->Painter().Glyphs()['A'], edited);
+
+    // With a configuration loaded FontMap Update is hidden: so is the way up.
+    Click(F().Button1);
+    Run(400);
+    ASSERT_EQ(F().State(), TWindowState::Loaded);
+    EXPECT_FALSE(studio->UploadButton->isEnabled());
+    EXPECT_TRUE(studio->UploadButton->toolTip().startsWith(QStringLiteral("Not while")));
+}
+
+} // namespace
+} // namespace halvex
