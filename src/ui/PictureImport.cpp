@@ -121,6 +121,8 @@ TPictureImportDialog::TPictureImportDialog(const TRgbaPicture& picture, int firs
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     ApplyCaptionTexts(this, PictureImportTexts(), language_);
     Update();
+    // Room for the result of a full-width logo (24 x 4 characters) at twice its size.
+    resize(sizeHint().expandedTo(QSize(700, 560)));
 }
 
 void TPictureImportDialog::CreateControls() {
