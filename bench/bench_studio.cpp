@@ -66,7 +66,10 @@ void Import(benchmark::State& state, const TRgbaPicture& picture, bool dither) {
 void BM_Import288x72(benchmark::State& state) {
     Import(state, Picture(288, 72), false);
 }
-BENCHMARK(BM_Import288x72)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Import288x72)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
 
 void BM_Import288x72Dithered(benchmark::State& state) {
     Import(state, Picture(288, 72), true);

@@ -17,6 +17,11 @@ QPointer<QWidget>& Owner() {
     return owner;
 }
 
+QPointer<QWidget>& ScopeOwner() {
+    static QPointer<QWidget> owner;
+    return owner;
+}
+
 // Room a title bar takes beside its text: icon and up to three buttons.
 constexpr int kTitleBarExtra = 130;
 
@@ -41,9 +46,20 @@ void SetMessageBoxOwner(QWidget* window) {
     Owner() = window;
 }
 
+TBoxOwnerScope::TBoxOwnerScope(QWidget* window) : previous_(ScopeOwner().data()) {
+    if (window)
+        ScopeOwner() = window;
+}
+
+TBoxOwnerScope::~TBoxOwnerScope() {
+    ScopeOwner() = previous_;
+}
+
 QWidget* MessageBoxOwner() {
     if (QWidget* modal = QApplication::activeModalWidget())
         return modal;
+    if (ScopeOwner())
+        return ScopeOwner().data();
     QWidget* active = QApplication::activeWindow();
     if (!Owner())
         return active;

@@ -614,6 +614,8 @@ void TForm1::DumpAccepted() {
 }
 
 void TForm1::ShowMessage(TMessage message) {
+    // An upload's end belongs to the window it was started from.
+    const TBoxOwnerScope owner(progressOver_);
     ShowMessageText(Utf8(MessageText(message, language_)));
 }
 

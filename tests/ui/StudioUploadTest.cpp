@@ -30,6 +30,11 @@ TEST_F(StudioUpload, TheEditedSetGoesUpOnlyWhenFontMapUpdateCould) {
     ConfirmLink();
     ASSERT_TRUE(studio->UploadButton->isEnabled());
     Progress.clear();
+    QWidget* owner = nullptr; // of the box that ends the upload
+    MessageBoxHook() = [this, &owner](TBoxKind kind, const QString& text) {
+        owner = MessageBoxOwner();
+        Boxes.push_back({kind, text});
+    };
     Click(studio->UploadButton);
     EXPECT_TRUE(W->Form4.isVisible());
     Run(2000);
@@ -39,6 +44,7 @@ TEST_F(StudioUpload, TheEditedSetGoesUpOnlyWhenFontMapUpdateCould) {
         ASSERT_TRUE(std::equal(sent[c].begin(), sent[c].end(), Board->Font()[c].begin())) << c;
     EXPECT_EQ(Progress.back(), 255);
     EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("Fonts loaded !")});
+    EXPECT_EQ(owner, studio);
     EXPECT_EQ(F().Preview()->Painter().Glyphs()['A'], edited);
 
     // With a configuration loaded FontMap Update is hidden: so is the way up.
