@@ -173,17 +173,61 @@ std::string CommandHelp(TCommand command) {
            "\n" + info->Summary + ".\n\n" + info->Details + "\n" + kOptions + "\n" + kExitStatus;
 }
 
+namespace {
+
+// What the options and arguments of a line were, before they are checked together.
+struct TSeen {
+    std::vector<std::string> Positional; // the command and its arguments
+    bool Layouts = false;
+    bool Settings = false;
+    bool ImageGiven = false;
+    TGivenOptions Glyphs;
+};
+
+void SetError(TCliArgs& r, std::string message) {
+    if (r.Error.empty())
+        r.Error = std::move(message);
+}
+
+// The command's arguments and the options that belong to one command.
+void CheckCommand(TCliArgs& r, TSeen& seen) {
+    const std::size_t extra = seen.Positional.empty() ? 0 : seen.Positional.size() - 1;
+    const std::string name = CommandName(r.Command);
+    const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
+    const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
+                             r.Command == TCommand::Font || r.Command == TCommand::Glyphs;
+    if (r.Command == TCommand::None)
+        SetError(r, "no command given");
+    else if (seen.ImageGiven && !imageCommand)
+        SetError(r, "option --image belongs to read and write, not " + name);
+    else if ((seen.Layouts || seen.Settings) && r.Command != TCommand::Import)
+        SetError(r, "options --layouts and --settings belong to import, not " + name);
+    else if (!seen.Glyphs.empty() && r.Command != TCommand::Glyphs)
+        SetError(r, "option " + seen.Glyphs.front().first + " belongs to glyphs, not " + name);
+    else if (imageCommand && (!seen.ImageGiven || r.File.empty()))
+        SetError(r, name + " needs --image FILE");
+    else if (fileCommand && extra == 0)
+        SetError(r, name + " needs a file");
+    else if (extra > (fileCommand ? 1u : 0u))
+        SetError(r, "unexpected argument '" + seen.Positional.back() + "' for " + name);
+    if (fileCommand && extra == 1)
+        r.File = seen.Positional[1];
+    if (r.Command == TCommand::Glyphs)
+        SetError(r, ParseGlyphsOptions(seen.Glyphs, r.Glyphs));
+    if (r.Command == TCommand::Import) {
+        if (!seen.Layouts && !seen.Settings)
+            seen.Layouts = seen.Settings = true;
+        r.ImportFlags =
+            (seen.Layouts ? import_flag::Layouts : 0) | (seen.Settings ? import_flag::Main : 0);
+    }
+}
+
+} // namespace
+
 TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     TCliArgs r;
-    std::vector<std::string> positional;
-    bool layouts = false;
-    bool settings = false;
-    bool imageGiven = false;
-    TGivenOptions glyphOptions;
-    auto fail = [&r](std::string message) {
-        if (r.Error.empty())
-            r.Error = std::move(message);
-    };
+    TSeen seen;
+    auto fail = [&r](std::string message) { SetError(r, std::move(message)); };
     for (std::size_t k = 0; k < args.size(); ++k) {
         std::string arg = args[k];
         std::string value;
@@ -224,64 +268,35 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
             r.Version = true;
         } else if (arg == "--image") {
             r.File = takeValue("--image");
-            imageGiven = true;
+            seen.ImageGiven = true;
         } else if (arg == "--layouts") {
             noValue("--layouts");
-            layouts = true;
+            seen.Layouts = true;
         } else if (arg == "--settings") {
             noValue("--settings");
-            settings = true;
+            seen.Settings = true;
         } else if (IsGlyphsOption(arg)) {
             const bool takes = GlyphsOptionTakesValue(arg);
             if (!takes)
                 noValue(arg.c_str());
-            glyphOptions.emplace_back(arg, takes ? takeValue(arg.c_str()) : std::string());
+            seen.Glyphs.emplace_back(arg, takes ? takeValue(arg.c_str()) : std::string());
         } else if (arg.size() > 1 && arg[0] == '-') {
             fail("unknown option '" + arg + "'");
-        } else if (r.Command == TCommand::None && positional.empty()) {
+        } else if (r.Command == TCommand::None && seen.Positional.empty()) {
             const TCommandInfo* info = Find(arg);
             if (!info)
                 fail("unknown command '" + arg + "'");
             else
                 r.Command = info->Command;
-            positional.push_back(arg);
+            seen.Positional.push_back(arg);
         } else {
-            positional.push_back(arg);
+            seen.Positional.push_back(arg);
         }
     }
     if (r.Help || r.Version)
         return r; // help is given even for an otherwise wrong line
-    if (!r.Error.empty())
-        return r;
-
-    const std::size_t extra = positional.empty() ? 0 : positional.size() - 1;
-    const std::string name = CommandName(r.Command);
-    const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
-    const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
-                             r.Command == TCommand::Font || r.Command == TCommand::Glyphs;
-    if (r.Command == TCommand::None)
-        fail("no command given");
-    else if (imageGiven && !imageCommand)
-        fail("option --image belongs to read and write, not " + name);
-    else if ((layouts || settings) && r.Command != TCommand::Import)
-        fail("options --layouts and --settings belong to import, not " + name);
-    else if (!glyphOptions.empty() && r.Command != TCommand::Glyphs)
-        fail("option " + glyphOptions.front().first + " belongs to glyphs, not " + name);
-    else if (imageCommand && (!imageGiven || r.File.empty()))
-        fail(name + " needs --image FILE");
-    else if (fileCommand && extra == 0)
-        fail(name + " needs a file");
-    else if (extra > (fileCommand ? 1u : 0u))
-        fail("unexpected argument '" + positional.back() + "' for " + name);
-    if (fileCommand && extra == 1)
-        r.File = positional[1];
-    if (r.Command == TCommand::Glyphs)
-        fail(ParseGlyphsOptions(glyphOptions, r.Glyphs));
-    if (r.Command == TCommand::Import) {
-        if (!layouts && !settings)
-            layouts = settings = true;
-        r.ImportFlags = (layouts ? import_flag::Layouts : 0) | (settings ? import_flag::Main : 0);
-    }
+    if (r.Error.empty())
+        CheckCommand(r, seen);
     return r;
 }
 

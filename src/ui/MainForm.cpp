@@ -223,7 +223,11 @@ void TForm1::CreateControls() {
     connect(Button10, &QPushButton::clicked, this, Guard([this] { Button10Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 
-    // Undo and redo of the editor's changes, wherever the focus is in the window.
+    CreateUndoKeys();
+}
+
+// Undo and redo of the editor's changes, wherever the focus is in the window.
+void TForm1::CreateUndoKeys() {
     const std::pair<QKeySequence, bool> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_Z), false},
         {QKeySequence(Qt::CTRL | Qt::Key_Y), true},

@@ -173,6 +173,7 @@ protected:
 
 private:
     void CreateControls();
+    void CreateUndoKeys(); // Ctrl+Z, Ctrl+Y, Ctrl+Shift+Z
     // Sets every control's visibility and enabled state from `state`.
     void ApplyState(TWindowState state);
     // Closes the port and ends any exchange: the Closed state.
