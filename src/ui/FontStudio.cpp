@@ -22,6 +22,12 @@ namespace {
 
 constexpr TGlyphPixel kInks[] = {TGlyphPixel::White, TGlyphPixel::Black, TGlyphPixel::Transparent};
 
+// `widget` with its object name, by which its texts are applied.
+template <typename W> W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -70,38 +76,24 @@ TFontStudio::~TFontStudio() {
 }
 
 void TFontStudio::CreateControls() {
-    const auto button = [this](const char* name) {
-        auto* b = new QPushButton(this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    OpenButton = button("OpenButton");
-    SaveButton = button("SaveButton");
-    BesideButton = button("BesideButton");
-    ImportButton = button("ImportButton");
-    UploadButton = button("UploadButton");
-    CopyButton = button("CopyButton");
-    PasteButton = button("PasteButton");
-    UndoButton = button("UndoButton");
-    RedoButton = button("RedoButton");
-    InkGroup = new TRadioGroup(QString(), this);
-    InkGroup->setObjectName(QStringLiteral("InkGroup"));
+    OpenButton = Named(new QPushButton(this), "OpenButton");
+    SaveButton = Named(new QPushButton(this), "SaveButton");
+    BesideButton = Named(new QPushButton(this), "BesideButton");
+    ImportButton = Named(new QPushButton(this), "ImportButton");
+    UploadButton = Named(new QPushButton(this), "UploadButton");
+    CopyButton = Named(new QPushButton(this), "CopyButton");
+    PasteButton = Named(new QPushButton(this), "PasteButton");
+    UndoButton = Named(new QPushButton(this), "UndoButton");
+    RedoButton = Named(new QPushButton(this), "RedoButton");
+    InkGroup = Named(new TRadioGroup(QString(), this), "InkGroup");
     InkGroup->SetItems({QString(), QString(), QString()}, 3);
     InkGroup->SetItemIndex(0);
-    SetTable = new TGlyphTable(*setPainter_, this);
-    SetTable->setObjectName(QStringLiteral("SetTable"));
-    BesideTable = new TGlyphTable(*besidePainter_, this);
-    BesideTable->setObjectName(QStringLiteral("BesideTable"));
-    EditView = new TGlyphEditView(this);
-    EditView->setObjectName(QStringLiteral("EditView"));
-    const auto label = [this](const char* name) {
-        auto* l = new QLabel(this);
-        l->setObjectName(QString::fromLatin1(name));
-        return l;
-    };
-    SetLabel = label("SetLabel");
-    BesideLabel = label("BesideLabel");
-    CharLabel = label("CharLabel");
+    SetTable = Named(new TGlyphTable(*setPainter_, this), "SetTable");
+    BesideTable = Named(new TGlyphTable(*besidePainter_, this), "BesideTable");
+    EditView = Named(new TGlyphEditView(this), "EditView");
+    SetLabel = Named(new QLabel(this), "SetLabel");
+    BesideLabel = Named(new QLabel(this), "BesideLabel");
+    CharLabel = Named(new QLabel(this), "CharLabel");
     for (QWidget* table : {static_cast<QWidget*>(SetTable), static_cast<QWidget*>(BesideTable)})
         table->setFocusPolicy(Qt::StrongFocus);
     PasteButton->setEnabled(false);
@@ -125,8 +117,7 @@ void TFontStudio::LayOut() {
     editColumn->addWidget(InkGroup);
     editColumn->addLayout(edits);
     // The set beside, in a pane of its own that takes room only while shown.
-    BesidePane = new QWidget(this);
-    BesidePane->setObjectName(QStringLiteral("BesidePane"));
+    BesidePane = Named(new QWidget(this), "BesidePane");
     BesideTable->setParent(BesidePane);
     BesideLabel->setParent(BesidePane);
     auto* besideColumn = new QVBoxLayout(BesidePane);
