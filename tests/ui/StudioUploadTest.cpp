@@ -55,5 +55,33 @@ TEST_F(StudioUpload, TheEditedSetGoesUpOnlyWhenFontMapUpdateCould) {
     EXPECT_TRUE(studio->UploadButton->toolTip().startsWith(QStringLiteral("Not while")));
 }
 
+TEST_F(StudioUpload, TheWarningNamesTheLayoutsItemsInTheInterfaceLanguage) {
+    WritePrefs("Lang=1\n");
+    Start();
+    LoadConfiguration();
+    TFontStudio* studio = F().Studio();
+    std::vector<QString> questions;
+    studio->Question = [&questions](const QString& question) {
+        questions.push_back(question);
+        return false;
+    };
+    TRgbaPicture digits;
+    digits.Width = 120;
+    digits.Height = 18;
+    digits.Rgba.assign(120 * 18 * 4, 255);
+    TPictureImportChoice choice;
+    choice.First = '0';
+    choice.Options.Columns = 10;
+    EXPECT_FALSE(studio->ImportPicture(digits, choice));
+    ASSERT_EQ(questions.size(), 1u);
+    const QString& q = questions[0];
+    EXPECT_TRUE(q.startsWith(QStringLiteral("Znaki 48-57 są używane przez: "))) << q.toStdString();
+    EXPECT_TRUE(q.contains(QStringLiteral("Prędkość, ")) &&
+                q.contains(QStringLiteral("Wysokość, ")))
+        << q.toStdString();
+    EXPECT_TRUE(q.endsWith(QStringLiteral("\nNadpisać je ?")));
+    EXPECT_EQ(studio->windowTitle(), QStringLiteral("Edytor znaków"));
+}
+
 } // namespace
 } // namespace halvex
