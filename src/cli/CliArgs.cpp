@@ -17,7 +17,7 @@ struct TCommandInfo {
     const char* Details;  // the command's own help, after the synopsis
 };
 
-constexpr std::array<TCommandInfo, 8> kCommands{{
+constexpr std::array<TCommandInfo, 9> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
@@ -75,6 +75,27 @@ constexpr std::array<TCommandInfo, 8> kCommands{{
      "Exit 1 when a check failed, else 0 (also with warnings). --json prints one object:\n"
      "{\"ok\", \"command\", \"checks\": [{\"name\", \"status\", \"detail\", \"fix\"}], "
      "\"port\"}.\n"},
+    {TCommand::Glyphs, "glyphs",
+     "glyphs PICTURE --font BASE.mcm --at CODE --out NEW.mcm [--columns C --rows R] "
+     "[--threshold PERCENT] [--dither]",
+     "put a picture into characters of a set (no board)",
+     "Puts PICTURE (PNG, JPEG, BMP, SVG or any format Qt reads) into the block of\n"
+     "characters starting at CODE of the character set BASE.mcm and writes the result to\n"
+     "NEW.mcm, as the character editor's Import picture does. A pixel whose alpha is below\n"
+     "50 %, or pure green (0, 255, 0), becomes transparent; any other is white when its\n"
+     "luminance is at or above the threshold, else black. NEW.mcm holds the bytes of\n"
+     "BASE.mcm except the rows of the characters that changed, so running the command\n"
+     "again on its own output changes nothing. Nothing is written on any error.\n"
+     "\n"
+     "  --font       the character set to start from (BASE.mcm)\n"
+     "  --at         the first character of the block: 0 to 255, or 0x00 to 0xFF\n"
+     "  --out        the character set to write (NEW.mcm; may be BASE.mcm)\n"
+     "  --columns    the block's width in characters; with --rows the picture is scaled\n"
+     "               to fit it, its aspect kept, centred on transparent; without them the\n"
+     "               picture must be 12 x 18 pixels per character (else exit 3)\n"
+     "  --rows       the block's height in characters\n"
+     "  --threshold  the luminance that becomes white, in percent (default 50)\n"
+     "  --dither     Floyd-Steinberg dithering, for photographs\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -125,8 +146,8 @@ std::string ProgramHelp() {
                        "Runs the jobs of the Halvex OSD configurator on a board without a "
                        "window:\n"
                        "connection check, configuration read and write, settings file export\n"
-                       "and import, character set upload, and the checks that say why a port\n"
-                       "does not work.\n"
+                       "and import, character set upload, pictures put into character sets,\n"
+                       "and the checks that say why a port does not work.\n"
                        "\n"
                        "Commands:\n";
     for (const TCommandInfo& info : kCommands) {
@@ -162,6 +183,7 @@ std::string ProgramHelp() {
             "  halvexctl write --image bench.bin --verify\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
             "  halvexctl --port /dev/ttyUSB0 doctor\n"
+            "  halvexctl glyphs logo.png --font bf-default.mcm --at 160 --out logo.mcm\n"
             "\n"
             "Run 'halvexctl COMMAND --help' for the details of a command.\n";
     return text;
@@ -183,6 +205,7 @@ struct TLineParts {
     bool Layouts = false;
     bool Settings = false;
     bool ImageGiven = false;
+    TGivenOptions Glyphs;
 };
 
 // Keeps the first usage error of a line.
@@ -198,7 +221,7 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
     const std::string name = CommandName(r.Command);
     const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
     const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
-                             r.Command == TCommand::Font;
+                             r.Command == TCommand::Font || r.Command == TCommand::Glyphs;
     if (r.Command == TCommand::None)
         FailOnce(r, "no command given");
     else if (line.ImageGiven && !imageCommand)
@@ -207,6 +230,8 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
         FailOnce(r, "options --layouts and --settings belong to import, not " + name);
     else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
         FailOnce(r, "option --verify belongs to write and import, not " + name);
+    else if (!line.Glyphs.empty() && r.Command != TCommand::Glyphs)
+        FailOnce(r, "option " + line.Glyphs.front().first + " belongs to glyphs, not " + name);
     else if (imageCommand && (!line.ImageGiven || r.File.empty()))
         FailOnce(r, name + " needs --image FILE");
     else if (fileCommand && extra == 0)
@@ -215,6 +240,8 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
         FailOnce(r, "unexpected argument '" + positional.back() + "' for " + name);
     if (fileCommand && extra == 1)
         r.File = positional[1];
+    if (r.Command == TCommand::Glyphs)
+        FailOnce(r, ParseGlyphsOptions(line.Glyphs, r.Glyphs));
     if (r.Command == TCommand::Import) {
         const bool both = !line.Layouts && !line.Settings; // neither option: both
         r.ImportFlags = (both || line.Layouts ? import_flag::Layouts : 0) |
@@ -279,6 +306,11 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
         } else if (arg == "--verify") {
             noValue("--verify");
             r.Verify = true;
+        } else if (IsGlyphsOption(arg)) {
+            const bool takes = GlyphsOptionTakesValue(arg);
+            if (!takes)
+                noValue(arg.c_str());
+            line.Glyphs.emplace_back(arg, takes ? takeValue(arg.c_str()) : std::string());
         } else if (arg.size() > 1 && arg[0] == '-') {
             fail("unknown option '" + arg + "'");
         } else if (r.Command == TCommand::None && positional.empty()) {

@@ -258,6 +258,7 @@ private:
     void Import();
     void Font();
     int Doctor();
+    void Glyphs();
 
     // The editor opens on a good dump, as the window's does: item count 20, the video
     // standard and layout mode of the image, the user name.
@@ -665,6 +666,30 @@ int TJob::Doctor() {
     return passed ? exit_code::Done : exit_code::Failed;
 }
 
+void TJob::Glyphs() {
+    TGlyphsResult r;
+    try {
+        r = RunGlyphs(args_.File, args_.Glyphs);
+    } catch (const EGlyphsFailure& failure) {
+        Fail(failure.Code, failure.Message);
+    }
+    const int last = r.First + r.Columns * r.Rows - 1;
+    const std::string how = r.Exact ? "pixel by pixel" : "scaled to fit";
+    Result("wrote " + args_.Glyphs.Out + ": characters " + std::to_string(r.First) + "-" +
+               std::to_string(last) + " from " + args_.File + " (" + std::to_string(r.Width) +
+               " x " + std::to_string(r.Height) + ", " + how + "), " + std::to_string(r.Changed) +
+               " changed",
+           {{QStringLiteral("picture"), Native(args_.File)},
+            {QStringLiteral("font"), Native(args_.Glyphs.Font)},
+            {QStringLiteral("file"), Native(args_.Glyphs.Out)},
+            {QStringLiteral("first"), r.First},
+            {QStringLiteral("last"), last},
+            {QStringLiteral("columns"), r.Columns},
+            {QStringLiteral("rows"), r.Rows},
+            {QStringLiteral("exact"), r.Exact},
+            {QStringLiteral("changed"), r.Changed}});
+}
+
 const char* StateName(TAfPortState state) {
     switch (state) {
     case psAvailable:
@@ -736,6 +761,9 @@ int TJob::Run() {
             break;
         case TCommand::Doctor:
             return Doctor();
+        case TCommand::Glyphs:
+            Glyphs();
+            break;
         case TCommand::None:
             Fail(exit_code::Usage, "halvexctl: no command given");
         }

@@ -37,6 +37,7 @@ constexpr TCaptionText kMain[] = {
     {"Button7", -1, {"FontMap Update", "Ładowanie Czcionek"}},
     {"Button8", -1, {"OSD Connection Check", "Test Połączenia z OSD"}},
     {"Button9", -1, {"OSD Preview", "Podgląd OSD"}},
+    {"Button10", -1, {"Character editor...", "Edytor znaków..."}},
 };
 
 constexpr TCaptionText kPreview[] = {
@@ -62,6 +63,11 @@ constexpr TCaptionText kPreview[] = {
      {"Save the screen as a PNG picture", "Zapisz ekran jako obraz PNG"}},
     {"PreviewTabs", 0, {"Screen", "Ekran"}},
     {"PreviewTabs", 1, {"Character set", "Zestaw znaków"}},
+    {"EditButton", -1, {"Edit characters...", "Edytuj znaki..."}},
+    {"EditButton",
+     kToolTipItem,
+     {"Edit this character set, put a picture into it, save it or upload it",
+      "Edytuj ten zestaw znaków, wstaw do niego obraz, zapisz go lub wyślij"}},
     // Not controls: looked up with PreviewText.
     {"BuiltInFont", -1, {"Built-in font", "Czcionka wbudowana"}},
     {"SaveActualSize", -1, {"Actual size (1x)", "Rozmiar rzeczywisty (1x)"}},
@@ -122,6 +128,10 @@ constexpr TCaptionText kMainToolTips[] = {
      kToolTipItem,
      {"Load a character set (.mcm file) into the OSD", "Wczytaj zestaw znaków (plik .mcm) do OSD"}},
     {"RadioGroup6", kToolTipItem, {"Language of the program", "Język programu"}},
+    {"Button10",
+     kToolTipItem,
+     {"Edit characters, put a picture or logo into the character set, save or upload it",
+      "Edytuj znaki, wstaw obraz lub logo do zestawu znaków, zapisz go lub wyślij"}},
     {"Button9",
      kToolTipItem,
      {"Show the screen as the OSD draws it over the video",

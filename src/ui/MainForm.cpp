@@ -3,6 +3,7 @@
 #include "cli/ComLinkPort.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
+#include "editor/GlyphUse.h"
 #include "link/FontFile.h"
 #include "link/OsdLink.h"
 #include "link/QtLinkTimer.h"
@@ -11,8 +12,10 @@
 #include "serial/AfPortPaths.h"
 #include "ui/AfPortControls.h"
 #include "ui/Captions.h"
+#include "ui/CodePage.h"
 #include "ui/Controls.h"
 #include "ui/ExceptionReport.h"
+#include "ui/FontStudio.h"
 #include "ui/ImportDialog.h"
 #include "ui/LayoutEditor.h"
 #include "ui/OsdPreview.h"
@@ -23,7 +26,6 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -159,7 +161,7 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     AfPortComboBox1->ExplainOpenFailure = [this](const EAfComPortCoreError& e, int number) {
         return Explained(e, number, language_);
     };
-    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(request); };
+    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     ImportOptions = [this](TLanguage language, int& flags) {
         return Form3 ? Form3->Execute(language, flags) : 0;
     };
@@ -171,7 +173,9 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 }
 
 TForm1::~TForm1() {
-    // The preview follows the editor: it goes first.
+    // The character editor shows through the preview, and the preview follows the editor:
+    // they go first.
+    delete studio_;
     delete preview_;
     // The link unwires the port and the timers before they go.
     Link.reset();
@@ -213,6 +217,8 @@ void TForm1::CreateControls() {
     // Right area (136, 284, 261 x 181), before a configuration is loaded.
     Button8 = MakeButton(this, "Button8", nullptr, QRect(136, 292, 261, 30));
     Button7 = MakeButton(this, "Button7", nullptr, QRect(136, 330, 261, 30));
+    // Below the language choice: the character editor, whose set FontMap Update can send.
+    Button10 = MakeButton(this, "Button10", nullptr, QRect(136, 420, 261, 30));
     // In the free end of the layout mode group's title band: shown with the editor.
     Button9 = MakeButton(Editor->RadioGroup2, "Button9", nullptr, QRect(161, 0, 98, 17));
     RadioGroup6 = new TRadioGroup(Utf8(fixed_text::LanguageGroup), this);
@@ -245,9 +251,14 @@ void TForm1::CreateControls() {
     connect(Button8, &QPushButton::clicked, this,
             [this] { RunPortGuarded([this] { Button8Click(); }); });
     connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
+    connect(Button10, &QPushButton::clicked, this, Guard([this] { Button10Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 
-    // Undo and redo of the editor's changes, wherever the focus is in the window.
+    CreateUndoKeys();
+}
+
+// Undo and redo of the editor's changes, wherever the focus is in the window.
+void TForm1::CreateUndoKeys() {
     const std::pair<QKeySequence, bool> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_Z), false},
         {QKeySequence(Qt::CTRL | Qt::Key_Y), true},
@@ -311,6 +322,17 @@ void TForm1::ApplyState(TWindowState state) {
     RadioGroup6->setVisible(!configured);
     Button7->setVisible(!configured);
     Button8->setVisible(!configured);
+    Button10->setVisible(!configured);
+    if (studio_)
+        studio_->SetUploadGate(UploadGate());
+}
+
+TUploadGate TForm1::UploadGate() const {
+    using S = TWindowState;
+    if (state_ == S::LinkConfirmed)
+        return TUploadGate::Ready;
+    return state_ == S::Loaded || state_ == S::Reloading ? TUploadGate::Configured
+                                                         : TUploadGate::NotLinked;
 }
 
 QString TForm1::FirmwareLabelText() const {
@@ -519,23 +541,73 @@ void TForm1::Button7Click() {
         ShowMessageBox(TMessage::BadFileFormat);
         return;
     }
+    UploadFont(*font, path, this);
+}
+
+void TForm1::UploadFont(const TFontSet& font, const QString& path, QWidget* over) {
+    if (Link->Busy()) {
+        ShowMessageBox(TMessage::OsdBusy);
+        return;
+    }
+    Timer1.SetEnabled(false);
     StartClock();
     uploadFont_ = font;
     uploadFontPath_ = path;
-    Link->StartFontUpload(*font);
+    progressOver_ = over;
+    Link->StartFontUpload(font);
+}
+
+void TForm1::ShowUploadedFile(const TFontSet& font, const QString& path) {
+    if (studio_)
+        studio_->OpenSet(path); // asks before edits not saved are dropped
+    else
+        Preview()->UseFont(font, path);
 }
 
 TPreviewForm* TForm1::Preview() {
     if (!preview_) {
         preview_ = new TPreviewForm(Preferences, this);
         preview_->Language = [this] { return language_; };
+        preview_->OnEditCharacters = [this] { Studio()->ShowStudio(); };
         preview_->Follow(*Editor);
     }
     return preview_;
 }
 
+TFontStudio* TForm1::Studio() {
+    if (!studio_) {
+        Preview()->RestoreOnce();
+        studio_ = new TFontStudio(Preferences, this);
+        WireStudio();
+        studio_->StartOn(preview_->FontPath());
+    }
+    return studio_;
+}
+
+void TForm1::WireStudio() {
+    studio_->Language = [this] { return language_; };
+    studio_->GlyphUse = [this] { return ItemGlyphs(Editor->Model()); };
+    studio_->ItemName = [this](int item) {
+        return FromWin1250(Catalogue.Name(item, language_ == TLanguage::Polish));
+    };
+    studio_->OnSetChanged = [this] {
+        const TFontDocument& set = studio_->Document();
+        Preview()->ShowSet(set.Glyphs(), studio_->DocumentPath(), set.Modified());
+    };
+    studio_->OnUpload = [this](const TFontSet& font) {
+        RunPortGuarded([&] { UploadFont(font, QString(), studio_); });
+    };
+    preview_->OpenFont = [this](const QString& path) { studio_->OpenSet(path); };
+    studio_->SetUploadGate(UploadGate());
+    studio_->ApplyLanguage();
+}
+
 void TForm1::Button9Click() {
     Preview()->ShowPreview();
+}
+
+void TForm1::Button10Click() {
+    Studio()->ShowStudio();
 }
 
 void TForm1::Button3Click() {
@@ -619,6 +691,8 @@ void TForm1::RadioGroup6Click() {
         Form2->ApplyLanguage();
     if (preview_)
         preview_->ApplyLanguage();
+    if (studio_)
+        studio_->ApplyLanguage();
     UseQtTranslation(language_); // Qt's own dialogs and buttons follow (English without)
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
 }
@@ -635,23 +709,7 @@ void TForm1::WritePreference(const char* name, std::int32_t value) {
 }
 
 QString TForm1::AskFile(TFileDialogRequest request) {
-    request.Directory = Preferences.StartFolder(request.DefaultSuffix);
-    const QString path = FileDialog(request);
-    if (!path.isEmpty())
-        Preferences.RememberFolder(request.DefaultSuffix, path);
-    return path;
-}
-
-QString TForm1::RunFileDialog(const TFileDialogRequest& request) {
-    QFileDialog dialog(this, QString(), request.Directory, request.Filter);
-    dialog.setObjectName(request.Name);
-    dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // A name that does not exist yet may be typed; opening it then reports the error.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(request.DefaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
+    return AskFileIn(Preferences, FileDialog, std::move(request));
 }
 
 // --- TLinkHost ---
@@ -688,6 +746,8 @@ void TForm1::ShowMessage(TMessage message) {
     // The link's message ends its exchange: the time the box stays open is not the board's.
     if (exchangeStartMs_ && !exchangeEndMs_)
         exchangeEndMs_ = clock_();
+    // An upload's end belongs to the window it was started from.
+    const TBoxOwnerScope owner(progressOver_);
     ShowMessageBox(message);
 }
 
@@ -697,7 +757,7 @@ void TForm1::ShowMessageBox(TMessage message) {
 
 void TForm1::ShowProgress() {
     if (Form4)
-        Form4->ShowOver(this);
+        Form4->ShowOver(progressOver_ ? progressOver_ : this);
 }
 
 void TForm1::SetProgress(int position) {
@@ -716,10 +776,12 @@ void TForm1::BlinkTick() {
 
 void TForm1::ExchangeFinished(const TExchangeReport& report) {
     if (report.Kind == TExchangeKind::FontUpload) {
-        // The board now draws with the uploaded set: so does the preview.
-        if (report.Outcome == TExchangeOutcome::Done && uploadFont_)
-            Preview()->UseFont(*uploadFont_, uploadFontPath_);
+        // The board now draws with the uploaded set: so does the preview (the character
+        // editor's set it shows already).
+        if (report.Outcome == TExchangeOutcome::Done && uploadFont_ && !uploadFontPath_.isEmpty())
+            RunGuarded([&] { ShowUploadedFile(*uploadFont_, uploadFontPath_); });
         uploadFont_.reset();
+        progressOver_ = nullptr;
     } else if (report.Kind == TExchangeKind::Write) {
         if (report.Outcome == TExchangeOutcome::Done)
             Editor->Written.WriteCompleted();
@@ -851,7 +913,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
             return;
         }
         RunGuarded([this] { ClosePort(); });
-    } else if (!ConfirmDiscard()) {
+    } else if (!ConfirmDiscard() || (studio_ && !studio_->ConfirmDiscard())) {
         event->ignore();
         return;
     }

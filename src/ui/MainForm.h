@@ -17,6 +17,7 @@
 #include "link/LinkHost.h"
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
+#include "ui/FileDialogs.h"
 
 #include <QWidget>
 
@@ -36,6 +37,8 @@ class TAfPortComboBox;
 class TForm2;
 class TForm3;
 class TForm4;
+class TFontStudio;
+enum class TUploadGate;
 class TLayoutEditor;
 class TOsdLink;
 class TPreviewForm;
@@ -78,15 +81,6 @@ enum class TWindowState {
     Reloading,     // a read after Loaded: the configuration hidden until a good dump
     Kept,          // the device was lost under a shown configuration: port closed, editor kept
     Rejoining,     // Kept, then Open: the connection check decides when Write may send
-};
-
-// What a file dialog is asked for; the answer is the chosen path, empty when cancelled.
-struct TFileDialogRequest {
-    QString Name;          // "OpenDialog1", "SaveDialog1", "OpenDialog2"
-    bool Save = false;     // a save dialog (asks before overwriting an existing file)
-    QString Filter;        // "MAX7456 Chars Files (*.mcm)"
-    QString DefaultSuffix; // "mcm", "set"
-    QString Directory;     // the folder it opens in (last used for this kind, Preferences.h)
 };
 
 namespace detail {
@@ -142,6 +136,7 @@ public:
     QPushButton* Button7;     // Font upload
     QPushButton* Button8;     // Link test
     QPushButton* Button9;     // OSD preview (shown with the layout editor)
+    QPushButton* Button10;    // Character editor (shown with the font upload)
     QLabel* Label2;           // Firmware label
     QLabel* StatusLine;       // the last action and its outcome, in the current language
     TRadioGroup* RadioGroup6; // Language
@@ -150,6 +145,8 @@ public:
     TForm4* Form4 = nullptr;
     // The OSD preview window, made when first needed.
     TPreviewForm* Preview();
+    // The character editor, made when first needed, on the preview's character set.
+    TFontStudio* Studio();
 
     TWindowState State() const { return state_; }
     QString FirmwareLabelText() const;
@@ -174,6 +171,7 @@ public:
     void Button7Click();     // font upload
     void Button8Click();     // link test
     void Button9Click();     // OSD preview
+    void Button10Click();    // character editor
     void RadioGroup6Click(); // language switch
 
     // --- TLinkHost ---
@@ -196,6 +194,7 @@ protected:
 
 private:
     void CreateControls();
+    void CreateUndoKeys(); // Ctrl+Z, Ctrl+Y, Ctrl+Shift+Z
     // Sets every control's visibility and enabled state from `state`.
     void ApplyState(TWindowState state);
     // Closes the port and ends any exchange: the Closed state. With `keep` the shown
@@ -232,7 +231,14 @@ private:
     // counted), as the status line shows them.
     QString ElapsedSeconds() const;
     QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
-    QString RunFileDialog(const TFileDialogRequest& request);
+    // Starts the upload of `font` (FontMap Update's exchange) with its progress window over
+    // `over`; `path` is the file it came from, empty for the character editor's set.
+    void UploadFont(const TFontSet& font, const QString& path, QWidget* over);
+    // A set uploaded from a file: the preview, and the character editor if any, show it.
+    void ShowUploadedFile(const TFontSet& font, const QString& path);
+    void WireStudio();
+    // Whether the character editor's upload can run: when FontMap Update can.
+    TUploadGate UploadGate() const;
     // FileDialog in the folder last used for the request's kind of file; remembers the
     // folder of the chosen file.
     QString AskFile(TFileDialogRequest request);
@@ -248,6 +254,8 @@ private:
     bool writeAfterCheck_ = false;                // Write pressed while Rejoining
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
     TPreviewForm* preview_ = nullptr;
+    TFontStudio* studio_ = nullptr;
+    QWidget* progressOver_ = nullptr; // the window the upload's progress shows over
     // The character set being uploaded: the preview's font once the board has it.
     std::optional<TFontSet> uploadFont_;
     QString uploadFontPath_;

@@ -35,7 +35,7 @@ fields)
     echo "$info"
     for field in 'Package: halvexcfg' 'Section: electronics' 'Homepage: https://' \
         'Depends: .*libqt6core6 .*libqt6widgets6' 'Depends: .*qt6-qpa-plugins' \
-        'Depends: .*fonts-liberation' \
+        'Depends: .*fonts-liberation' 'Depends: .*libqt6svg6' \
         'Description: configurator for the Halvex MAX7456 OSD board'; do
         grep -Eq "^ $field" <<<"$info" || { echo "missing: $field"; exit 1; }
     done
