@@ -34,6 +34,8 @@ TGridModel::TGridModel(TConfigImage& image, const TItemCatalogue& catalogue)
     : image_(image), catalogue_(catalogue) {
     for (auto& column : text_)
         column.fill(kEmpty);
+    for (auto& column : owner_)
+        column.fill(-1);
 }
 
 void TGridModel::SetLayoutMode(int mode) {
@@ -54,6 +56,7 @@ void TGridModel::Clear() {
             attr_[c][r] = 0;
             text_[c][r] = kSpace;
             ghost_[c][r] = false;
+            owner_[c][r] = -1;
         }
     }
 }
@@ -61,15 +64,18 @@ void TGridModel::Clear() {
 void TGridModel::Redraw(bool boardScreen) {
     board_ = boardScreen;
     Clear();
+    shared_ = {};
     for (int i = 0; i < itemCount_; ++i) {
         if (boardScreen && !(image_.Flags(mode_, i) & flag::Visible))
             continue;
-        const bool selected = i == selected_;
+        drawing_ = i;
+        const bool selected = showSelection_ && i == selected_;
         if (i == item::Horizon)
             DrawHorizon(selected);
         else
             DrawItem(i, selected);
     }
+    drawing_ = -1;
 }
 
 std::string TGridModel::Text(int column, int row) const {
@@ -91,9 +97,21 @@ bool TGridModel::Occupied(int column, int row) const {
     return text_[column][row] != kSpace && !ghost_[column][row];
 }
 
+bool TGridModel::Overlapped(int column, int row) {
+    if (!Occupied(column, row))
+        return false;
+    const int owner = owner_[column][row];
+    if (owner >= 0 && owner != drawing_ && drawing_ >= 0 && column < grid::Columns && row < rows_) {
+        shared_[static_cast<std::size_t>(owner)] |= 1u << drawing_;
+        shared_[static_cast<std::size_t>(drawing_)] |= 1u << owner;
+    }
+    return true;
+}
+
 void TGridModel::SetText(int column, int row, std::uint8_t byte) {
     text_[column][row] = byte;
     ghost_[column][row] = false;
+    owner_[column][row] = static_cast<std::int8_t>(drawing_);
 }
 
 void TGridModel::SetAttr(int column, int row, std::uint8_t attr) {
@@ -145,7 +163,7 @@ void TGridModel::DrawItem(int item, bool selected) {
         std::uint8_t a = static_cast<std::uint8_t>(
             (flags & (cell::Visible | cell::Small | cell::Grey | cell::Blink | cell::Negative)) |
             sel);
-        if (Occupied(column, row))
+        if (Overlapped(column, row))
             a |= cell::Overlap;
         SetAttr(column, row, a);
         if (item != item::Variometer)
@@ -163,7 +181,7 @@ void TGridModel::DrawVariometerBar(int column, int row, std::uint8_t flags, bool
     for (int k = 0; k <= 2 * kVarioHalfBar; ++k) {
         const int r = std::max(0, row + k - kVarioHalfBar);
         std::uint8_t a = static_cast<std::uint8_t>((flags & flag::Visible) | negative);
-        if (Occupied(column, r))
+        if (Overlapped(column, r))
             a |= cell::Overlap;
         if (selected)
             a |= cell::Selected;
@@ -185,25 +203,41 @@ std::optional<TCellPos> TGridModel::CellAt(int x, int y) const {
     return TCellPos{column, row};
 }
 
-TPick TGridModel::Pick(TCellPos cell) {
-    if (cell.Column == kHorizonCentreColumn && cell.Row == rows_ / 2) {
-        selected_ = item::Horizon;
-        dragging_ = false;
-        return {TPick::TKind::Horizon, item::Horizon};
-    }
+int TGridModel::ItemAt(TCellPos cell) const {
+    if (cell.Column == kHorizonCentreColumn && cell.Row == rows_ / 2)
+        return item::Horizon;
     for (int i = 1; i < itemCount_; ++i) {
-        const int x = image_.XPos(mode_, i);
-        const int y = image_.YPos(mode_, i);
-        const int left = std::min(x, grid::MaxX);
-        const int width = catalogue_.Width(i);
-        if (y == cell.Row && cell.Column >= left && cell.Column <= left + width - 1) {
-            selected_ = i;
-            dragging_ = true;
-            grab_ = static_cast<std::uint8_t>(cell.Column - left);
-            return {TPick::TKind::Item, i};
-        }
+        const int left = std::min<int>(image_.XPos(mode_, i), grid::MaxX);
+        if (image_.YPos(mode_, i) == cell.Row && cell.Column >= left &&
+            cell.Column <= left + catalogue_.Width(i) - 1)
+            return i;
     }
-    return {};
+    return -1;
+}
+
+TPick TGridModel::Pick(TCellPos cell) {
+    const int i = ItemAt(cell);
+    if (i < 0)
+        return {};
+    selected_ = i;
+    if (i == item::Horizon) {
+        dragging_ = false;
+        return {TPick::TKind::Horizon, i};
+    }
+    dragging_ = true;
+    grab_ =
+        static_cast<std::uint8_t>(cell.Column - std::min<int>(image_.XPos(mode_, i), grid::MaxX));
+    return {TPick::TKind::Item, i};
+}
+
+std::vector<int> TGridModel::OverlapsWith(int item) const {
+    std::vector<int> items;
+    if (item < 0 || item >= kItemCount)
+        return items;
+    for (int i = 0; i < kItemCount; ++i)
+        if (shared_[static_cast<std::size_t>(item)] & (1u << i))
+            items.push_back(i);
+    return items;
 }
 
 std::optional<TCellPos> TGridModel::DragTarget(TCellPos cell) const {
@@ -219,17 +253,21 @@ void TGridModel::SelectPal() {
     rows_ = grid::PalRows;
 }
 
+void MoveIntoNtscRows(TConfigImage& image, int itemCount) {
+    constexpr int ntscLastRow = grid::NtscRows - 1;
+    for (int m = 0; m < kLayoutModes; ++m) {
+        for (int i = 1; i < itemCount; ++i) {
+            const std::uint8_t y = image.YPos(m, i);
+            if (y > ntscLastRow)
+                image.SetYPos(m, i, static_cast<std::uint8_t>(y - 3));
+        }
+    }
+}
+
 void TGridModel::SelectNtsc() {
     image_.SetConfigBit(cfg::Pal, false);
     rows_ = grid::NtscRows;
-    constexpr int ntscLastRow = grid::NtscRows - 1;
-    for (int m = 0; m < kLayoutModes; ++m) {
-        for (int i = 1; i < itemCount_; ++i) {
-            const std::uint8_t y = image_.YPos(m, i);
-            if (y > ntscLastRow)
-                image_.SetYPos(m, i, static_cast<std::uint8_t>(y - 3));
-        }
-    }
+    MoveIntoNtscRows(image_, itemCount_);
 }
 
 void TGridModel::TakeStandardAndMode(std::optional<bool> shownPal, bool alwaysSwitch) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace halvex {
 
@@ -85,6 +86,10 @@ struct TPick {
     int Item = -1;
 };
 
+// The video standard switch's move to NTSC: every item 1 .. itemCount - 1 whose Y_Pos
+// is below the last NTSC row (above 12) moves up by 3 rows, in all three layout modes.
+void MoveIntoNtscRows(TConfigImage& image, int itemCount);
+
 class TGridModel {
 public:
     TGridModel(TConfigImage& image, const TItemCatalogue& catalogue);
@@ -130,6 +135,14 @@ public:
     // the lowest-index item 1.. whose stored row is the cell's row and whose columns cover
     // it is selected and a drag starts with the grab offset. A miss changes nothing.
     TPick Pick(TCellPos cell);
+    // The item a press on `cell` would pick (the rules of Pick, changing nothing): 0 for
+    // the horizon's centre cell, the lowest-index item 1.. covering it, else -1.
+    int ItemAt(TCellPos cell) const;
+    // The items whose cells the last redraw marked as shared with `item`'s (the yellow
+    // cells, on the rows shown), in item order; the horizon counts by its zone.
+    std::vector<int> OverlapsWith(int item) const;
+    // Whether the selected item is drawn as selected (off for a picture of a layout).
+    void ShowSelection(bool on) { showSelection_ = on; }
     // Position a drag to `cell` gives the selected item: X = column - grab offset limited to
     // 0..29, Y = row. Nothing when no drag runs or the horizon is selected.
     std::optional<TCellPos> DragTarget(TCellPos cell) const;
@@ -162,6 +175,8 @@ private:
     static constexpr std::int16_t kEmpty = -1;
 
     bool Occupied(int column, int row) const; // text other than " " that marks an overlap
+    // Occupied, and then notes the cell's owner as shared with the item being drawn.
+    bool Overlapped(int column, int row);
     void SetText(int column, int row, std::uint8_t byte);
     void SetAttr(int column, int row, std::uint8_t attr);
     void DrawHorizon(bool selected);
@@ -177,6 +192,12 @@ private:
     bool blink_ = false;
     bool dragging_ = false;
     bool board_ = false; // the redraw running is a board screen's
+    bool showSelection_ = true;
+    int drawing_ = -1; // the item being drawn
+    // Item whose text a cell holds (-1: none), and per item the bit set of the items it
+    // shares a shown cell with.
+    std::array<std::array<std::int8_t, grid::TextRows>, grid::TextColumns> owner_{};
+    std::array<std::uint32_t, kItemCount> shared_{};
     std::uint8_t grab_ = 0;
     // Text store, [column][row]; kEmpty or a byte.
     std::array<std::array<std::int16_t, grid::TextRows>, grid::TextColumns> text_;
