@@ -17,7 +17,7 @@ struct TCommandInfo {
     const char* Details;  // the command's own help, after the synopsis
 };
 
-constexpr std::array<TCommandInfo, 7> kCommands{{
+constexpr std::array<TCommandInfo, 8> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
@@ -54,6 +54,13 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
      "board. A file that cannot be read or is malformed ends with exit 3 and nothing sent.\n"},
+    {TCommand::Presets, "presets", "presets", "list the layout presets: names and files",
+     "Lists the layout presets, each with its name, whether it came with the program\n"
+     "(shipped) or is the user's own (saved in the configurator's preset chooser), and its\n"
+     "file: the shipped ones in share/halvexcfg/presets/ of the installation, the user's in\n"
+     "$XDG_DATA_HOME/halvexcfg/presets/ (normally ~/.local/share/halvexcfg/presets/). A\n"
+     "preset holds only the three screen layouts; put one on the board with\n"
+     "'halvexctl import FILE.set --layouts'. Exit 3 when the shipped presets are missing.\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -136,6 +143,7 @@ std::string ProgramHelp() {
             "  halvexctl --port COM1 check\n"
             "  halvexctl export club.set\n"
             "  halvexctl import club.set --layouts\n"
+            "  halvexctl presets\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
             "\n"
             "Run 'halvexctl COMMAND --help' for the details of a command.\n";

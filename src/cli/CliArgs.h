@@ -12,7 +12,7 @@
 
 namespace halvex::cli {
 
-enum class TCommand { None, Ports, Check, Read, Export, Write, Import, Font };
+enum class TCommand { None, Ports, Check, Read, Export, Write, Import, Font, Presets };
 
 struct TCliArgs {
     std::string Port; // "COM8", "8" or a device path; empty: the stored port

@@ -34,8 +34,6 @@ TGridModel::TGridModel(TConfigImage& image, const TItemCatalogue& catalogue)
     : image_(image), catalogue_(catalogue) {
     for (auto& column : text_)
         column.fill(kEmpty);
-    for (auto& column : owner_)
-        column.fill(-1);
 }
 
 void TGridModel::SetLayoutMode(int mode) {
@@ -56,7 +54,7 @@ void TGridModel::Clear() {
             attr_[c][r] = 0;
             text_[c][r] = kSpace;
             ghost_[c][r] = false;
-            owner_[c][r] = -1;
+            occupants_[c][r] = 0;
         }
     }
 }
@@ -100,10 +98,12 @@ bool TGridModel::Occupied(int column, int row) const {
 bool TGridModel::Overlapped(int column, int row) {
     if (!Occupied(column, row))
         return false;
-    const int owner = owner_[column][row];
-    if (owner >= 0 && owner != drawing_ && drawing_ >= 0 && column < grid::Columns && row < rows_) {
-        shared_[static_cast<std::size_t>(owner)] |= 1u << drawing_;
-        shared_[static_cast<std::size_t>(drawing_)] |= 1u << owner;
+    if (drawing_ >= 0 && column < grid::Columns && row < rows_) {
+        const std::uint32_t others = occupants_[column][row] & ~(1u << drawing_);
+        shared_[static_cast<std::size_t>(drawing_)] |= others;
+        for (int i = 0; i < kItemCount; ++i)
+            if (others & (1u << i))
+                shared_[static_cast<std::size_t>(i)] |= 1u << drawing_;
     }
     return true;
 }
@@ -111,7 +111,13 @@ bool TGridModel::Overlapped(int column, int row) {
 void TGridModel::SetText(int column, int row, std::uint8_t byte) {
     text_[column][row] = byte;
     ghost_[column][row] = false;
-    owner_[column][row] = static_cast<std::int8_t>(drawing_);
+    if (drawing_ >= 0 && byte != kSpace)
+        occupants_[column][row] |= 1u << drawing_;
+}
+
+void TGridModel::SetGhost(int column, int row) {
+    ghost_[column][row] = true;
+    occupants_[column][row] = 0;
 }
 
 void TGridModel::SetAttr(int column, int row, std::uint8_t attr) {
@@ -142,10 +148,10 @@ void TGridModel::DrawHorizon(bool selected) {
     for (int c = kHorizonFirstColumn; c <= kHorizonLastColumn; ++c) {
         SetAttr(c, line, sel);
         SetText(c, line, '-');
-        ghost_[c][line] = true;
+        SetGhost(c, line);
     }
     SetText(kHorizonCentreColumn, line, 'v');
-    ghost_[kHorizonCentreColumn][line] = true;
+    SetGhost(kHorizonCentreColumn, line);
 }
 
 void TGridModel::DrawItem(int item, bool selected) {

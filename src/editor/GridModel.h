@@ -175,10 +175,11 @@ private:
     static constexpr std::int16_t kEmpty = -1;
 
     bool Occupied(int column, int row) const; // text other than " " that marks an overlap
-    // Occupied, and then notes the cell's owner as shared with the item being drawn.
+    // Occupied, and then notes the cell's occupants as sharing it with the item being drawn.
     bool Overlapped(int column, int row);
     void SetText(int column, int row, std::uint8_t byte);
     void SetAttr(int column, int row, std::uint8_t attr);
+    void SetGhost(int column, int row); // the hidden horizon's line: drawn, occupying nothing
     void DrawHorizon(bool selected);
     void DrawItem(int item, bool selected);
     void DrawVariometerBar(int column, int row, std::uint8_t flags, bool selected);
@@ -194,9 +195,10 @@ private:
     bool board_ = false; // the redraw running is a board screen's
     bool showSelection_ = true;
     int drawing_ = -1; // the item being drawn
-    // Item whose text a cell holds (-1: none), and per item the bit set of the items it
-    // shares a shown cell with.
-    std::array<std::array<std::int8_t, grid::TextRows>, grid::TextColumns> owner_{};
+    // Per cell the bit set of the items whose text (other than " ") has been drawn there
+    // by the running redraw, and per item the bit set of the items it shares a shown cell
+    // with.
+    std::array<std::array<std::uint32_t, grid::TextRows>, grid::TextColumns> occupants_{};
     std::array<std::uint32_t, kItemCount> shared_{};
     std::uint8_t grab_ = 0;
     // Text store, [column][row]; kEmpty or a byte.

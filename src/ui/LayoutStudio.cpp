@@ -18,7 +18,7 @@ namespace {
 // In the layout mode group (261 x 38): the guides box in the title band between the title
 // and the OSD preview button (which starts at 161), the presets button right of the mode
 // buttons, which keep the left 150 pixels.
-const QRect kGuidesBox(86, 0, 73, 17);
+const QRect kGuidesBox(74, 0, 85, 17);
 const QRect kPresetsButton(152, 18, 107, 19);
 constexpr int kModeButtonsRight = 261 - 150;
 

@@ -124,7 +124,10 @@ void TPresetForm::ReloadChoosing(const QString& path) {
             picture = LayoutThumbnail(TPresetLibrary::Load(e.Path, image_, catalogue_), catalogue_,
                                       mode_);
         });
-        auto* item = new QListWidgetItem(QIcon(picture), e.Name, PresetList);
+        // The same picture when chosen: the list marks the choice on the name.
+        QIcon icon(picture);
+        icon.addPixmap(picture, QIcon::Selected);
+        auto* item = new QListWidgetItem(icon, e.Name, PresetList);
         item->setToolTip(e.Path);
         if (!path.isEmpty() && QFileInfo(e.Path) == QFileInfo(path))
             chosen = k;
