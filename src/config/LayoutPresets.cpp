@@ -4,7 +4,6 @@
 #include "config/SettingsFileFlow.h"
 
 #include <QCollator>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -61,7 +60,9 @@ TPresetLibrary TPresetLibrary::ForProgram() {
 }
 
 QString TPresetLibrary::ShippedFolder() {
-    const QString bin = QCoreApplication::applicationDirPath();
+    // The program's own folder, also before (or without) a QCoreApplication.
+    const QString bin = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(
+        QLatin1Char('/'), 0, -2);
     const QString installed =
         QDir::cleanPath(bin + QLatin1Char('/') + QStringLiteral(HALVEX_PRESETS_FROM_BIN));
     if (QFileInfo(installed).isDir())
