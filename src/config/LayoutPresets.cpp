@@ -61,8 +61,9 @@ TPresetLibrary TPresetLibrary::ForProgram() {
 
 QString TPresetLibrary::ShippedFolder() {
     // The program's own folder, also before (or without) a QCoreApplication.
-    const QString bin = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(
-        QLatin1Char('/'), 0, -2);
+    const QString bin = QFileInfo(QStringLiteral("/proc/self/exe"))
+                            .canonicalFilePath()
+                            .section(QLatin1Char('/'), 0, -2);
     const QString installed =
         QDir::cleanPath(bin + QLatin1Char('/') + QStringLiteral(HALVEX_PRESETS_FROM_BIN));
     if (QFileInfo(installed).isDir())

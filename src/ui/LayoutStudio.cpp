@@ -17,10 +17,10 @@ namespace {
 
 // In the layout mode group (261 x 38): the guides box in the title band between the title
 // and the OSD preview button (which starts at 161), the presets button right of the mode
-// buttons, which keep the left 150 pixels.
+// buttons, which keep the left 154 pixels.
 const QRect kGuidesBox(74, 0, 85, 17);
-const QRect kPresetsButton(152, 18, 107, 19);
-constexpr int kModeButtonsRight = 261 - 150;
+const QRect kPresetsButton(156, 18, 103, 19);
+constexpr int kModeButtonsRight = 261 - 154;
 
 constexpr const char* kGuidesPreference = "Guides";
 

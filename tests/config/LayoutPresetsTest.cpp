@@ -19,7 +19,8 @@ protected:
     TItemCatalogue catalogue;
 };
 
-TEST_F(LayoutPresetsTest, OwnPresetIsSavedUnderXdgDataHomeAndLoadsItsLayoutsWithoutTheSensitivities) {
+TEST_F(LayoutPresetsTest,
+       OwnPresetIsSavedUnderXdgDataHomeAndLoadsItsLayoutsWithoutTheSensitivities) {
     TPresetLibrary library(QString(), TPresetLibrary::OwnFolder());
     EXPECT_EQ(library.Own(), data.path() + QStringLiteral("/halvexcfg/presets"));
     TConfigImage image;
