@@ -90,6 +90,7 @@ TLayoutEditor::TLayoutEditor(TConfigImage& image, TItemCatalogue& catalogue, QWi
       panel_(image, model_), editFilter_(std::make_unique<TEditFilter>(*this)),
       context_(std::make_unique<QObject>()) {
     CreateControls(form);
+    studio_ = std::make_unique<TLayoutStudio>(*this, image_, catalogue_, RadioGroup2);
     ApplyInitialCaptions();
     WireHandlers();
     SetEditorVisible(false);
@@ -238,7 +239,6 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     };
     for (const auto& [w, name] : names)
         w->setObjectName(QString::fromLatin1(name));
-    studio_ = std::make_unique<TLayoutStudio>(*this, image_, catalogue_, RadioGroup2);
 }
 
 void TLayoutEditor::ApplyInitialCaptions() {

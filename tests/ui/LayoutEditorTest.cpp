@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
@@ -682,6 +683,10 @@ TEST_F(LayoutEditorTest, EveryCaptionFitsInBothLanguages) {
                                                                    QStyle::SC_GroupBoxLabel, g);
                     EXPECT_LE(label.right(), g->width() - 3) << where;
                     EXPECT_GE(label.width(), fm.horizontalAdvance(g->title().trimmed())) << where;
+                } else if (auto* p = qobject_cast<QPushButton*>(w)) {
+                    // A push button: its text and the frame's margins.
+                    EXPECT_LE(fm.horizontalAdvance(p->text()) + 8, p->width()) << where;
+                    EXPECT_GE(p->height(), fm.height()) << where;
                 } else if (auto* b = qobject_cast<QAbstractButton*>(w);
                            b && !qobject_cast<QToolButton*>(w)) {
                     const bool radio = qobject_cast<QRadioButton*>(w) != nullptr;
