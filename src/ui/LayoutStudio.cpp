@@ -33,6 +33,7 @@ TLayoutStudio::TLayoutStudio(TLayoutEditor& editor, TConfigImage& image, TItemCa
     GuidesBox->setObjectName(QStringLiteral("GuidesBox"));
     GuidesBox->setGeometry(kGuidesBox);
     GuidesBox->OnClick = [this] { ShowGuides(GuidesBox->Checked()); };
+    guidesAlive_ = GuidesBox;
     PresetsButton = new QPushButton(modeGroup);
     PresetsButton->setObjectName(QStringLiteral("PresetsButton"));
     PresetsButton->setGeometry(kPresetsButton);
@@ -48,18 +49,20 @@ TLayoutStudio::TLayoutStudio(TLayoutEditor& editor, TConfigImage& image, TItemCa
 TLayoutStudio::~TLayoutStudio() {
     context_.reset();
     delete form_.data();
-    if (QPointer<TCheckBox> box = GuidesBox; box)
-        box->OnClick = nullptr;
+    if (guidesAlive_)
+        guidesAlive_->OnClick = nullptr;
+}
+
+TLanguage TLayoutStudio::Lang() const {
+    return editor_.Language ? editor_.Language() : TLanguage::English;
 }
 
 QString TLayoutStudio::Text(TUiText text) const {
-    return QString::fromUtf8(
-        UiText(text, editor_.Language ? editor_.Language() : TLanguage::English));
+    return QString::fromUtf8(UiText(text, Lang()));
 }
 
 QString TLayoutStudio::ItemName(int item) const {
-    const bool polish = editor_.Language && editor_.Language() == TLanguage::Polish;
-    return FromWin1250(catalogue_.Name(item, polish));
+    return FromWin1250(catalogue_.Name(item, Lang() == TLanguage::Polish));
 }
 
 TPresetForm& TLayoutStudio::PresetForm() {
@@ -70,8 +73,7 @@ TPresetForm& TLayoutStudio::PresetForm() {
 
 void TLayoutStudio::OpenPresets() {
     TPresetForm& form = PresetForm();
-    form.Reload(editor_.Language ? editor_.Language() : TLanguage::English,
-                editor_.Model().LayoutMode());
+    form.Reload(Lang(), editor_.Model().LayoutMode());
     form.exec();
 }
 

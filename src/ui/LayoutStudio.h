@@ -66,6 +66,7 @@ public:
     std::function<void(const QString& was, const QString& now)> OnOverlapHint;
 
 private:
+    TLanguage Lang() const;
     QString Text(TUiText text) const;
     QString ItemName(int item) const;
     void ShowGuides(bool on);
@@ -76,6 +77,7 @@ private:
     TItemCatalogue& catalogue_;
     TPreferences* preferences_ = nullptr;
     QPointer<TPresetForm> form_;
+    QPointer<TCheckBox> guidesAlive_; // GuidesBox while its window lives
     // Context of the controls' connections: goes first, so no control calls a gone studio.
     std::unique_ptr<QObject> context_ = std::make_unique<QObject>();
     std::vector<int> overlaps_; // the selected item's, at the last redraw

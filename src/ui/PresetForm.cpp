@@ -118,12 +118,13 @@ void TPresetForm::ReloadChoosing(const QString& path) {
     int chosen = entries_.empty() ? -1 : 0;
     for (int k = 0; k < static_cast<int>(entries_.size()); ++k) {
         const TPresetEntry& e = entries_[static_cast<std::size_t>(k)];
-        // A file that cannot be read shows an empty picture; Apply reports it.
+        // A file that cannot be read shows an empty picture; Apply reports why.
         QPixmap picture;
-        RunGuarded([&] {
+        try {
             picture = LayoutThumbnail(TPresetLibrary::Load(e.Path, image_, catalogue_), catalogue_,
                                       mode_);
-        });
+        } catch (const std::exception&) {
+        }
         // The same picture when chosen: the list marks the choice on the name.
         QIcon icon(picture);
         icon.addPixmap(picture, QIcon::Selected);
