@@ -17,7 +17,7 @@ struct TCommandInfo {
     const char* Details;  // the command's own help, after the synopsis
 };
 
-constexpr std::array<TCommandInfo, 9> kCommands{{
+constexpr std::array<TCommandInfo, 10> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
@@ -96,6 +96,13 @@ constexpr std::array<TCommandInfo, 9> kCommands{{
      "  --rows       the block's height in characters\n"
      "  --threshold  the luminance that becomes white, in percent (default 50)\n"
      "  --dither     Floyd-Steinberg dithering, for photographs\n"},
+    {TCommand::Presets, "presets", "presets", "list the layout presets: names and files",
+     "Lists the layout presets, each with its name, whether it came with the program\n"
+     "(shipped) or is the user's own (saved in the configurator's preset chooser), and its\n"
+     "file: the shipped ones in share/halvexcfg/presets/ of the installation, the user's in\n"
+     "$XDG_DATA_HOME/halvexcfg/presets/ (normally ~/.local/share/halvexcfg/presets/). A\n"
+     "preset holds only the three screen layouts; put one on the board with\n"
+     "'halvexctl import FILE.set --layouts'. Exit 3 when the shipped presets are missing.\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -181,6 +188,7 @@ std::string ProgramHelp() {
             "  halvexctl export club.set\n"
             "  halvexctl import club.set --layouts\n"
             "  halvexctl write --image bench.bin --verify\n"
+            "  halvexctl presets\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
             "  halvexctl --port /dev/ttyUSB0 doctor\n"
             "  halvexctl glyphs logo.png --font bf-default.mcm --at 160 --out logo.mcm\n"

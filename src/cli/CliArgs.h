@@ -14,7 +14,19 @@
 
 namespace halvex::cli {
 
-enum class TCommand { None, Ports, Check, Read, Export, Write, Import, Font, Doctor, Glyphs };
+enum class TCommand {
+    None,
+    Ports,
+    Check,
+    Read,
+    Export,
+    Write,
+    Import,
+    Font,
+    Doctor,
+    Glyphs,
+    Presets
+};
 
 struct TCliArgs {
     std::string Port; // "COM8", "8" or a device path; empty: the stored port

@@ -4,6 +4,7 @@
 #include "cli/Doctor.h"
 #include "cli/Progress.h"
 #include "config/ItemCatalogue.h"
+#include "config/LayoutPresets.h"
 #include "config/Preferences.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
@@ -22,6 +23,7 @@
 #include <QSaveFile>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
@@ -250,6 +252,7 @@ public:
 
 private:
     void Ports();
+    void Presets();
     void OpenSession();
     void Check();
     void Read();
@@ -731,6 +734,28 @@ void TJob::Ports() {
     Result(lines, {{QStringLiteral("ports"), list}});
 }
 
+void TJob::Presets() {
+    const TPresetLibrary library = TPresetLibrary::ForProgram();
+    const std::vector<TPresetEntry> presets = library.List(TLanguage::English);
+    if (std::none_of(presets.begin(), presets.end(), [](const auto& p) { return !p.Own; }))
+        Fail(exit_code::File, "halvexctl: no layout presets in " + library.Shipped().toStdString() +
+                                  " (the installation is incomplete)");
+    QJsonArray list;
+    std::string lines;
+    for (const TPresetEntry& p : presets) {
+        const char* kind = p.Own ? "own" : "shipped";
+        char line[1024];
+        std::snprintf(line, sizeof line, "%-16s %-8s %s\n", p.Name.toUtf8().constData(), kind,
+                      QFile::encodeName(p.Path).constData());
+        lines += line;
+        list.append(QJsonObject{{QStringLiteral("name"), p.Name},
+                                {QStringLiteral("kind"), QString::fromLatin1(kind)},
+                                {QStringLiteral("path"), p.Path}});
+    }
+    lines.pop_back();
+    Result(lines, {{QStringLiteral("presets"), list}});
+}
+
 int TJob::Run() {
     TStopSignals stopSignals([this] {
         if (session_)
@@ -740,6 +765,9 @@ int TJob::Run() {
         switch (args_.Command) {
         case TCommand::Ports:
             Ports();
+            break;
+        case TCommand::Presets:
+            Presets();
             break;
         case TCommand::Check:
             Check();

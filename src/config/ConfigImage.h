@@ -186,8 +186,12 @@ public:
     std::uint8_t XPos(int mode, int item) const { return bytes_[ItemRecordOffset(mode, item) + 1]; }
     std::uint8_t YPos(int mode, int item) const { return bytes_[ItemRecordOffset(mode, item) + 2]; }
     void SetFlags(int mode, int item, std::uint8_t v) { bytes_[ItemRecordOffset(mode, item)] = v; }
-    void SetXPos(int mode, int item, std::uint8_t v) { bytes_[ItemRecordOffset(mode, item) + 1] = v; }
-    void SetYPos(int mode, int item, std::uint8_t v) { bytes_[ItemRecordOffset(mode, item) + 2] = v; }
+    void SetXPos(int mode, int item, std::uint8_t v) {
+        bytes_[ItemRecordOffset(mode, item) + 1] = v;
+    }
+    void SetYPos(int mode, int item, std::uint8_t v) {
+        bytes_[ItemRecordOffset(mode, item) + 2] = v;
+    }
 
     // The stored user name: up to 12 bytes from offset 500, ending before the first
     // 0x00 or 0xFF. Empty when the area starts with a terminator.

@@ -38,6 +38,8 @@ constexpr TCaptionText kMain[] = {
     {"Button8", -1, {"OSD Connection Check", "Test Połączenia z OSD"}},
     {"Button9", -1, {"OSD Preview", "Podgląd OSD"}},
     {"Button10", -1, {"Character editor...", "Edytor znaków..."}},
+    {"GuidesBox", -1, {"Guides", "Prowadnice"}},
+    {"PresetsButton", -1, {"Layout presets...", "Szablony układu..."}},
 };
 
 constexpr TCaptionText kPreview[] = {
@@ -204,11 +206,21 @@ constexpr TCaptionText kMainToolTips[] = {
      kToolTipItem,
      {"Roll sensitivity of the horizon, 10 to 200",
       "Czułość przechylenia horyzontu, od 10 do 200"}},
+    {"GuidesBox",
+     kToolTipItem,
+     {"Outline the title-safe area (80 %) and the top and bottom rows a 16:9 goggle screen "
+      "cuts off in its zoom mode, on the grid and in the OSD preview",
+      "Zaznacz obszar bezpieczny dla napisów (80 %) oraz górne i dolne wiersze, które ekran "
+      "16:9 gogli obcina w trybie powiększenia, na siatce i w podglądzie OSD"}},
+    {"PresetsButton",
+     kToolTipItem,
+     {"Start from a ready layout, or keep this one as your own preset",
+      "Zacznij od gotowego układu lub zachowaj ten jako własny szablon"}},
     {"StringGrid1",
      kToolTipItem,
      {"<b>The OSD screen.</b> Click an item to select it, drag it to move it; arrow keys move "
-      "it, Tab selects the next item, Space shows or hides it; right button: undo, redo, copy "
-      "and restore the layout.<br>"
+      "it, Tab selects the next item, Space shows or hides it; right button: place the item at an "
+      "edge or corner, copy its position or the layout, undo, redo, restore.<br>"
       "<span style='background-color:#ffffff;color:#ff0000'><b>&nbsp;A&nbsp;</b></span> selected "
       "item<br>"
       "<span style='background-color:#ffffff;color:#e0e0f0'><b>&nbsp;A&nbsp;</b></span> hidden "
@@ -221,7 +233,8 @@ constexpr TCaptionText kMainToolTips[] = {
       "The horizon line with the rows above and below it is the horizon zone.",
       "<b>Ekran OSD.</b> Kliknij element, aby go wybrać, przeciągnij, aby go przesunąć; "
       "strzałki go przesuwają, Tab wybiera następny element, spacja go pokazuje lub ukrywa; "
-      "prawy przycisk: cofnij, ponów, kopiuj i przywróć układ.<br>"
+      "prawy przycisk: umieść element przy krawędzi lub w rogu, kopiuj jego pozycję lub układ, "
+      "cofnij, ponów, przywróć.<br>"
       "<span style='background-color:#ffffff;color:#ff0000'><b>&nbsp;A&nbsp;</b></span> wybrany "
       "element<br>"
       "<span style='background-color:#ffffff;color:#e0e0f0'><b>&nbsp;A&nbsp;</b></span> ukryty "
@@ -363,6 +376,40 @@ constexpr TCaptionText kImportToolTips[] = {
       "Importuj zaznaczone części; OSD zmieni się dopiero po następnym zapisie"}},
 };
 
+constexpr TCaptionText kPresetDialog[] = {
+    {"TPresetForm", -1, {"Layout presets", "Szablony układu"}},
+    {"ApplyTo", -1, {"Apply to", "Zastosuj do"}},
+    {"ApplyButton", -1, {"Apply", "Zastosuj"}},
+    {"SaveButton", -1, {"Save layout as preset...", "Zapisz układ jako szablon..."}},
+    {"RenameButton", -1, {"Rename...", "Zmień nazwę..."}},
+    {"DeleteButton", -1, {"Delete", "Usuń"}},
+    {"CloseButton", -1, {"Close", "Zamknij"}},
+    {"PresetList",
+     kToolTipItem,
+     {"The presets shipped with the program, then your own; each picture shows the layout "
+      "that Apply takes (double-click: apply)",
+      "Szablony dostarczone z programem, potem własne; każdy obraz pokazuje układ, który "
+      "zostanie zastosowany (dwuklik: zastosuj)"}},
+    {"ApplyTo",
+     kToolTipItem,
+     {"Replace only the layout being edited, or all three (OFF, MIN and ALL)",
+      "Zastąp tylko edytowany układ albo wszystkie trzy (OFF, MIN i ALL)"}},
+    {"ApplyButton",
+     kToolTipItem,
+     {"Put the chosen preset on the screen; one step to undo, sent to the OSD only by Write",
+      "Umieść wybrany szablon na ekranie; cofany jednym krokiem, do OSD trafia dopiero po "
+      "zapisie"}},
+    {"SaveButton",
+     kToolTipItem,
+     {"Keep the three layouts being edited as your own preset",
+      "Zachowaj trzy edytowane układy jako własny szablon"}},
+    {"RenameButton",
+     kToolTipItem,
+     {"Give your chosen preset another name", "Nadaj wybranemu własnemu szablonowi inną nazwę"}},
+    {"DeleteButton", kToolTipItem, {"Delete your chosen preset", "Usuń wybrany własny szablon"}},
+    {"CloseButton", kToolTipItem, {"Close without applying", "Zamknij bez stosowania"}},
+};
+
 struct TUiTextRow {
     TUiText Id;
     const char* Text[kLanguageCount];
@@ -386,6 +433,33 @@ constexpr TUiTextRow kUi[] = {
     {TUiText::StepRestoreLayout, {"restore layout", "przywrócenie układu"}},
     {TUiText::CopyLayoutTo, {"Copy layout to %1", "Kopiuj układ do %1"}},
     {TUiText::RestoreLayout, {"Restore layout from OSD", "Przywróć układ z OSD"}},
+    {TUiText::PlaceAt, {"Place at", "Umieść"}},
+    {TUiText::AnchorTopLeft, {"Top left", "W lewym górnym rogu"}},
+    {TUiText::AnchorTop, {"Top centre", "Na środku u góry"}},
+    {TUiText::AnchorTopRight, {"Top right", "W prawym górnym rogu"}},
+    {TUiText::AnchorLeft, {"Middle left", "Na środku z lewej"}},
+    {TUiText::AnchorCentre, {"Centre", "Na środku ekranu"}},
+    {TUiText::AnchorRight, {"Middle right", "Na środku z prawej"}},
+    {TUiText::AnchorBottomLeft, {"Bottom left", "W lewym dolnym rogu"}},
+    {TUiText::AnchorBottom, {"Bottom centre", "Na środku u dołu"}},
+    {TUiText::AnchorBottomRight, {"Bottom right", "W prawym dolnym rogu"}},
+    {TUiText::CopyPositionTo, {"Copy position to %1", "Kopiuj pozycję do %1"}},
+    {TUiText::StepPlace, {"place %1", "umieszczenie: %1"}},
+    {TUiText::StepCopyPosition, {"copy position of %1 to %2", "kopiowanie pozycji: %1 do %2"}},
+    {TUiText::StepPreset, {"preset %1", "zastosowanie szablonu: %1"}},
+    {TUiText::StatusOverlaps, {"Overlaps: %1", "Nachodzi na: %1"}},
+    {TUiText::PresetRace, {"Race", "Wyścig"}},
+    {TUiText::PresetFreestyle, {"Freestyle", "Freestyle"}},
+    {TUiText::PresetLongRange, {"Long range", "Daleki zasięg"}},
+    {TUiText::PresetEverything, {"Everything", "Wszystko"}},
+    {TUiText::PresetToCurrent, {"the layout being edited (%1)", "edytowany układ (%1)"}},
+    {TUiText::PresetToAll, {"all three layouts", "wszystkie trzy układy"}},
+    {TUiText::PresetNamePrompt, {"Preset name:", "Nazwa szablonu:"}},
+    {TUiText::PresetBadName,
+     {"A preset name may not be empty, start with a dot or hold \"/\" !",
+      "Nazwa szablonu nie może być pusta, zaczynać się kropką ani zawierać \"/\" !"}},
+    {TUiText::PresetReplace, {"Replace the preset \"%1\" ?", "Zastąpić szablon \"%1\" ?"}},
+    {TUiText::PresetDelete, {"Delete the preset \"%1\" ?", "Usunąć szablon \"%1\" ?"}},
     {TUiText::StatusPortOpen, {"Port COM%1 open", "Port COM%1 otwarty"}},
     {TUiText::StatusPortClosed, {"Port closed", "Port zamknięty"}},
     {TUiText::StatusOsdReady, {"OSD ready", "OSD gotowe"}},
@@ -606,6 +680,9 @@ std::span<const TCaptionText> SettingsDialogToolTips() {
 }
 std::span<const TCaptionText> ImportDialogToolTips() {
     return kImportToolTips;
+}
+std::span<const TCaptionText> PresetDialogTexts() {
+    return kPresetDialog;
 }
 
 const char* MessageText(TMessage message, TLanguage language) {

@@ -46,6 +46,8 @@ std::span<const TCaptionText> MainWindowToolTips();
 // Tooltips of the settings and import dialogs' controls, applied with their captions.
 std::span<const TCaptionText> SettingsDialogToolTips();
 std::span<const TCaptionText> ImportDialogToolTips();
+// Texts of the layout preset chooser (captions and tooltips).
+std::span<const TCaptionText> PresetDialogTexts();
 
 // Texts of the edit history, the unwritten-change question, the grid's menu and the status
 // line. "%1" and "%2" stand for names and numbers filled in when shown.
@@ -62,8 +64,34 @@ enum class TUiText {
     StepSettings,
     StepCopyLayout, // %1 the layout mode
     StepRestoreLayout,
-    CopyLayoutTo,   // menu: %1 the layout mode
-    RestoreLayout,  // menu
+    CopyLayoutTo,  // menu: %1 the layout mode
+    RestoreLayout, // menu
+    // Layout studio: the grid's menu, its steps, the overlap hint and the preset chooser.
+    PlaceAt, // submenu of the nine anchors, in TAnchor order:
+    AnchorTopLeft,
+    AnchorTop,
+    AnchorTopRight,
+    AnchorLeft,
+    AnchorCentre,
+    AnchorRight,
+    AnchorBottomLeft,
+    AnchorBottom,
+    AnchorBottomRight,
+    CopyPositionTo,   // menu: %1 the layout mode
+    StepPlace,        // %1 the item's name
+    StepCopyPosition, // %1 the item's name, %2 the layout mode
+    StepPreset,       // %1 the preset's name
+    StatusOverlaps,   // %1 the names of the other items
+    PresetRace,       // names of the shipped presets
+    PresetFreestyle,
+    PresetLongRange,
+    PresetEverything,
+    PresetToCurrent, // %1 the layout mode
+    PresetToAll,
+    PresetNamePrompt,
+    PresetBadName,
+    PresetReplace,  // %1 the preset's name
+    PresetDelete,   // %1 the preset's name
     StatusPortOpen, // %1 the port
     StatusPortClosed,
     StatusOsdReady,

@@ -18,6 +18,7 @@
 #include "ui/FontStudio.h"
 #include "ui/ImportDialog.h"
 #include "ui/LayoutEditor.h"
+#include "ui/LayoutStudio.h"
 #include "ui/OsdPreview.h"
 #include "ui/ProgressForm.h"
 #include "ui/QtTranslation.h"
@@ -133,6 +134,15 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     Editor->Language = [this] { return language_; };
     Editor->OnImageChanged = [this] { UpdateModified(); };
     Editor->OnStatus = [this](const QString& text) { ShowStatus(text); };
+    // The overlap hint replaces the status line; once gone, it leaves it empty unless
+    // something else has been shown since.
+    Editor->Studio().OnOverlapHint = [this](const QString& was, const QString& now) {
+        if (!now.isEmpty())
+            ShowStatus(now);
+        else if (status_ && status_() == was)
+            ShowStatus(QString());
+    };
+    Editor->Studio().UsePreferences(Preferences);
     CreateControls();
 
     Link = std::make_unique<TOsdLink>(Image, AfComPort1, Timer1, Timer2, *this);

@@ -5,6 +5,8 @@
 #include "ui/GlyphViews.h"
 #include "ui/LayoutEditor.h"
 #include "ui/LayoutGrid.h"
+#include "ui/LayoutGuides.h"
+#include "ui/LayoutStudio.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -233,6 +235,10 @@ protected:
         const QPoint origin(std::max(0, (device.width() - screen.width()) / 2),
                             std::max(0, (device.height() - screen.height()) / 2));
         form_.painter_.Paint(painter, origin, form_.screen_, zoom);
+        // The editor's guides, on the view only (a saved picture has none).
+        if (form_.editor_ && form_.editor_->Studio().GuidesShown())
+            PaintGuides(painter, origin, QSizeF(kGlyphWidth * zoom, kGlyphHeight * zoom),
+                        form_.screen_.Rows(), zoom);
     }
 
 private:

@@ -131,6 +131,30 @@ TEST_F(Halvexctl, PortsListsTheGivenDeviceAsAvailable) {
         << r.out;
 }
 
+// The checkout's presets (the program runs from the build tree) and the user's own, from
+// the XDG data folder; an argument is wrong usage.
+TEST_F(Halvexctl, PresetsListsTheShippedAndTheOwnWithTheirFiles) {
+    const std::string data = Temp("data");
+    std::filesystem::create_directories(data + "/halvexcfg/presets");
+    WriteFile(data + "/halvexcfg/presets/Club.set", "[MODE_ALL]\r\n\r\n");
+    const auto presets = [&](const QStringList& args) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(HALVEXCTL_PATH), args);
+        return Finish(process);
+    };
+    const TRun r = presets({QStringLiteral("presets")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Race             shipped  /", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("/data/presets/race.set\nFreestyle "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nClub             own      " + data + "/halvexcfg/presets/Club.set\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(presets({QStringLiteral("presets"), QStringLiteral("Race")}).exit, 2);
+}
+
 TEST_F(Halvexctl, ReadWritesTheBoardsImage) {
     Boot(Unpaced());
     const std::string file = Temp("read.bin");
