@@ -166,7 +166,6 @@ public:
     int SwitchChannel() const { return bytes_[ofs::Config] >> cfg::ChannelShift; }
     std::uint8_t Alarms() const { return bytes_[ofs::Alarms]; }
     void SetAlarms(std::uint8_t a) { bytes_[ofs::Alarms] = a; }
-    bool AlarmEnabled(std::uint8_t mask) const { return (bytes_[ofs::Alarms] & mask) != 0; }
     int MinThempCelsius() const { return Value(field::MinThempAlarm); }
     int MaxThempCelsius() const { return Value(field::MaxThempAlarm); }
     int VideoBattNibble() const { return bytes_[ofs::BattAlarm] >> 4; }
@@ -186,8 +185,12 @@ public:
     std::uint8_t XPos(int mode, int item) const { return bytes_[ItemRecordOffset(mode, item) + 1]; }
     std::uint8_t YPos(int mode, int item) const { return bytes_[ItemRecordOffset(mode, item) + 2]; }
     void SetFlags(int mode, int item, std::uint8_t v) { bytes_[ItemRecordOffset(mode, item)] = v; }
-    void SetXPos(int mode, int item, std::uint8_t v) { bytes_[ItemRecordOffset(mode, item) + 1] = v; }
-    void SetYPos(int mode, int item, std::uint8_t v) { bytes_[ItemRecordOffset(mode, item) + 2] = v; }
+    void SetXPos(int mode, int item, std::uint8_t v) {
+        bytes_[ItemRecordOffset(mode, item) + 1] = v;
+    }
+    void SetYPos(int mode, int item, std::uint8_t v) {
+        bytes_[ItemRecordOffset(mode, item) + 2] = v;
+    }
 
     // The stored user name: up to 12 bytes from offset 500, ending before the first
     // 0x00 or 0xFF. Empty when the area starts with a terminator.

@@ -442,48 +442,43 @@ void TLayoutEditor::ComboBox1Change() {
     GridRedraw();
 }
 
-void TLayoutEditor::SetOptionIndex(std::uint8_t mask, int index) {
-    panel_.SetFlagBit(mask, index == 1);
+// One attribute bit of the selected item's record, set from its control as one step.
+void TLayoutEditor::ToggleFlag(std::uint8_t mask, bool on) {
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(mask, on); });
+    GridRedraw();
 }
 
 void TLayoutEditor::CheckBoxClick() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Visible, CheckBox1->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Visible, CheckBox1->Checked());
 }
 
 void TLayoutEditor::CheckBox2Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox2->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Negative, CheckBox2->Checked());
 }
 
 void TLayoutEditor::CheckBox3Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Blinking, CheckBox3->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Blinking, CheckBox3->Checked());
 }
 
 void TLayoutEditor::CheckBox4Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Grey, CheckBox4->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Grey, CheckBox4->Checked());
 }
 
 void TLayoutEditor::CheckBox5Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox5->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Negative, CheckBox5->Checked());
 }
 
 void TLayoutEditor::RadioGroup1Click() {
-    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Small, RadioGroup1->ItemIndex()); });
-    GridRedraw();
+    ToggleFlag(flag::Small, RadioGroup1->ItemIndex() == 1);
 }
 
 void TLayoutEditor::RadioGroup5Click() {
-    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Option, RadioGroup5->ItemIndex()); });
-    GridRedraw();
+    ToggleFlag(flag::Option, RadioGroup5->ItemIndex() == 1);
 }
 
 void TLayoutEditor::RadioGroup3Click() {
     Change(TUiText::StepChange, [&] {
-        SetOptionIndex(flag::Option, RadioGroup3->ItemIndex());
+        panel_.SetFlagBit(flag::Option, RadioGroup3->ItemIndex() == 1);
         PanelRefresh();
     });
     GridRedraw();
