@@ -184,11 +184,11 @@ int LoadPortPreferences(std::string& storePath) {
     storePath = preferences.Path().toStdString();
     int stored = 0;
     try {
-        if (preferences.OpenKey(QString::fromLatin1(kPreferenceKey), false)) {
-            for (const auto& [number, path] : preferences.PortPaths())
+        if (const TPreferenceKey key = preferences.Open(false)) {
+            for (const auto& [number, path] : key->PortPaths())
                 TAfPortPaths::SetOverride(number, path.toStdString());
-            if (preferences.ValueExists(QStringLiteral("Port")))
-                stored = preferences.ReadInteger(QStringLiteral("Port")) & 0xFFFF;
+            if (key->ValueExists(QStringLiteral("Port")))
+                stored = key->ReadInteger(QStringLiteral("Port")) & 0xFFFF;
         }
     } catch (const EPreferenceError& e) {
         Fail(exit_code::File, std::string(e.what()) + " in " + storePath);

@@ -91,9 +91,8 @@ protected:
     // A stored value as text; empty when missing.
     QString StoredValue(const char* name) {
         TPreferences p(PrefsPath());
-        if (!p.OpenKey(QString::fromLatin1(kPreferenceKey), false))
-            return QString();
-        return p.ReadString(QString::fromLatin1(name)).value_or(QString());
+        const TPreferenceKey key = p.Open(false);
+        return key ? key->ReadString(QString::fromLatin1(name)).value_or(QString()) : QString();
     }
 
     // The preference folder replaced by a plain file: nothing can be stored.
