@@ -10,7 +10,6 @@
 #include "config/Messages.h"
 
 #include <span>
-#include <string_view>
 
 namespace halvex {
 
@@ -35,10 +34,9 @@ std::span<const TCaptionText> SettingsDialogTexts();
 // Texts of the import options dialog (set each time it opens).
 std::span<const TCaptionText> ImportDialogTexts();
 
-// Texts of the OSD preview window; the rows whose names are not controls (menu entries,
-// file filters, formats) are read with PreviewText.
+// Texts of the OSD preview window's controls (its menu entries, file filters and formats
+// are TUiText rows).
 std::span<const TCaptionText> PreviewTexts();
-const char* PreviewText(std::string_view name, TLanguage language);
 
 // Tooltips of the main window's controls (rows with Item kToolTipItem), the grid's with
 // its colour key.
@@ -92,6 +90,13 @@ enum class TUiText {
     StatusImportFailed,
     StatusUndone, // %1 the step's name
     StatusRedone,
+    PreviewBuiltInFont, // the preview's font label without a character set file
+    PreviewSaveActualSize,
+    PreviewSaveCurrentZoom, // %1 the zoom
+    PreviewCharacterIndex,  // %1 the character's number, %2 in hexadecimal
+    PreviewPictureFilter,
+    PreviewPngFilter,
+    PreviewBadPicture,
 };
 const char* UiText(TUiText text, TLanguage language);
 // The status after an import that ignored `count` (> 0) lines, in the plural form the

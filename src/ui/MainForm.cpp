@@ -22,7 +22,6 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -114,10 +113,9 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 
     // Port numbers mapped to other device paths must be known before the selector
     // probes the ports.
-    if (Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), false))
-        for (const auto& [number, path] : Preferences.PortPaths())
+    if (const TPreferenceKey key = Preferences.Open(false))
+        for (const auto& [number, path] : key->PortPaths())
             TAfPortPaths::SetOverride(number, path.toStdString());
-    Preferences.CloseKey();
 
     Editor = std::make_unique<TLayoutEditor>(Image, Catalogue, this);
     Editor->Language = [this] { return language_; };
@@ -148,7 +146,7 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     }
     AfComPort1.OnDeviceLost = [this] { RunGuarded([this] { AfComPort1DeviceLost(); }); };
 
-    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(request); };
+    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     ImportOptions = [this](TLanguage language, int& flags) {
         return Form3 ? Form3->Execute(language, flags) : 0;
     };
@@ -160,8 +158,6 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 }
 
 TForm1::~TForm1() {
-    // The preview follows the editor: it goes first.
-    delete preview_;
     // The link unwires the port and the timers before they go.
     Link.reset();
     AfComPort1.OnDataRecived = nullptr;
@@ -323,19 +319,13 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     language_ = TLanguage::English;
     bool polish = false;
-    if (Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), true)) {
-        try {
-            if (Preferences.ValueExists(QStringLiteral("Lang")))
-                polish = Preferences.ReadInteger(QStringLiteral("Lang")) != 0;
-            if (Preferences.ValueExists(QStringLiteral("Port")))
-                AfComPort1.SetComNumber(static_cast<std::uint16_t>(
-                    Preferences.ReadInteger(QStringLiteral("Port")) & 0xFFFF));
-        } catch (...) {
-            Preferences.CloseKey();
-            throw;
-        }
+    if (const TPreferenceKey key = Preferences.Open(true)) {
+        if (key->ValueExists(QStringLiteral("Lang")))
+            polish = key->ReadInteger(QStringLiteral("Lang")) != 0;
+        if (key->ValueExists(QStringLiteral("Port")))
+            AfComPort1.SetComNumber(
+                static_cast<std::uint16_t>(key->ReadInteger(QStringLiteral("Port")) & 0xFFFF));
     }
-    Preferences.CloseKey();
 
     // Select the stored language without running the switch twice.
     auto onClick = std::move(RadioGroup6->OnClick);
@@ -512,11 +502,11 @@ void TForm1::Button7Click() {
 
 TPreviewForm* TForm1::Preview() {
     if (!preview_) {
-        preview_ = new TPreviewForm(Preferences, this);
+        preview_ = std::make_unique<TPreviewForm>(Preferences, this);
         preview_->Language = [this] { return language_; };
         preview_->Follow(*Editor);
     }
-    return preview_;
+    return preview_.get();
 }
 
 void TForm1::Button9Click() {
@@ -609,34 +599,12 @@ void TForm1::RadioGroup6Click() {
 }
 
 void TForm1::WritePreference(const char* name, std::int32_t value) {
-    Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), true);
-    try {
-        Preferences.WriteInteger(QString::fromLatin1(name), value);
-    } catch (...) {
-        Preferences.CloseKey();
-        throw;
-    }
-    Preferences.CloseKey();
+    // A store that cannot be reached fails the write with its error.
+    Preferences.Open(true)->WriteInteger(QString::fromLatin1(name), value);
 }
 
 QString TForm1::AskFile(TFileDialogRequest request) {
-    request.Directory = Preferences.StartFolder(request.DefaultSuffix);
-    const QString path = FileDialog(request);
-    if (!path.isEmpty())
-        Preferences.RememberFolder(request.DefaultSuffix, path);
-    return path;
-}
-
-QString TForm1::RunFileDialog(const TFileDialogRequest& request) {
-    QFileDialog dialog(this, QString(), request.Directory, request.Filter);
-    dialog.setObjectName(request.Name);
-    dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // A name that does not exist yet may be typed; opening it then reports the error.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(request.DefaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
+    return AskFileIn(Preferences, FileDialog, std::move(request));
 }
 
 // --- TLinkHost ---

@@ -17,6 +17,7 @@
 #include "link/LinkHost.h"
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
+#include "ui/FileDialogs.h"
 
 #include <QWidget>
 
@@ -78,15 +79,6 @@ enum class TWindowState {
     Reloading,     // a read after Loaded: the configuration hidden until a good dump
     Kept,          // the device was lost under a shown configuration: port closed, editor kept
     Rejoining,     // Kept, then Open: the connection check decides when Write may send
-};
-
-// What a file dialog is asked for; the answer is the chosen path, empty when cancelled.
-struct TFileDialogRequest {
-    QString Name;          // "OpenDialog1", "SaveDialog1", "OpenDialog2"
-    bool Save = false;     // a save dialog (asks before overwriting an existing file)
-    QString Filter;        // "MAX7456 Chars Files (*.mcm)"
-    QString DefaultSuffix; // "mcm", "set"
-    QString Directory;     // the folder it opens in (last used for this kind, Preferences.h)
 };
 
 namespace detail {
@@ -155,7 +147,7 @@ public:
     QString FirmwareLabelText() const;
 
     // --- Hooks (tests replace them; the defaults show the real dialogs) ---
-    std::function<QString(const TFileDialogRequest&)> FileDialog;
+    TFileDialog FileDialog; // RunFileDialog over this window
     // Shows TForm3; returns the modal result and sets the import flags.
     std::function<int(TLanguage language, int& flags)> ImportOptions;
     // Shows TForm2 modally.
@@ -232,7 +224,6 @@ private:
     // counted), as the status line shows them.
     QString ElapsedSeconds() const;
     QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
-    QString RunFileDialog(const TFileDialogRequest& request);
     // FileDialog in the folder last used for the request's kind of file; remembers the
     // folder of the chosen file.
     QString AskFile(TFileDialogRequest request);
@@ -247,7 +238,9 @@ private:
     int checkTries_ = 0;                          // tries of the running connection check
     bool writeAfterCheck_ = false;                // Write pressed while Rejoining
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
-    TPreviewForm* preview_ = nullptr;
+    // Made when first needed; it follows the editor, so it is declared after Editor and
+    // goes before it.
+    std::unique_ptr<TPreviewForm> preview_;
     // The character set being uploaded: the preview's font once the board has it.
     std::optional<TFontSet> uploadFont_;
     QString uploadFontPath_;

@@ -751,8 +751,8 @@ TEST_F(MainForm, CharacterSetDialogsShareTheLastFolder) {
     NextPath = first.path() + QStringLiteral("/missing.mcm");
     Click(F().Button7);
     QString previewFolder;
-    F().Preview()->FileDialog = [&](bool, const QString&, const QString& directory) {
-        previewFolder = directory;
+    F().Preview()->FileDialog = [&](const TFileDialogRequest& request) {
+        previewFolder = request.Directory;
         return second.path() + QStringLiteral("/other.mcm");
     };
     F().Preview()->FontButton->click();
