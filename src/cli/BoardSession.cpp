@@ -57,7 +57,6 @@ TExchangeReport TBoardSession::Run(const std::function<bool()>& start) {
         report.Outcome = TExchangeOutcome::Interrupted;
         return report;
     }
-    clock_.start();
     if (!start() && !report_) {
         TExchangeReport report;
         report.Outcome = TExchangeOutcome::PortError;
@@ -73,7 +72,7 @@ TExchangeReport TBoardSession::Run(const std::function<bool()>& start) {
 }
 
 void TBoardSession::ExchangeFinished(const TExchangeReport& report) {
-    seconds_ = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+    seconds_ = static_cast<double>(report.Ms) / 1000.0;
     report_ = report;
     if (loop_)
         loop_->quit();

@@ -11,8 +11,6 @@
 #include "link/QtLinkTimer.h"
 #include "serial/AfComPort.h"
 
-#include <QElapsedTimer>
-
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,7 +35,7 @@ public:
     // returns false when the link refused to start). Returns the link's report once the
     // exchange has ended; the event loop runs meanwhile.
     TExchangeReport Run(const std::function<bool()>& start);
-    // Seconds the last exchange took, from its start to its end.
+    // Seconds the last exchange took, from its start to its end (as the link timed it).
     double Seconds() const { return seconds_; }
     // The message the last exchange showed, if any.
     std::optional<TMessage> Message() const { return message_; }
@@ -78,7 +76,6 @@ private:
     TOsdLink link_;
 
     QEventLoop* loop_ = nullptr;
-    QElapsedTimer clock_;
     std::optional<TExchangeReport> report_;
     std::optional<TMessage> message_;
     std::string handlerError_;

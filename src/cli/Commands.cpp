@@ -2,11 +2,11 @@
 
 #include "cli/BoardSession.h"
 #include "cli/Progress.h"
+#include "config/ExchangeText.h"
 #include "config/ItemCatalogue.h"
 #include "config/Preferences.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
-#include "config/Texts.h"
 #include "editor/GridModel.h"
 #include "link/FontFile.h"
 #include "link/LinkFrames.h"
@@ -339,7 +339,7 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
         fields.insert(QStringLiteral("confirmed"), report.Confirmed);
         fields.insert(QStringLiteral("total"), report.Total);
     }
-    std::string cause;
+    std::string cause = ExchangeText(report, TLanguage::English).Cause.toStdString();
     std::string message;
     switch (report.Outcome) {
     case TExchangeOutcome::Interrupted:
@@ -351,26 +351,8 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
                                                       : session_->HandlerError()),
              fields);
     case TExchangeOutcome::BadDump:
-        Fail(exit_code::Failed, Text(TMessage::ReadError) + " (the dump failed its check byte)",
-             fields);
+        Fail(exit_code::Failed, Text(TMessage::ReadError) + " (" + cause + ")", fields);
     case TExchangeOutcome::GaveUp:
-        switch (report.Kind) {
-        case TExchangeKind::LinkTest:
-            cause = "no answer to the connection check after 60 tries";
-            break;
-        case TExchangeKind::Read:
-            cause = "no complete answer to the read request after 3 tries";
-            break;
-        case TExchangeKind::Write:
-        case TExchangeKind::Apply:
-            cause =
-                "block " + std::to_string(report.Confirmed) + " not acknowledged after 10 tries";
-            break;
-        case TExchangeKind::FontUpload:
-            cause = "character " + std::to_string(report.Confirmed) +
-                    " not acknowledged after 10 tries";
-            break;
-        }
         if (session_->PortVanished())
             cause += "; the port vanished";
         else if (!report.PortError.empty())
@@ -456,14 +438,12 @@ void TJob::Read() {
     if (file.write(data, ofs::ImageSize) != static_cast<qint64>(ofs::ImageSize) || !file.flush() ||
         !file.commit())
         Fail(exit_code::File, FileError(args_.File, file));
-    const unsigned version = session_->Image().FirmwareVersion();
-    char firmware[16];
-    std::snprintf(firmware, sizeof firmware, "v%u.%02X HX", version >> 8, version & 0xFF);
-    Result("read 512 bytes (firmware " + std::string(firmware) + ")",
+    const std::string firmware = session_->Image().FirmwareText();
+    Result("read 512 bytes (firmware " + firmware + ")",
            {{QStringLiteral("port"), QString::fromStdString(port_.Name)},
             {QStringLiteral("bytes"), 512},
             {QStringLiteral("file"), Native(args_.File)},
-            {QStringLiteral("firmware"), QString::fromLatin1(firmware)},
+            {QStringLiteral("firmware"), QString::fromStdString(firmware)},
             {QStringLiteral("seconds"), Rounded(seconds)}});
 }
 

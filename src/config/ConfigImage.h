@@ -156,6 +156,9 @@ public:
     std::int64_t Value(const THeaderField& f) const { return FieldValue(bytes_, f); }
     void SetValue(const THeaderField& f, std::int64_t v) { SetFieldValue(bytes_, f, v); }
     std::uint16_t FirmwareVersion() const { return GetWord(ofs::FirmwareVersion) & 0x1FFF; }
+    // The firmware version as the program shows it: "v1.05 HX" (the low byte in two
+    // hexadecimal digits).
+    std::string FirmwareText() const;
     std::uint8_t Mode() const { return bytes_[ofs::Mode]; }
     void SetMode(std::uint8_t m) { bytes_[ofs::Mode] = m; }
     std::uint8_t Config() const { return bytes_[ofs::Config]; }

@@ -80,7 +80,12 @@ enum class TUiText {
     StatusFontStopped,  // %1 character, %2 characters
     StatusInterrupted,
     StatusPortError,
-    StatusExported, // %1 the file name
+    CauseNoAnswer,      // why an exchange gave up: %1 tries
+    CauseNoDump,        // %1 tries
+    CauseBlockLost,     // %1 the block, %2 tries
+    CauseCharacterLost, // %1 the character, %2 tries
+    CauseBadCheckByte,  // a read's dump failed its check byte
+    StatusExported,     // %1 the file name
     StatusImportedLayouts,
     StatusImportedSettings,
     StatusImportedAll,

@@ -2,31 +2,10 @@
 // this; tests record the calls.
 #pragma once
 
+#include "config/Exchange.h"
 #include "config/Messages.h"
 
-#include <string>
-
 namespace halvex {
-
-enum class TExchangeKind { LinkTest, Read, Write, Apply, FontUpload };
-
-enum class TExchangeOutcome {
-    Done,        // every frame acknowledged (a link test: answered; a read: good dump)
-    GaveUp,      // a frame's budget was spent ("Communication ERROR !")
-    BadDump,     // a read's dump failed its check byte ("ERROR reading data from OSD !")
-    Interrupted, // the port was closed under the exchange
-    PortError,   // the port refused the first frame; its error goes to the caller
-};
-
-// How an exchange ended; raised once at the end of every exchange the link started.
-struct TExchangeReport {
-    TExchangeKind Kind = TExchangeKind::LinkTest;
-    TExchangeOutcome Outcome = TExchangeOutcome::Done;
-    int Confirmed = 0;     // frames acknowledged: blocks (write, Apply) or characters (upload)
-    int Total = 1;         // frames of the sequence: 16 blocks, 2 for Apply, 256 characters
-    char Reply = 0;        // link test: the letter of the acknowledgement ('R': ready), 0 if none
-    std::string PortError; // the port's error on the last resend it refused; empty if none
-};
 
 class TLinkHost {
 public:

@@ -1,6 +1,7 @@
 #include "ui/MainForm.h"
 
 #include "cli/ComLinkPort.h"
+#include "config/ExchangeText.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
 #include "link/FontFile.h"
@@ -20,7 +21,6 @@
 #include "ui/SettingsDialog.h"
 
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -41,15 +41,6 @@ constexpr std::uint32_t kTimerIntervalMs = 200;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
-}
-
-// A reply letter as the status line shows it: the character, or its code when it is none
-// that prints.
-QString ReplyText(char reply) {
-    const auto code = static_cast<unsigned char>(reply);
-    if (code > 0x20 && code < 0x7F)
-        return QString(QLatin1Char(reply));
-    return QStringLiteral("0x") + QString::number(code, 16).toUpper().rightJustified(2, u'0');
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
@@ -97,13 +88,7 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     : detail::TForm1OwnedParts(setup), Image(image),
       AfComPort1(setup.Port ? *setup.Port : static_cast<TLinkPort&>(*OwnLinkPort)),
       Timer1(setup.Timer1 ? *setup.Timer1 : *OwnTimer1),
-      Timer2(setup.Timer2 ? *setup.Timer2 : *OwnTimer2), Preferences(setup.PreferencesPath),
-      clock_(setup.Clock) {
-    if (!clock_) {
-        auto steady = std::make_shared<QElapsedTimer>();
-        steady->start();
-        clock_ = [steady] { return static_cast<std::int64_t>(steady->elapsed()); };
-    }
+      Timer2(setup.Timer2 ? *setup.Timer2 : *OwnTimer2), Preferences(setup.PreferencesPath) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(Utf8(fixed_text::MainCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -139,7 +124,7 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
             RunPortGuarded([&] {
                 if (tick)
                     tick();
-                if (retry && Link->Exchange() == TLinkExchange::Test)
+                if (retry && Link->Exchange() == TExchangeKind::LinkTest)
                     ShowCheckTry(); // a resend of the check
             });
         };
@@ -256,11 +241,10 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
         Form2->Language = [this] { return language_; };
         Form2->OnApply = [this] {
             if (Link->Busy()) {
-                ShowMessageBox(TMessage::OsdBusy);
+                ShowMessage(TMessage::OsdBusy);
                 return false;
             }
             bool started = false;
-            StartClock();
             RunPortGuarded([&] { started = Link->StartApply(); });
             if (started) {
                 // The image side of the Apply is one undoable step; the grid still shows
@@ -299,10 +283,7 @@ void TForm1::ApplyState(TWindowState state) {
 }
 
 QString TForm1::FirmwareLabelText() const {
-    const unsigned version = Image.FirmwareVersion();
-    return QStringLiteral("Firmware: v%1.%2 HX")
-        .arg(version >> 8)
-        .arg(QString::number(version & 0xFF, 16).toUpper(), 2, u'0');
+    return QStringLiteral("Firmware: ") + QString::fromStdString(Image.FirmwareText());
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -360,7 +341,7 @@ void TForm1::Button6Click() {
     } else {
         // A write or upload cut off by the close is named once the window is closed.
         if (const std::optional<TMessage> interrupted = ClosePort())
-            ShowMessageBox(*interrupted);
+            ShowMessage(*interrupted);
     }
 }
 
@@ -426,7 +407,6 @@ void TForm1::StartCheck() {
     // Pressed during another exchange it does nothing (and keeps that one's clock).
     if (Link->Busy() || !AfComPort1.IsOpen())
         return;
-    StartClock();
     Link->StartTest();
     checkTries_ = Link->RetriesLeft(); // the link's budget for the check
     ShowCheckTry();
@@ -442,7 +422,7 @@ void TForm1::ShowCheckTry() {
 void TForm1::Button1Click() {
     // A running exchange owns Timer1 and the image: the read waits for it to end.
     if (Link->Busy()) {
-        ShowMessageBox(TMessage::OsdBusy);
+        ShowMessage(TMessage::OsdBusy);
         return;
     }
     if (!ConfirmDiscard())
@@ -451,7 +431,6 @@ void TForm1::Button1Click() {
     // The dump overwrites the image: nothing is known to match the board until it is good.
     Editor->Written.Forget();
     UpdateModified();
-    StartClock();
     if (state_ == TWindowState::Loaded)
         ApplyState(TWindowState::Reloading);
     Link->StartRead();
@@ -465,7 +444,7 @@ void TForm1::Button2Click() {
         return;
     }
     if (Link->Busy()) {
-        ShowMessageBox(TMessage::OsdBusy);
+        ShowMessage(TMessage::OsdBusy);
         return;
     }
     StartWrite();
@@ -473,14 +452,13 @@ void TForm1::Button2Click() {
 
 void TForm1::StartWrite() {
     // What the board holds once the write completes: the image as the write starts.
-    StartClock();
     if (Link->StartWrite())
         Editor->Written.WriteStarted(Image);
 }
 
 void TForm1::Button7Click() {
     if (Link->Busy()) {
-        ShowMessageBox(TMessage::OsdBusy);
+        ShowMessage(TMessage::OsdBusy);
         return;
     }
     Timer1.SetEnabled(false);
@@ -491,10 +469,9 @@ void TForm1::Button7Click() {
     // The whole file is checked before anything is sent.
     const std::optional<TFontSet> font = LoadMcm(QFile::encodeName(path).toStdString());
     if (!font) {
-        ShowMessageBox(TMessage::BadFileFormat);
+        ShowMessage(TMessage::BadFileFormat);
         return;
     }
-    StartClock();
     uploadFont_ = font;
     uploadFontPath_ = path;
     Link->StartFontUpload(*font);
@@ -558,7 +535,7 @@ void TForm1::Button5Click() {
     try {
         Editor->RecordChange(Editor->StepName(TUiText::StepImport), [&] {
             result = ImportSettingsFrom(path, flags, Image, Catalogue, Editor->ItemCount(),
-                                        [this](TMessage message) { ShowMessageBox(message); });
+                                        [this](TMessage message) { ShowMessage(message); });
             if (result.Recognised)
                 Editor->CompleteImport();
         });
@@ -570,7 +547,7 @@ void TForm1::Button5Click() {
     UpdateModified();
     if (!result.Recognised) {
         // Not a settings file for this choice: nothing was applied.
-        ShowMessageBox(TMessage::BadFileFormat);
+        ShowMessage(TMessage::BadFileFormat);
         status(TUiText::StatusImportFailed);
     } else if (result.IgnoredLines > 0) {
         status(ImportedIgnoredText(result.IgnoredLines), result.IgnoredLines);
@@ -638,13 +615,6 @@ void TForm1::DumpAccepted() {
 }
 
 void TForm1::ShowMessage(TMessage message) {
-    // The link's message ends its exchange: the time the box stays open is not the board's.
-    if (exchangeStartMs_ && !exchangeEndMs_)
-        exchangeEndMs_ = clock_();
-    ShowMessageBox(message);
-}
-
-void TForm1::ShowMessageBox(TMessage message) {
     ShowMessageText(Utf8(MessageText(message, language_)));
 }
 
@@ -682,76 +652,14 @@ void TForm1::ExchangeFinished(const TExchangeReport& report) {
         Editor->Written.ApplyCompleted(Image);
     }
     UpdateModified();
-    const QString seconds = ElapsedSeconds();
-    ShowStatus([this, report, seconds] { return ExchangeStatus(report, seconds); });
+    ShowStatus([this, report] { return ExchangeText(report, language_).Status; });
     if (report.Kind == TExchangeKind::LinkTest && std::exchange(writeAfterCheck_, false) &&
         state_ == TWindowState::Loaded)
         StartWrite(); // Write was pressed while the board was being checked
 }
 
-// The text of an exchange's outcome.
-QString TForm1::ExchangeStatus(const TExchangeReport& report, const QString& seconds) const {
-    using K = TExchangeKind;
-    using O = TExchangeOutcome;
-    const int stoppedAt = report.Confirmed + 1;
-    switch (report.Outcome) {
-    case O::Interrupted:
-        return Status(TUiText::StatusInterrupted);
-    case O::PortError:
-        return Status(TUiText::StatusPortError);
-    case O::BadDump:
-        return Status(TUiText::StatusReadBad);
-    case O::GaveUp:
-        switch (report.Kind) {
-        case K::LinkTest:
-            return Status(TUiText::StatusNoAnswer);
-        case K::Read:
-            return Status(TUiText::StatusReadNoAnswer);
-        case K::Write:
-            return Status(TUiText::StatusWriteStopped).arg(stoppedAt).arg(report.Total);
-        case K::Apply:
-            return Status(TUiText::StatusApplyStopped).arg(stoppedAt).arg(report.Total);
-        case K::FontUpload:
-            return Status(TUiText::StatusFontStopped).arg(stoppedAt).arg(report.Total);
-        }
-        break;
-    case O::Done:
-        switch (report.Kind) {
-        case K::LinkTest:
-            if (report.Reply == 'R')
-                return Status(TUiText::StatusOsdReady);
-            if (report.Reply == 0)
-                return Status(TUiText::StatusOsdNoLetter);
-            return Status(TUiText::StatusOsdReply).arg(ReplyText(report.Reply));
-        case K::Read:
-            return Status(TUiText::StatusRead).arg(seconds);
-        case K::Write:
-            return Status(TUiText::StatusWritten).arg(report.Total).arg(seconds);
-        case K::Apply:
-            return Status(TUiText::StatusApplied).arg(seconds);
-        case K::FontUpload:
-            return Status(TUiText::StatusFontDone).arg(report.Total).arg(seconds);
-        }
-        break;
-    }
-    return QString();
-}
-
 QString TForm1::Status(TUiText text) const {
     return Utf8(UiText(text, language_));
-}
-
-void TForm1::StartClock() {
-    exchangeStartMs_ = clock_();
-    exchangeEndMs_.reset();
-}
-
-QString TForm1::ElapsedSeconds() const {
-    const std::int64_t ms =
-        exchangeStartMs_ ? exchangeEndMs_.value_or(clock_()) - *exchangeStartMs_ : 0;
-    const double seconds = static_cast<double>(ms) / 1000.0;
-    const QLocale locale(language_ == TLanguage::Polish ? QLocale::Polish : QLocale::English);
-    return locale.toString(seconds, 'f', seconds < 1.0 ? 2 : 1);
 }
 
 void TForm1::ShowStatus(std::function<QString()> text) {
@@ -791,9 +699,9 @@ bool TForm1::ConfirmDiscard() {
 }
 
 bool TForm1::TransferRunning() const {
-    const TLinkExchange running = Link->Exchange();
-    return running == TLinkExchange::Write || running == TLinkExchange::Apply ||
-           running == TLinkExchange::FontUpload;
+    const std::optional<TExchangeKind> running = Link->Exchange();
+    return running == TExchangeKind::Write || running == TExchangeKind::Apply ||
+           running == TExchangeKind::FontUpload;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

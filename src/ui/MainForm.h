@@ -48,9 +48,6 @@ struct TForm1Setup {
     TLinkTimer* Timer1 = nullptr; // a TQtTimer
     TLinkTimer* Timer2 = nullptr; // a TQtTimer
     QString PreferencesPath;      // TPreferences::DefaultPath()
-    // Milliseconds on a steady clock, for the exchange times the status line shows;
-    // a QElapsedTimer started with the window.
-    std::function<std::int64_t()> Clock;
 };
 
 // What the main window shows, one state at a time; ApplyState() sets every control from it.
@@ -202,8 +199,6 @@ private:
     void StartWrite();
     // A write, Apply or font upload runs (quitting would leave the board half-written).
     bool TransferRunning() const;
-    // The window's own message boxes (the link's go through ShowMessage).
-    void ShowMessageBox(TMessage message);
     // Runs a handler that may write to the port: a write refused because the device has
     // gone is taken as the device-lost notification instead of being reported.
     template <typename F> void RunPortGuarded(F&& fn);
@@ -218,12 +213,6 @@ private:
     void ShowStatus(std::function<QString()> text);
     void ShowStatus(const QString& text);
     QString Status(TUiText text) const;
-    // Starts the clock of an exchange.
-    void StartClock();
-    // Seconds the running exchange took until its end (its message, if any, is not
-    // counted), as the status line shows them.
-    QString ElapsedSeconds() const;
-    QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
     // FileDialog in the folder last used for the request's kind of file; remembers the
     // folder of the chosen file.
     QString AskFile(TFileDialogRequest request);
@@ -232,11 +221,8 @@ private:
     TWindowState state_ = TWindowState::Closed;
     bool shown_ = false;
     std::function<QString()> status_;
-    std::function<std::int64_t()> clock_;
-    std::optional<std::int64_t> exchangeStartMs_; // the running exchange started (clock_)
-    std::optional<std::int64_t> exchangeEndMs_;   // it ended, before its message box
-    int checkTries_ = 0;                          // tries of the running connection check
-    bool writeAfterCheck_ = false;                // Write pressed while Rejoining
+    int checkTries_ = 0;           // tries of the running connection check
+    bool writeAfterCheck_ = false; // Write pressed while Rejoining
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
     // Made when first needed; it follows the editor, so it is declared after Editor and
     // goes before it.

@@ -111,8 +111,6 @@ protected:
         setup.Port = &Port;
         setup.Timer1 = &T1;
         setup.Timer2 = &T2;
-        // Exchange times on virtual time, plus whatever a message box is made to last.
-        setup.Clock = [this] { return static_cast<std::int64_t>(Clock.Now()) + BoxMs; };
         W = std::make_unique<TApplicationWindows>(setup);
         W->Form1.FileDialog = [this](const TFileDialogRequest& request) {
             DialogRequests.push_back(request);
@@ -183,7 +181,6 @@ protected:
     std::unique_ptr<sim::TOsdBoard> Board;
     std::unique_ptr<TApplicationWindows> W;
     std::vector<TRecordedBox> Boxes;
-    std::int64_t BoxMs = 0; // added to the window's clock: the time boxes stayed open
     std::vector<TFileDialogRequest> DialogRequests;
     QString NextPath;
     std::vector<QString> Questions; // Yes/No questions asked, answered with Answer

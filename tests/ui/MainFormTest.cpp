@@ -917,7 +917,7 @@ TEST_F(MainForm, ApplyTimeEndsWithTheAcknowledgementAndPolishUsesTheDecimalComma
     MessageBoxHook() = [&](TBoxKind kind, const QString& text) {
         Boxes.push_back({kind, text});
         shownAfter = static_cast<std::int64_t>(Clock.Now() - start);
-        BoxMs += 5000; // the box stays open for five seconds
+        Clock.Advance(5000); // the box stays open for five seconds
     };
     ASSERT_TRUE(W->Form2.OnApply());
     Run(100);
