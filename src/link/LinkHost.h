@@ -1,11 +1,20 @@
-// What the board link needs from the window that owns it. The main window implements
-// this; tests record the calls.
+// What the board link needs from the window that owns it. The main window and halvexctl's
+// session implement this; tests record the calls.
 #pragma once
 
 #include "config/Exchange.h"
 #include "config/Messages.h"
 
+#include <functional>
+
 namespace halvex {
+
+// The link's handlers, each run through TLinkHost::RunHandler.
+enum class TLinkHandler {
+    DataReceived, // the port's OnDataRecived: drains the port, runs the recognisers
+    StepTick,     // Timer1: the next block or character, the read completion, the blink tick
+    RetryTick,    // Timer2: a resend, the give-up, the end of a quiet wait
+};
 
 class TLinkHost {
 public:
@@ -28,6 +37,13 @@ public:
     virtual void BlinkTick() = 0;
     // An exchange has ended (after its message, if any, was shown).
     virtual void ExchangeFinished(const TExchangeReport& report) { (void)report; }
+    // Runs one of the link's handlers: where the host puts its guard once. An exception
+    // `run` raises (a write the port refused, say) ends only that handler; the host decides
+    // what becomes of it. By default it goes on to the caller.
+    virtual void RunHandler(TLinkHandler handler, const std::function<void()>& run) {
+        (void)handler;
+        run();
+    }
 };
 
 } // namespace halvex

@@ -46,9 +46,15 @@ TOsdLink::TOsdLink(TConfigImage& image, TLinkPort& port, TLinkTimer& timer1, TLi
     Timer1.SetInterval(kIdleTickMs);
     Timer2.SetEnabled(false);
     Timer2.SetInterval(kIdleTickMs);
-    port_.OnDataRecived = [this](std::int32_t) { AfComPort1DataRecived(); };
-    Timer1.OnTimer = [this] { Timer1Timer(); };
-    Timer2.OnTimer = [this] { Timer2Timer(); };
+    port_.OnDataRecived = [this](std::int32_t) {
+        host_.RunHandler(TLinkHandler::DataReceived, [this] { AfComPort1DataRecived(); });
+    };
+    Timer1.OnTimer = [this] {
+        host_.RunHandler(TLinkHandler::StepTick, [this] { Timer1Timer(); });
+    };
+    Timer2.OnTimer = [this] {
+        host_.RunHandler(TLinkHandler::RetryTick, [this] { Timer2Timer(); });
+    };
 }
 
 TOsdLink::~TOsdLink() {

@@ -3,7 +3,8 @@
 //
 // Everything runs on the main thread. The constructor wires port.OnDataRecived to the
 // receive handler, timer1.OnTimer to the step dispatcher and timer2.OnTimer to the retry
-// handler, and sets both timers to 200 ms, disabled; the destructor unwires them.
+// handler, each run through host.RunHandler (the host's guard), and sets both timers to
+// 200 ms, disabled; the destructor unwires them.
 //
 // Timer1 is the step timer: 2 ms after a frame is answered it sends the next block or
 // character; after a complete dump it runs the read completion; with no exchange running

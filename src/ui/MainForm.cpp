@@ -1,12 +1,10 @@
 #include "ui/MainForm.h"
 
-#include "cli/ComLinkPort.h"
 #include "config/ExchangeText.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
 #include "link/FontFile.h"
 #include "link/OsdLink.h"
-#include "link/QtLinkTimer.h"
 #include "serial/AfComPort.h"
 #include "serial/AfPortPaths.h"
 #include "ui/AfPortControls.h"
@@ -62,33 +60,8 @@ template <typename F> void TForm1::RunPortGuarded(F&& fn) {
     });
 }
 
-namespace detail {
-
-TForm1OwnedParts::TForm1OwnedParts(const TForm1Setup& setup) {
-    if (!setup.Port) {
-        OwnPort = std::make_unique<TAfComPort>();
-        OwnPort->SetName("AfComPort1");
-        OwnPort->SetBaudRate(br57600);
-        OwnPort->SetDTR(false);
-        OwnPort->SetWriteThreadPriority(tpHigher);
-        OwnPort->Loaded();
-        OwnLinkPort = std::make_unique<TComLinkPort>(*OwnPort);
-    }
-    if (!setup.Timer1)
-        OwnTimer1 = std::make_unique<TQtTimer>(kTimerIntervalMs);
-    if (!setup.Timer2)
-        OwnTimer2 = std::make_unique<TQtTimer>(kTimerIntervalMs);
-}
-
-TForm1OwnedParts::~TForm1OwnedParts() = default;
-
-} // namespace detail
-
-TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
-    : detail::TForm1OwnedParts(setup), Image(image),
-      AfComPort1(setup.Port ? *setup.Port : static_cast<TLinkPort&>(*OwnLinkPort)),
-      Timer1(setup.Timer1 ? *setup.Timer1 : *OwnTimer1),
-      Timer2(setup.Timer2 ? *setup.Timer2 : *OwnTimer2), Preferences(setup.PreferencesPath) {
+TForm1::TForm1(TConfigImage& image, const TForm1Parts& parts)
+    : Image(image), AfComPort1(parts.Port), Timer1(parts.Timer1), Timer2(parts.Timer2) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(Utf8(fixed_text::MainCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -109,26 +82,6 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     CreateControls();
 
     Link = std::make_unique<TOsdLink>(Image, AfComPort1, Timer1, Timer2, *this);
-    // The link's notifications and ticks run under the exception report like every
-    // other handler, whichever port and timers are in use.
-    auto received = std::move(AfComPort1.OnDataRecived);
-    AfComPort1.OnDataRecived = [this, received](std::int32_t count) {
-        RunPortGuarded([&] {
-            if (received)
-                received(count);
-        });
-    };
-    for (TLinkTimer* timer : {&Timer1, &Timer2}) {
-        auto tick = std::move(timer->OnTimer);
-        timer->OnTimer = [this, tick, retry = timer == &Timer2] {
-            RunPortGuarded([&] {
-                if (tick)
-                    tick();
-                if (retry && Link->Exchange() == TExchangeKind::LinkTest)
-                    ShowCheckTry(); // a resend of the check
-            });
-        };
-    }
     AfComPort1.OnDeviceLost = [this] { RunGuarded([this] { AfComPort1DeviceLost(); }); };
 
     FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
@@ -143,12 +96,9 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 }
 
 TForm1::~TForm1() {
-    // The link unwires the port and the timers before they go.
-    Link.reset();
-    AfComPort1.OnDataRecived = nullptr;
+    // The port and the timers outlive the window: none of its handlers may run any more.
+    Link.reset(); // unwires the port's notification and the timers
     AfComPort1.OnDeviceLost = nullptr;
-    Timer1.OnTimer = nullptr;
-    Timer2.OnTimer = nullptr;
 }
 
 void TForm1::CreateControls() {
@@ -159,8 +109,6 @@ void TForm1::CreateControls() {
     AfPortComboBox1->setObjectName(QStringLiteral("AfPortComboBox1"));
     AfPortComboBox1->setGeometry(8, 18, 108, 20);
     AfPortComboBox1->SetMaxComPorts(32);
-    if (OwnPort)
-        AfPortComboBox1->SetComPort(OwnPort.get());
     Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
 
     // The configuration buttons in their frame, between the port group and the firmware
@@ -635,6 +583,14 @@ void TForm1::CloseProgress() {
 
 void TForm1::BlinkTick() {
     Editor->BlinkTick();
+}
+
+void TForm1::RunHandler(TLinkHandler handler, const std::function<void()>& run) {
+    RunPortGuarded([&] {
+        run();
+        if (handler == TLinkHandler::RetryTick && Link->Exchange() == TExchangeKind::LinkTest)
+            ShowCheckTry(); // a resend of the check
+    });
 }
 
 void TForm1::ExchangeFinished(const TExchangeReport& report) {

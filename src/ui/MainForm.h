@@ -3,9 +3,10 @@
 // settings, export and import buttons, the interface language switch and the stored
 // preferences. It hosts the board link (TLinkHost) and the layout editor.
 //
-// Production builds use the window's own AfComPort1 and two TQtTimer; tests hand in a
-// fake port and manual-clock timers through TForm1Setup. Every handler the toolkit calls
-// runs under Guard: an exception ends the handler and shows the exception report.
+// The port and the two timers come from outside (TForm1Parts): the application's board
+// connection, or a test's fake port and manual-clock timers. Every handler the toolkit
+// calls runs under Guard, and the link's handlers under RunHandler: an exception ends the
+// handler and shows the exception report.
 #pragma once
 
 #include "config/ConfigImage.h"
@@ -31,8 +32,6 @@ class QPushButton;
 
 namespace halvex {
 
-class TAfComPort;
-class TComLinkPort;
 class TAfPortComboBox;
 class TForm2;
 class TForm3;
@@ -42,12 +41,12 @@ class TOsdLink;
 class TPreviewForm;
 class TRadioGroup;
 
-// Parts a test replaces; null members mean the production part.
-struct TForm1Setup {
-    TLinkPort* Port = nullptr;    // the window's own AfComPort1
-    TLinkTimer* Timer1 = nullptr; // a TQtTimer
-    TLinkTimer* Timer2 = nullptr; // a TQtTimer
-    QString PreferencesPath;      // TPreferences::DefaultPath()
+// What the window's board link runs on: AfComPort1 as the link's port, the step timer and
+// the retry timer. They outlive the window (TApplicationWindows owns them).
+struct TForm1Parts {
+    TLinkPort& Port;
+    TLinkTimer& Timer1;
+    TLinkTimer& Timer2;
 };
 
 // What the main window shows, one state at a time; ApplyState() sets every control from it.
@@ -78,30 +77,17 @@ enum class TWindowState {
     Rejoining,     // Kept, then Open: the connection check decides when Write may send
 };
 
-namespace detail {
-// The production parts the window owns; a base so that they exist before the references
-// to them are bound.
-struct TForm1OwnedParts {
-    std::unique_ptr<TAfComPort> OwnPort;
-    std::unique_ptr<TComLinkPort> OwnLinkPort; // OwnPort as the link's port
-    std::unique_ptr<TLinkTimer> OwnTimer1;
-    std::unique_ptr<TLinkTimer> OwnTimer2;
-    explicit TForm1OwnedParts(const TForm1Setup& setup);
-    ~TForm1OwnedParts();
-};
-} // namespace detail
-
 // The status line's place: the band along the bottom of the window, below the Settings
 // group, the firmware label and the attribute panel. A text too long for it is shortened
 // with an ellipsis; its tooltip holds it whole.
 constexpr QRect kStatusLine{6, 457, 391, 14};
 
-class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
+class TForm1 : public QWidget, public TLinkHost {
 public:
     static constexpr int kClientWidth = 403;
     static constexpr int kClientHeight = 471;
 
-    explicit TForm1(TConfigImage& image, const TForm1Setup& setup = {});
+    TForm1(TConfigImage& image, const TForm1Parts& parts);
     ~TForm1() override;
 
     // The other three windows, created after this one; wired here (language, Apply).
@@ -175,6 +161,8 @@ public:
     void CloseProgress() override;
     void BlinkTick() override;
     void ExchangeFinished(const TExchangeReport& report) override;
+    // The window's guard; after a retry tick of the connection check, the try it is at.
+    void RunHandler(TLinkHandler handler, const std::function<void()>& run) override;
 
     // The image differs from what the board last confirmed (shown by the title's mark).
     bool Modified() const;

@@ -107,11 +107,7 @@ protected:
     void Start(sim::TBoardOptions options = {},
                const sim::TBoardImage& image = sim::DefaultBoardImage()) {
         Board = std::make_unique<sim::TOsdBoard>(options, image);
-        TForm1Setup setup;
-        setup.Port = &Port;
-        setup.Timer1 = &T1;
-        setup.Timer2 = &T2;
-        W = std::make_unique<TApplicationWindows>(setup);
+        W = std::make_unique<TApplicationWindows>(TForm1Parts{Port, T1, T2});
         W->Form1.FileDialog = [this](const TFileDialogRequest& request) {
             DialogRequests.push_back(request);
             return NextPath;

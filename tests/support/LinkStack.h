@@ -9,7 +9,7 @@
 #include "RecordingHost.h"
 #include "TestPatterns.h"
 
-#include "cli/ComLinkPort.h"
+#include "board/ComLinkPort.h"
 #include "config/ConfigImage.h"
 #include "link/FontFile.h"
 #include "link/LinkHost.h"
@@ -85,10 +85,7 @@ public:
         host = TRecordingHost{};
         TAfPortPaths::SetOverride(kPortNumber, path);
         port = std::make_unique<TAfComPort>();
-        // The main window's settings: 57600 baud, DTR inactive, write thread above normal.
-        port->SetBaudRate(br57600);
-        port->SetDTR(false);
-        port->SetWriteThreadPriority(tpHigher);
+        ConfigureBoardPort(*port);
         port->SetComNumber(kPortNumber);
         port->Open();
         linkPort = std::make_unique<TComLinkPort>(*port);
