@@ -110,6 +110,10 @@ constexpr TOptionInfo kOptions[] = {
     {"--quiet", nullptr,
      [](TCliArgs& r, TLineParts&, const std::string&) { return r.Quiet = true; },
      "no result line and no progress bar"},
+    {"--verbose", nullptr,
+     [](TCliArgs& r, TLineParts&, const std::string&) { return r.Verbose = true; },
+     "trace the link and the serial port on stderr:\nframes, tries, answers, give-up, device "
+     "loss\n(no progress bar then)"},
     {"--help", nullptr, [](TCliArgs& r, TLineParts&, const std::string&) { return r.Help = true; },
      "this help; COMMAND --help: that command's help"},
     {"--version", nullptr,
@@ -200,6 +204,7 @@ std::string ProgramHelp() {
             "0.28 s\"),\n"
             "failures to stderr as one line with the configurator's message and the cause.\n"
             "write, import and font show a progress bar on stderr when it is a terminal.\n"
+            "--verbose prints the trace of the link and the serial port on stderr instead.\n"
             "Ctrl+C stops the exchange at once, closes the port and says what was "
             "interrupted.\n"
             "\n";

@@ -18,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QSocketNotifier>
 
@@ -303,7 +304,7 @@ void TJob::Result(const std::string& line, QJsonObject fields) {
 }
 
 void TJob::Progress(int position) {
-    if (!io_.ErrIsTerminal || args_.Quiet)
+    if (!io_.ErrIsTerminal || args_.Quiet || args_.Verbose)
         return;
     if (!progressDrawn_)
         progressClock_.start();
@@ -714,6 +715,12 @@ int TJob::Run() {
 } // namespace
 
 int RunCommand(const TCliArgs& args, const TCliStreams& streams) {
+    if (args.Verbose) {
+        // The trace categories of the link and the serial layer, each line with the seconds
+        // since the start (QT_MESSAGE_PATTERN, when set, has the last word).
+        QLoggingCategory::setFilterRules(QStringLiteral("halvex.*.debug=true"));
+        qSetMessagePattern(QStringLiteral("%{time process} %{category}: %{message}"));
+    }
     TJob job(args, streams);
     return job.Run();
 }

@@ -1,6 +1,7 @@
 #include "link/OsdLink.h"
 
 #include "link/LinkFrames.h"
+#include "link/LinkLog.h"
 
 #include <algorithm>
 #include <climits>
@@ -22,6 +23,42 @@ constexpr std::uint64_t kMinAnswerMarginMs = 50; // scheduling jitter around an 
 constexpr std::uint8_t kLastBlock = kBlockCount - 1;
 constexpr std::uint8_t kLastChar = kFontChars - 1;
 constexpr std::uint8_t kReplyActedOn = 0xFF; // the letter after an "R" confirmed the link
+
+const char* ExchangeName(TExchangeKind exchange) {
+    switch (exchange) {
+    case TExchangeKind::LinkTest:
+        return "link test";
+    case TExchangeKind::Read:
+        return "read";
+    case TExchangeKind::Write:
+        return "write";
+    case TExchangeKind::Apply:
+        return "apply";
+    case TExchangeKind::FontUpload:
+        return "font upload";
+    }
+    return "";
+}
+
+const char* OutcomeName(TExchangeOutcome outcome) {
+    switch (outcome) {
+    case TExchangeOutcome::Done:
+        return "done";
+    case TExchangeOutcome::GaveUp:
+        return "gave up";
+    case TExchangeOutcome::BadDump:
+        return "bad dump";
+    case TExchangeOutcome::Interrupted:
+        return "interrupted";
+    case TExchangeOutcome::PortError:
+        return "port error";
+    }
+    return "";
+}
+
+unsigned long long Ull(std::uint64_t n) {
+    return static_cast<unsigned long long>(n);
+}
 
 std::uint8_t BudgetOf(TExchangeKind exchange) {
     switch (exchange) {
@@ -63,6 +100,31 @@ TOsdLink::~TOsdLink() {
     Timer2.OnTimer = nullptr;
 }
 
+// The frame in flight as the trace names it: "block 3", "character 200", "read request".
+std::string TOsdLink::FrameName() const {
+    switch (exchange_.value_or(TExchangeKind::LinkTest)) {
+    case TExchangeKind::LinkTest:
+        return "test frame";
+    case TExchangeKind::Read:
+        return "read request";
+    case TExchangeKind::Write:
+    case TExchangeKind::Apply:
+        return "block " + std::to_string(stepIndex_);
+    case TExchangeKind::FontUpload:
+        return "character " + std::to_string(stepIndex_);
+    }
+    return {};
+}
+
+int TOsdLink::Budget() const {
+    return BudgetOf(exchange_.value_or(TExchangeKind::LinkTest));
+}
+
+// The try the frame in flight is at, counted from 1 (one past the budget once it is spent).
+int TOsdLink::Try() const {
+    return Budget() - retriesLeft_ + 1;
+}
+
 void TOsdLink::ResetRecogniser() {
     hashSeen_ = false;
     replyChar_ = 0;
@@ -88,6 +150,8 @@ void TOsdLink::SendFrame(const std::string& frame, std::uint8_t budget, std::uin
     RestartTimer2(intervalMs);
     port_.WriteString(lastFrame_);
     CopySent();
+    qCDebug(lcLink, "%s sent (try 1 of %d, resent after %u ms without an answer)",
+            FrameName().c_str(), budget, intervalMs);
 }
 
 // The port took a copy of LastFrame.
@@ -134,6 +198,9 @@ void TOsdLink::EndExchange() {
 
 void TOsdLink::GiveUp() {
     const TExchangeKind ended = *exchange_;
+    qCDebug(lcLink, "%s: giving up after %d tries%s%s", FrameName().c_str(),
+            std::min(Try(), Budget()),
+            portError_.empty() ? "" : "; the port refused: ", portError_.c_str());
     std::string portError = std::move(portError_);
     EndExchange();
     Finish(ended, TExchangeOutcome::GaveUp, TMessage::CommError, 0, std::move(portError));
@@ -167,6 +234,8 @@ void TOsdLink::Finish(TExchangeKind ended, TExchangeOutcome outcome,
     }
     if (outcome == TExchangeOutcome::Done)
         report.Confirmed = report.Total;
+    qCDebug(lcLink, "%s %s in %llu ms (%d of %d confirmed)", ExchangeName(ended),
+            OutcomeName(outcome), Ull(report.Ms), report.Confirmed, report.Total);
     if (message)
         host_.ShowMessage(*message);
     host_.ExchangeFinished(report);
@@ -191,6 +260,7 @@ void TOsdLink::BeginExchange(TExchangeKind exchange) {
     ResetRecogniser();
     exchange_ = exchange;
     startMs_ = Timer2.NowMs();
+    qCDebug(lcLink, "%s started", ExchangeName(exchange));
     flight_ = {};
     answerMs_.reset();
     answerClean_ = false;
@@ -268,6 +338,7 @@ std::optional<TMessage> TOsdLink::PortClosed() {
         return std::nullopt;
     }
     const TExchangeKind ended = *exchange_;
+    qCDebug(lcLink, "port closed under the %s at %s", ExchangeName(ended), FrameName().c_str());
     EndExchange();
     Finish(ended, TExchangeOutcome::Interrupted);
     switch (ended) {
@@ -348,10 +419,19 @@ void TOsdLink::TakeDumpByte(std::uint8_t c) {
 
 // An answer to the frame in flight: taken only while one of its copies waits for it.
 bool TOsdLink::CountAnswer() {
-    if (flight_.Answers >= flight_.Copies)
-        return false; // no copy waits: it answers an earlier frame, or nothing
+    if (flight_.Answers >= flight_.Copies) {
+        // No copy waits: it answers an earlier frame, or nothing.
+        qCDebug(lcLink, "%s: answer dropped (%d copies sent, all answered)", FrameName().c_str(),
+                flight_.Copies);
+        return false;
+    }
+    const std::uint64_t took = Timer2.NowMs() - flight_.FirstSentMs;
     if (++flight_.Answers == 1)
-        SampleAnswerTime(Timer2.NowMs());
+        SampleAnswerTime(took);
+    qCDebug(lcLink,
+            "%s: answer %d of %d copies taken %llu ms after the first (answer time %llu ms)",
+            FrameName().c_str(), flight_.Answers, flight_.Copies, Ull(took),
+            Ull(answerMs_.value_or(0)));
     return true;
 }
 
@@ -364,6 +444,8 @@ void TOsdLink::TakeAnswer() {
         // line has been quiet for longer than the board takes to answer.
         draining_ = true;
         RestartTimer2(QuietMs());
+        qCDebug(lcLink, "%s: draining, up to %llu ms of quiet for the other copies' answers",
+                FrameName().c_str(), Ull(QuietMs()));
         return;
     }
     Drained();
@@ -371,8 +453,7 @@ void TOsdLink::TakeAnswer() {
 
 // The first answer to the frame in flight: its time since the first copy is the answer
 // time when one copy was out, else only an upper bound (Karn's rule).
-void TOsdLink::SampleAnswerTime(std::uint64_t nowMs) {
-    const std::uint64_t took = nowMs - flight_.FirstSentMs;
+void TOsdLink::SampleAnswerTime(std::uint64_t took) {
     if (flight_.Copies == 1) {
         answerMs_ = answerClean_ ? std::max(*answerMs_, took) : took;
         answerClean_ = true;
@@ -444,20 +525,26 @@ void TOsdLink::Timer1Timer() {
 
 void TOsdLink::Timer2Timer() {
     if (draining_) {
-        Drained(); // quiet for longer than the board takes to answer
+        // Quiet for longer than the board takes to answer.
+        qCDebug(lcLink, "%s: drained, %d of %d copies answered", FrameName().c_str(),
+                flight_.Answers, flight_.Copies);
+        Drained();
         return;
     }
     // The port went away under the exchange (another port chosen in the selector failed
     // to open, say): nothing can be resent, so give up once instead of trying on.
     if (!port_.IsOpen()) {
+        qCDebug(lcLink, "%s: the port is closed", FrameName().c_str());
         GiveUp();
         return;
     }
     // A dump on its way is never cut. The first tick that finds one arriving for a request
     // gives it one more interval without spending a try.
     const bool arriving = exchange_ == TExchangeKind::Read && std::exchange(dumpArriving_, false);
-    if (arriving && std::exchange(dumpGrace_, false))
+    if (arriving && std::exchange(dumpGrace_, false)) {
+        qCDebug(lcLink, "dump arriving (%zu bytes): one more interval", dumpBytes_);
         return;
+    }
     if (retriesLeft_ > 0)
         --retriesLeft_;
     if (retriesLeft_ == 0) {
@@ -478,6 +565,7 @@ void TOsdLink::Resend() {
         if (exchange_ == TExchangeKind::Read && dumpBytes_ > 0) {
             // No dump byte came for a whole interval: the dump that began is over (it
             // answered a copy of the request), and the board sends the whole dump again.
+            qCDebug(lcLink, "the dump stopped at %zu bytes: it answered a copy", dumpBytes_);
             CountAnswer();
             DiscardInput();
             dumpBytes_ = 0;
@@ -485,9 +573,12 @@ void TOsdLink::Resend() {
         port_.WriteString(lastFrame_);
     } catch (const std::exception& e) {
         portError_ = e.what();
+        qCDebug(lcLink, "%s: resend refused by the port (try %d of %d): %s", FrameName().c_str(),
+                Try(), Budget(), e.what());
         return;
     }
     CopySent();
+    qCDebug(lcLink, "%s resent (try %d of %d)", FrameName().c_str(), Try(), Budget());
 }
 
 void TOsdLink::ApplyImageDump() {

@@ -140,7 +140,7 @@ private:
     void TakeDumpByte(std::uint8_t c);
     bool CountAnswer();
     void TakeAnswer();
-    void SampleAnswerTime(std::uint64_t nowMs);
+    void SampleAnswerTime(std::uint64_t took); // ms from the first copy to the first answer
     void Drained();
     void EndTest();
     void Timer1Timer(); // step dispatcher
@@ -160,6 +160,9 @@ private:
     std::uint32_t FrameRetryMs() const; // resend interval of a block or character
     void DiscardInput();
     void ResetRecogniser();
+    std::string FrameName() const; // for the trace
+    int Budget() const;            // tries of a frame of the running exchange
+    int Try() const;               // the try the frame in flight is at, from 1
     void BeginExchange(TExchangeKind exchange);
     void BeginSequence(TExchangeKind exchange, bool progress);
     void EndExchange();

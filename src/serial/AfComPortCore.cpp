@@ -2,6 +2,7 @@
 
 #include "serial/AfComPortThreads.h"
 #include "serial/AfIoctl.h"
+#include "serial/AfLog.h"
 #include "serial/AfTermiosMap.h"
 
 #include "serial/AfPortPaths.h"
@@ -245,6 +246,7 @@ bool TAfComPortCore::OpenPort(int number) {
         eventThread_->SetPriority(eventPriority_);
 
         opened_.store(true);
+        qCDebug(lcAfSerial, "COM%d open: %s", number, path_.c_str());
     } catch (...) {
         Teardown();
         throw;
@@ -286,6 +288,7 @@ void TAfComPortCore::Teardown() {
         }
     }
     if (fd_ >= 0) {
+        qCDebug(lcAfSerial, "COM%d closed", comNumber_);
         AfIoctl(fd_, TIOCNXCL);
         ::close(fd_); // also releases the advisory lock
         fd_ = -1;
@@ -473,8 +476,10 @@ bool TAfComPortCore::Escape(std::uint32_t function) {
 }
 
 void TAfComPortCore::MarkHungUp() {
-    if (!hungUp_.exchange(true))
-        lost_.Set();
+    if (hungUp_.exchange(true))
+        return;
+    qCDebug(lcAfSerial, "COM%d hung up: the device has gone", comNumber_);
+    lost_.Set();
 }
 
 bool TAfComPortCore::WriterWaitsForRoom() const {
