@@ -143,6 +143,9 @@ private:
     class TEditFilter;
 
     void CreateControls(QWidget* form);
+    void CreateChoices(QWidget* form);
+    void CreatePanel(QWidget* form);
+    void CreatePositionControls();
     void ApplyInitialCaptions();
     void WireHandlers();
     TLanguage Lang() const;

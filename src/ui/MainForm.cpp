@@ -41,13 +41,6 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-    auto* b = new QPushButton(caption ? Utf8(caption) : QString(), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    return b;
-}
-
 } // namespace
 
 template <typename F> void TForm1::RunPortGuarded(F&& fn) {
@@ -102,70 +95,64 @@ TForm1::~TForm1() {
 }
 
 void TForm1::CreateControls() {
-    GroupBox5 = new QGroupBox(Utf8(fixed_text::PortGroup), this);
-    GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
-    GroupBox5->setGeometry(6, 284, 124, 64);
-    AfPortComboBox1 = new TAfPortComboBox(GroupBox5);
-    AfPortComboBox1->setObjectName(QStringLiteral("AfPortComboBox1"));
-    AfPortComboBox1->setGeometry(8, 18, 108, 20);
+    GroupBox5 =
+        Place<QGroupBox>(this, "GroupBox5", QRect(6, 284, 124, 64), Utf8(fixed_text::PortGroup));
+    AfPortComboBox1 = Place<TAfPortComboBox>(GroupBox5, "AfPortComboBox1", QRect(8, 18, 108, 20));
     AfPortComboBox1->SetMaxComPorts(32);
-    Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
+    Button6 =
+        Place<QPushButton>(GroupBox5, "Button6", QRect(8, 40, 108, 21), Utf8(fixed_text::Open));
 
     // The configuration buttons in their frame, between the port group and the firmware
     // label: Read/Write, Export/Import, Settings.
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(6, 349, 124, 92);
-    Button1 = MakeButton(GroupBox1, "Button1", nullptr, QRect(4, 18, 56, 22));
-    Button2 = MakeButton(GroupBox1, "Button2", nullptr, QRect(64, 18, 56, 22));
-    Button4 = MakeButton(GroupBox1, "Button4", nullptr, QRect(4, 42, 56, 22));
-    Button5 = MakeButton(GroupBox1, "Button5", nullptr, QRect(64, 42, 56, 22));
-    Button3 = MakeButton(GroupBox1, "Button3", nullptr, QRect(4, 66, 116, 22));
-    Label2 = new QLabel(this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(6, 441, 124, 14);
+    GroupBox1 = Place<QGroupBox>(this, "GroupBox1", QRect(6, 349, 124, 92));
+    Button1 = Place<QPushButton>(GroupBox1, "Button1", QRect(4, 18, 56, 22));
+    Button2 = Place<QPushButton>(GroupBox1, "Button2", QRect(64, 18, 56, 22));
+    Button4 = Place<QPushButton>(GroupBox1, "Button4", QRect(4, 42, 56, 22));
+    Button5 = Place<QPushButton>(GroupBox1, "Button5", QRect(64, 42, 56, 22));
+    Button3 = Place<QPushButton>(GroupBox1, "Button3", QRect(4, 66, 116, 22));
+    Label2 = Place<QLabel>(this, "Label2", QRect(6, 441, 124, 14));
     QPalette purple = Label2->palette();
     purple.setColor(QPalette::WindowText, QColor(128, 0, 128));
     Label2->setPalette(purple);
 
     // Right area (136, 284, 261 x 181), before a configuration is loaded.
-    Button8 = MakeButton(this, "Button8", nullptr, QRect(136, 292, 261, 30));
-    Button7 = MakeButton(this, "Button7", nullptr, QRect(136, 330, 261, 30));
+    Button8 = Place<QPushButton>(this, "Button8", QRect(136, 292, 261, 30));
+    Button7 = Place<QPushButton>(this, "Button7", QRect(136, 330, 261, 30));
     // In the free end of the layout mode group's title band: shown with the editor.
-    Button9 = MakeButton(Editor->RadioGroup2, "Button9", nullptr, QRect(161, 0, 98, 17));
-    RadioGroup6 = new TRadioGroup(Utf8(fixed_text::LanguageGroup), this);
-    RadioGroup6->setObjectName(QStringLiteral("RadioGroup6"));
-    RadioGroup6->setGeometry(136, 370, 261, 44);
+    Button9 = Place<QPushButton>(Editor->RadioGroup2, "Button9", QRect(161, 0, 98, 17));
+    RadioGroup6 = Place<TRadioGroup>(this, "RadioGroup6", QRect(136, 370, 261, 44),
+                                     Utf8(fixed_text::LanguageGroup));
     RadioGroup6->SetItems({QStringLiteral("English"), QStringLiteral("Polski")}, 2);
     RadioGroup6->SetItemIndex(0);
 
     // The status line in the free band below the Settings group.
-    StatusLine = new QLabel(this);
-    StatusLine->setObjectName(QStringLiteral("StatusLine"));
-    StatusLine->setGeometry(kStatusLine);
+    StatusLine = Place<QLabel>(this, "StatusLine", kStatusLine);
 
     // English captions until start-up applies the stored language.
     ApplyCaptionTexts(this, MainWindowTexts(), TLanguage::English);
     ApplyCaptionTexts(this, MainWindowToolTips(), TLanguage::English);
 
     ApplyState(TWindowState::Closed);
+    ConnectHandlers();
+}
 
-    connect(Button1, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button2Click(); }); });
+// The buttons' handlers (those that may write to the port under RunPortGuarded), the
+// language switch, and undo and redo wherever the focus is in the window.
+void TForm1::ConnectHandlers() {
+    const auto portGuarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { RunPortGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(Button1, &QPushButton::clicked, this, portGuarded(&TForm1::Button1Click));
+    connect(Button2, &QPushButton::clicked, this, portGuarded(&TForm1::Button2Click));
     connect(Button3, &QPushButton::clicked, this, Guard([this] { Button3Click(); }));
     connect(Button4, &QPushButton::clicked, this, Guard([this] { Button4Click(); }));
     connect(Button5, &QPushButton::clicked, this, Guard([this] { Button5Click(); }));
     connect(Button6, &QPushButton::clicked, this, Guard([this] { Button6Click(); }));
-    connect(Button7, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button7Click(); }); });
-    connect(Button8, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button8Click(); }); });
+    connect(Button7, &QPushButton::clicked, this, portGuarded(&TForm1::Button7Click));
+    connect(Button8, &QPushButton::clicked, this, portGuarded(&TForm1::Button8Click));
     connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 
-    // Undo and redo of the editor's changes, wherever the focus is in the window.
     const std::pair<QKeySequence, bool> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_Z), false},
         {QKeySequence(Qt::CTRL | Qt::Key_Y), true},

@@ -173,6 +173,7 @@ protected:
 
 private:
     void CreateControls();
+    void ConnectHandlers();
     // Sets every control's visibility and enabled state from `state`.
     void ApplyState(TWindowState state);
     // Closes the port and ends any exchange: the Closed state. With `keep` the shown
