@@ -46,8 +46,6 @@ struct TRun {
 
 class Halvexctl : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test::EnsureApplication(); }
-
     void TearDown() override {
         if (sim)
             sim->Stop();
@@ -154,14 +152,14 @@ TEST_F(Halvexctl, VerboseTracesTheFramesAndTheResendOnStderr) {
     Boot(o);
     const std::string file = Temp("trace.bin");
     WriteFile(file, std::string(kImageSize, '\x5A'));
-    const TRun r = Run({QStringLiteral("--verbose"), QStringLiteral("write"),
-                        QStringLiteral("--image"), Q(file)});
+    const TRun r = Run(
+        {QStringLiteral("--verbose"), QStringLiteral("write"), QStringLiteral("--image"), Q(file)});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out.rfind("written 16 blocks in ", 0), 0u) << r.out;
-    for (const char* line : {"halvex.serial: COM", "halvex.link: test frame sent (try 1 of 60",
-                             "halvex.link: block 3 sent (try 1 of 10",
-                             "halvex.link: block 3 resent (try 2 of 10)",
-                             "halvex.link: write done in "})
+    for (const char* line :
+         {"halvex.serial: COM", "halvex.link: test frame sent (try 1 of 60",
+          "halvex.link: block 3 sent (try 1 of 10", "halvex.link: block 3 resent (try 2 of 10)",
+          "halvex.link: write done in "})
         EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
 }
 

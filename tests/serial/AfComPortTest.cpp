@@ -484,8 +484,6 @@ TEST_F(AfComPortTest, BufferSizesAreFixedWhileOpen) {
 TEST_F(AfComPortTest, SettingsWhileOpenReachTheDevice) {
     port.SetComNumber(PortA);
     port.Open();
-    port.SetDTR(true); // a pty has no modem lines: accepted
-    port.SetRTS(false);
     port.SetBaudRate(br9600);
     EXPECT_EQ(port.Core().DCB().BaudRate, 9600u);
     EXPECT_EQ(ErrorOf([&] { port.SetDatabits(db4); }), "Error setting parameters from DCB");
