@@ -68,6 +68,10 @@ TEST(OsdLinkTest, UnansweredTestSends60FramesAndGivesUpAfter6Seconds) {
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_EQ(rig.host.confirmed, 0);
+    // The report carries the budget and the time to the give-up.
+    ASSERT_EQ(rig.host.reports.size(), 1u);
+    EXPECT_EQ(rig.host.reports[0].Budget, 60);
+    EXPECT_EQ(rig.host.reports[0].Ms, 6000u);
     rig.clock.Advance(10000);
     EXPECT_EQ(rig.Writes().size(), 60u);
 }
@@ -900,6 +904,7 @@ TEST(OsdLinkTest, EachExchangeReportsItsEndOnce) {
     EXPECT_EQ(r[0].Outcome, TExchangeOutcome::GaveUp);
     EXPECT_EQ(r[0].Confirmed, 9); // blocks 0..8 acknowledged, block 9 never
     EXPECT_EQ(r[0].Total, 16);
+    EXPECT_EQ(r[0].Budget, 10);
     EXPECT_EQ(r[1].Kind, TExchangeKind::FontUpload);
     EXPECT_EQ(r[1].Outcome, TExchangeOutcome::Done);
     EXPECT_EQ(r[1].Confirmed, 256);
