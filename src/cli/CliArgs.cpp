@@ -97,40 +97,39 @@ struct TOptionInfo {
     const char* Help; // global options: the help text, lines split by "\n"; else nullptr
 };
 
+// Switches: the option sets a flag of the line.
+template <bool TCliArgs::*Flag> bool Set(TCliArgs& r, TLineParts&, const std::string&) {
+    return r.*Flag = true;
+}
+template <bool TLineParts::*Flag> bool SetSeen(TCliArgs&, TLineParts& line, const std::string&) {
+    return line.*Flag = true;
+}
+
+bool TakePort(TCliArgs& r, TLineParts&, const std::string& value) {
+    r.Port = value;
+    return !value.empty();
+}
+
+bool TakeImage(TCliArgs& r, TLineParts& line, const std::string& value) {
+    r.File = value;
+    return line.ImageGiven = true;
+}
+
 constexpr TOptionInfo kOptions[] = {
-    {"--port", "PORT",
-     [](TCliArgs& r, TLineParts&, const std::string& v) {
-         r.Port = v;
-         return !v.empty();
-     },
+    {"--port", "PORT", TakePort,
      "the port: COM8, 8, or a device path such as\n/dev/ttyUSB0; default: the port stored "
      "in the\npreferences (the configurator's last port)"},
-    {"--json", nullptr, [](TCliArgs& r, TLineParts&, const std::string&) { return r.Json = true; },
-     "print the result as one JSON object on stdout"},
-    {"--quiet", nullptr,
-     [](TCliArgs& r, TLineParts&, const std::string&) { return r.Quiet = true; },
-     "no result line and no progress bar"},
-    {"--verbose", nullptr,
-     [](TCliArgs& r, TLineParts&, const std::string&) { return r.Verbose = true; },
+    {"--json", nullptr, Set<&TCliArgs::Json>, "print the result as one JSON object on stdout"},
+    {"--quiet", nullptr, Set<&TCliArgs::Quiet>, "no result line and no progress bar"},
+    {"--verbose", nullptr, Set<&TCliArgs::Verbose>,
      "trace the link and the serial port on stderr:\nframes, tries, answers, give-up, device "
      "loss\n(no progress bar then)"},
-    {"--help", nullptr, [](TCliArgs& r, TLineParts&, const std::string&) { return r.Help = true; },
-     "this help; COMMAND --help: that command's help"},
-    {"--version", nullptr,
-     [](TCliArgs& r, TLineParts&, const std::string&) { return r.Version = true; },
-     "the program's version"},
-    {"--image", "FILE",
-     [](TCliArgs& r, TLineParts& line, const std::string& v) {
-         r.File = v;
-         return line.ImageGiven = true;
-     },
-     nullptr},
-    {"--layouts", nullptr,
-     [](TCliArgs&, TLineParts& line, const std::string&) { return line.Layouts = true; }, nullptr},
-    {"--settings", nullptr,
-     [](TCliArgs&, TLineParts& line, const std::string&) { return line.Settings = true; }, nullptr},
-    {"--verify", nullptr,
-     [](TCliArgs& r, TLineParts&, const std::string&) { return r.Verify = true; }, nullptr},
+    {"--help", nullptr, Set<&TCliArgs::Help>, "this help; COMMAND --help: that command's help"},
+    {"--version", nullptr, Set<&TCliArgs::Version>, "the program's version"},
+    {"--image", "FILE", TakeImage, nullptr},
+    {"--layouts", nullptr, SetSeen<&TLineParts::Layouts>, nullptr},
+    {"--settings", nullptr, SetSeen<&TLineParts::Settings>, nullptr},
+    {"--verify", nullptr, Set<&TCliArgs::Verify>, nullptr},
 };
 
 const TOptionInfo* FindOption(std::string_view name) {

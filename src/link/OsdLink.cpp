@@ -24,54 +24,29 @@ constexpr std::uint8_t kLastBlock = kBlockCount - 1;
 constexpr std::uint8_t kLastChar = kFontChars - 1;
 constexpr std::uint8_t kReplyActedOn = 0xFF; // the letter after an "R" confirmed the link
 
+// Names in the trace, in the order of TExchangeKind and TExchangeOutcome.
+constexpr const char* kExchangeNames[] = {"link test", "read", "write", "apply", "font upload"};
+constexpr const char* kOutcomeNames[] = {"done", "gave up", "bad dump", "interrupted",
+                                         "port error"};
+
 const char* ExchangeName(TExchangeKind exchange) {
-    switch (exchange) {
-    case TExchangeKind::LinkTest:
-        return "link test";
-    case TExchangeKind::Read:
-        return "read";
-    case TExchangeKind::Write:
-        return "write";
-    case TExchangeKind::Apply:
-        return "apply";
-    case TExchangeKind::FontUpload:
-        return "font upload";
-    }
-    return "";
+    return kExchangeNames[static_cast<int>(exchange)];
 }
 
 const char* OutcomeName(TExchangeOutcome outcome) {
-    switch (outcome) {
-    case TExchangeOutcome::Done:
-        return "done";
-    case TExchangeOutcome::GaveUp:
-        return "gave up";
-    case TExchangeOutcome::BadDump:
-        return "bad dump";
-    case TExchangeOutcome::Interrupted:
-        return "interrupted";
-    case TExchangeOutcome::PortError:
-        return "port error";
-    }
-    return "";
+    return kOutcomeNames[static_cast<int>(outcome)];
 }
 
 unsigned long long Ull(std::uint64_t n) {
     return static_cast<unsigned long long>(n);
 }
 
+// A frame's budget, in the order of TExchangeKind: link test, read, write, Apply, upload.
+constexpr std::uint8_t kBudgets[] = {link_budget::Test, link_budget::Read, link_budget::Frame,
+                                     link_budget::Frame, link_budget::Frame};
+
 std::uint8_t BudgetOf(TExchangeKind exchange) {
-    switch (exchange) {
-    case TExchangeKind::LinkTest:
-        return link_budget::Test;
-    case TExchangeKind::Read:
-        return link_budget::Read;
-    case TExchangeKind::Write:
-    case TExchangeKind::Apply:
-    case TExchangeKind::FontUpload:
-        break;
-    }
-    return link_budget::Frame;
+    return kBudgets[static_cast<int>(exchange)];
 }
 
 } // namespace
