@@ -2,7 +2,9 @@
 
 #include "config/SettingsFile.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 #include <string_view>
 
 namespace halvex::cli {
@@ -76,14 +78,86 @@ const TCommandInfo* Find(std::string_view name) {
     return nullptr;
 }
 
-constexpr const char* kOptions = "Options:\n"
-                                 "  --port PORT   the port: COM8, 8, or a device path such as\n"
-                                 "                /dev/ttyUSB0; default: the port stored in the\n"
-                                 "                preferences (the configurator's last port)\n"
-                                 "  --json        print the result as one JSON object on stdout\n"
-                                 "  --quiet       no result line and no progress bar\n"
-                                 "  --help        this help; COMMAND --help: that command's help\n"
-                                 "  --version     the program's version\n";
+// What the parser gathers besides the fields of TCliArgs.
+struct TLineParts {
+    std::vector<std::string> Positional; // the command and its arguments
+    bool Layouts = false;
+    bool Settings = false;
+    bool ImageGiven = false;
+};
+
+// One option of the command line: "--name VALUE", "--name=VALUE" or a switch "--name".
+// Global options carry their help lines (listed in every help text); a command's own options
+// are described in its Details.
+struct TOptionInfo {
+    const char* Name;  // "--port"
+    const char* Value; // the value's name in the help ("PORT"); nullptr: a switch
+    // Takes the option (its value, empty for a switch); false when the value is refused.
+    bool (*Take)(TCliArgs& args, TLineParts& line, const std::string& value);
+    const char* Help; // global options: the help text, lines split by "\n"; else nullptr
+};
+
+// Switches: the option sets a flag of the line.
+template <bool TCliArgs::*Flag> bool Set(TCliArgs& r, TLineParts&, const std::string&) {
+    return r.*Flag = true;
+}
+template <bool TLineParts::*Flag> bool SetSeen(TCliArgs&, TLineParts& line, const std::string&) {
+    return line.*Flag = true;
+}
+
+bool TakePort(TCliArgs& r, TLineParts&, const std::string& value) {
+    r.Port = value;
+    return !value.empty();
+}
+
+bool TakeImage(TCliArgs& r, TLineParts& line, const std::string& value) {
+    r.File = value;
+    return line.ImageGiven = true;
+}
+
+constexpr TOptionInfo kOptions[] = {
+    {"--port", "PORT", TakePort,
+     "the port: COM8, 8, or a device path such as\n/dev/ttyUSB0; default: the port stored "
+     "in the\npreferences (the configurator's last port)"},
+    {"--json", nullptr, Set<&TCliArgs::Json>, "print the result as one JSON object on stdout"},
+    {"--quiet", nullptr, Set<&TCliArgs::Quiet>, "no result line and no progress bar"},
+    {"--verbose", nullptr, Set<&TCliArgs::Verbose>,
+     "trace the link and the serial port on stderr:\nframes, tries, answers, give-up, device "
+     "loss\n(no progress bar then)"},
+    {"--help", nullptr, Set<&TCliArgs::Help>, "this help; COMMAND --help: that command's help"},
+    {"--version", nullptr, Set<&TCliArgs::Version>, "the program's version"},
+    {"--image", "FILE", TakeImage, nullptr},
+    {"--layouts", nullptr, SetSeen<&TLineParts::Layouts>, nullptr},
+    {"--settings", nullptr, SetSeen<&TLineParts::Settings>, nullptr},
+    {"--verify", nullptr, Set<&TCliArgs::Verify>, nullptr},
+};
+
+const TOptionInfo* FindOption(std::string_view name) {
+    if (name == "-h")
+        name = "--help";
+    for (const TOptionInfo& option : kOptions)
+        if (name == option.Name)
+            return &option;
+    return nullptr;
+}
+
+// "Options:" and the global options, each with its help in a column.
+std::string OptionsHelp() {
+    constexpr std::size_t column = 16;
+    std::string text = "Options:\n";
+    for (const TOptionInfo& option : kOptions) {
+        if (!option.Help)
+            continue;
+        std::string line = std::string("  ") + option.Name;
+        if (option.Value)
+            line += std::string(" ") + option.Value;
+        line.append(column - std::min(column - 1, line.size()), ' ');
+        for (const char* c = option.Help; *c; ++c)
+            line += *c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, *c);
+        text += line + "\n";
+    }
+    return text;
+}
 
 constexpr const char* kExitStatus =
     "Exit status:\n"
@@ -123,12 +197,13 @@ std::string ProgramHelp() {
         text += line + info.Summary + "\n";
     }
     text += "\n";
-    text += kOptions;
+    text += OptionsHelp();
     text += "\n"
             "Results go to stdout (\"ready\", \"read 512 bytes\", \"written 16 blocks in "
             "0.28 s\"),\n"
             "failures to stderr as one line with the configurator's message and the cause.\n"
             "write, import and font show a progress bar on stderr when it is a terminal.\n"
+            "--verbose prints the trace of the link and the serial port on stderr instead.\n"
             "Ctrl+C stops the exchange at once, closes the port and says what was "
             "interrupted.\n"
             "\n";
@@ -155,18 +230,11 @@ std::string CommandHelp(TCommand command) {
     if (!info)
         return ProgramHelp();
     return std::string("Usage: halvexctl [--port PORT] [--json] [--quiet] ") + info->Synopsis +
-           "\n" + info->Summary + ".\n\n" + info->Details + "\n" + kOptions + "\n" + kExitStatus;
+           "\n" + info->Summary + ".\n\n" + info->Details + "\n" + OptionsHelp() + "\n" +
+           kExitStatus;
 }
 
 namespace {
-
-// What the parser gathers besides the fields of TCliArgs.
-struct TLineParts {
-    std::vector<std::string> Positional; // the command and its arguments
-    bool Layouts = false;
-    bool Settings = false;
-    bool ImageGiven = false;
-};
 
 // Keeps the first usage error of a line.
 void FailOnce(TCliArgs& r, std::string message) {
@@ -205,75 +273,52 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
     }
 }
 
+// One option of the line at `k` (its value may be the next argument, which `k` then passes).
+void TakeOption(TCliArgs& r, TLineParts& line, const std::vector<std::string>& args,
+                std::size_t& k) {
+    std::string name = args[k];
+    std::optional<std::string> value;
+    if (const std::size_t eq = name.find('=');
+        name.rfind("--", 0) == 0 && eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name.resize(eq);
+    }
+    const TOptionInfo* option = FindOption(name);
+    if (!option) {
+        FailOnce(r, "unknown option '" + name + "'");
+        return;
+    }
+    if (!option->Value && value)
+        FailOnce(r, "option " + name + " takes no value");
+    if (option->Value && !value && k + 1 < args.size())
+        value = args[++k];
+    if (option->Value && !value)
+        FailOnce(r, "option " + name + " needs a value");
+    else if (!option->Take(r, line, value.value_or(std::string())))
+        FailOnce(r, "option " + name + " needs a value");
+}
+
+// The command (the first word that is no option) and its arguments.
+void TakeWord(TCliArgs& r, TLineParts& line, const std::string& word) {
+    if (r.Command == TCommand::None && line.Positional.empty()) {
+        if (const TCommandInfo* info = Find(word))
+            r.Command = info->Command;
+        else
+            FailOnce(r, "unknown command '" + word + "'");
+    }
+    line.Positional.push_back(word);
+}
+
 } // namespace
 
 TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     TCliArgs r;
     TLineParts line;
-    std::vector<std::string>& positional = line.Positional;
-    auto fail = [&r](std::string message) { FailOnce(r, std::move(message)); };
     for (std::size_t k = 0; k < args.size(); ++k) {
-        std::string arg = args[k];
-        std::string value;
-        bool hasValue = false;
-        if (arg.rfind("--", 0) == 0) {
-            const std::size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg = arg.substr(0, eq);
-                hasValue = true;
-            }
-        }
-        auto takeValue = [&](const char* option) -> std::string {
-            if (hasValue)
-                return value;
-            if (k + 1 < args.size())
-                return args[++k];
-            fail(std::string("option ") + option + " needs a value");
-            return {};
-        };
-        auto noValue = [&](const char* option) {
-            if (hasValue)
-                fail(std::string("option ") + option + " takes no value");
-        };
-        if (arg == "--port") {
-            r.Port = takeValue("--port");
-            if (r.Port.empty())
-                fail("option --port needs a value");
-        } else if (arg == "--json") {
-            noValue("--json");
-            r.Json = true;
-        } else if (arg == "--quiet") {
-            noValue("--quiet");
-            r.Quiet = true;
-        } else if (arg == "--help" || arg == "-h") {
-            r.Help = true;
-        } else if (arg == "--version") {
-            r.Version = true;
-        } else if (arg == "--image") {
-            r.File = takeValue("--image");
-            line.ImageGiven = true;
-        } else if (arg == "--layouts") {
-            noValue("--layouts");
-            line.Layouts = true;
-        } else if (arg == "--settings") {
-            noValue("--settings");
-            line.Settings = true;
-        } else if (arg == "--verify") {
-            noValue("--verify");
-            r.Verify = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            fail("unknown option '" + arg + "'");
-        } else if (r.Command == TCommand::None && positional.empty()) {
-            const TCommandInfo* info = Find(arg);
-            if (!info)
-                fail("unknown command '" + arg + "'");
-            else
-                r.Command = info->Command;
-            positional.push_back(arg);
-        } else {
-            positional.push_back(arg);
-        }
+        if (args[k].size() > 1 && args[k][0] == '-')
+            TakeOption(r, line, args, k);
+        else
+            TakeWord(r, line, args[k]);
     }
     if (r.Help || r.Version)
         return r; // help is given even for an otherwise wrong line

@@ -3,9 +3,10 @@
 // settings, export and import buttons, the interface language switch and the stored
 // preferences. It hosts the board link (TLinkHost) and the layout editor.
 //
-// Production builds use the window's own AfComPort1 and two TQtTimer; tests hand in a
-// fake port and manual-clock timers through TForm1Setup. Every handler the toolkit calls
-// runs under Guard: an exception ends the handler and shows the exception report.
+// The port and the two timers come from outside (TForm1Parts): the application's board
+// connection, or a test's fake port and manual-clock timers. Every handler the toolkit
+// calls runs under Guard, and the link's handlers under RunHandler: an exception ends the
+// handler and shows the exception report.
 #pragma once
 
 #include "config/ConfigImage.h"
@@ -17,6 +18,7 @@
 #include "link/LinkHost.h"
 #include "link/LinkPort.h"
 #include "link/LinkTimer.h"
+#include "ui/FileDialogs.h"
 
 #include <QWidget>
 
@@ -30,8 +32,6 @@ class QPushButton;
 
 namespace halvex {
 
-class TAfComPort;
-class TComLinkPort;
 class TAfPortComboBox;
 class TForm2;
 class TForm3;
@@ -41,15 +41,12 @@ class TOsdLink;
 class TPreviewForm;
 class TRadioGroup;
 
-// Parts a test replaces; null members mean the production part.
-struct TForm1Setup {
-    TLinkPort* Port = nullptr;    // the window's own AfComPort1
-    TLinkTimer* Timer1 = nullptr; // a TQtTimer
-    TLinkTimer* Timer2 = nullptr; // a TQtTimer
-    QString PreferencesPath;      // TPreferences::DefaultPath()
-    // Milliseconds on a steady clock, for the exchange times the status line shows;
-    // a QElapsedTimer started with the window.
-    std::function<std::int64_t()> Clock;
+// What the window's board link runs on: AfComPort1 as the link's port, the step timer and
+// the retry timer. They outlive the window (TApplicationWindows owns them).
+struct TForm1Parts {
+    TLinkPort& Port;
+    TLinkTimer& Timer1;
+    TLinkTimer& Timer2;
 };
 
 // What the main window shows, one state at a time; ApplyState() sets every control from it.
@@ -80,39 +77,17 @@ enum class TWindowState {
     Rejoining,     // Kept, then Open: the connection check decides when Write may send
 };
 
-// What a file dialog is asked for; the answer is the chosen path, empty when cancelled.
-struct TFileDialogRequest {
-    QString Name;          // "OpenDialog1", "SaveDialog1", "OpenDialog2"
-    bool Save = false;     // a save dialog (asks before overwriting an existing file)
-    QString Filter;        // "MAX7456 Chars Files (*.mcm)"
-    QString DefaultSuffix; // "mcm", "set"
-    QString Directory;     // the folder it opens in (last used for this kind, Preferences.h)
-};
-
-namespace detail {
-// The production parts the window owns; a base so that they exist before the references
-// to them are bound.
-struct TForm1OwnedParts {
-    std::unique_ptr<TAfComPort> OwnPort;
-    std::unique_ptr<TComLinkPort> OwnLinkPort; // OwnPort as the link's port
-    std::unique_ptr<TLinkTimer> OwnTimer1;
-    std::unique_ptr<TLinkTimer> OwnTimer2;
-    explicit TForm1OwnedParts(const TForm1Setup& setup);
-    ~TForm1OwnedParts();
-};
-} // namespace detail
-
 // The status line's place: the band along the bottom of the window, below the Settings
 // group, the firmware label and the attribute panel. A text too long for it is shortened
 // with an ellipsis; its tooltip holds it whole.
 constexpr QRect kStatusLine{6, 457, 391, 14};
 
-class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
+class TForm1 : public QWidget, public TLinkHost {
 public:
     static constexpr int kClientWidth = 403;
     static constexpr int kClientHeight = 471;
 
-    explicit TForm1(TConfigImage& image, const TForm1Setup& setup = {});
+    TForm1(TConfigImage& image, const TForm1Parts& parts);
     ~TForm1() override;
 
     // The other three windows, created after this one; wired here (language, Apply).
@@ -155,7 +130,7 @@ public:
     QString FirmwareLabelText() const;
 
     // --- Hooks (tests replace them; the defaults show the real dialogs) ---
-    std::function<QString(const TFileDialogRequest&)> FileDialog;
+    TFileDialog FileDialog; // RunFileDialog over this window
     // Shows TForm3; returns the modal result and sets the import flags.
     std::function<int(TLanguage language, int& flags)> ImportOptions;
     // Shows TForm2 modally.
@@ -186,6 +161,8 @@ public:
     void CloseProgress() override;
     void BlinkTick() override;
     void ExchangeFinished(const TExchangeReport& report) override;
+    // The window's guard; after a retry tick of the connection check, the try it is at.
+    void RunHandler(TLinkHandler handler, const std::function<void()>& run) override;
 
     // The image differs from what the board last confirmed (shown by the title's mark).
     bool Modified() const;
@@ -196,6 +173,7 @@ protected:
 
 private:
     void CreateControls();
+    void ConnectHandlers();
     // Sets every control's visibility and enabled state from `state`.
     void ApplyState(TWindowState state);
     // Closes the port and ends any exchange: the Closed state. With `keep` the shown
@@ -210,8 +188,6 @@ private:
     void StartWrite();
     // A write, Apply or font upload runs (quitting would leave the board half-written).
     bool TransferRunning() const;
-    // The window's own message boxes (the link's go through ShowMessage).
-    void ShowMessageBox(TMessage message);
     // Runs a handler that may write to the port: a write refused because the device has
     // gone is taken as the device-lost notification instead of being reported.
     template <typename F> void RunPortGuarded(F&& fn);
@@ -226,13 +202,6 @@ private:
     void ShowStatus(std::function<QString()> text);
     void ShowStatus(const QString& text);
     QString Status(TUiText text) const;
-    // Starts the clock of an exchange.
-    void StartClock();
-    // Seconds the running exchange took until its end (its message, if any, is not
-    // counted), as the status line shows them.
-    QString ElapsedSeconds() const;
-    QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
-    QString RunFileDialog(const TFileDialogRequest& request);
     // FileDialog in the folder last used for the request's kind of file; remembers the
     // folder of the chosen file.
     QString AskFile(TFileDialogRequest request);
@@ -241,13 +210,12 @@ private:
     TWindowState state_ = TWindowState::Closed;
     bool shown_ = false;
     std::function<QString()> status_;
-    std::function<std::int64_t()> clock_;
-    std::optional<std::int64_t> exchangeStartMs_; // the running exchange started (clock_)
-    std::optional<std::int64_t> exchangeEndMs_;   // it ended, before its message box
-    int checkTries_ = 0;                          // tries of the running connection check
-    bool writeAfterCheck_ = false;                // Write pressed while Rejoining
+    int checkTries_ = 0;           // tries of the running connection check
+    bool writeAfterCheck_ = false; // Write pressed while Rejoining
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
-    TPreviewForm* preview_ = nullptr;
+    // Made when first needed; it follows the editor, so it is declared after Editor and
+    // goes before it.
+    std::unique_ptr<TPreviewForm> preview_;
     // The character set being uploaded: the preview's font once the board has it.
     std::optional<TFontSet> uploadFont_;
     QString uploadFontPath_;

@@ -6,7 +6,6 @@
 #include "ui/LayoutGrid.h"
 
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QHBoxLayout>
@@ -380,20 +379,17 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     auto* saveMenu = new QMenu(SaveButton);
     connect(saveMenu, &QMenu::aboutToShow, this, [this, saveMenu] {
         saveMenu->clear();
-        saveMenu->addAction(QString::fromUtf8(PreviewText("SaveActualSize", Lang())), this,
+        saveMenu->addAction(Text(TUiText::PreviewSaveActualSize), this,
                             Guard([this] { ChooseSave(false); }));
-        saveMenu->addAction(
-            QString::fromUtf8(PreviewText("SaveCurrentZoom", Lang())).arg(CurrentZoom()), this,
-            Guard([this] { ChooseSave(true); }));
+        saveMenu->addAction(Text(TUiText::PreviewSaveCurrentZoom).arg(CurrentZoom()), this,
+                            Guard([this] { ChooseSave(true); }));
     });
     SaveButton->setMenu(saveMenu);
     connect(FontButton, &QPushButton::clicked, this, Guard([this] { ChooseFont(); }));
     connect(BackgroundButton, &QPushButton::clicked, this, Guard([this] { ChooseBackground(); }));
     connect(PlainButton, &QPushButton::clicked, this, Guard([this] { PlainBackground(); }));
 
-    FileDialog = [this](bool save, const QString& filter, const QString& directory) {
-        return RunFileDialog(save, filter, directory);
-    };
+    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     // Room for the screen and the character table at twice their size.
     resize(2 * kScreenWidth + 24,
            kCharsetColumns * (2 * kGlyphHeight + kCharsetGap) + kCharsetGap + 100);
@@ -407,6 +403,10 @@ TPreviewForm::~TPreviewForm() {
         editor_->OnGridRedraw = nullptr;
     if (isVisible())
         RunGuarded([this] { StoreGeometry(); });
+}
+
+QString TPreviewForm::Text(TUiText text) const {
+    return QString::fromUtf8(UiText(text, Lang()));
 }
 
 TLanguage TPreviewForm::Lang() const {
@@ -446,13 +446,11 @@ void TPreviewForm::ShowPreview() {
 // The stored place and size, font and picture; what cannot be used any more is skipped.
 void TPreviewForm::RestorePreferences() {
     QString geometry, font, background;
-    if (preferences_.OpenKey(QString::fromLatin1(kPreferenceKey), false)) {
-        geometry = preferences_.ReadString(QStringLiteral("PreviewGeometry")).value_or(QString());
-        font = preferences_.ReadString(QStringLiteral("PreviewFont")).value_or(QString());
-        background =
-            preferences_.ReadString(QStringLiteral("PreviewBackground")).value_or(QString());
+    if (const TPreferenceKey key = preferences_.Open(false)) {
+        geometry = key->ReadString(QStringLiteral("PreviewGeometry")).value_or(QString());
+        font = key->ReadString(QStringLiteral("PreviewFont")).value_or(QString());
+        background = key->ReadString(QStringLiteral("PreviewBackground")).value_or(QString());
     }
-    preferences_.CloseKey();
     if (!geometry.isEmpty())
         restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
     if (!font.isEmpty() && fontPath_.isEmpty()) {
@@ -472,14 +470,8 @@ void TPreviewForm::RestorePreferences() {
 }
 
 void TPreviewForm::StoreString(const char* name, const QString& value) {
-    preferences_.OpenKey(QString::fromLatin1(kPreferenceKey), true);
-    try {
-        preferences_.WriteString(QString::fromLatin1(name), value);
-    } catch (...) {
-        preferences_.CloseKey();
-        throw;
-    }
-    preferences_.CloseKey();
+    // A store that cannot be reached fails the write with its error.
+    preferences_.Open(true)->WriteString(QString::fromLatin1(name), value);
 }
 
 void TPreviewForm::StoreGeometry() {
@@ -515,7 +507,7 @@ bool TPreviewForm::LoadBackground(const QString& path) {
     QImageReader reader(path);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        ShowMessageText(QString::fromUtf8(PreviewText("BadPicture", Lang())));
+        ShowMessageText(Text(TUiText::PreviewBadPicture));
         return false;
     }
     painter_.SetPicture(picture);
@@ -547,32 +539,31 @@ void TPreviewForm::SavePicture(const QString& path, int zoom) {
 
 void TPreviewForm::ChooseFont() {
     // The folder of character sets is the one FontMap Update uses too.
-    const QString mcm = QStringLiteral("mcm");
-    const QString path =
-        FileDialog(false, QString::fromUtf8(fixed_text::McmFilter), preferences_.StartFolder(mcm));
-    if (path.isEmpty())
-        return;
-    preferences_.RememberFolder(mcm, path);
-    LoadFont(path);
+    const QString path = AskFileIn(preferences_, FileDialog,
+                                   {QString(), false, QString::fromUtf8(fixed_text::McmFilter),
+                                    QStringLiteral("mcm"), QString(), true});
+    if (!path.isEmpty())
+        LoadFont(path);
 }
 
 void TPreviewForm::ChooseBackground() {
-    const QString path =
-        FileDialog(false, QString::fromUtf8(PreviewText("PictureFilter", Lang())), QString());
+    const QString path = FileDialog(
+        {QString(), false, Text(TUiText::PreviewPictureFilter), QString(), QString(), true});
     if (!path.isEmpty())
         LoadBackground(path);
 }
 
 void TPreviewForm::ChooseSave(bool currentZoom) {
     const int zoom = currentZoom ? CurrentZoom() : 1;
-    QString path = FileDialog(true, QString::fromUtf8(PreviewText("PngFilter", Lang())), QString());
+    const QString path =
+        FileDialog({QString(), true, Text(TUiText::PreviewPngFilter), QStringLiteral("png")});
     if (path.isEmpty())
         return;
     SavePicture(path, zoom);
 }
 
 void TPreviewForm::ShowFontName() {
-    FontLabel->setText(fontPath_.isEmpty() ? QString::fromUtf8(PreviewText("BuiltInFont", Lang()))
+    FontLabel->setText(fontPath_.isEmpty() ? Text(TUiText::PreviewBuiltInFont)
                                            : QFileInfo(fontPath_).fileName());
     FontLabel->setToolTip(fontPath_);
 }
@@ -581,22 +572,11 @@ void TPreviewForm::ShowHover(int glyph) {
     const bool changed = glyph != hover_;
     hover_ = glyph;
     HoverLabel->setText(glyph < 0 ? QStringLiteral(" ")
-                                  : QString::fromUtf8(PreviewText("CharacterIndex", Lang()))
+                                  : Text(TUiText::PreviewCharacterIndex)
                                         .arg(glyph)
                                         .arg(QString::number(glyph, 16).toUpper(), 2, u'0'));
     if (changed)
         CharsetView->update();
-}
-
-QString TPreviewForm::RunFileDialog(bool save, const QString& filter, const QString& directory) {
-    QFileDialog dialog(this, QString(), directory, filter);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (save)
-        dialog.setDefaultSuffix(QStringLiteral("png"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
 }
 
 } // namespace halvex

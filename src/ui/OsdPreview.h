@@ -11,6 +11,7 @@
 #include "config/Texts.h"
 #include "editor/OsdScreen.h"
 #include "link/FontFile.h"
+#include "ui/FileDialogs.h"
 
 #include <QImage>
 #include <QWidget>
@@ -113,10 +114,10 @@ public:
     void SavePicture(const QString& path, int zoom);
 
     std::function<TLanguage()> Language;
-    // Hook for the file dialogs: (save, filter, folder to open in; empty for the current
-    // one) -> chosen path, empty when cancelled. Character sets share their folder with
-    // FontMap Update ("McmFolder" of the preferences).
-    std::function<QString(bool save, const QString& filter, const QString& directory)> FileDialog;
+    // Hook for the file dialogs (default RunFileDialog): the chosen path, empty when
+    // cancelled. Character sets share their folder with FontMap Update ("McmFolder" of the
+    // preferences).
+    TFileDialog FileDialog;
 
     // Controls (objectName = name).
     QPushButton* FontButton = nullptr;
@@ -137,6 +138,7 @@ private:
     class TCharsetView;
 
     TLanguage Lang() const;
+    QString Text(TUiText text) const; // in the current language
     void ChooseFont();
     void ChooseBackground();
     void ChooseSave(bool currentZoom);
@@ -146,7 +148,6 @@ private:
     void ShowFontName();
     void ShowBackground();
     void ShowHover(int glyph);
-    QString RunFileDialog(bool save, const QString& filter, const QString& directory);
 
     TPreferences& preferences_;
     TPreviewPainter painter_;
