@@ -343,7 +343,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    halvex::sim::test::EnsureApplication();
+    QCoreApplication app(argc, argv);
     bool ok = true;
     if (only.empty() || only == "latency")
         ok = Latency(runs) && ok;

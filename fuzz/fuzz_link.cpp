@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 using namespace halvex;
@@ -41,8 +42,8 @@ public:
     }
     void CloseProgress() override { progressShown = false; }
     void BlinkTick() override {
-        const TLinkExchange e = link->Exchange();
-        Check(e == TLinkExchange::Idle || e == TLinkExchange::Test, "blink tick during a sequence");
+        const std::optional<TExchangeKind> e = link->Exchange();
+        Check(!e || e == TExchangeKind::LinkTest, "blink tick during a sequence");
     }
 };
 
@@ -67,7 +68,7 @@ void CheckState(const TOsdLink& link, const TLinkTimer& timer1, const TLinkTimer
     Check(link.DumpBytes() <= ofs::DumpSize, "dump stored past 513 bytes");
     if (link.Busy())
         Check(timer1.Enabled() || timer2.Enabled(), "exchange left without supervision");
-    if (link.Exchange() == TLinkExchange::Write || link.Exchange() == TLinkExchange::Apply)
+    if (link.Exchange() == TExchangeKind::Write || link.Exchange() == TExchangeKind::Apply)
         Check(link.StepIndex() <= 15, "block index out of range");
     if (link.Busy())
         Check(link.RetriesLeft() <= 60, "retry budget out of range");

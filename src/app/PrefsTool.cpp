@@ -24,7 +24,6 @@ int Usage() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     halvex::TPreferences prefs;
-    const QString key = QString::fromLatin1(halvex::kPreferenceKey);
     try {
         if (argc == 2 && std::strcmp(argv[1], "path") == 0) {
             std::printf("%s\n", prefs.Path().toLocal8Bit().constData());
@@ -32,10 +31,11 @@ int main(int argc, char** argv) {
         }
         if (argc == 3 && std::strcmp(argv[1], "get") == 0) {
             const QString name = QString::fromLocal8Bit(argv[2]);
-            if (!prefs.OpenKey(key, false) || !prefs.ValueExists(name))
+            const halvex::TPreferenceKey key = prefs.Open(false);
+            if (!key || !key->ValueExists(name))
                 return 1;
             std::printf("%s\n",
-                        prefs.ReadString(name).value_or(QString()).toLocal8Bit().constData());
+                        key->ReadString(name).value_or(QString()).toLocal8Bit().constData());
             return 0;
         }
         if (argc == 4 && std::strcmp(argv[1], "set-int") == 0) {
@@ -43,13 +43,12 @@ int main(int argc, char** argv) {
             const int value = QString::fromLocal8Bit(argv[3]).toInt(&ok);
             if (!ok)
                 return Usage();
-            prefs.OpenKey(key, true);
-            prefs.WriteInteger(QString::fromLocal8Bit(argv[2]), value);
+            prefs.Open(true)->WriteInteger(QString::fromLocal8Bit(argv[2]), value);
             return 0;
         }
         if (argc == 4 && std::strcmp(argv[1], "set") == 0) {
-            prefs.OpenKey(key, true);
-            prefs.WriteString(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+            prefs.Open(true)->WriteString(QString::fromLocal8Bit(argv[2]),
+                                          QString::fromLocal8Bit(argv[3]));
             return 0;
         }
     } catch (const std::exception& e) {

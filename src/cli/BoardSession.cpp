@@ -6,35 +6,16 @@
 
 namespace halvex::cli {
 
-TBoardSession::TBoardSession()
-    : com_("AfComPort1"), port_(com_), image_(), link_(image_, port_, timer1_, timer2_, *this) {
-    // The window's line settings: 57600 baud, DTR off, a higher write thread priority; the
-    // rest are the component's defaults (8N1, no flow control, RTS on).
-    com_.SetBaudRate(br57600);
-    com_.SetDTR(false);
-    com_.SetWriteThreadPriority(tpHigher);
-    com_.Loaded();
-    // An error inside a notification or a tick (a resend the port refuses) ends only that
-    // handler, as in the window; the link's supervision goes on and gives up in time.
-    auto received = std::move(port_.OnDataRecived);
-    port_.OnDataRecived = [this, received](std::int32_t count) {
-        Guarded([&] { received(count); });
-    };
-    for (TLinkTimer* timer :
-         {static_cast<TLinkTimer*>(&timer1_), static_cast<TLinkTimer*>(&timer2_)}) {
-        auto tick = std::move(timer->OnTimer);
-        timer->OnTimer = [this, tick] { Guarded([&] { tick(); }); };
-    }
-}
+TBoardSession::TBoardSession() : link_(image_, board_.Port, board_.Timer1, board_.Timer2, *this) {}
 
 TBoardSession::~TBoardSession() {
-    // The link unwires the port and the timers itself; the port closes with the component.
-    com_.Close();
+    // The link unwires the port and the timers itself.
+    board_.Com.Close();
 }
 
-template <typename F> void TBoardSession::Guarded(F&& fn) {
+void TBoardSession::RunHandler(TLinkHandler, const std::function<void()>& run) {
     try {
-        fn();
+        run();
     } catch (const std::exception& e) {
         handlerError_ = e.what();
     } catch (...) {
@@ -43,8 +24,8 @@ template <typename F> void TBoardSession::Guarded(F&& fn) {
 }
 
 void TBoardSession::Open(std::uint16_t number) {
-    com_.SetComNumber(number);
-    com_.Open();
+    board_.Com.SetComNumber(number);
+    board_.Com.Open();
 }
 
 TExchangeReport TBoardSession::Run(const std::function<bool()>& start) {
@@ -57,7 +38,6 @@ TExchangeReport TBoardSession::Run(const std::function<bool()>& start) {
         report.Outcome = TExchangeOutcome::Interrupted;
         return report;
     }
-    clock_.start();
     if (!start() && !report_) {
         TExchangeReport report;
         report.Outcome = TExchangeOutcome::PortError;
@@ -73,7 +53,7 @@ TExchangeReport TBoardSession::Run(const std::function<bool()>& start) {
 }
 
 void TBoardSession::ExchangeFinished(const TExchangeReport& report) {
-    seconds_ = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+    seconds_ = static_cast<double>(report.Ms) / 1000.0;
     report_ = report;
     if (loop_)
         loop_->quit();
@@ -81,8 +61,8 @@ void TBoardSession::ExchangeFinished(const TExchangeReport& report) {
 
 void TBoardSession::Interrupt() {
     interrupted_ = true;
-    if (com_.IsOpen())
-        com_.Close();
+    if (board_.Com.IsOpen())
+        board_.Com.Close();
     link_.PortClosed();
 }
 

@@ -1,17 +1,13 @@
-// The board link of halvexctl: the same stack as the window's (TAfComPort through
-// TComLinkPort, two Qt timers, TOsdLink over the configuration image) with this class as
-// the link's host. Each exchange runs on the Qt event loop of the calling (main) thread
-// until the link reports that it ended.
+// The board link of halvexctl: the same stack as the window's (the board connection:
+// TAfComPort through TComLinkPort, two Qt timers; TOsdLink over the configuration image)
+// with this class as the link's host. Each exchange runs on the Qt event loop of the
+// calling (main) thread until the link reports that it ended.
 #pragma once
 
-#include "cli/ComLinkPort.h"
+#include "board/BoardConnection.h"
 #include "config/ConfigImage.h"
 #include "link/LinkHost.h"
 #include "link/OsdLink.h"
-#include "link/QtLinkTimer.h"
-#include "serial/AfComPort.h"
-
-#include <QElapsedTimer>
 
 #include <functional>
 #include <optional>
@@ -37,7 +33,7 @@ public:
     // returns false when the link refused to start). Returns the link's report once the
     // exchange has ended; the event loop runs meanwhile.
     TExchangeReport Run(const std::function<bool()>& start);
-    // Seconds the last exchange took, from its start to its end.
+    // Seconds the last exchange took, from its start to its end (as the link timed it).
     double Seconds() const { return seconds_; }
     // The message the last exchange showed, if any.
     std::optional<TMessage> Message() const { return message_; }
@@ -50,7 +46,7 @@ public:
     void Interrupt();
     bool Interrupted() const { return interrupted_; }
     // The device reported a hang-up (unplugged) while open.
-    bool PortVanished() { return com_.Core().HungUp(); }
+    bool PortVanished() { return board_.Com.Core().HungUp(); }
 
     // The progress of a write or upload: shown, moved (0..255), closed.
     std::function<void(int position)> OnProgress;
@@ -66,19 +62,17 @@ public:
     void CloseProgress() override;
     void BlinkTick() override {}
     void ExchangeFinished(const TExchangeReport& report) override;
+    // An error inside a notification or a tick (a resend the port refuses) ends only that
+    // handler, as in the window, and is kept for the failure line; the link's supervision
+    // goes on and gives up in time.
+    void RunHandler(TLinkHandler handler, const std::function<void()>& run) override;
 
 private:
-    template <typename F> void Guarded(F&& fn);
-
-    TAfComPort com_;
-    TComLinkPort port_;
-    TQtTimer timer1_;
-    TQtTimer timer2_;
+    TBoardConnection board_;
     TConfigImage image_;
     TOsdLink link_;
 
     QEventLoop* loop_ = nullptr;
-    QElapsedTimer clock_;
     std::optional<TExchangeReport> report_;
     std::optional<TMessage> message_;
     std::string handlerError_;

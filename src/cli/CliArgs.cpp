@@ -2,7 +2,9 @@
 
 #include "config/SettingsFile.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 #include <string_view>
 
 namespace halvex::cli {
@@ -119,14 +121,176 @@ const TCommandInfo* Find(std::string_view name) {
     return nullptr;
 }
 
-constexpr const char* kOptions = "Options:\n"
-                                 "  --port PORT   the port: COM8, 8, or a device path such as\n"
-                                 "                /dev/ttyUSB0; default: the port stored in the\n"
-                                 "                preferences (the configurator's last port)\n"
-                                 "  --json        print the result as one JSON object on stdout\n"
-                                 "  --quiet       no result line and no progress bar\n"
-                                 "  --help        this help; COMMAND --help: that command's help\n"
-                                 "  --version     the program's version\n";
+struct TOptionInfo;
+
+// What the parser gathers besides the fields of TCliArgs.
+struct TLineParts {
+    std::vector<std::string> Positional; // the command and its arguments
+    bool Layouts = false;
+    bool Settings = false;
+    bool ImageGiven = false;
+    const TOptionInfo* OwnOption = nullptr; // the first option of one command alone given
+    std::string GlyphsError;                // the first value an option of glyphs refused
+};
+
+// One option of the command line: "--name VALUE", "--name=VALUE" or a switch "--name".
+// Global options carry their help lines (listed in every help text); a command's own options
+// are described in its Details.
+struct TOptionInfo {
+    const char* Name;  // "--port"
+    const char* Value; // the value's name in the help ("PORT"); nullptr: a switch
+    // Takes the option (its value, empty for a switch); false when the value is refused.
+    bool (*Take)(TCliArgs& args, TLineParts& line, const std::string& value);
+    const char* Help; // global options: the help text, lines split by "\n"; else nullptr
+    TCommand Only = TCommand::None; // an option of this command alone, refused with any other
+};
+
+// Switches: the option sets a flag of the line.
+template <bool TCliArgs::*Flag> bool Set(TCliArgs& r, TLineParts&, const std::string&) {
+    return r.*Flag = true;
+}
+template <bool TLineParts::*Flag> bool SetSeen(TCliArgs&, TLineParts& line, const std::string&) {
+    return line.*Flag = true;
+}
+
+bool TakePort(TCliArgs& r, TLineParts&, const std::string& value) {
+    r.Port = value;
+    return !value.empty();
+}
+
+bool TakeImage(TCliArgs& r, TLineParts& line, const std::string& value) {
+    r.File = value;
+    return line.ImageGiven = true;
+}
+
+// A whole number from `text` within low..high: decimal, or hexadecimal after "0x".
+std::optional<int> Number(std::string_view text, int low, int high) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 6)
+        return std::nullopt;
+    int value = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9'                 ? c - '0'
+                          : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                               : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * base + digit;
+    }
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// The options of glyphs. Their values are checked once the command is known: a value glyphs
+// refuses is kept as the line's glyphs error, reported after the command's other usage errors.
+template <std::string TGlyphsArgs::*Field>
+bool TakeGlyphsText(TCliArgs& r, TLineParts&, const std::string& value) {
+    r.Glyphs.*Field = value;
+    return true;
+}
+
+bool TakeDither(TCliArgs& r, TLineParts&, const std::string&) {
+    return r.Glyphs.Dither = true;
+}
+
+struct TNumberRule {
+    int TGlyphsArgs::*Field;
+    int Low;
+    int High;
+    bool Percent;      // "50%" is 50
+    const char* Takes; // the usage error's start; ", not 'VALUE'" follows
+};
+constexpr TNumberRule kAt{&TGlyphsArgs::At, 0, 255, false,
+                          "--at takes a character code 0 to 255 (decimal or 0x hex)"};
+constexpr TNumberRule kColumns{&TGlyphsArgs::Columns, 1, 256, false,
+                               "--columns takes a number of characters 1 to 256"};
+constexpr TNumberRule kRows{&TGlyphsArgs::Rows, 1, 256, false,
+                            "--rows takes a number of characters 1 to 256"};
+constexpr TNumberRule kThreshold{&TGlyphsArgs::Threshold, 0, 100, true,
+                                 "--threshold takes a percentage 0 to 100"};
+
+template <const TNumberRule& Rule>
+bool TakeGlyphsNumber(TCliArgs& r, TLineParts& line, const std::string& value) {
+    const bool percent = Rule.Percent && !value.empty() && value.back() == '%';
+    const std::optional<int> n = Number(
+        std::string_view(value).substr(0, value.size() - (percent ? 1 : 0)), Rule.Low, Rule.High);
+    if (n)
+        r.Glyphs.*Rule.Field = *n;
+    else if (line.GlyphsError.empty())
+        line.GlyphsError = std::string(Rule.Takes) + ", not '" + value + "'";
+    return true;
+}
+
+// The options of glyphs taken together: the usage error, empty when they are good.
+std::string GlyphsUsageError(const TGlyphsArgs& glyphs) {
+    if (glyphs.Font.empty() || glyphs.Out.empty() || glyphs.At < 0)
+        return "glyphs needs --font BASE.mcm, --at CODE and --out NEW.mcm";
+    if ((glyphs.Columns == 0) != (glyphs.Rows == 0))
+        return "--columns and --rows go together";
+    if (glyphs.Columns > 0 && glyphs.At + glyphs.Columns * glyphs.Rows > 256)
+        return "a block of " + std::to_string(glyphs.Columns * glyphs.Rows) + " characters from " +
+               std::to_string(glyphs.At) + " passes character 255";
+    return {};
+}
+
+constexpr TCommand kGlyphs = TCommand::Glyphs;
+
+constexpr TOptionInfo kOptions[] = {
+    {"--port", "PORT", TakePort,
+     "the port: COM8, 8, or a device path such as\n/dev/ttyUSB0; default: the port stored "
+     "in the\npreferences (the configurator's last port)"},
+    {"--json", nullptr, Set<&TCliArgs::Json>, "print the result as one JSON object on stdout"},
+    {"--quiet", nullptr, Set<&TCliArgs::Quiet>, "no result line and no progress bar"},
+    {"--verbose", nullptr, Set<&TCliArgs::Verbose>,
+     "trace the link and the serial port on stderr:\nframes, tries, answers, give-up, device "
+     "loss\n(no progress bar then)"},
+    {"--help", nullptr, Set<&TCliArgs::Help>, "this help; COMMAND --help: that command's help"},
+    {"--version", nullptr, Set<&TCliArgs::Version>, "the program's version"},
+    {"--image", "FILE", TakeImage, nullptr},
+    {"--layouts", nullptr, SetSeen<&TLineParts::Layouts>, nullptr},
+    {"--settings", nullptr, SetSeen<&TLineParts::Settings>, nullptr},
+    {"--verify", nullptr, Set<&TCliArgs::Verify>, nullptr},
+    {"--font", "BASE.mcm", TakeGlyphsText<&TGlyphsArgs::Font>, nullptr, kGlyphs},
+    {"--at", "CODE", TakeGlyphsNumber<kAt>, nullptr, kGlyphs},
+    {"--out", "NEW.mcm", TakeGlyphsText<&TGlyphsArgs::Out>, nullptr, kGlyphs},
+    {"--columns", "C", TakeGlyphsNumber<kColumns>, nullptr, kGlyphs},
+    {"--rows", "R", TakeGlyphsNumber<kRows>, nullptr, kGlyphs},
+    {"--threshold", "PERCENT", TakeGlyphsNumber<kThreshold>, nullptr, kGlyphs},
+    {"--dither", nullptr, TakeDither, nullptr, kGlyphs},
+};
+
+const TOptionInfo* FindOption(std::string_view name) {
+    if (name == "-h")
+        name = "--help";
+    for (const TOptionInfo& option : kOptions)
+        if (name == option.Name)
+            return &option;
+    return nullptr;
+}
+
+// "Options:" and the global options, each with its help in a column.
+std::string OptionsHelp() {
+    constexpr std::size_t column = 16;
+    std::string text = "Options:\n";
+    for (const TOptionInfo& option : kOptions) {
+        if (!option.Help)
+            continue;
+        std::string line = std::string("  ") + option.Name;
+        if (option.Value)
+            line += std::string(" ") + option.Value;
+        line.append(column - std::min(column - 1, line.size()), ' ');
+        for (const char* c = option.Help; *c; ++c)
+            line += *c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, *c);
+        text += line + "\n";
+    }
+    return text;
+}
 
 constexpr const char* kExitStatus =
     "Exit status:\n"
@@ -167,12 +331,13 @@ std::string ProgramHelp() {
         text += line + info.Summary + "\n";
     }
     text += "\n";
-    text += kOptions;
+    text += OptionsHelp();
     text += "\n"
             "Results go to stdout (\"ready\", \"read 512 bytes\", \"written 16 blocks in "
             "0.28 s\"),\n"
             "failures to stderr as one line with the configurator's message and the cause.\n"
             "write, import and font show a progress bar on stderr when it is a terminal.\n"
+            "--verbose prints the trace of the link and the serial port on stderr instead.\n"
             "Ctrl+C stops the exchange at once, closes the port and says what was "
             "interrupted.\n"
             "\n";
@@ -202,19 +367,11 @@ std::string CommandHelp(TCommand command) {
     if (!info)
         return ProgramHelp();
     return std::string("Usage: halvexctl [--port PORT] [--json] [--quiet] ") + info->Synopsis +
-           "\n" + info->Summary + ".\n\n" + info->Details + "\n" + kOptions + "\n" + kExitStatus;
+           "\n" + info->Summary + ".\n\n" + info->Details + "\n" + OptionsHelp() + "\n" +
+           kExitStatus;
 }
 
 namespace {
-
-// What the parser gathers besides the fields of TCliArgs.
-struct TLineParts {
-    std::vector<std::string> Positional; // the command and its arguments
-    bool Layouts = false;
-    bool Settings = false;
-    bool ImageGiven = false;
-    TGivenOptions Glyphs;
-};
 
 // Keeps the first usage error of a line.
 void FailOnce(TCliArgs& r, std::string message) {
@@ -238,8 +395,9 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
         FailOnce(r, "options --layouts and --settings belong to import, not " + name);
     else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
         FailOnce(r, "option --verify belongs to write and import, not " + name);
-    else if (!line.Glyphs.empty() && r.Command != TCommand::Glyphs)
-        FailOnce(r, "option " + line.Glyphs.front().first + " belongs to glyphs, not " + name);
+    else if (line.OwnOption && line.OwnOption->Only != r.Command)
+        FailOnce(r, std::string("option ") + line.OwnOption->Name + " belongs to " +
+                        CommandName(line.OwnOption->Only) + ", not " + name);
     else if (imageCommand && (!line.ImageGiven || r.File.empty()))
         FailOnce(r, name + " needs --image FILE");
     else if (fileCommand && extra == 0)
@@ -249,7 +407,7 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
     if (fileCommand && extra == 1)
         r.File = positional[1];
     if (r.Command == TCommand::Glyphs)
-        FailOnce(r, ParseGlyphsOptions(line.Glyphs, r.Glyphs));
+        FailOnce(r, line.GlyphsError.empty() ? GlyphsUsageError(r.Glyphs) : line.GlyphsError);
     if (r.Command == TCommand::Import) {
         const bool both = !line.Layouts && !line.Settings; // neither option: both
         r.ImportFlags = (both || line.Layouts ? import_flag::Layouts : 0) |
@@ -257,80 +415,54 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
     }
 }
 
+// One option of the line at `k` (its value may be the next argument, which `k` then passes).
+void TakeOption(TCliArgs& r, TLineParts& line, const std::vector<std::string>& args,
+                std::size_t& k) {
+    std::string name = args[k];
+    std::optional<std::string> value;
+    if (const std::size_t eq = name.find('=');
+        name.rfind("--", 0) == 0 && eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name.resize(eq);
+    }
+    const TOptionInfo* option = FindOption(name);
+    if (!option) {
+        FailOnce(r, "unknown option '" + name + "'");
+        return;
+    }
+    if (option->Only != TCommand::None && !line.OwnOption)
+        line.OwnOption = option;
+    if (!option->Value && value)
+        FailOnce(r, "option " + name + " takes no value");
+    if (option->Value && !value && k + 1 < args.size())
+        value = args[++k];
+    if (option->Value && !value)
+        FailOnce(r, "option " + name + " needs a value");
+    else if (!option->Take(r, line, value.value_or(std::string())))
+        FailOnce(r, "option " + name + " needs a value");
+}
+
+// The command (the first word that is no option) and its arguments.
+void TakeWord(TCliArgs& r, TLineParts& line, const std::string& word) {
+    if (r.Command == TCommand::None && line.Positional.empty()) {
+        if (const TCommandInfo* info = Find(word))
+            r.Command = info->Command;
+        else
+            FailOnce(r, "unknown command '" + word + "'");
+    }
+    line.Positional.push_back(word);
+}
+
 } // namespace
 
 TCliArgs ParseCliArgs(const std::vector<std::string>& args) {
     TCliArgs r;
     TLineParts line;
-    std::vector<std::string>& positional = line.Positional;
-    auto fail = [&r](std::string message) { FailOnce(r, std::move(message)); };
     for (std::size_t k = 0; k < args.size(); ++k) {
-        std::string arg = args[k];
-        std::string value;
-        bool hasValue = false;
-        if (arg.rfind("--", 0) == 0) {
-            const std::size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg = arg.substr(0, eq);
-                hasValue = true;
-            }
-        }
-        auto takeValue = [&](const char* option) -> std::string {
-            if (hasValue)
-                return value;
-            if (k + 1 < args.size())
-                return args[++k];
-            fail(std::string("option ") + option + " needs a value");
-            return {};
-        };
-        auto noValue = [&](const char* option) {
-            if (hasValue)
-                fail(std::string("option ") + option + " takes no value");
-        };
-        if (arg == "--port") {
-            r.Port = takeValue("--port");
-            if (r.Port.empty())
-                fail("option --port needs a value");
-        } else if (arg == "--json") {
-            noValue("--json");
-            r.Json = true;
-        } else if (arg == "--quiet") {
-            noValue("--quiet");
-            r.Quiet = true;
-        } else if (arg == "--help" || arg == "-h") {
-            r.Help = true;
-        } else if (arg == "--version") {
-            r.Version = true;
-        } else if (arg == "--image") {
-            r.File = takeValue("--image");
-            line.ImageGiven = true;
-        } else if (arg == "--layouts") {
-            noValue("--layouts");
-            line.Layouts = true;
-        } else if (arg == "--settings") {
-            noValue("--settings");
-            line.Settings = true;
-        } else if (arg == "--verify") {
-            noValue("--verify");
-            r.Verify = true;
-        } else if (IsGlyphsOption(arg)) {
-            const bool takes = GlyphsOptionTakesValue(arg);
-            if (!takes)
-                noValue(arg.c_str());
-            line.Glyphs.emplace_back(arg, takes ? takeValue(arg.c_str()) : std::string());
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            fail("unknown option '" + arg + "'");
-        } else if (r.Command == TCommand::None && positional.empty()) {
-            const TCommandInfo* info = Find(arg);
-            if (!info)
-                fail("unknown command '" + arg + "'");
-            else
-                r.Command = info->Command;
-            positional.push_back(arg);
-        } else {
-            positional.push_back(arg);
-        }
+        if (args[k].size() > 1 && args[k][0] == '-')
+            TakeOption(r, line, args, k);
+        else
+            TakeWord(r, line, args[k]);
     }
     if (r.Help || r.Version)
         return r; // help is given even for an otherwise wrong line

@@ -1,7 +1,7 @@
 // Command line of halvexctl: global options, the command and its arguments, and the help
 // texts (the man page is generated from the same text).
 //
-//   halvexctl [--port PORT] [--json] [--quiet] COMMAND [ARGS]
+//   halvexctl [--port PORT] [--json] [--quiet] [--verbose] COMMAND [ARGS]
 //
 // Global options may stand before or after the command; "--opt=value" and "--opt value"
 // are the same.
@@ -32,6 +32,7 @@ struct TCliArgs {
     std::string Port; // "COM8", "8" or a device path; empty: the stored port
     bool Json = false;
     bool Quiet = false;
+    bool Verbose = false; // --verbose: the trace of the link and the serial port on stderr
     bool Help = false;    // --help: of the program, or of Command when one is given
     bool Version = false; // --version
     TCommand Command = TCommand::None;

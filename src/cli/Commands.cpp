@@ -3,12 +3,12 @@
 #include "cli/BoardSession.h"
 #include "cli/Doctor.h"
 #include "cli/Progress.h"
+#include "config/ExchangeText.h"
 #include "config/ItemCatalogue.h"
 #include "config/LayoutPresets.h"
 #include "config/Preferences.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
-#include "config/Texts.h"
 #include "editor/GridModel.h"
 #include "link/FontFile.h"
 #include "link/LinkFrames.h"
@@ -20,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QSocketNotifier>
 
@@ -187,11 +188,11 @@ int LoadPortPreferences(std::string& storePath) {
     storePath = preferences.Path().toStdString();
     int stored = 0;
     try {
-        if (preferences.OpenKey(QString::fromLatin1(kPreferenceKey), false)) {
-            for (const auto& [number, path] : preferences.PortPaths())
+        if (const TPreferenceKey key = preferences.Open(false)) {
+            for (const auto& [number, path] : key->PortPaths())
                 TAfPortPaths::SetOverride(number, path.toStdString());
-            if (preferences.ValueExists(QStringLiteral("Port")))
-                stored = preferences.ReadInteger(QStringLiteral("Port")) & 0xFFFF;
+            if (key->ValueExists(QStringLiteral("Port")))
+                stored = key->ReadInteger(QStringLiteral("Port")) & 0xFFFF;
         }
     } catch (const EPreferenceError& e) {
         Fail(exit_code::File, std::string(e.what()) + " in " + storePath);
@@ -309,7 +310,7 @@ void TJob::Result(const std::string& line, QJsonObject fields) {
 }
 
 void TJob::Progress(int position) {
-    if (!io_.ErrIsTerminal || args_.Quiet)
+    if (!io_.ErrIsTerminal || args_.Quiet || args_.Verbose)
         return;
     if (!progressDrawn_)
         progressClock_.start();
@@ -345,7 +346,7 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
         fields.insert(QStringLiteral("confirmed"), report.Confirmed);
         fields.insert(QStringLiteral("total"), report.Total);
     }
-    std::string cause;
+    std::string cause = ExchangeText(report, TLanguage::English).Cause.toStdString();
     std::string message;
     switch (report.Outcome) {
     case TExchangeOutcome::Interrupted:
@@ -357,26 +358,8 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
                                                       : session_->HandlerError()),
              fields);
     case TExchangeOutcome::BadDump:
-        Fail(exit_code::Failed, Text(TMessage::ReadError) + " (the dump failed its check byte)",
-             fields);
+        Fail(exit_code::Failed, Text(TMessage::ReadError) + " (" + cause + ")", fields);
     case TExchangeOutcome::GaveUp:
-        switch (report.Kind) {
-        case TExchangeKind::LinkTest:
-            cause = "no answer to the connection check after 60 tries";
-            break;
-        case TExchangeKind::Read:
-            cause = "no complete answer to the read request after 3 tries";
-            break;
-        case TExchangeKind::Write:
-        case TExchangeKind::Apply:
-            cause =
-                "block " + std::to_string(report.Confirmed) + " not acknowledged after 10 tries";
-            break;
-        case TExchangeKind::FontUpload:
-            cause = "character " + std::to_string(report.Confirmed) +
-                    " not acknowledged after 10 tries";
-            break;
-        }
         if (session_->PortVanished())
             cause += "; the port vanished";
         else if (!report.PortError.empty())
@@ -462,14 +445,12 @@ void TJob::Read() {
     if (file.write(data, ofs::ImageSize) != static_cast<qint64>(ofs::ImageSize) || !file.flush() ||
         !file.commit())
         Fail(exit_code::File, FileError(args_.File, file));
-    const unsigned version = session_->Image().FirmwareVersion();
-    char firmware[16];
-    std::snprintf(firmware, sizeof firmware, "v%u.%02X HX", version >> 8, version & 0xFF);
-    Result("read 512 bytes (firmware " + std::string(firmware) + ")",
+    const std::string firmware = session_->Image().FirmwareText();
+    Result("read 512 bytes (firmware " + firmware + ")",
            {{QStringLiteral("port"), QString::fromStdString(port_.Name)},
             {QStringLiteral("bytes"), 512},
             {QStringLiteral("file"), Native(args_.File)},
-            {QStringLiteral("firmware"), QString::fromLatin1(firmware)},
+            {QStringLiteral("firmware"), QString::fromStdString(firmware)},
             {QStringLiteral("seconds"), Rounded(seconds)}});
 }
 
@@ -812,6 +793,12 @@ int TJob::Run() {
 } // namespace
 
 int RunCommand(const TCliArgs& args, const TCliStreams& streams) {
+    if (args.Verbose) {
+        // The trace categories of the link and the serial layer, each line with the seconds
+        // since the start (QT_MESSAGE_PATTERN, when set, has the last word).
+        QLoggingCategory::setFilterRules(QStringLiteral("halvex.*.debug=true"));
+        qSetMessagePattern(QStringLiteral("%{time process} %{category}: %{message}"));
+    }
     TJob job(args, streams);
     return job.Run();
 }

@@ -11,12 +11,10 @@
 #pragma once
 
 #include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
 namespace halvex::cli {
 
+// The options of glyphs (read by the command line's option table, CliArgs.cpp).
 struct TGlyphsArgs {
     std::string Font; // BASE.mcm
     std::string Out;  // NEW.mcm
@@ -26,15 +24,6 @@ struct TGlyphsArgs {
     int Threshold = 50; // percent
     bool Dither = false;
 };
-
-// An option of glyphs as given on the command line: name ("--at") and value.
-using TGivenOptions = std::vector<std::pair<std::string, std::string>>;
-
-// Whether `name` is an option of glyphs, and whether it takes a value.
-bool IsGlyphsOption(std::string_view name);
-bool GlyphsOptionTakesValue(std::string_view name);
-// Reads the given options into `glyphs`; the usage error, empty when they are good.
-std::string ParseGlyphsOptions(const TGivenOptions& given, TGlyphsArgs& glyphs);
 
 struct TGlyphsResult {
     int First = 0;

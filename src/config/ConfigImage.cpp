@@ -1,5 +1,6 @@
 #include "config/ConfigImage.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace halvex {
@@ -24,6 +25,13 @@ std::string TConfigImage::StoredUserName() const {
         name.push_back(static_cast<char>(b));
     }
     return name;
+}
+
+std::string TConfigImage::FirmwareText() const {
+    const unsigned version = FirmwareVersion();
+    char text[16];
+    std::snprintf(text, sizeof text, "v%u.%02X HX", version >> 8, version & 0xFF);
+    return text;
 }
 
 std::uint8_t TConfigImage::DumpCheckByte() const {

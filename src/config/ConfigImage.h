@@ -156,6 +156,9 @@ public:
     std::int64_t Value(const THeaderField& f) const { return FieldValue(bytes_, f); }
     void SetValue(const THeaderField& f, std::int64_t v) { SetFieldValue(bytes_, f, v); }
     std::uint16_t FirmwareVersion() const { return GetWord(ofs::FirmwareVersion) & 0x1FFF; }
+    // The firmware version as the program shows it: "v1.05 HX" (the low byte in two
+    // hexadecimal digits).
+    std::string FirmwareText() const;
     std::uint8_t Mode() const { return bytes_[ofs::Mode]; }
     void SetMode(std::uint8_t m) { bytes_[ofs::Mode] = m; }
     std::uint8_t Config() const { return bytes_[ofs::Config]; }
@@ -166,7 +169,6 @@ public:
     int SwitchChannel() const { return bytes_[ofs::Config] >> cfg::ChannelShift; }
     std::uint8_t Alarms() const { return bytes_[ofs::Alarms]; }
     void SetAlarms(std::uint8_t a) { bytes_[ofs::Alarms] = a; }
-    bool AlarmEnabled(std::uint8_t mask) const { return (bytes_[ofs::Alarms] & mask) != 0; }
     int MinThempCelsius() const { return Value(field::MinThempAlarm); }
     int MaxThempCelsius() const { return Value(field::MaxThempAlarm); }
     int VideoBattNibble() const { return bytes_[ofs::BattAlarm] >> 4; }

@@ -74,6 +74,14 @@ void TPreferences::CloseKey() {
     settings_.reset();
 }
 
+TPreferenceKey TPreferences::Open(bool canCreate) {
+    return TPreferenceKey(*this, OpenKey(QString::fromLatin1(kPreferenceKey), canCreate));
+}
+
+TPreferenceKey::~TPreferenceKey() {
+    preferences_.CloseKey();
+}
+
 bool TPreferences::ValueExists(const QString& name) const {
     return settings_ && settings_->contains(name);
 }
@@ -156,9 +164,8 @@ std::map<int, QString> TPreferences::PortPaths() const {
 
 QString TPreferences::StartFolder(const QString& suffix) {
     std::optional<QString> stored;
-    if (OpenKey(QString::fromLatin1(kPreferenceKey), false))
+    if (const TPreferenceKey key = Open(false))
         stored = ReadString(FolderValueName(suffix));
-    CloseKey();
     if (stored && !stored->isEmpty() && QFileInfo(*stored).isDir())
         return *stored;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -169,11 +176,10 @@ QString TPreferences::StartFolder(const QString& suffix) {
 
 void TPreferences::RememberFolder(const QString& suffix, const QString& chosenPath) {
     try {
-        if (OpenKey(QString::fromLatin1(kPreferenceKey), true))
+        if (const TPreferenceKey key = Open(true))
             WriteString(FolderValueName(suffix), QFileInfo(chosenPath).absolutePath());
     } catch (const EPreferenceError&) {
     }
-    CloseKey();
 }
 
 } // namespace halvex

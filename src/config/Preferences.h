@@ -35,6 +35,29 @@ public:
 
 constexpr const char* kPreferenceKey = "SOFTWARE\\Brenn\\HalvexCfg";
 
+class TPreferences;
+
+// The program's key, opened by TPreferences::Open and closed when this goes. False when
+// the store could not be reached: nothing can be read then, and a write fails with
+// "Failed to set data for '<name>'".
+class TPreferenceKey {
+public:
+    ~TPreferenceKey();
+    TPreferenceKey(const TPreferenceKey&) = delete;
+    TPreferenceKey& operator=(const TPreferenceKey&) = delete;
+
+    explicit operator bool() const { return opened_; }
+    // The store's reads and writes, on this key.
+    TPreferences* operator->() const { return &preferences_; }
+
+private:
+    friend class TPreferences;
+    TPreferenceKey(TPreferences& preferences, bool opened)
+        : preferences_(preferences), opened_(opened) {}
+    TPreferences& preferences_;
+    bool opened_;
+};
+
 class TPreferences {
 public:
     // The store at `path` (DefaultPath() when empty). Nothing is touched until OpenKey.
@@ -52,6 +75,9 @@ public:
     bool OpenKey(const QString& keyPath, bool canCreate);
     // Forgets the opened key (pending writes are already on disk).
     void CloseKey();
+    // The program's key (kPreferenceKey) opened as OpenKey does, closed by the key's
+    // destructor.
+    [[nodiscard]] TPreferenceKey Open(bool canCreate);
 
     bool ValueExists(const QString& name) const;
     // Throws "Invalid data type for '<name>'" when the value is missing or not an integer

@@ -50,7 +50,6 @@ public:
     bool Feed(std::string_view bytes);
     // The physical end: delivers a last line that has no line end.
     void Finish();
-    bool Ended() const { return ended_; }
 
 private:
     void EndLine();

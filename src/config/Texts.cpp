@@ -70,14 +70,6 @@ constexpr TCaptionText kPreview[] = {
      kToolTipItem,
      {"Edit this character set, put a picture into it, save it or upload it",
       "Edytuj ten zestaw znaków, wstaw do niego obraz, zapisz go lub wyślij"}},
-    // Not controls: looked up with PreviewText.
-    {"BuiltInFont", -1, {"Built-in font", "Czcionka wbudowana"}},
-    {"SaveActualSize", -1, {"Actual size (1x)", "Rozmiar rzeczywisty (1x)"}},
-    {"SaveCurrentZoom", -1, {"Current zoom (%1x)", "Bieżące powiększenie (%1x)"}},
-    {"CharacterIndex", -1, {"Character %1 (0x%2)", "Znak %1 (0x%2)"}},
-    {"PictureFilter", -1, {"Pictures (*.png *.jpg *.jpeg)", "Obrazy (*.png *.jpg *.jpeg)"}},
-    {"PngFilter", -1, {"PNG pictures (*.png)", "Obrazy PNG (*.png)"}},
-    {"BadPicture", -1, {"Cannot read the picture !", "Nie można odczytać obrazu !"}},
 };
 
 constexpr TCaptionText kSettings[] = {
@@ -485,6 +477,18 @@ constexpr TUiTextRow kUi[] = {
       "Ładowanie czcionki przerwane na znaku %1 z %2"}},
     {TUiText::StatusInterrupted, {"Stopped: the port was closed", "Przerwano: port zamknięty"}},
     {TUiText::StatusPortError, {"The port refused the data", "Port odrzucił dane"}},
+    {TUiText::CauseNoAnswer,
+     {"no answer to the connection check after %1 tries",
+      "brak odpowiedzi na sprawdzenie połączenia po %1 próbach"}},
+    {TUiText::CauseNoDump,
+     {"no complete answer to the read request after %1 tries",
+      "brak pełnej odpowiedzi na żądanie odczytu po %1 próbach"}},
+    {TUiText::CauseBlockLost,
+     {"block %1 not acknowledged after %2 tries", "blok %1 niepotwierdzony po %2 próbach"}},
+    {TUiText::CauseCharacterLost,
+     {"character %1 not acknowledged after %2 tries", "znak %1 niepotwierdzony po %2 próbach"}},
+    {TUiText::CauseBadCheckByte,
+     {"the dump failed its check byte", "zrzut nie zgadza się z bajtem kontrolnym"}},
     {TUiText::StatusExported, {"Exported to %1", "Wyeksportowano do %1"}},
     {TUiText::StatusImportedLayouts, {"Imported layouts from %1", "Zaimportowano układy z %1"}},
     {TUiText::StatusImportedSettings,
@@ -500,6 +504,14 @@ constexpr TUiTextRow kUi[] = {
     {TUiText::StatusImportFailed, {"Nothing imported from %1", "Nic nie zaimportowano z %1"}},
     {TUiText::StatusUndone, {"Undone: %1", "Cofnięto %1"}},
     {TUiText::StatusRedone, {"Redone: %1", "Ponowiono %1"}},
+    {TUiText::PreviewBuiltInFont, {"Built-in font", "Czcionka wbudowana"}},
+    {TUiText::PreviewSaveActualSize, {"Actual size (1x)", "Rozmiar rzeczywisty (1x)"}},
+    {TUiText::PreviewSaveCurrentZoom, {"Current zoom (%1x)", "Bieżące powiększenie (%1x)"}},
+    {TUiText::PreviewCharacterIndex, {"Character %1 (0x%2)", "Znak %1 (0x%2)"}},
+    {TUiText::PreviewPictureFilter,
+     {"Pictures (*.png *.jpg *.jpeg)", "Obrazy (*.png *.jpg *.jpeg)"}},
+    {TUiText::PreviewPngFilter, {"PNG pictures (*.png)", "Obrazy PNG (*.png)"}},
+    {TUiText::PreviewBadPicture, {"Cannot read the picture !", "Nie można odczytać obrazu !"}},
 };
 
 struct TMessageText {
@@ -660,13 +672,6 @@ std::span<const TCaptionText> MainWindowToolTips() {
 
 std::span<const TCaptionText> PreviewTexts() {
     return kPreview;
-}
-
-const char* PreviewText(std::string_view name, TLanguage language) {
-    for (const auto& row : kPreview)
-        if (row.Item == -1 && name == row.Control)
-            return row.Text[static_cast<int>(language)];
-    return "";
 }
 
 std::span<const TCaptionText> SettingsDialogTexts() {

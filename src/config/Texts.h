@@ -10,7 +10,6 @@
 #include "config/Messages.h"
 
 #include <span>
-#include <string_view>
 
 namespace halvex {
 
@@ -35,10 +34,9 @@ std::span<const TCaptionText> SettingsDialogTexts();
 // Texts of the import options dialog (set each time it opens).
 std::span<const TCaptionText> ImportDialogTexts();
 
-// Texts of the OSD preview window; the rows whose names are not controls (menu entries,
-// file filters, formats) are read with PreviewText.
+// Texts of the OSD preview window's controls (its menu entries, file filters and formats
+// are TUiText rows).
 std::span<const TCaptionText> PreviewTexts();
-const char* PreviewText(std::string_view name, TLanguage language);
 
 // Tooltips of the main window's controls (rows with Item kToolTipItem), the grid's with
 // its colour key.
@@ -110,7 +108,12 @@ enum class TUiText {
     StatusFontStopped,  // %1 character, %2 characters
     StatusInterrupted,
     StatusPortError,
-    StatusExported, // %1 the file name
+    CauseNoAnswer,      // why an exchange gave up: %1 tries
+    CauseNoDump,        // %1 tries
+    CauseBlockLost,     // %1 the block, %2 tries
+    CauseCharacterLost, // %1 the character, %2 tries
+    CauseBadCheckByte,  // a read's dump failed its check byte
+    StatusExported,     // %1 the file name
     StatusImportedLayouts,
     StatusImportedSettings,
     StatusImportedAll,
@@ -120,6 +123,13 @@ enum class TUiText {
     StatusImportFailed,
     StatusUndone, // %1 the step's name
     StatusRedone,
+    PreviewBuiltInFont, // the preview's font label without a character set file
+    PreviewSaveActualSize,
+    PreviewSaveCurrentZoom, // %1 the zoom
+    PreviewCharacterIndex,  // %1 the character's number, %2 in hexadecimal
+    PreviewPictureFilter,
+    PreviewPngFilter,
+    PreviewBadPicture,
 };
 const char* UiText(TUiText text, TLanguage language);
 // The status after an import that ignored `count` (> 0) lines, in the plural form the

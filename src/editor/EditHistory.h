@@ -43,7 +43,6 @@ public:
     // Nothing confirmed any more (the port was closed or a read started).
     void Forget();
 
-    bool Known() const { return board_.has_value(); }
     // The image differs from what the board last confirmed; false when nothing is known.
     // The layout mode shown (Mode) is the editor's view and does not count, unless the
     // board holds a mode the editor cannot show (above 2), which a write would replace.

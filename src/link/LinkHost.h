@@ -1,31 +1,19 @@
-// What the board link needs from the window that owns it. The main window implements
-// this; tests record the calls.
+// What the board link needs from the window that owns it. The main window and halvexctl's
+// session implement this; tests record the calls.
 #pragma once
 
+#include "config/Exchange.h"
 #include "config/Messages.h"
 
-#include <string>
+#include <functional>
 
 namespace halvex {
 
-enum class TExchangeKind { LinkTest, Read, Write, Apply, FontUpload };
-
-enum class TExchangeOutcome {
-    Done,        // every frame acknowledged (a link test: answered; a read: good dump)
-    GaveUp,      // a frame's budget was spent ("Communication ERROR !")
-    BadDump,     // a read's dump failed its check byte ("ERROR reading data from OSD !")
-    Interrupted, // the port was closed under the exchange
-    PortError,   // the port refused the first frame; its error goes to the caller
-};
-
-// How an exchange ended; raised once at the end of every exchange the link started.
-struct TExchangeReport {
-    TExchangeKind Kind = TExchangeKind::LinkTest;
-    TExchangeOutcome Outcome = TExchangeOutcome::Done;
-    int Confirmed = 0;     // frames acknowledged: blocks (write, Apply) or characters (upload)
-    int Total = 1;         // frames of the sequence: 16 blocks, 2 for Apply, 256 characters
-    char Reply = 0;        // link test: the letter of the acknowledgement ('R': ready), 0 if none
-    std::string PortError; // the port's error on the last resend it refused; empty if none
+// The link's handlers, each run through TLinkHost::RunHandler.
+enum class TLinkHandler {
+    DataReceived, // the port's OnDataRecived: drains the port, runs the recognisers
+    StepTick,     // Timer1: the next block or character, the read completion, the blink tick
+    RetryTick,    // Timer2: a resend, the give-up, the end of a quiet wait
 };
 
 class TLinkHost {
@@ -49,6 +37,13 @@ public:
     virtual void BlinkTick() = 0;
     // An exchange has ended (after its message, if any, was shown).
     virtual void ExchangeFinished(const TExchangeReport& report) { (void)report; }
+    // Runs one of the link's handlers: where the host puts its guard once. An exception
+    // `run` raises (a write the port refused, say) ends only that handler; the host decides
+    // what becomes of it. By default it goes on to the caller.
+    virtual void RunHandler(TLinkHandler handler, const std::function<void()>& run) {
+        (void)handler;
+        run();
+    }
 };
 
 } // namespace halvex

@@ -1,6 +1,7 @@
 #include "link/OsdLink.h"
 
 #include "link/LinkFrames.h"
+#include "link/LinkLog.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,32 +16,37 @@ namespace {
 constexpr std::uint32_t kStepDelayMs = 2;  // acknowledgement to next frame
 constexpr std::uint32_t kIdleTickMs = 200; // blink tick when no exchange runs
 constexpr std::uint32_t kTestRetryMs = 100;
-constexpr std::uint8_t kTestBudget = 60;
 constexpr std::uint32_t kReadRetryMs = 800;
-constexpr std::uint8_t kReadBudget = 3;
-constexpr std::uint32_t kFrameRetryMs = 200;    // blocks and characters ...
-constexpr std::uint32_t kFrameRetryMaxMs = 800; // ... lengthened by slow answers up to this
-constexpr std::uint8_t kFrameBudget = 10;
+constexpr std::uint32_t kFrameRetryMs = 200;     // blocks and characters ...
+constexpr std::uint32_t kFrameRetryMaxMs = 800;  // ... lengthened by slow answers up to this
 constexpr std::uint64_t kMinAnswerMarginMs = 50; // scheduling jitter around an answer time
 constexpr std::uint8_t kLastBlock = kBlockCount - 1;
 constexpr std::uint8_t kLastChar = kFontChars - 1;
 constexpr std::uint8_t kReplyActedOn = 0xFF; // the letter after an "R" confirmed the link
 
-TExchangeKind ReportKind(TLinkExchange exchange) {
-    switch (exchange) {
-    case TLinkExchange::Read:
-        return TExchangeKind::Read;
-    case TLinkExchange::Write:
-        return TExchangeKind::Write;
-    case TLinkExchange::Apply:
-        return TExchangeKind::Apply;
-    case TLinkExchange::FontUpload:
-        return TExchangeKind::FontUpload;
-    case TLinkExchange::Idle:
-    case TLinkExchange::Test:
-        break;
-    }
-    return TExchangeKind::LinkTest;
+// Names in the trace, in the order of TExchangeKind and TExchangeOutcome.
+constexpr const char* kExchangeNames[] = {"link test", "read", "write", "apply", "font upload"};
+constexpr const char* kOutcomeNames[] = {"done", "gave up", "bad dump", "interrupted",
+                                         "port error"};
+
+const char* ExchangeName(TExchangeKind exchange) {
+    return kExchangeNames[static_cast<int>(exchange)];
+}
+
+const char* OutcomeName(TExchangeOutcome outcome) {
+    return kOutcomeNames[static_cast<int>(outcome)];
+}
+
+unsigned long long Ull(std::uint64_t n) {
+    return static_cast<unsigned long long>(n);
+}
+
+// A frame's budget, in the order of TExchangeKind: link test, read, write, Apply, upload.
+constexpr std::uint8_t kBudgets[] = {link_budget::Test, link_budget::Read, link_budget::Frame,
+                                     link_budget::Frame, link_budget::Frame};
+
+std::uint8_t BudgetOf(TExchangeKind exchange) {
+    return kBudgets[static_cast<int>(exchange)];
 }
 
 } // namespace
@@ -52,15 +58,46 @@ TOsdLink::TOsdLink(TConfigImage& image, TLinkPort& port, TLinkTimer& timer1, TLi
     Timer1.SetInterval(kIdleTickMs);
     Timer2.SetEnabled(false);
     Timer2.SetInterval(kIdleTickMs);
-    port_.OnDataRecived = [this](std::int32_t) { AfComPort1DataRecived(); };
-    Timer1.OnTimer = [this] { Timer1Timer(); };
-    Timer2.OnTimer = [this] { Timer2Timer(); };
+    port_.OnDataRecived = [this](std::int32_t) {
+        host_.RunHandler(TLinkHandler::DataReceived, [this] { AfComPort1DataRecived(); });
+    };
+    Timer1.OnTimer = [this] {
+        host_.RunHandler(TLinkHandler::StepTick, [this] { Timer1Timer(); });
+    };
+    Timer2.OnTimer = [this] {
+        host_.RunHandler(TLinkHandler::RetryTick, [this] { Timer2Timer(); });
+    };
 }
 
 TOsdLink::~TOsdLink() {
     port_.OnDataRecived = nullptr;
     Timer1.OnTimer = nullptr;
     Timer2.OnTimer = nullptr;
+}
+
+// The frame in flight as the trace names it: "block 3", "character 200", "read request".
+std::string TOsdLink::FrameName() const {
+    switch (exchange_.value_or(TExchangeKind::LinkTest)) {
+    case TExchangeKind::LinkTest:
+        return "test frame";
+    case TExchangeKind::Read:
+        return "read request";
+    case TExchangeKind::Write:
+    case TExchangeKind::Apply:
+        return "block " + std::to_string(stepIndex_);
+    case TExchangeKind::FontUpload:
+        return "character " + std::to_string(stepIndex_);
+    }
+    return {};
+}
+
+int TOsdLink::Budget() const {
+    return BudgetOf(exchange_.value_or(TExchangeKind::LinkTest));
+}
+
+// The try the frame in flight is at, counted from 1 (one past the budget once it is spent).
+int TOsdLink::Try() const {
+    return Budget() - retriesLeft_ + 1;
 }
 
 void TOsdLink::ResetRecogniser() {
@@ -88,6 +125,8 @@ void TOsdLink::SendFrame(const std::string& frame, std::uint8_t budget, std::uin
     RestartTimer2(intervalMs);
     port_.WriteString(lastFrame_);
     CopySent();
+    qCDebug(lcLink, "%s sent (try 1 of %d, resent after %u ms without an answer)",
+            FrameName().c_str(), budget, intervalMs);
 }
 
 // The port took a copy of LastFrame.
@@ -124,7 +163,7 @@ void TOsdLink::DiscardInput() {
 
 // Ends the exchange without a message: both timers stopped, progress window closed.
 void TOsdLink::EndExchange() {
-    exchange_ = TLinkExchange::Idle;
+    exchange_.reset();
     flight_ = {};
     draining_ = false;
     Timer1.SetEnabled(false);
@@ -133,40 +172,47 @@ void TOsdLink::EndExchange() {
 }
 
 void TOsdLink::GiveUp() {
-    const TLinkExchange ended = exchange_;
+    const TExchangeKind ended = *exchange_;
+    qCDebug(lcLink, "%s: giving up after %d tries%s%s", FrameName().c_str(),
+            std::min(Try(), Budget()),
+            portError_.empty() ? "" : "; the port refused: ", portError_.c_str());
     std::string portError = std::move(portError_);
     EndExchange();
-    host_.ShowMessage(TMessage::CommError);
-    Finish(ended, TExchangeOutcome::GaveUp, 0, std::move(portError));
+    Finish(ended, TExchangeOutcome::GaveUp, TMessage::CommError, 0, std::move(portError));
 }
 
-void TOsdLink::Finish(TLinkExchange ended, TExchangeOutcome outcome, char reply,
-                      std::string portError) {
+void TOsdLink::Finish(TExchangeKind ended, TExchangeOutcome outcome,
+                      std::optional<TMessage> message, char reply, std::string portError) {
     TExchangeReport report;
-    report.Kind = ReportKind(ended);
+    report.Kind = ended;
     report.Outcome = outcome;
+    report.Budget = BudgetOf(ended);
+    report.Ms = Timer2.NowMs() - startMs_;
     report.Reply = reply;
     report.PortError = std::move(portError);
     switch (ended) {
-    case TLinkExchange::Write:
+    case TExchangeKind::Write:
         report.Total = static_cast<int>(kBlockCount);
         report.Confirmed = stepIndex_;
         break;
-    case TLinkExchange::Apply:
+    case TExchangeKind::Apply:
         report.Total = 2;
         report.Confirmed = stepIndex_ == kLastBlock ? 1 : 0;
         break;
-    case TLinkExchange::FontUpload:
+    case TExchangeKind::FontUpload:
         report.Total = static_cast<int>(kFontChars);
         report.Confirmed = stepIndex_;
         break;
-    case TLinkExchange::Idle:
-    case TLinkExchange::Test:
-    case TLinkExchange::Read:
+    case TExchangeKind::LinkTest:
+    case TExchangeKind::Read:
         break;
     }
     if (outcome == TExchangeOutcome::Done)
         report.Confirmed = report.Total;
+    qCDebug(lcLink, "%s %s in %llu ms (%d of %d confirmed)", ExchangeName(ended),
+            OutcomeName(outcome), Ull(report.Ms), report.Confirmed, report.Total);
+    if (message)
+        host_.ShowMessage(*message);
     host_.ExchangeFinished(report);
 }
 
@@ -177,7 +223,7 @@ template <typename F> void TOsdLink::StartGuarded(F&& send) {
     try {
         send();
     } catch (...) {
-        const TLinkExchange ended = exchange_;
+        const TExchangeKind ended = *exchange_;
         EndExchange();
         Finish(ended, TExchangeOutcome::PortError);
         throw;
@@ -185,9 +231,11 @@ template <typename F> void TOsdLink::StartGuarded(F&& send) {
 }
 
 // A new exchange: a fresh recogniser, and nothing known of the board's answers.
-void TOsdLink::BeginExchange(TLinkExchange exchange) {
+void TOsdLink::BeginExchange(TExchangeKind exchange) {
     ResetRecogniser();
     exchange_ = exchange;
+    startMs_ = Timer2.NowMs();
+    qCDebug(lcLink, "%s started", ExchangeName(exchange));
     flight_ = {};
     answerMs_.reset();
     answerClean_ = false;
@@ -202,26 +250,26 @@ void TOsdLink::BeginExchange(TLinkExchange exchange) {
 void TOsdLink::StartTest() {
     if (!port_.IsOpen() || Busy())
         return;
-    BeginExchange(TLinkExchange::Test);
-    StartGuarded([this] { SendFrame(TestFrame(), kTestBudget, kTestRetryMs, false); });
+    BeginExchange(TExchangeKind::LinkTest);
+    StartGuarded([this] { SendFrame(TestFrame(), link_budget::Test, kTestRetryMs, false); });
 }
 
 bool TOsdLink::StartRead() {
     if (!port_.IsOpen() || Busy())
         return false;
     Timer1.SetEnabled(false);
-    BeginExchange(TLinkExchange::Read); // the received bytes are dump data until it ends
+    BeginExchange(TExchangeKind::Read); // the received bytes are dump data until it ends
     dumpBytes_ = 0;
     StartGuarded([this] {
         DiscardInput(); // whatever came before the request is no part of the dump
-        SendFrame(ReadFrame(), kReadBudget, kReadRetryMs, false);
+        SendFrame(ReadFrame(), link_budget::Read, kReadRetryMs, false);
     });
     return true;
 }
 
 // The common start of a block or character sequence: blinking stopped, a new exchange,
 // StepIndex 0, and (for a write or upload) the progress window at 0.
-void TOsdLink::BeginSequence(TLinkExchange exchange, bool progress) {
+void TOsdLink::BeginSequence(TExchangeKind exchange, bool progress) {
     Timer1.SetEnabled(false);
     BeginExchange(exchange);
     stepIndex_ = 0;
@@ -235,7 +283,7 @@ bool TOsdLink::StartWrite() {
     if (Busy())
         return false;
     sent_ = image_;
-    BeginSequence(TLinkExchange::Write, true);
+    BeginSequence(TExchangeKind::Write, true);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
 }
@@ -244,7 +292,7 @@ bool TOsdLink::StartFontUpload(const TFontSet& font) {
     if (Busy())
         return false;
     font_ = font;
-    BeginSequence(TLinkExchange::FontUpload, true);
+    BeginSequence(TExchangeKind::FontUpload, true);
     StartGuarded([this] { SendFontChar(); });
     return true;
 }
@@ -253,7 +301,7 @@ bool TOsdLink::StartApply() {
     if (Busy())
         return false;
     sent_ = image_;
-    BeginSequence(TLinkExchange::Apply, false);
+    BeginSequence(TExchangeKind::Apply, false);
     StartGuarded([this] { SendConfigBlock(); });
     return true;
 }
@@ -264,18 +312,18 @@ std::optional<TMessage> TOsdLink::PortClosed() {
         Timer1.SetEnabled(false); // the blink tick
         return std::nullopt;
     }
-    const TLinkExchange ended = exchange_;
+    const TExchangeKind ended = *exchange_;
+    qCDebug(lcLink, "port closed under the %s at %s", ExchangeName(ended), FrameName().c_str());
     EndExchange();
     Finish(ended, TExchangeOutcome::Interrupted);
     switch (ended) {
-    case TLinkExchange::Write:
-    case TLinkExchange::Apply:
+    case TExchangeKind::Write:
+    case TExchangeKind::Apply:
         return TMessage::WriteInterrupted;
-    case TLinkExchange::FontUpload:
+    case TExchangeKind::FontUpload:
         return TMessage::FontUploadInterrupted;
-    case TLinkExchange::Idle:
-    case TLinkExchange::Test:
-    case TLinkExchange::Read:
+    case TExchangeKind::LinkTest:
+    case TExchangeKind::Read:
         break;
     }
     return std::nullopt;
@@ -303,7 +351,7 @@ bool TOsdLink::Recognise(std::uint8_t c) {
 void TOsdLink::AfComPort1DataRecived() {
     while (port_.InBufUsed() > 0) {
         const std::uint8_t c = port_.ReadChar();
-        if (exchange_ == TLinkExchange::Read)
+        if (exchange_ == TExchangeKind::Read)
             TakeDumpByte(c);
         else if (Recognise(c))
             Acknowledged();
@@ -315,15 +363,14 @@ void TOsdLink::AfComPort1DataRecived() {
 // disabled.
 void TOsdLink::Acknowledged() {
     const bool testAnswer =
-        exchange_ == TLinkExchange::Test && flight_.Answers == 0 && flight_.Copies > 0;
+        exchange_ == TExchangeKind::LinkTest && flight_.Answers == 0 && flight_.Copies > 0;
     if (testAnswer)
         reply_ = static_cast<char>(replyChar_);
-    if ((testAnswer || exchange_ == TLinkExchange::Idle) && replyChar_ == 'R' &&
-        !host_.FontButtonEnabled()) {
+    if ((testAnswer || !exchange_) && replyChar_ == 'R' && !host_.FontButtonEnabled()) {
         replyChar_ = kReplyActedOn;
         host_.LinkConfirmed();
     }
-    if (exchange_ != TLinkExchange::Idle)
+    if (exchange_)
         TakeAnswer();
 }
 
@@ -347,10 +394,19 @@ void TOsdLink::TakeDumpByte(std::uint8_t c) {
 
 // An answer to the frame in flight: taken only while one of its copies waits for it.
 bool TOsdLink::CountAnswer() {
-    if (flight_.Answers >= flight_.Copies)
-        return false; // no copy waits: it answers an earlier frame, or nothing
+    if (flight_.Answers >= flight_.Copies) {
+        // No copy waits: it answers an earlier frame, or nothing.
+        qCDebug(lcLink, "%s: answer dropped (%d copies sent, all answered)", FrameName().c_str(),
+                flight_.Copies);
+        return false;
+    }
+    const std::uint64_t took = Timer2.NowMs() - flight_.FirstSentMs;
     if (++flight_.Answers == 1)
-        SampleAnswerTime(Timer2.NowMs());
+        SampleAnswerTime(took);
+    qCDebug(lcLink,
+            "%s: answer %d of %d copies taken %llu ms after the first (answer time %llu ms)",
+            FrameName().c_str(), flight_.Answers, flight_.Copies, Ull(took),
+            Ull(answerMs_.value_or(0)));
     return true;
 }
 
@@ -363,6 +419,8 @@ void TOsdLink::TakeAnswer() {
         // line has been quiet for longer than the board takes to answer.
         draining_ = true;
         RestartTimer2(QuietMs());
+        qCDebug(lcLink, "%s: draining, up to %llu ms of quiet for the other copies' answers",
+                FrameName().c_str(), Ull(QuietMs()));
         return;
     }
     Drained();
@@ -370,8 +428,7 @@ void TOsdLink::TakeAnswer() {
 
 // The first answer to the frame in flight: its time since the first copy is the answer
 // time when one copy was out, else only an upper bound (Karn's rule).
-void TOsdLink::SampleAnswerTime(std::uint64_t nowMs) {
-    const std::uint64_t took = nowMs - flight_.FirstSentMs;
+void TOsdLink::SampleAnswerTime(std::uint64_t took) {
     if (flight_.Copies == 1) {
         answerMs_ = answerClean_ ? std::max(*answerMs_, took) : took;
         answerClean_ = true;
@@ -384,55 +441,58 @@ void TOsdLink::SampleAnswerTime(std::uint64_t nowMs) {
 void TOsdLink::Drained() {
     draining_ = false;
     Timer2.SetEnabled(false);
-    switch (exchange_) {
-    case TLinkExchange::Test:
+    if (!exchange_)
+        return;
+    switch (*exchange_) {
+    case TExchangeKind::LinkTest:
         EndTest();
         break;
-    case TLinkExchange::Read:
+    case TExchangeKind::Read:
         Timer1.SetEnabled(true); // the completion, at Timer1's interval
         break;
-    case TLinkExchange::Write:
-    case TLinkExchange::Apply:
-    case TLinkExchange::FontUpload:
+    case TExchangeKind::Write:
+    case TExchangeKind::Apply:
+    case TExchangeKind::FontUpload:
         Timer1.SetInterval(kStepDelayMs);
         Timer1.SetEnabled(true);
-        break;
-    case TLinkExchange::Idle:
         break;
     }
 }
 
 void TOsdLink::EndTest() {
     const char reply = reply_;
-    exchange_ = TLinkExchange::Idle;
+    exchange_.reset();
     flight_ = {};
     // A letter other than "R": the board answered but is not ready. An answer without a
     // letter (a late one of an earlier exchange, say) ends the test quietly.
-    if (reply != 0 && reply != 'R')
-        host_.ShowMessage(TMessage::NotReady);
-    Finish(TLinkExchange::Test, TExchangeOutcome::Done, reply);
+    const bool notReady = reply != 0 && reply != 'R';
+    Finish(TExchangeKind::LinkTest, TExchangeOutcome::Done,
+           notReady ? std::optional(TMessage::NotReady) : std::nullopt, reply);
 }
 
 void TOsdLink::Timer1Timer() {
-    switch (exchange_) {
-    case TLinkExchange::Read:
+    if (!exchange_) {
+        host_.BlinkTick();
+        return;
+    }
+    switch (*exchange_) {
+    case TExchangeKind::Read:
         if (dumpBytes_ < ofs::DumpSize || draining_) {
             Timer1.SetEnabled(false); // not armed by a drained dump: keep waiting
             return;
         }
         ApplyImageDump();
         break;
-    case TLinkExchange::Write:
-    case TLinkExchange::Apply:
+    case TExchangeKind::Write:
+    case TExchangeKind::Apply:
         Timer1.SetEnabled(false);
         NextConfigBlock();
         break;
-    case TLinkExchange::FontUpload:
+    case TExchangeKind::FontUpload:
         Timer1.SetEnabled(false);
         NextFontChar();
         break;
-    case TLinkExchange::Idle:
-    case TLinkExchange::Test:
+    case TExchangeKind::LinkTest:
         host_.BlinkTick();
         break;
     }
@@ -440,20 +500,26 @@ void TOsdLink::Timer1Timer() {
 
 void TOsdLink::Timer2Timer() {
     if (draining_) {
-        Drained(); // quiet for longer than the board takes to answer
+        // Quiet for longer than the board takes to answer.
+        qCDebug(lcLink, "%s: drained, %d of %d copies answered", FrameName().c_str(),
+                flight_.Answers, flight_.Copies);
+        Drained();
         return;
     }
     // The port went away under the exchange (another port chosen in the selector failed
     // to open, say): nothing can be resent, so give up once instead of trying on.
     if (!port_.IsOpen()) {
+        qCDebug(lcLink, "%s: the port is closed", FrameName().c_str());
         GiveUp();
         return;
     }
     // A dump on its way is never cut. The first tick that finds one arriving for a request
     // gives it one more interval without spending a try.
-    const bool arriving = exchange_ == TLinkExchange::Read && std::exchange(dumpArriving_, false);
-    if (arriving && std::exchange(dumpGrace_, false))
+    const bool arriving = exchange_ == TExchangeKind::Read && std::exchange(dumpArriving_, false);
+    if (arriving && std::exchange(dumpGrace_, false)) {
+        qCDebug(lcLink, "dump arriving (%zu bytes): one more interval", dumpBytes_);
         return;
+    }
     if (retriesLeft_ > 0)
         --retriesLeft_;
     if (retriesLeft_ == 0) {
@@ -471,9 +537,10 @@ void TOsdLink::Resend() {
     Timer1.SetInterval(kStepDelayMs);
     Timer1.SetEnabled(false);
     try {
-        if (exchange_ == TLinkExchange::Read && dumpBytes_ > 0) {
+        if (exchange_ == TExchangeKind::Read && dumpBytes_ > 0) {
             // No dump byte came for a whole interval: the dump that began is over (it
             // answered a copy of the request), and the board sends the whole dump again.
+            qCDebug(lcLink, "the dump stopped at %zu bytes: it answered a copy", dumpBytes_);
             CountAnswer();
             DiscardInput();
             dumpBytes_ = 0;
@@ -481,44 +548,45 @@ void TOsdLink::Resend() {
         port_.WriteString(lastFrame_);
     } catch (const std::exception& e) {
         portError_ = e.what();
+        qCDebug(lcLink, "%s: resend refused by the port (try %d of %d): %s", FrameName().c_str(),
+                Try(), Budget(), e.what());
         return;
     }
     CopySent();
+    qCDebug(lcLink, "%s resent (try %d of %d)", FrameName().c_str(), Try(), Budget());
 }
 
 void TOsdLink::ApplyImageDump() {
-    exchange_ = TLinkExchange::Idle;
+    exchange_.reset();
     Timer1.SetEnabled(false);
     Timer2.SetEnabled(false);
     if (!image_.DumpCheckMatches()) {
-        host_.ShowMessage(TMessage::ReadError);
-        Finish(TLinkExchange::Read, TExchangeOutcome::BadDump);
+        Finish(TExchangeKind::Read, TExchangeOutcome::BadDump, TMessage::ReadError);
         return;
     }
     host_.DumpAccepted();
     Timer1.SetInterval(kIdleTickMs);
     Timer1.SetEnabled(true);
-    Finish(TLinkExchange::Read, TExchangeOutcome::Done);
+    Finish(TExchangeKind::Read, TExchangeOutcome::Done);
 }
 
 void TOsdLink::SendConfigBlock() {
-    SendFrame(BlockFrame(sent_, stepIndex_), kFrameBudget, FrameRetryMs(), true);
+    SendFrame(BlockFrame(sent_, stepIndex_), link_budget::Frame, FrameRetryMs(), true);
 }
 
 void TOsdLink::NextConfigBlock() {
-    if (exchange_ == TLinkExchange::Apply) {
+    if (exchange_ == TExchangeKind::Apply) {
         // Apply sends block 0 (the header) and block 15 (the user name) only.
         if (stepIndex_ != kLastBlock) {
             stepIndex_ = kLastBlock;
             SendConfigBlock();
             return;
         }
-        exchange_ = TLinkExchange::Idle;
+        exchange_.reset();
         Timer2.SetEnabled(false);
         Timer1.SetInterval(kIdleTickMs);
         Timer1.SetEnabled(true);
-        host_.ShowMessage(TMessage::ChangesUpdated);
-        Finish(TLinkExchange::Apply, TExchangeOutcome::Done);
+        Finish(TExchangeKind::Apply, TExchangeOutcome::Done, TMessage::ChangesUpdated);
         return;
     }
     if (stepIndex_ < kLastBlock) {
@@ -529,16 +597,16 @@ void TOsdLink::NextConfigBlock() {
         SendConfigBlock();
         return;
     }
-    exchange_ = TLinkExchange::Idle;
+    exchange_.reset();
     Timer2.SetEnabled(false);
     host_.CloseProgress();
     Timer1.SetInterval(kIdleTickMs);
     Timer1.SetEnabled(true);
-    Finish(TLinkExchange::Write, TExchangeOutcome::Done);
+    Finish(TExchangeKind::Write, TExchangeOutcome::Done);
 }
 
 void TOsdLink::SendFontChar() {
-    SendFrame(CharFrame(stepIndex_, font_[stepIndex_]), kFrameBudget, FrameRetryMs(), true);
+    SendFrame(CharFrame(stepIndex_, font_[stepIndex_]), link_budget::Frame, FrameRetryMs(), true);
 }
 
 void TOsdLink::NextFontChar() {
@@ -548,11 +616,10 @@ void TOsdLink::NextFontChar() {
         SendFontChar();
         return;
     }
-    exchange_ = TLinkExchange::Idle;
+    exchange_.reset();
     Timer2.SetEnabled(false);
     host_.CloseProgress();
-    host_.ShowMessage(TMessage::FontsLoaded);
-    Finish(TLinkExchange::FontUpload, TExchangeOutcome::Done);
+    Finish(TExchangeKind::FontUpload, TExchangeOutcome::Done, TMessage::FontsLoaded);
 }
 
 } // namespace halvex

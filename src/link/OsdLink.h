@@ -3,7 +3,8 @@
 //
 // Everything runs on the main thread. The constructor wires port.OnDataRecived to the
 // receive handler, timer1.OnTimer to the step dispatcher and timer2.OnTimer to the retry
-// handler, and sets both timers to 200 ms, disabled; the destructor unwires them.
+// handler, each run through host.RunHandler (the host's guard), and sets both timers to
+// 200 ms, disabled; the destructor unwires them.
 //
 // Timer1 is the step timer: 2 ms after a frame is answered it sends the next block or
 // character; after a complete dump it runs the read completion; with no exchange running
@@ -72,15 +73,12 @@
 
 namespace halvex {
 
-// The exchange the link runs.
-enum class TLinkExchange {
-    Idle,
-    Test,       // link test: the test frame until an acknowledgement
-    Read,       // read request: every received byte is dump data
-    Write,      // the 16 configuration blocks
-    Apply,      // the settings Apply: blocks 0 and 15
-    FontUpload, // the 256 characters
-};
+// Copies a frame may be sent before the exchange gives up.
+namespace link_budget {
+constexpr std::uint8_t Test = 60;
+constexpr std::uint8_t Read = 3;
+constexpr std::uint8_t Frame = 10; // each block or character
+} // namespace link_budget
 
 class TOsdLink {
 public:
@@ -90,9 +88,9 @@ public:
     TOsdLink(const TOsdLink&) = delete;
     TOsdLink& operator=(const TOsdLink&) = delete;
 
-    TLinkExchange Exchange() const { return exchange_; }
-    // An exchange is supervised.
-    bool Busy() const { return exchange_ != TLinkExchange::Idle; }
+    // The exchange supervised now; none while the link is at rest.
+    std::optional<TExchangeKind> Exchange() const { return exchange_; }
+    bool Busy() const { return exchange_.has_value(); }
 
     // Link test (Button8Click): nothing when the port is closed or Busy(). Sends the test
     // frame; an acknowledgement stops the retries, and one with the letter "R" while the
@@ -142,7 +140,7 @@ private:
     void TakeDumpByte(std::uint8_t c);
     bool CountAnswer();
     void TakeAnswer();
-    void SampleAnswerTime(std::uint64_t nowMs);
+    void SampleAnswerTime(std::uint64_t took); // ms from the first copy to the first answer
     void Drained();
     void EndTest();
     void Timer1Timer(); // step dispatcher
@@ -162,12 +160,17 @@ private:
     std::uint32_t FrameRetryMs() const; // resend interval of a block or character
     void DiscardInput();
     void ResetRecogniser();
-    void BeginExchange(TLinkExchange exchange);
-    void BeginSequence(TLinkExchange exchange, bool progress);
+    std::string FrameName() const; // for the trace
+    int Budget() const;            // tries of a frame of the running exchange
+    int Try() const;               // the try the frame in flight is at, from 1
+    void BeginExchange(TExchangeKind exchange);
+    void BeginSequence(TExchangeKind exchange, bool progress);
     void EndExchange();
     void GiveUp();
-    // Tells the host how the exchange `ended` ended.
-    void Finish(TLinkExchange ended, TExchangeOutcome outcome, char reply = 0,
+    // Tells the host how the exchange `ended` ended: its time is taken, then `message` (if
+    // any) is shown, then the report raised.
+    void Finish(TExchangeKind ended, TExchangeOutcome outcome,
+                std::optional<TMessage> message = std::nullopt, char reply = 0,
                 std::string portError = {});
     template <typename F> void StartGuarded(F&& send);
 
@@ -177,7 +180,8 @@ private:
     TLinkTimer& Timer2;
     TLinkHost& host_;
 
-    TLinkExchange exchange_ = TLinkExchange::Idle;
+    std::optional<TExchangeKind> exchange_;
+    std::uint64_t startMs_ = 0; // when the exchange began (NowMs)
     std::size_t dumpBytes_ = 0;
     bool hashSeen_ = false;      // the recogniser has seen "#" and waits for "+"
     std::uint8_t replyChar_ = 0; // letter of the current acknowledgement; 0 = none yet

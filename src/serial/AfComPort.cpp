@@ -1,5 +1,6 @@
 #include "serial/AfComPort.h"
 
+#include "serial/AfLog.h"
 #include "serial/AfPortPaths.h"
 #include "serial/AfSafeSync.h"
 
@@ -18,6 +19,17 @@ constexpr std::uint32_t NotifyLimitMs =
 
 constexpr std::uint32_t BaudValues[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                         19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
+// The text of the exception being handled (inside a catch block).
+std::string ErrorText() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
 
 std::function<bool(const std::string&, TAfDCB&)>& SettingsDialogHook() {
     static std::function<bool(const std::string&, TAfDCB&)> hook;
@@ -376,6 +388,9 @@ void TAfCustomSerialPort::WriteData(const void* buffer, std::int32_t count) {
     if (closing_.load())
         return;
     if (!core_->Write(buffer, count)) {
+        qCDebug(lcAfSerial, "COM%d: a write of %d bytes refused (%d free)%s", core_->ComNumber(),
+                static_cast<int>(count), static_cast<int>(OutBufFree()),
+                core_->HungUp() ? ": the device has gone" : "");
         if (core_->HungUp())
             throw EAfDeviceGoneError("Write data error [the device has gone] - " + Name() + " ");
         char text[96];
@@ -492,6 +507,7 @@ void TAfCustomSerialPort::DispatchSyncEvent() {
             std::rethrow_exception(event.error);
         break;
     case ceDeviceLost:
+        qCDebug(lcAfSerial, "COM%d: device lost, told to the main thread", core_->ComNumber());
         if (OnDeviceLost)
             OnDeviceLost();
         break;
@@ -521,6 +537,7 @@ void TAfCustomComPort::OpenDevice() {
     } catch (...) {
         if (cursor)
             cursor(false);
+        qCDebug(lcAfSerial, "COM%d not opened: %s", comNumber_, ErrorText().c_str());
         throw;
     }
     if (cursor)

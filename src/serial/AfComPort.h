@@ -68,10 +68,6 @@ public:
         bits_ |= Bit(e);
         return *this;
     }
-    constexpr TAfSet& Exclude(E e) {
-        bits_ &= ~Bit(e);
-        return *this;
-    }
     constexpr bool Empty() const { return bits_ == 0; }
     constexpr std::uint32_t Bits() const { return bits_; }
     constexpr bool operator==(const TAfSet&) const = default;

@@ -2,6 +2,7 @@
 
 #include "serial/AfComPortThreads.h"
 #include "serial/AfIoctl.h"
+#include "serial/AfLog.h"
 #include "serial/AfTermiosMap.h"
 
 #include "serial/AfPortPaths.h"
@@ -183,73 +184,80 @@ bool TAfComPortCore::OpenPort(int number) {
     hungUp_.store(false);
     heldPath_ = AfHoldDevice(path_);
     try {
-        if (!SetRawMode(fd_))
-            throw EAfComPortCoreError("Error setting timeouts");
-
-        std::unique_ptr<TAfCircularBuffer> ring;
-        if (inBufSize_ < 1 || outBufSize_ < 1)
-            throw EAfComPortCoreError("Error initializing buffers");
-        try {
-            ring = std::make_unique<TAfCircularBuffer>(outBufSize_);
-        } catch (const std::bad_alloc&) {
-            throw EAfComPortCoreError("Error initializing buffers");
-        }
-
-        if (!started_.Create() || !txDone_.Create() || !drained_.Create() || !lost_.Create())
-            throw EAfComPortCoreError(" Error setting EventMask");
-        started_.Reset();
-        drained_.Reset();
-        lost_.Reset();
-        eventMask_ = AfEventMask;
-
-        if (!ApplyDcb(fd_, dcb_)) {
-            dcb_ = ReadDcb(fd_, dcb_);
-            throw EAfComPortCoreError("Error setting parameters from DCB");
-        }
-        // Bytes that arrived before this open (a late answer to an earlier session that was
-        // cut off) would be taken for the answer to this session's first frame.
-        ::tcflush(fd_, TCIFLUSH);
-
-        {
-            std::lock_guard<TAfRecursiveLock> guard(statusLock_);
-            lineErrors_ = 0;
-            counterEvents_ = 0;
-            serial_icounter_struct ic{};
-            haveCounters_ = AfIoctl(fd_, TIOCGICOUNT, &ic) == 0;
-            counters_ = {ic.frame, ic.overrun, ic.parity, ic.brk, ic.buf_overrun,
-                         ic.cts,   ic.dsr,     ic.rng,    ic.dcd};
-        }
-
-        try {
-            auto writer = std::make_unique<TAfComPortWriteThread>(*this, fd_, std::move(ring));
-            {
-                std::lock_guard<std::recursive_mutex> guard(writeLock_);
-                writeThread_ = std::move(writer);
-            }
-            writeThread_->Start();
-        } catch (const std::system_error&) {
-            throw EAfComPortCoreError("Error creating threads");
-        }
-        WaitStarted();
-        writeThread_->SetPriority(writePriority_);
-
-        active_.store(true);
-
-        try {
-            eventThread_ = std::make_unique<TAfComPortEventThread>(*this, fd_, notify_);
-            eventThread_->Start();
-        } catch (const std::system_error&) {
-            throw EAfComPortCoreError("Error creating threads");
-        }
-        WaitStarted();
-        eventThread_->SetPriority(eventPriority_);
-
+        StartThreads(PrepareDevice());
         opened_.store(true);
+        qCDebug(lcAfSerial, "COM%d open: %s", number, path_.c_str());
     } catch (...) {
         Teardown();
         throw;
     }
     return true;
+}
+
+// The opened device in raw mode with the line settings of the DCB, the events the threads
+// wait on, a fresh input queue and the line error counters; returns the write ring.
+std::unique_ptr<TAfCircularBuffer> TAfComPortCore::PrepareDevice() {
+    if (!SetRawMode(fd_))
+        throw EAfComPortCoreError("Error setting timeouts");
+    std::unique_ptr<TAfCircularBuffer> ring;
+    if (inBufSize_ < 1 || outBufSize_ < 1)
+        throw EAfComPortCoreError("Error initializing buffers");
+    try {
+        ring = std::make_unique<TAfCircularBuffer>(outBufSize_);
+    } catch (const std::bad_alloc&) {
+        throw EAfComPortCoreError("Error initializing buffers");
+    }
+
+    if (!started_.Create() || !txDone_.Create() || !drained_.Create() || !lost_.Create())
+        throw EAfComPortCoreError(" Error setting EventMask");
+    started_.Reset();
+    drained_.Reset();
+    lost_.Reset();
+    eventMask_ = AfEventMask;
+
+    if (!ApplyDcb(fd_, dcb_)) {
+        dcb_ = ReadDcb(fd_, dcb_);
+        throw EAfComPortCoreError("Error setting parameters from DCB");
+    }
+    // Bytes that arrived before this open (a late answer to an earlier session that was
+    // cut off) would be taken for the answer to this session's first frame.
+    ::tcflush(fd_, TCIFLUSH);
+
+    std::lock_guard<TAfRecursiveLock> guard(statusLock_);
+    lineErrors_ = 0;
+    counterEvents_ = 0;
+    serial_icounter_struct ic{};
+    haveCounters_ = AfIoctl(fd_, TIOCGICOUNT, &ic) == 0;
+    counters_ = {ic.frame, ic.overrun, ic.parity, ic.brk, ic.buf_overrun,
+                 ic.cts,   ic.dsr,     ic.rng,    ic.dcd};
+    return ring;
+}
+
+// The write thread on `ring`, then the event thread, each at its priority once running.
+void TAfComPortCore::StartThreads(std::unique_ptr<TAfCircularBuffer> ring) {
+    try {
+        auto writer = std::make_unique<TAfComPortWriteThread>(*this, fd_, std::move(ring));
+        {
+            std::lock_guard<std::recursive_mutex> guard(writeLock_);
+            writeThread_ = std::move(writer);
+        }
+        writeThread_->Start();
+    } catch (const std::system_error&) {
+        throw EAfComPortCoreError("Error creating threads");
+    }
+    WaitStarted();
+    writeThread_->SetPriority(writePriority_);
+
+    active_.store(true);
+
+    try {
+        eventThread_ = std::make_unique<TAfComPortEventThread>(*this, fd_, notify_);
+        eventThread_->Start();
+    } catch (const std::system_error&) {
+        throw EAfComPortCoreError("Error creating threads");
+    }
+    WaitStarted();
+    eventThread_->SetPriority(eventPriority_);
 }
 
 void TAfComPortCore::WaitStarted() {
@@ -286,6 +294,7 @@ void TAfComPortCore::Teardown() {
         }
     }
     if (fd_ >= 0) {
+        qCDebug(lcAfSerial, "COM%d closed", comNumber_);
         AfIoctl(fd_, TIOCNXCL);
         ::close(fd_); // also releases the advisory lock
         fd_ = -1;
@@ -473,8 +482,10 @@ bool TAfComPortCore::Escape(std::uint32_t function) {
 }
 
 void TAfComPortCore::MarkHungUp() {
-    if (!hungUp_.exchange(true))
-        lost_.Set();
+    if (hungUp_.exchange(true))
+        return;
+    qCDebug(lcAfSerial, "COM%d hung up: the device has gone", comNumber_);
+    lost_.Set();
 }
 
 bool TAfComPortCore::WriterWaitsForRoom() const {

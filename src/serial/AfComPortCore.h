@@ -108,6 +108,7 @@ enum TAfPortState : std::uint16_t {
 
 class TAfComPortCore;
 class TAfComPortEventThread;
+class TAfCircularBuffer;
 class TAfComPortWriteThread;
 
 // Notification callback; always called on the event thread. `error` is set for ceException.
@@ -181,6 +182,10 @@ private:
 
     void Teardown();
     void WaitStarted();
+    // The parts of OpenPort after the device is open: its settings and events, then the
+    // threads. Errors are EAfComPortCoreError; OpenPort then tears the session down.
+    std::unique_ptr<TAfCircularBuffer> PrepareDevice();
+    void StartThreads(std::unique_ptr<TAfCircularBuffer> ring);
     // Takes the status lock while the engine is active; false (lock not held) once it is not.
     // Never blocks for long on a lock held by a closing thread.
     bool LockStatus();

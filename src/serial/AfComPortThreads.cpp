@@ -181,6 +181,25 @@ std::uint32_t TAfComPortEventThread::ModemChanges() {
     return mask;
 }
 
+std::uint32_t TAfComPortEventThread::DeviceEvents(short revents) {
+    int waiting = 0;
+    if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 ||
+        (AfIoctl(fd_, FIONREAD, &waiting) != 0 && Vanished(errno))) {
+        watchDevice_ = false;
+        core_.MarkHungUp();
+        return 0;
+    }
+    std::uint32_t mask = 0;
+    if (waiting > lastInput_)
+        mask |= AfEvRxChar;
+    lastInput_ = waiting;
+    // Readiness with nothing to read is not watched again before the next poll.
+    watchInput_ = waiting == 0 && (revents & POLLIN) == 0;
+    mask |= ModemChanges();
+    mask |= core_.TakeCounterEvents();
+    return mask;
+}
+
 void TAfComPortEventThread::Execute() {
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::milliseconds(PollPeriodMs);
@@ -188,9 +207,9 @@ void TAfComPortEventThread::Execute() {
     haveModem_ = AfIoctl(fd_, TIOCMGET, &modemLines_) == 0;
     core_.started_.Set();
 
-    bool watchDevice = !core_.HungUp(); // false after a hang-up: it would be reported forever
-    bool watchInput = true;             // false while unread bytes wait (they are level-triggered)
-    std::int32_t lastInput = 0;
+    watchDevice_ = !core_.HungUp();
+    watchInput_ = true;
+    lastInput_ = 0;
     auto deadline = clock::now() + period;
     while (!Terminated()) {
         try {
@@ -199,7 +218,7 @@ void TAfComPortEventThread::Execute() {
                 {stop_.Fd(), POLLIN, 0},
                 {core_.txDone_.Fd(), POLLIN, 0},
                 {core_.drained_.Fd(), POLLIN, 0},
-                {watchDevice ? fd_ : -1, static_cast<short>(watchInput ? POLLIN : 0), 0},
+                {watchDevice_ ? fd_ : -1, static_cast<short>(watchInput_ ? POLLIN : 0), 0},
                 {core_.lost_.Fd(), POLLIN, 0},
             };
             const int r = ::poll(fds, 5, static_cast<int>(std::max<std::int64_t>(0, wait.count())));
@@ -219,32 +238,15 @@ void TAfComPortEventThread::Execute() {
             if (fds[2].revents != 0) {
                 // The reader emptied the input queue: anything there now is new.
                 core_.drained_.Reset();
-                lastInput = 0;
+                lastInput_ = 0;
             }
             const bool timedOut = r == 0 || clock::now() >= deadline;
 
-            std::uint32_t mask = 0;
-            if (watchDevice) {
-                const short events = fds[3].revents;
-                int waiting = 0;
-                if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0 ||
-                    (AfIoctl(fd_, FIONREAD, &waiting) != 0 && Vanished(errno))) {
-                    watchDevice = false;
-                    core_.MarkHungUp();
-                } else {
-                    if (waiting > lastInput)
-                        mask |= AfEvRxChar;
-                    lastInput = waiting;
-                    // Readiness with nothing to read is not watched again before the next poll.
-                    watchInput = waiting == 0 && (events & POLLIN) == 0;
-                    mask |= ModemChanges();
-                    mask |= core_.TakeCounterEvents();
-                }
-            }
+            std::uint32_t mask = watchDevice_ ? DeviceEvents(fds[3].revents) : 0;
             if (fds[4].revents != 0) {
                 // Gone (seen here, by the writer or by a read): said once, not watched again.
                 core_.lost_.Reset();
-                watchDevice = false;
+                watchDevice_ = false;
                 Notify(ceDeviceLost, 0);
             }
             mask &= AfEventMask;
@@ -253,7 +255,7 @@ void TAfComPortEventThread::Execute() {
                 Notify(ceLineEvent, mask);
             } else if (timedOut) {
                 deadline = clock::now() + period;
-                if (watchDevice) {
+                if (watchDevice_) {
                     const TAfComStatus status = core_.GetComStatus();
                     if (status.InQue > 0)
                         Notify(ceDataReceived, static_cast<std::uint32_t>(status.InQue));

@@ -66,11 +66,18 @@ private:
     void Notify(TAfCoreEvent kind, std::uint32_t data, std::exception_ptr error = nullptr);
     // Modem line changes since the last call (TIOCMGET comparison).
     std::uint32_t ModemChanges();
+    // The device's part of a wake-up (its poll events `revents`): a hang-up stops the watch
+    // (MarkHungUp); otherwise new bytes, modem line changes and line error counters as an
+    // event mask.
+    std::uint32_t DeviceEvents(short revents);
 
     std::mutex notifyLock_; // guards notify_ (cleared by StopThread on the closing thread)
     TAfCoreNotify notify_;
     bool haveModem_ = false;
     int modemLines_ = 0;
+    bool watchDevice_ = true;    // false after a hang-up: it would be reported forever
+    bool watchInput_ = true;     // false while unread bytes wait (they are level-triggered)
+    std::int32_t lastInput_ = 0; // bytes waiting at the last look
 };
 
 class TAfComPortWriteThread final : public TAfComPortCoreThread {

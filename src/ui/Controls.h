@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QButtonGroup;
@@ -21,9 +22,20 @@ class QToolButton;
 
 namespace halvex {
 
-// The program's interface font: Liberation Sans (metric-compatible with the original's
-// MS Sans Serif 8 pt look) at 11 pixels, else the default sans.
+// The program's interface font: Liberation Sans (metric-compatible with the
+// MS Sans Serif 8 pt the windows were laid out for) at 11 pixels, else the default sans.
 QFont InterfaceFont();
+
+// A new control of type W, a child of `parent` at `rect` (pixels in the parent), named
+// `name`: captions and tooltips are applied by that name (Captions.h), so every control
+// placed gets one. `args` go to W's constructor before the parent ("Open", an edit box).
+template <typename W, typename... Args>
+W* Place(QWidget* parent, const char* name, const QRect& rect, Args&&... args) {
+    auto* control = new W(std::forward<Args>(args)..., parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(rect);
+    return control;
+}
 
 // What an edit box may hold, whichever way the text arrives (typed, pasted with the
 // keyboard, the context menu or the middle button, dropped): only the characters of

@@ -10,7 +10,8 @@ QString RunFileDialog(QWidget* owner, const TFileDialogRequest& request) {
     QFileDialog dialog(owner, QString(), request.Directory, request.Filter);
     dialog.setObjectName(request.Name);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    const bool existing = request.ExistingOnly && !request.Save;
+    dialog.setFileMode(existing ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setDefaultSuffix(request.DefaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

@@ -20,12 +20,14 @@ struct TFileDialogRequest {
     QString Filter;        // "MAX7456 Chars Files (*.mcm)"
     QString DefaultSuffix; // "mcm", "set"
     QString Directory;     // the folder it opens in (last used for this kind, Preferences.h)
+    // An open dialog that takes only a file that exists; otherwise a new name may be typed.
+    bool ExistingOnly = false;
 };
 
 using TFileDialog = std::function<QString(const TFileDialogRequest&)>;
 
 // Runs the dialog modally over `owner`. A name that does not exist yet may be typed even
-// in an open dialog; opening it then reports the error.
+// in an open dialog (unless ExistingOnly); opening it then reports the error.
 QString RunFileDialog(QWidget* owner, const TFileDialogRequest& request);
 
 // `dialog` opened in the folder last used for the request's kind of file (its default

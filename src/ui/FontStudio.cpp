@@ -419,14 +419,15 @@ void TFontStudio::SetChanged() {
 void TFontStudio::ShowCurrent() {
     SetTable->SetCurrent(current_);
     EditView->SetGlyph(document_->Glyph(static_cast<std::size_t>(current_)));
-    CharLabel->setText(QString::fromUtf8(PreviewText("CharacterIndex", Lang()))
+    CharLabel->setText(QString::fromUtf8(UiText(TUiText::PreviewCharacterIndex, Lang()))
                            .arg(current_)
                            .arg(QString::number(current_, 16).toUpper(), 2, u'0'));
 }
 
 void TFontStudio::ShowNames() {
-    const QString name = path_.isEmpty() ? QString::fromUtf8(PreviewText("BuiltInFont", Lang()))
-                                         : QFileInfo(path_).fileName();
+    const QString name = path_.isEmpty()
+                             ? QString::fromUtf8(UiText(TUiText::PreviewBuiltInFont, Lang()))
+                             : QFileInfo(path_).fileName();
     SetLabel->setText(name + (document_->Modified() ? QStringLiteral(" *") : QString()));
     SetLabel->setToolTip(path_);
     BesideLabel->setText(Text(TStudioText::ReadOnly).arg(QFileInfo(besidePath_).fileName()));
@@ -483,7 +484,7 @@ void TFontStudio::ChooseImport() {
         return;
     const std::optional<TRgbaPicture> picture = ReadPicture(path);
     if (!picture) {
-        ShowMessageText(QString::fromUtf8(PreviewText("BadPicture", Lang())));
+        ShowMessageText(QString::fromUtf8(UiText(TUiText::PreviewBadPicture, Lang())));
         return;
     }
     if (const auto choice = ImportOptions ? ImportOptions(*picture, current_) : std::nullopt)

@@ -16,19 +16,11 @@ TForm3::TForm3(QWidget* parent)
     setFixedSize(170, 96);
     setStyleSheet(kGroupFrameStyle);
 
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(6, 4, 158, 86);
-    CheckBox1 = new TCheckBox(QString(), GroupBox1);
-    CheckBox1->setObjectName("CheckBox1");
-    CheckBox1->setGeometry(10, 15, 140, 19);
+    GroupBox1 = Place<QGroupBox>(this, "GroupBox1", QRect(6, 4, 158, 86));
+    CheckBox1 = Place<TCheckBox>(GroupBox1, "CheckBox1", QRect(10, 15, 140, 19), QString());
     CheckBox1->SetChecked(true);
-    CheckBox2 = new TCheckBox(QString(), GroupBox1);
-    CheckBox2->setObjectName("CheckBox2");
-    CheckBox2->setGeometry(10, 35, 140, 19);
-    Button1 = new QPushButton("OK", GroupBox1);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(44, 57, 70, 24);
+    CheckBox2 = Place<TCheckBox>(GroupBox1, "CheckBox2", QRect(10, 35, 140, 19), QString());
+    Button1 = Place<QPushButton>(GroupBox1, "Button1", QRect(44, 57, 70, 24), QStringLiteral("OK"));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
     ApplyLanguage(TLanguage::English);

@@ -108,80 +108,64 @@ void TLayoutEditor::CreateControls(QWidget* form) {
     form_ = form;
     StringGrid1 = new TLayoutGrid(model_, form);
     StringGrid1->move(GridLeft, GridTop);
+    CreateChoices(form);
+    CreatePanel(form);
+    CreatePositionControls();
+    for (TRadioGroup* g : {RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4, RadioGroup5})
+        Compact(g);
+    // The layout mode starts on OFF; the video standard starts with no selection, so the
+    // first good read always runs the video standard switch.
+    RadioGroup2->SetItemIndex(0);
+}
 
-    // Top row: item list and video standard.
-    GroupBox4 = new QGroupBox(form);
-    GroupBox4->setGeometry(AreaRect(0, 0, 136, 42));
-    ComboBox1 = new QComboBox(GroupBox4);
-    ComboBox1->setGeometry(3, 18, 130, 21);
+// The item list, the video standard and, below them, the layout mode.
+void TLayoutEditor::CreateChoices(QWidget* form) {
+    GroupBox4 = Place<QGroupBox>(form, "GroupBox4", AreaRect(0, 0, 136, 42));
+    ComboBox1 = Place<QComboBox>(GroupBox4, "ComboBox1", QRect(3, 18, 130, 21));
     ComboBox1->setMaxVisibleItems(kItemCount);
-
-    RadioGroup4 = new TRadioGroup(QString(), form);
+    RadioGroup4 = Place<TRadioGroup>(form, "RadioGroup4", AreaRect(139, 0, 122, 42), QString());
     RadioGroup4->SetItems({QStringLiteral("NTSC"), QStringLiteral("PAL")}, 2);
-    RadioGroup4->setGeometry(AreaRect(139, 0, 122, 42));
-
-    // Second row: layout mode.
-    RadioGroup2 = new TRadioGroup(QString(), form);
+    RadioGroup2 = Place<TRadioGroup>(form, "RadioGroup2", AreaRect(0, 44, 261, 38), QString());
     RadioGroup2->SetItems({QStringLiteral("OFF"), QStringLiteral("MIN"), QStringLiteral("ALL")}, 3);
-    RadioGroup2->setGeometry(AreaRect(0, 44, 261, 38));
+}
 
-    // The attribute panel: three columns.
-    GroupBox2 = new QGroupBox(form);
-    GroupBox2->setGeometry(AreaRect(0, 84, 261, kPanelHeight));
-
-    // Visible sits in the title band, right of the title; below it three columns. Rows of
-    // a group start under its title band (18 pixels).
-    CheckBox1 = new TCheckBox(QString(), GroupBox2);
-    CheckBox1->setGeometry(186, 0, 69, 15);
-
+// The attribute panel: Visible in the title band, right of the title; below it three
+// columns (the X and Y spinners in the third, CreatePositionControls). Rows of a group
+// start under its title band (18 pixels).
+void TLayoutEditor::CreatePanel(QWidget* form) {
+    GroupBox2 = Place<QGroupBox>(form, "GroupBox2", AreaRect(0, 84, 261, kPanelHeight));
+    CheckBox1 = Place<TCheckBox>(GroupBox2, "CheckBox1", QRect(186, 0, 69, 15), QString());
     // Left column: attributes (or the horizon's and variometer's Negative in their place).
-    GroupBox3 = new QGroupBox(GroupBox2);
-    GroupBox3->setGeometry(3, 17, 70, 66);
-    CheckBox2 = new TCheckBox(QString(), GroupBox3);
-    CheckBox2->setGeometry(3, 18, 65, 16);
-    CheckBox3 = new TCheckBox(QString(), GroupBox3);
-    CheckBox3->setGeometry(3, 34, 65, 16);
-    CheckBox4 = new TCheckBox(QString(), GroupBox3);
-    CheckBox4->setGeometry(3, 50, 65, 16);
-    CheckBox5 = new TCheckBox(QString(), GroupBox2);
-    CheckBox5->setGeometry(5, 19, 69, 16);
-
+    GroupBox3 = Place<QGroupBox>(GroupBox2, "GroupBox3", QRect(3, 17, 70, 66));
+    CheckBox2 = Place<TCheckBox>(GroupBox3, "CheckBox2", QRect(3, 18, 65, 16), QString());
+    CheckBox3 = Place<TCheckBox>(GroupBox3, "CheckBox3", QRect(3, 34, 65, 16), QString());
+    CheckBox4 = Place<TCheckBox>(GroupBox3, "CheckBox4", QRect(3, 50, 65, 16), QString());
+    CheckBox5 = Place<TCheckBox>(GroupBox2, "CheckBox5", QRect(5, 19, 69, 16), QString());
     // Middle column: font (or the audible vario) and the item option.
-    RadioGroup1 = new TRadioGroup(QString(), GroupBox2);
+    RadioGroup1 = Place<TRadioGroup>(GroupBox2, "RadioGroup1", QRect(76, 17, 107, 36), QString());
     RadioGroup1->SetItems({QString(), QString()}, 2);
-    RadioGroup1->setGeometry(76, 17, 107, 36);
-    RadioGroup5 = new TRadioGroup(QString(), GroupBox2);
+    RadioGroup5 = Place<TRadioGroup>(GroupBox2, "RadioGroup5", QRect(76, 17, 107, 55), QString());
     RadioGroup5->SetItems({QString(), QString()}, 1);
-    RadioGroup5->setGeometry(76, 17, 107, 55);
-    RadioGroup3 = new TRadioGroup(QString(), GroupBox2);
+    RadioGroup3 = Place<TRadioGroup>(GroupBox2, "RadioGroup3", QRect(76, 53, 107, 36), QString());
     RadioGroup3->SetItems({QStringLiteral("Int."), QStringLiteral("Ext.")}, 2);
-    RadioGroup3->setGeometry(76, 53, 107, 36);
+}
 
-    // Right column: X and Y spinners, or the horizon's sensitivities in their places.
-    StaticText1 = new QLabel(GroupBox2);
-    StaticText1->setGeometry(186, 17, 72, 14);
-    Edit1 = new QLineEdit(GroupBox2);
-    Edit1->setGeometry(186, 31, 30, kEditHeight);
-    UpDown1 = new TUpDown(Edit1, GroupBox2);
-    UpDown1->setGeometry(216, 31, 15, kEditHeight);
+// The panel's right column: X and Y spinners, or the horizon's sensitivities in their places.
+void TLayoutEditor::CreatePositionControls() {
+    StaticText1 = Place<QLabel>(GroupBox2, "StaticText1", QRect(186, 17, 72, 14));
+    Edit1 = Place<QLineEdit>(GroupBox2, "Edit1", QRect(186, 31, 30, kEditHeight));
+    UpDown1 = Place<TUpDown>(GroupBox2, "UpDown1", QRect(216, 31, 15, kEditHeight), Edit1);
     UpDown1->SetRange(0, grid::MaxX);
     UpDown1->SetWrap(true);
-    StaticText2 = new QLabel(GroupBox2);
-    StaticText2->setGeometry(186, 51, 72, 14);
-    Edit2 = new QLineEdit(GroupBox2);
-    Edit2->setGeometry(186, 65, 30, kEditHeight);
-    UpDown2 = new TUpDown(Edit2, GroupBox2);
-    UpDown2->setGeometry(216, 65, 15, kEditHeight);
+    StaticText2 = Place<QLabel>(GroupBox2, "StaticText2", QRect(186, 51, 72, 14));
+    Edit2 = Place<QLineEdit>(GroupBox2, "Edit2", QRect(186, 65, 30, kEditHeight));
+    UpDown2 = Place<TUpDown>(GroupBox2, "UpDown2", QRect(216, 65, 15, kEditHeight), Edit2);
     UpDown2->SetRange(0, grid::MaxY);
     UpDown2->SetWrap(true);
-    StaticText3 = new QLabel(GroupBox2);
-    StaticText3->setGeometry(186, 17, 72, 14);
-    Edit3 = new QLineEdit(GroupBox2);
-    Edit3->setGeometry(186, 31, 36, kEditHeight);
-    StaticText4 = new QLabel(GroupBox2);
-    StaticText4->setGeometry(186, 51, 72, 14);
-    Edit4 = new QLineEdit(GroupBox2);
-    Edit4->setGeometry(186, 65, 36, kEditHeight);
+    StaticText3 = Place<QLabel>(GroupBox2, "StaticText3", QRect(186, 17, 72, 14));
+    Edit3 = Place<QLineEdit>(GroupBox2, "Edit3", QRect(186, 31, 36, kEditHeight));
+    StaticText4 = Place<QLabel>(GroupBox2, "StaticText4", QRect(186, 51, 72, 14));
+    Edit4 = Place<QLineEdit>(GroupBox2, "Edit4", QRect(186, 65, 36, kEditHeight));
     // Each label names its edit box for accessibility (Captions.h).
     StaticText1->setBuddy(Edit1);
     StaticText2->setBuddy(Edit2);
@@ -194,41 +178,6 @@ void TLayoutEditor::CreateControls(QWidget* form) {
         e->setAcceptDrops(false);
         e->installEventFilter(editFilter_.get());
     }
-
-    for (TRadioGroup* g : {RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4, RadioGroup5})
-        Compact(g);
-    // The layout mode starts on OFF; the video standard starts with no selection, so the
-    // first good read always runs the video standard switch.
-    RadioGroup2->SetItemIndex(0);
-
-    const std::pair<QWidget*, const char*> names[] = {
-        {GroupBox2, "GroupBox2"},
-        {GroupBox3, "GroupBox3"},
-        {GroupBox4, "GroupBox4"},
-        {ComboBox1, "ComboBox1"},
-        {CheckBox1, "CheckBox1"},
-        {CheckBox2, "CheckBox2"},
-        {CheckBox3, "CheckBox3"},
-        {CheckBox4, "CheckBox4"},
-        {CheckBox5, "CheckBox5"},
-        {RadioGroup1, "RadioGroup1"},
-        {RadioGroup2, "RadioGroup2"},
-        {RadioGroup3, "RadioGroup3"},
-        {RadioGroup4, "RadioGroup4"},
-        {RadioGroup5, "RadioGroup5"},
-        {StaticText1, "StaticText1"},
-        {StaticText2, "StaticText2"},
-        {StaticText3, "StaticText3"},
-        {StaticText4, "StaticText4"},
-        {Edit1, "Edit1"},
-        {Edit2, "Edit2"},
-        {Edit3, "Edit3"},
-        {Edit4, "Edit4"},
-        {UpDown1, "UpDown1"},
-        {UpDown2, "UpDown2"},
-    };
-    for (const auto& [w, name] : names)
-        w->setObjectName(QString::fromLatin1(name));
 }
 
 void TLayoutEditor::ApplyInitialCaptions() {
@@ -449,48 +398,43 @@ void TLayoutEditor::ComboBox1Change() {
     GridRedraw();
 }
 
-void TLayoutEditor::SetOptionIndex(std::uint8_t mask, int index) {
-    panel_.SetFlagBit(mask, index == 1);
+// One attribute bit of the selected item's record, set from its control as one step.
+void TLayoutEditor::ToggleFlag(std::uint8_t mask, bool on) {
+    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(mask, on); });
+    GridRedraw();
 }
 
 void TLayoutEditor::CheckBoxClick() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Visible, CheckBox1->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Visible, CheckBox1->Checked());
 }
 
 void TLayoutEditor::CheckBox2Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox2->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Negative, CheckBox2->Checked());
 }
 
 void TLayoutEditor::CheckBox3Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Blinking, CheckBox3->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Blinking, CheckBox3->Checked());
 }
 
 void TLayoutEditor::CheckBox4Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Grey, CheckBox4->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Grey, CheckBox4->Checked());
 }
 
 void TLayoutEditor::CheckBox5Click() {
-    Change(TUiText::StepChange, [&] { panel_.SetFlagBit(flag::Negative, CheckBox5->Checked()); });
-    GridRedraw();
+    ToggleFlag(flag::Negative, CheckBox5->Checked());
 }
 
 void TLayoutEditor::RadioGroup1Click() {
-    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Small, RadioGroup1->ItemIndex()); });
-    GridRedraw();
+    ToggleFlag(flag::Small, RadioGroup1->ItemIndex() == 1);
 }
 
 void TLayoutEditor::RadioGroup5Click() {
-    Change(TUiText::StepChange, [&] { SetOptionIndex(flag::Option, RadioGroup5->ItemIndex()); });
-    GridRedraw();
+    ToggleFlag(flag::Option, RadioGroup5->ItemIndex() == 1);
 }
 
 void TLayoutEditor::RadioGroup3Click() {
     Change(TUiText::StepChange, [&] {
-        SetOptionIndex(flag::Option, RadioGroup3->ItemIndex());
+        panel_.SetFlagBit(flag::Option, RadioGroup3->ItemIndex() == 1);
         PanelRefresh();
     });
     GridRedraw();

@@ -147,12 +147,16 @@ private:
     class TEditFilter;
 
     void CreateControls(QWidget* form);
+    void CreateChoices(QWidget* form);
+    void CreatePanel(QWidget* form);
+    void CreatePositionControls();
     void ApplyInitialCaptions();
     void WireHandlers();
     TLanguage Lang() const;
     int SelectedItem() const;
     void SelectItem(int item); // item list index set from code, without the change handler
-    void SetOptionIndex(std::uint8_t mask, int index);
+    // The attribute handlers: `mask` of the selected item's flags set to `on`, one step.
+    void ToggleFlag(std::uint8_t mask, bool on);
     void ApplyVideoStandard();
     // OpenOnImage and CompleteImport: the model takes the image's standard and mode, the
     // controls follow.

@@ -1,12 +1,11 @@
 #include "ui/MainForm.h"
 
-#include "cli/ComLinkPort.h"
+#include "config/ExchangeText.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
 #include "editor/GlyphUse.h"
 #include "link/FontFile.h"
 #include "link/OsdLink.h"
-#include "link/QtLinkTimer.h"
 #include "serial/AfComPort.h"
 #include "serial/AfPortDoctor.h"
 #include "serial/AfPortPaths.h"
@@ -25,7 +24,6 @@
 #include "ui/SettingsDialog.h"
 
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -48,22 +46,6 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// A reply letter as the status line shows it: the character, or its code when it is none
-// that prints.
-QString ReplyText(char reply) {
-    const auto code = static_cast<unsigned char>(reply);
-    if (code > 0x20 && code < 0x7F)
-        return QString(QLatin1Char(reply));
-    return QStringLiteral("0x") + QString::number(code, 16).toUpper().rightJustified(2, u'0');
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-    auto* b = new QPushButton(caption ? Utf8(caption) : QString(), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    return b;
-}
-
 // A failed open of port `number` as the window reports it: the component's first line
 // ("Can't open device COM%d"), then what the connection doctor finds and its fix.
 EAfComPortCoreError Explained(const EAfComPortCoreError& e, int number, TLanguage language) {
@@ -83,39 +65,8 @@ template <typename F> void TForm1::RunPortGuarded(F&& fn) {
     });
 }
 
-namespace detail {
-
-TForm1OwnedParts::TForm1OwnedParts(const TForm1Setup& setup) {
-    if (!setup.Port) {
-        OwnPort = std::make_unique<TAfComPort>();
-        OwnPort->SetName("AfComPort1");
-        OwnPort->SetBaudRate(br57600);
-        OwnPort->SetDTR(false);
-        OwnPort->SetWriteThreadPriority(tpHigher);
-        OwnPort->Loaded();
-        OwnLinkPort = std::make_unique<TComLinkPort>(*OwnPort);
-    }
-    if (!setup.Timer1)
-        OwnTimer1 = std::make_unique<TQtTimer>(kTimerIntervalMs);
-    if (!setup.Timer2)
-        OwnTimer2 = std::make_unique<TQtTimer>(kTimerIntervalMs);
-}
-
-TForm1OwnedParts::~TForm1OwnedParts() = default;
-
-} // namespace detail
-
-TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
-    : detail::TForm1OwnedParts(setup), Image(image),
-      AfComPort1(setup.Port ? *setup.Port : static_cast<TLinkPort&>(*OwnLinkPort)),
-      Timer1(setup.Timer1 ? *setup.Timer1 : *OwnTimer1),
-      Timer2(setup.Timer2 ? *setup.Timer2 : *OwnTimer2), Preferences(setup.PreferencesPath),
-      clock_(setup.Clock) {
-    if (!clock_) {
-        auto steady = std::make_shared<QElapsedTimer>();
-        steady->start();
-        clock_ = [steady] { return static_cast<std::int64_t>(steady->elapsed()); };
-    }
+TForm1::TForm1(TConfigImage& image, const TForm1Parts& parts)
+    : Image(image), AfComPort1(parts.Port), Timer1(parts.Timer1), Timer2(parts.Timer2) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(Utf8(fixed_text::MainCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -125,10 +76,9 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 
     // Port numbers mapped to other device paths must be known before the selector
     // probes the ports.
-    if (Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), false))
-        for (const auto& [number, path] : Preferences.PortPaths())
+    if (const TPreferenceKey key = Preferences.Open(false))
+        for (const auto& [number, path] : key->PortPaths())
             TAfPortPaths::SetOverride(number, path.toStdString());
-    Preferences.CloseKey();
 
     Editor = std::make_unique<TLayoutEditor>(Image, Catalogue, this);
     Editor->Language = [this] { return language_; };
@@ -146,26 +96,6 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
     CreateControls();
 
     Link = std::make_unique<TOsdLink>(Image, AfComPort1, Timer1, Timer2, *this);
-    // The link's notifications and ticks run under the exception report like every
-    // other handler, whichever port and timers are in use.
-    auto received = std::move(AfComPort1.OnDataRecived);
-    AfComPort1.OnDataRecived = [this, received](std::int32_t count) {
-        RunPortGuarded([&] {
-            if (received)
-                received(count);
-        });
-    };
-    for (TLinkTimer* timer : {&Timer1, &Timer2}) {
-        auto tick = std::move(timer->OnTimer);
-        timer->OnTimer = [this, tick, retry = timer == &Timer2] {
-            RunPortGuarded([&] {
-                if (tick)
-                    tick();
-                if (retry && Link->Exchange() == TLinkExchange::Test)
-                    ShowCheckTry(); // a resend of the check
-            });
-        };
-    }
     AfComPort1.OnDeviceLost = [this] { RunGuarded([this] { AfComPort1DeviceLost(); }); };
 
     AfPortComboBox1->ExplainOpenFailure = [this](const EAfComPortCoreError& e, int number) {
@@ -183,92 +113,73 @@ TForm1::TForm1(TConfigImage& image, const TForm1Setup& setup)
 }
 
 TForm1::~TForm1() {
-    // The character editor shows through the preview, and the preview follows the editor:
-    // they go first.
-    delete studio_;
-    delete preview_;
-    // The link unwires the port and the timers before they go.
-    Link.reset();
-    AfComPort1.OnDataRecived = nullptr;
+    // The port and the timers outlive the window: none of its handlers may run any more.
+    Link.reset(); // unwires the port's notification and the timers
     AfComPort1.OnDeviceLost = nullptr;
-    Timer1.OnTimer = nullptr;
-    Timer2.OnTimer = nullptr;
 }
 
 void TForm1::CreateControls() {
-    GroupBox5 = new QGroupBox(Utf8(fixed_text::PortGroup), this);
-    GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
-    GroupBox5->setGeometry(6, 284, 124, 64);
-    AfPortComboBox1 = new TAfPortComboBox(GroupBox5);
-    AfPortComboBox1->setObjectName(QStringLiteral("AfPortComboBox1"));
-    AfPortComboBox1->setGeometry(8, 18, 108, 20);
+    GroupBox5 =
+        Place<QGroupBox>(this, "GroupBox5", QRect(6, 284, 124, 64), Utf8(fixed_text::PortGroup));
+    AfPortComboBox1 = Place<TAfPortComboBox>(GroupBox5, "AfPortComboBox1", QRect(8, 18, 108, 20));
     AfPortComboBox1->SetMaxComPorts(32);
-    if (OwnPort)
-        AfPortComboBox1->SetComPort(OwnPort.get());
-    Button6 = MakeButton(GroupBox5, "Button6", fixed_text::Open, QRect(8, 40, 108, 21));
+    Button6 =
+        Place<QPushButton>(GroupBox5, "Button6", QRect(8, 40, 108, 21), Utf8(fixed_text::Open));
 
     // The configuration buttons in their frame, between the port group and the firmware
     // label: Read/Write, Export/Import, Settings.
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(6, 349, 124, 92);
-    Button1 = MakeButton(GroupBox1, "Button1", nullptr, QRect(4, 18, 56, 22));
-    Button2 = MakeButton(GroupBox1, "Button2", nullptr, QRect(64, 18, 56, 22));
-    Button4 = MakeButton(GroupBox1, "Button4", nullptr, QRect(4, 42, 56, 22));
-    Button5 = MakeButton(GroupBox1, "Button5", nullptr, QRect(64, 42, 56, 22));
-    Button3 = MakeButton(GroupBox1, "Button3", nullptr, QRect(4, 66, 116, 22));
-    Label2 = new QLabel(this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(6, 441, 124, 14);
+    GroupBox1 = Place<QGroupBox>(this, "GroupBox1", QRect(6, 349, 124, 92));
+    Button1 = Place<QPushButton>(GroupBox1, "Button1", QRect(4, 18, 56, 22));
+    Button2 = Place<QPushButton>(GroupBox1, "Button2", QRect(64, 18, 56, 22));
+    Button4 = Place<QPushButton>(GroupBox1, "Button4", QRect(4, 42, 56, 22));
+    Button5 = Place<QPushButton>(GroupBox1, "Button5", QRect(64, 42, 56, 22));
+    Button3 = Place<QPushButton>(GroupBox1, "Button3", QRect(4, 66, 116, 22));
+    Label2 = Place<QLabel>(this, "Label2", QRect(6, 441, 124, 14));
     QPalette purple = Label2->palette();
     purple.setColor(QPalette::WindowText, QColor(128, 0, 128));
     Label2->setPalette(purple);
 
     // Right area (136, 284, 261 x 181), before a configuration is loaded.
-    Button8 = MakeButton(this, "Button8", nullptr, QRect(136, 292, 261, 30));
-    Button7 = MakeButton(this, "Button7", nullptr, QRect(136, 330, 261, 30));
+    Button8 = Place<QPushButton>(this, "Button8", QRect(136, 292, 261, 30));
+    Button7 = Place<QPushButton>(this, "Button7", QRect(136, 330, 261, 30));
     // Below the language choice: the character editor, whose set FontMap Update can send.
-    Button10 = MakeButton(this, "Button10", nullptr, QRect(136, 420, 261, 30));
+    Button10 = Place<QPushButton>(this, "Button10", QRect(136, 420, 261, 30));
     // In the free end of the layout mode group's title band: shown with the editor.
-    Button9 = MakeButton(Editor->RadioGroup2, "Button9", nullptr, QRect(161, 0, 98, 17));
-    RadioGroup6 = new TRadioGroup(Utf8(fixed_text::LanguageGroup), this);
-    RadioGroup6->setObjectName(QStringLiteral("RadioGroup6"));
-    RadioGroup6->setGeometry(136, 370, 261, 44);
+    Button9 = Place<QPushButton>(Editor->RadioGroup2, "Button9", QRect(161, 0, 98, 17));
+    RadioGroup6 = Place<TRadioGroup>(this, "RadioGroup6", QRect(136, 370, 261, 44),
+                                     Utf8(fixed_text::LanguageGroup));
     RadioGroup6->SetItems({QStringLiteral("English"), QStringLiteral("Polski")}, 2);
     RadioGroup6->SetItemIndex(0);
 
     // The status line in the free band below the Settings group.
-    StatusLine = new QLabel(this);
-    StatusLine->setObjectName(QStringLiteral("StatusLine"));
-    StatusLine->setGeometry(kStatusLine);
+    StatusLine = Place<QLabel>(this, "StatusLine", kStatusLine);
 
     // English captions until start-up applies the stored language.
     ApplyCaptionTexts(this, MainWindowTexts(), TLanguage::English);
     ApplyCaptionTexts(this, MainWindowToolTips(), TLanguage::English);
 
     ApplyState(TWindowState::Closed);
+    ConnectHandlers();
+}
 
-    connect(Button1, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button2Click(); }); });
+// The buttons' handlers (those that may write to the port under RunPortGuarded), the
+// language switch, and undo and redo wherever the focus is in the window.
+void TForm1::ConnectHandlers() {
+    const auto portGuarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { RunPortGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(Button1, &QPushButton::clicked, this, portGuarded(&TForm1::Button1Click));
+    connect(Button2, &QPushButton::clicked, this, portGuarded(&TForm1::Button2Click));
     connect(Button3, &QPushButton::clicked, this, Guard([this] { Button3Click(); }));
     connect(Button4, &QPushButton::clicked, this, Guard([this] { Button4Click(); }));
     connect(Button5, &QPushButton::clicked, this, Guard([this] { Button5Click(); }));
     connect(Button6, &QPushButton::clicked, this, Guard([this] { Button6Click(); }));
-    connect(Button7, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button7Click(); }); });
-    connect(Button8, &QPushButton::clicked, this,
-            [this] { RunPortGuarded([this] { Button8Click(); }); });
+    connect(Button7, &QPushButton::clicked, this, portGuarded(&TForm1::Button7Click));
+    connect(Button8, &QPushButton::clicked, this, portGuarded(&TForm1::Button8Click));
     connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
     connect(Button10, &QPushButton::clicked, this, Guard([this] { Button10Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 
-    CreateUndoKeys();
-}
-
-// Undo and redo of the editor's changes, wherever the focus is in the window.
-void TForm1::CreateUndoKeys() {
     const std::pair<QKeySequence, bool> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_Z), false},
         {QKeySequence(Qt::CTRL | Qt::Key_Y), true},
@@ -292,11 +203,10 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
         Form2->Language = [this] { return language_; };
         Form2->OnApply = [this] {
             if (Link->Busy()) {
-                ShowMessageBox(TMessage::OsdBusy);
+                ShowMessage(TMessage::OsdBusy);
                 return false;
             }
             bool started = false;
-            StartClock();
             RunPortGuarded([&] { started = Link->StartApply(); });
             if (started) {
                 // The image side of the Apply is one undoable step; the grid still shows
@@ -346,10 +256,7 @@ TUploadGate TForm1::UploadGate() const {
 }
 
 QString TForm1::FirmwareLabelText() const {
-    const unsigned version = Image.FirmwareVersion();
-    return QStringLiteral("Firmware: v%1.%2 HX")
-        .arg(version >> 8)
-        .arg(QString::number(version & 0xFF, 16).toUpper(), 2, u'0');
+    return QStringLiteral("Firmware: ") + QString::fromStdString(Image.FirmwareText());
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -366,19 +273,13 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     language_ = TLanguage::English;
     bool polish = false;
-    if (Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), true)) {
-        try {
-            if (Preferences.ValueExists(QStringLiteral("Lang")))
-                polish = Preferences.ReadInteger(QStringLiteral("Lang")) != 0;
-            if (Preferences.ValueExists(QStringLiteral("Port")))
-                AfComPort1.SetComNumber(static_cast<std::uint16_t>(
-                    Preferences.ReadInteger(QStringLiteral("Port")) & 0xFFFF));
-        } catch (...) {
-            Preferences.CloseKey();
-            throw;
-        }
+    if (const TPreferenceKey key = Preferences.Open(true)) {
+        if (key->ValueExists(QStringLiteral("Lang")))
+            polish = key->ReadInteger(QStringLiteral("Lang")) != 0;
+        if (key->ValueExists(QStringLiteral("Port")))
+            AfComPort1.SetComNumber(
+                static_cast<std::uint16_t>(key->ReadInteger(QStringLiteral("Port")) & 0xFFFF));
     }
-    Preferences.CloseKey();
 
     // Select the stored language without running the switch twice.
     auto onClick = std::move(RadioGroup6->OnClick);
@@ -413,7 +314,7 @@ void TForm1::Button6Click() {
     } else {
         // A write or upload cut off by the close is named once the window is closed.
         if (const std::optional<TMessage> interrupted = ClosePort())
-            ShowMessageBox(*interrupted);
+            ShowMessage(*interrupted);
     }
 }
 
@@ -483,7 +384,6 @@ void TForm1::StartCheck() {
     // Pressed during another exchange it does nothing (and keeps that one's clock).
     if (Link->Busy() || !AfComPort1.IsOpen())
         return;
-    StartClock();
     Link->StartTest();
     checkTries_ = Link->RetriesLeft(); // the link's budget for the check
     ShowCheckTry();
@@ -499,7 +399,7 @@ void TForm1::ShowCheckTry() {
 void TForm1::Button1Click() {
     // A running exchange owns Timer1 and the image: the read waits for it to end.
     if (Link->Busy()) {
-        ShowMessageBox(TMessage::OsdBusy);
+        ShowMessage(TMessage::OsdBusy);
         return;
     }
     if (!ConfirmDiscard())
@@ -508,7 +408,6 @@ void TForm1::Button1Click() {
     // The dump overwrites the image: nothing is known to match the board until it is good.
     Editor->Written.Forget();
     UpdateModified();
-    StartClock();
     if (state_ == TWindowState::Loaded)
         ApplyState(TWindowState::Reloading);
     Link->StartRead();
@@ -522,7 +421,7 @@ void TForm1::Button2Click() {
         return;
     }
     if (Link->Busy()) {
-        ShowMessageBox(TMessage::OsdBusy);
+        ShowMessage(TMessage::OsdBusy);
         return;
     }
     StartWrite();
@@ -530,14 +429,13 @@ void TForm1::Button2Click() {
 
 void TForm1::StartWrite() {
     // What the board holds once the write completes: the image as the write starts.
-    StartClock();
     if (Link->StartWrite())
         Editor->Written.WriteStarted(Image);
 }
 
 void TForm1::Button7Click() {
     if (Link->Busy()) {
-        ShowMessageBox(TMessage::OsdBusy);
+        ShowMessage(TMessage::OsdBusy);
         return;
     }
     Timer1.SetEnabled(false);
@@ -548,7 +446,7 @@ void TForm1::Button7Click() {
     // The whole file is checked before anything is sent.
     const std::optional<TFontSet> font = LoadMcm(QFile::encodeName(path).toStdString());
     if (!font) {
-        ShowMessageBox(TMessage::BadFileFormat);
+        ShowMessage(TMessage::BadFileFormat);
         return;
     }
     UploadFont(*font, path, this);
@@ -556,11 +454,10 @@ void TForm1::Button7Click() {
 
 void TForm1::UploadFont(const TFontSet& font, const QString& path, QWidget* over) {
     if (Link->Busy()) {
-        ShowMessageBox(TMessage::OsdBusy);
+        ShowMessage(TMessage::OsdBusy);
         return;
     }
     Timer1.SetEnabled(false);
-    StartClock();
     uploadFont_ = font;
     uploadFontPath_ = path;
     progressOver_ = over;
@@ -576,22 +473,22 @@ void TForm1::ShowUploadedFile(const TFontSet& font, const QString& path) {
 
 TPreviewForm* TForm1::Preview() {
     if (!preview_) {
-        preview_ = new TPreviewForm(Preferences, this);
+        preview_ = std::make_unique<TPreviewForm>(Preferences, this);
         preview_->Language = [this] { return language_; };
         preview_->OnEditCharacters = [this] { Studio()->ShowStudio(); };
         preview_->Follow(*Editor);
     }
-    return preview_;
+    return preview_.get();
 }
 
 TFontStudio* TForm1::Studio() {
     if (!studio_) {
         Preview()->RestoreOnce();
-        studio_ = new TFontStudio(Preferences, this);
+        studio_ = std::make_unique<TFontStudio>(Preferences, this);
         WireStudio();
         studio_->StartOn(preview_->FontPath());
     }
-    return studio_;
+    return studio_.get();
 }
 
 void TForm1::WireStudio() {
@@ -605,7 +502,7 @@ void TForm1::WireStudio() {
         Preview()->ShowSet(set.Glyphs(), studio_->DocumentPath(), set.Modified());
     };
     studio_->OnUpload = [this](const TFontSet& font) {
-        RunPortGuarded([&] { UploadFont(font, QString(), studio_); });
+        RunPortGuarded([&] { UploadFont(font, QString(), studio_.get()); });
     };
     preview_->OpenFont = [this](const QString& path) { studio_->OpenSet(path); };
     studio_->SetUploadGate(UploadGate());
@@ -665,7 +562,7 @@ void TForm1::Button5Click() {
     try {
         Editor->RecordChange(Editor->StepName(TUiText::StepImport), [&] {
             result = ImportSettingsFrom(path, flags, Image, Catalogue, Editor->ItemCount(),
-                                        [this](TMessage message) { ShowMessageBox(message); });
+                                        [this](TMessage message) { ShowMessage(message); });
             if (result.Recognised)
                 Editor->CompleteImport();
         });
@@ -677,7 +574,7 @@ void TForm1::Button5Click() {
     UpdateModified();
     if (!result.Recognised) {
         // Not a settings file for this choice: nothing was applied.
-        ShowMessageBox(TMessage::BadFileFormat);
+        ShowMessage(TMessage::BadFileFormat);
         status(TUiText::StatusImportFailed);
     } else if (result.IgnoredLines > 0) {
         status(ImportedIgnoredText(result.IgnoredLines), result.IgnoredLines);
@@ -708,14 +605,8 @@ void TForm1::RadioGroup6Click() {
 }
 
 void TForm1::WritePreference(const char* name, std::int32_t value) {
-    Preferences.OpenKey(QString::fromLatin1(kPreferenceKey), true);
-    try {
-        Preferences.WriteInteger(QString::fromLatin1(name), value);
-    } catch (...) {
-        Preferences.CloseKey();
-        throw;
-    }
-    Preferences.CloseKey();
+    // A store that cannot be reached fails the write with its error.
+    Preferences.Open(true)->WriteInteger(QString::fromLatin1(name), value);
 }
 
 QString TForm1::AskFile(TFileDialogRequest request) {
@@ -753,15 +644,6 @@ void TForm1::DumpAccepted() {
 }
 
 void TForm1::ShowMessage(TMessage message) {
-    // The link's message ends its exchange: the time the box stays open is not the board's.
-    if (exchangeStartMs_ && !exchangeEndMs_)
-        exchangeEndMs_ = clock_();
-    // An upload's end belongs to the window it was started from.
-    const TBoxOwnerScope owner(progressOver_);
-    ShowMessageBox(message);
-}
-
-void TForm1::ShowMessageBox(TMessage message) {
     ShowMessageText(Utf8(MessageText(message, language_)));
 }
 
@@ -784,6 +666,16 @@ void TForm1::BlinkTick() {
     Editor->BlinkTick();
 }
 
+void TForm1::RunHandler(TLinkHandler handler, const std::function<void()>& run) {
+    RunPortGuarded([&] {
+        // An upload's messages belong to the window it was started from.
+        const TBoxOwnerScope owner(progressOver_);
+        run();
+        if (handler == TLinkHandler::RetryTick && Link->Exchange() == TExchangeKind::LinkTest)
+            ShowCheckTry(); // a resend of the check
+    });
+}
+
 void TForm1::ExchangeFinished(const TExchangeReport& report) {
     if (report.Kind == TExchangeKind::FontUpload) {
         // The board now draws with the uploaded set: so does the preview (the character
@@ -801,76 +693,14 @@ void TForm1::ExchangeFinished(const TExchangeReport& report) {
         Editor->Written.ApplyCompleted(Image);
     }
     UpdateModified();
-    const QString seconds = ElapsedSeconds();
-    ShowStatus([this, report, seconds] { return ExchangeStatus(report, seconds); });
+    ShowStatus([this, report] { return ExchangeText(report, language_).Status; });
     if (report.Kind == TExchangeKind::LinkTest && std::exchange(writeAfterCheck_, false) &&
         state_ == TWindowState::Loaded)
         StartWrite(); // Write was pressed while the board was being checked
 }
 
-// The text of an exchange's outcome.
-QString TForm1::ExchangeStatus(const TExchangeReport& report, const QString& seconds) const {
-    using K = TExchangeKind;
-    using O = TExchangeOutcome;
-    const int stoppedAt = report.Confirmed + 1;
-    switch (report.Outcome) {
-    case O::Interrupted:
-        return Status(TUiText::StatusInterrupted);
-    case O::PortError:
-        return Status(TUiText::StatusPortError);
-    case O::BadDump:
-        return Status(TUiText::StatusReadBad);
-    case O::GaveUp:
-        switch (report.Kind) {
-        case K::LinkTest:
-            return Status(TUiText::StatusNoAnswer);
-        case K::Read:
-            return Status(TUiText::StatusReadNoAnswer);
-        case K::Write:
-            return Status(TUiText::StatusWriteStopped).arg(stoppedAt).arg(report.Total);
-        case K::Apply:
-            return Status(TUiText::StatusApplyStopped).arg(stoppedAt).arg(report.Total);
-        case K::FontUpload:
-            return Status(TUiText::StatusFontStopped).arg(stoppedAt).arg(report.Total);
-        }
-        break;
-    case O::Done:
-        switch (report.Kind) {
-        case K::LinkTest:
-            if (report.Reply == 'R')
-                return Status(TUiText::StatusOsdReady);
-            if (report.Reply == 0)
-                return Status(TUiText::StatusOsdNoLetter);
-            return Status(TUiText::StatusOsdReply).arg(ReplyText(report.Reply));
-        case K::Read:
-            return Status(TUiText::StatusRead).arg(seconds);
-        case K::Write:
-            return Status(TUiText::StatusWritten).arg(report.Total).arg(seconds);
-        case K::Apply:
-            return Status(TUiText::StatusApplied).arg(seconds);
-        case K::FontUpload:
-            return Status(TUiText::StatusFontDone).arg(report.Total).arg(seconds);
-        }
-        break;
-    }
-    return QString();
-}
-
 QString TForm1::Status(TUiText text) const {
     return Utf8(UiText(text, language_));
-}
-
-void TForm1::StartClock() {
-    exchangeStartMs_ = clock_();
-    exchangeEndMs_.reset();
-}
-
-QString TForm1::ElapsedSeconds() const {
-    const std::int64_t ms =
-        exchangeStartMs_ ? exchangeEndMs_.value_or(clock_()) - *exchangeStartMs_ : 0;
-    const double seconds = static_cast<double>(ms) / 1000.0;
-    const QLocale locale(language_ == TLanguage::Polish ? QLocale::Polish : QLocale::English);
-    return locale.toString(seconds, 'f', seconds < 1.0 ? 2 : 1);
 }
 
 void TForm1::ShowStatus(std::function<QString()> text) {
@@ -910,9 +740,9 @@ bool TForm1::ConfirmDiscard() {
 }
 
 bool TForm1::TransferRunning() const {
-    const TLinkExchange running = Link->Exchange();
-    return running == TLinkExchange::Write || running == TLinkExchange::Apply ||
-           running == TLinkExchange::FontUpload;
+    const std::optional<TExchangeKind> running = Link->Exchange();
+    return running == TExchangeKind::Write || running == TExchangeKind::Apply ||
+           running == TExchangeKind::FontUpload;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

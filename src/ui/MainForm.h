@@ -3,9 +3,10 @@
 // settings, export and import buttons, the interface language switch and the stored
 // preferences. It hosts the board link (TLinkHost) and the layout editor.
 //
-// Production builds use the window's own AfComPort1 and two TQtTimer; tests hand in a
-// fake port and manual-clock timers through TForm1Setup. Every handler the toolkit calls
-// runs under Guard: an exception ends the handler and shows the exception report.
+// The port and the two timers come from outside (TForm1Parts): the application's board
+// connection, or a test's fake port and manual-clock timers. Every handler the toolkit
+// calls runs under Guard, and the link's handlers under RunHandler: an exception ends the
+// handler and shows the exception report.
 #pragma once
 
 #include "config/ConfigImage.h"
@@ -31,8 +32,6 @@ class QPushButton;
 
 namespace halvex {
 
-class TAfComPort;
-class TComLinkPort;
 class TAfPortComboBox;
 class TForm2;
 class TForm3;
@@ -44,15 +43,12 @@ class TOsdLink;
 class TPreviewForm;
 class TRadioGroup;
 
-// Parts a test replaces; null members mean the production part.
-struct TForm1Setup {
-    TLinkPort* Port = nullptr;    // the window's own AfComPort1
-    TLinkTimer* Timer1 = nullptr; // a TQtTimer
-    TLinkTimer* Timer2 = nullptr; // a TQtTimer
-    QString PreferencesPath;      // TPreferences::DefaultPath()
-    // Milliseconds on a steady clock, for the exchange times the status line shows;
-    // a QElapsedTimer started with the window.
-    std::function<std::int64_t()> Clock;
+// What the window's board link runs on: AfComPort1 as the link's port, the step timer and
+// the retry timer. They outlive the window (TApplicationWindows owns them).
+struct TForm1Parts {
+    TLinkPort& Port;
+    TLinkTimer& Timer1;
+    TLinkTimer& Timer2;
 };
 
 // What the main window shows, one state at a time; ApplyState() sets every control from it.
@@ -83,30 +79,17 @@ enum class TWindowState {
     Rejoining,     // Kept, then Open: the connection check decides when Write may send
 };
 
-namespace detail {
-// The production parts the window owns; a base so that they exist before the references
-// to them are bound.
-struct TForm1OwnedParts {
-    std::unique_ptr<TAfComPort> OwnPort;
-    std::unique_ptr<TComLinkPort> OwnLinkPort; // OwnPort as the link's port
-    std::unique_ptr<TLinkTimer> OwnTimer1;
-    std::unique_ptr<TLinkTimer> OwnTimer2;
-    explicit TForm1OwnedParts(const TForm1Setup& setup);
-    ~TForm1OwnedParts();
-};
-} // namespace detail
-
 // The status line's place: the band along the bottom of the window, below the Settings
 // group, the firmware label and the attribute panel. A text too long for it is shortened
 // with an ellipsis; its tooltip holds it whole.
 constexpr QRect kStatusLine{6, 457, 391, 14};
 
-class TForm1 : private detail::TForm1OwnedParts, public QWidget, public TLinkHost {
+class TForm1 : public QWidget, public TLinkHost {
 public:
     static constexpr int kClientWidth = 403;
     static constexpr int kClientHeight = 471;
 
-    explicit TForm1(TConfigImage& image, const TForm1Setup& setup = {});
+    TForm1(TConfigImage& image, const TForm1Parts& parts);
     ~TForm1() override;
 
     // The other three windows, created after this one; wired here (language, Apply).
@@ -152,7 +135,7 @@ public:
     QString FirmwareLabelText() const;
 
     // --- Hooks (tests replace them; the defaults show the real dialogs) ---
-    std::function<QString(const TFileDialogRequest&)> FileDialog;
+    TFileDialog FileDialog; // RunFileDialog over this window
     // Shows TForm3; returns the modal result and sets the import flags.
     std::function<int(TLanguage language, int& flags)> ImportOptions;
     // Shows TForm2 modally.
@@ -184,6 +167,8 @@ public:
     void CloseProgress() override;
     void BlinkTick() override;
     void ExchangeFinished(const TExchangeReport& report) override;
+    // The window's guard; after a retry tick of the connection check, the try it is at.
+    void RunHandler(TLinkHandler handler, const std::function<void()>& run) override;
 
     // The image differs from what the board last confirmed (shown by the title's mark).
     bool Modified() const;
@@ -194,7 +179,7 @@ protected:
 
 private:
     void CreateControls();
-    void CreateUndoKeys(); // Ctrl+Z, Ctrl+Y, Ctrl+Shift+Z
+    void ConnectHandlers();
     // Sets every control's visibility and enabled state from `state`.
     void ApplyState(TWindowState state);
     // Closes the port and ends any exchange: the Closed state. With `keep` the shown
@@ -209,8 +194,6 @@ private:
     void StartWrite();
     // A write, Apply or font upload runs (quitting would leave the board half-written).
     bool TransferRunning() const;
-    // The window's own message boxes (the link's go through ShowMessage).
-    void ShowMessageBox(TMessage message);
     // Runs a handler that may write to the port: a write refused because the device has
     // gone is taken as the device-lost notification instead of being reported.
     template <typename F> void RunPortGuarded(F&& fn);
@@ -225,14 +208,9 @@ private:
     void ShowStatus(std::function<QString()> text);
     void ShowStatus(const QString& text);
     QString Status(TUiText text) const;
-    // Starts the clock of an exchange.
-    void StartClock();
-    // Seconds the running exchange took until its end (its message, if any, is not
-    // counted), as the status line shows them.
-    QString ElapsedSeconds() const;
-    QString ExchangeStatus(const TExchangeReport& report, const QString& seconds) const;
-    // Starts the upload of `font` (FontMap Update's exchange) with its progress window over
-    // `over`; `path` is the file it came from, empty for the character editor's set.
+    // Starts the upload of `font` (FontMap Update's exchange) with its progress window and
+    // messages over `over`; `path` is the file it came from, empty for the character
+    // editor's set.
     void UploadFont(const TFontSet& font, const QString& path, QWidget* over);
     // A set uploaded from a file: the preview, and the character editor if any, show it.
     void ShowUploadedFile(const TFontSet& font, const QString& path);
@@ -247,15 +225,15 @@ private:
     TWindowState state_ = TWindowState::Closed;
     bool shown_ = false;
     std::function<QString()> status_;
-    std::function<std::int64_t()> clock_;
-    std::optional<std::int64_t> exchangeStartMs_; // the running exchange started (clock_)
-    std::optional<std::int64_t> exchangeEndMs_;   // it ended, before its message box
-    int checkTries_ = 0;                          // tries of the running connection check
-    bool writeAfterCheck_ = false;                // Write pressed while Rejoining
+    int checkTries_ = 0;           // tries of the running connection check
+    bool writeAfterCheck_ = false; // Write pressed while Rejoining
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
-    TPreviewForm* preview_ = nullptr;
-    TFontStudio* studio_ = nullptr;
-    QWidget* progressOver_ = nullptr; // the window the upload's progress shows over
+    // Made when first needed; it follows the editor, so it is declared after Editor and
+    // goes before it.
+    std::unique_ptr<TPreviewForm> preview_;
+    // The character editor shows through the preview: declared after it, it goes first.
+    std::unique_ptr<TFontStudio> studio_;
+    QWidget* progressOver_ = nullptr; // the window the upload's progress and messages show over
     // The character set being uploaded: the preview's font once the board has it.
     std::optional<TFontSet> uploadFont_;
     QString uploadFontPath_;

@@ -9,7 +9,6 @@
 #include "ui/LayoutStudio.h"
 
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QHBoxLayout>
@@ -297,11 +296,10 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     auto* saveMenu = new QMenu(SaveButton);
     connect(saveMenu, &QMenu::aboutToShow, this, [this, saveMenu] {
         saveMenu->clear();
-        saveMenu->addAction(QString::fromUtf8(PreviewText("SaveActualSize", Lang())), this,
+        saveMenu->addAction(Text(TUiText::PreviewSaveActualSize), this,
                             Guard([this] { ChooseSave(false); }));
-        saveMenu->addAction(
-            QString::fromUtf8(PreviewText("SaveCurrentZoom", Lang())).arg(CurrentZoom()), this,
-            Guard([this] { ChooseSave(true); }));
+        saveMenu->addAction(Text(TUiText::PreviewSaveCurrentZoom).arg(CurrentZoom()), this,
+                            Guard([this] { ChooseSave(true); }));
     });
     SaveButton->setMenu(saveMenu);
     connect(FontButton, &QPushButton::clicked, this, Guard([this] { ChooseFont(); }));
@@ -312,9 +310,7 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
                     OnEditCharacters();
             }));
 
-    FileDialog = [this](bool save, const QString& filter, const QString& directory) {
-        return RunFileDialog(save, filter, directory);
-    };
+    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     // Room for the screen and the character table at twice their size.
     resize(2 * kScreenWidth + 24, kCharsetColumns * (2 * kGlyphHeight + 1) + 1 + 100);
     ApplyLanguage();
@@ -327,6 +323,10 @@ TPreviewForm::~TPreviewForm() {
         editor_->OnGridRedraw = nullptr;
     if (isVisible())
         RunGuarded([this] { StoreGeometry(); });
+}
+
+QString TPreviewForm::Text(TUiText text) const {
+    return QString::fromUtf8(UiText(text, Lang()));
 }
 
 TLanguage TPreviewForm::Lang() const {
@@ -370,13 +370,11 @@ void TPreviewForm::ShowPreview() {
 // The stored place and size, font and picture; what cannot be used any more is skipped.
 void TPreviewForm::RestorePreferences() {
     QString geometry, font, background;
-    if (preferences_.OpenKey(QString::fromLatin1(kPreferenceKey), false)) {
-        geometry = preferences_.ReadString(QStringLiteral("PreviewGeometry")).value_or(QString());
-        font = preferences_.ReadString(QStringLiteral("PreviewFont")).value_or(QString());
-        background =
-            preferences_.ReadString(QStringLiteral("PreviewBackground")).value_or(QString());
+    if (const TPreferenceKey key = preferences_.Open(false)) {
+        geometry = key->ReadString(QStringLiteral("PreviewGeometry")).value_or(QString());
+        font = key->ReadString(QStringLiteral("PreviewFont")).value_or(QString());
+        background = key->ReadString(QStringLiteral("PreviewBackground")).value_or(QString());
     }
-    preferences_.CloseKey();
     if (!geometry.isEmpty())
         restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
     if (!font.isEmpty() && fontPath_.isEmpty()) {
@@ -396,14 +394,8 @@ void TPreviewForm::RestorePreferences() {
 }
 
 void TPreviewForm::StoreString(const char* name, const QString& value) {
-    preferences_.OpenKey(QString::fromLatin1(kPreferenceKey), true);
-    try {
-        preferences_.WriteString(QString::fromLatin1(name), value);
-    } catch (...) {
-        preferences_.CloseKey();
-        throw;
-    }
-    preferences_.CloseKey();
+    // A store that cannot be reached fails the write with its error.
+    preferences_.Open(true)->WriteString(QString::fromLatin1(name), value);
 }
 
 void TPreviewForm::StoreGeometry() {
@@ -452,7 +444,7 @@ bool TPreviewForm::LoadBackground(const QString& path) {
     QImageReader reader(path);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        ShowMessageText(QString::fromUtf8(PreviewText("BadPicture", Lang())));
+        ShowMessageText(Text(TUiText::PreviewBadPicture));
         return false;
     }
     painter_.SetPicture(picture);
@@ -484,12 +476,11 @@ void TPreviewForm::SavePicture(const QString& path, int zoom) {
 
 void TPreviewForm::ChooseFont() {
     // The folder of character sets is the one FontMap Update uses too.
-    const QString mcm = QStringLiteral("mcm");
-    const QString path =
-        FileDialog(false, QString::fromUtf8(fixed_text::McmFilter), preferences_.StartFolder(mcm));
+    const QString path = AskFileIn(preferences_, FileDialog,
+                                   {QString(), false, QString::fromUtf8(fixed_text::McmFilter),
+                                    QStringLiteral("mcm"), QString(), true});
     if (path.isEmpty())
         return;
-    preferences_.RememberFolder(mcm, path);
     if (OpenFont)
         OpenFont(path);
     else
@@ -497,22 +488,23 @@ void TPreviewForm::ChooseFont() {
 }
 
 void TPreviewForm::ChooseBackground() {
-    const QString path =
-        FileDialog(false, QString::fromUtf8(PreviewText("PictureFilter", Lang())), QString());
+    const QString path = FileDialog(
+        {QString(), false, Text(TUiText::PreviewPictureFilter), QString(), QString(), true});
     if (!path.isEmpty())
         LoadBackground(path);
 }
 
 void TPreviewForm::ChooseSave(bool currentZoom) {
     const int zoom = currentZoom ? CurrentZoom() : 1;
-    QString path = FileDialog(true, QString::fromUtf8(PreviewText("PngFilter", Lang())), QString());
+    const QString path =
+        FileDialog({QString(), true, Text(TUiText::PreviewPngFilter), QStringLiteral("png")});
     if (path.isEmpty())
         return;
     SavePicture(path, zoom);
 }
 
 void TPreviewForm::ShowFontName() {
-    FontLabel->setText((fontPath_.isEmpty() ? QString::fromUtf8(PreviewText("BuiltInFont", Lang()))
+    FontLabel->setText((fontPath_.isEmpty() ? Text(TUiText::PreviewBuiltInFont)
                                             : QFileInfo(fontPath_).fileName()) +
                        (edited_ ? QStringLiteral(" *") : QString()));
     FontLabel->setToolTip(fontPath_);
@@ -520,20 +512,9 @@ void TPreviewForm::ShowFontName() {
 
 void TPreviewForm::ShowHover(int glyph) {
     HoverLabel->setText(glyph < 0 ? QStringLiteral(" ")
-                                  : QString::fromUtf8(PreviewText("CharacterIndex", Lang()))
+                                  : Text(TUiText::PreviewCharacterIndex)
                                         .arg(glyph)
                                         .arg(QString::number(glyph, 16).toUpper(), 2, u'0'));
-}
-
-QString TPreviewForm::RunFileDialog(bool save, const QString& filter, const QString& directory) {
-    QFileDialog dialog(this, QString(), directory, filter);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (save)
-        dialog.setDefaultSuffix(QStringLiteral("png"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
 }
 
 } // namespace halvex

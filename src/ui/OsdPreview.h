@@ -11,6 +11,7 @@
 #include "config/Texts.h"
 #include "editor/OsdScreen.h"
 #include "link/FontFile.h"
+#include "ui/FileDialogs.h"
 
 #include <QImage>
 #include <QWidget>
@@ -118,10 +119,10 @@ public:
     void SavePicture(const QString& path, int zoom);
 
     std::function<TLanguage()> Language;
-    // Hook for the file dialogs: (save, filter, folder to open in; empty for the current
-    // one) -> chosen path, empty when cancelled. Character sets share their folder with
-    // FontMap Update ("McmFolder" of the preferences).
-    std::function<QString(bool save, const QString& filter, const QString& directory)> FileDialog;
+    // Hook for the file dialogs (default RunFileDialog): the chosen path, empty when
+    // cancelled. Character sets share their folder with FontMap Update ("McmFolder" of the
+    // preferences).
+    TFileDialog FileDialog;
     // Opens the character set chosen with "Font..." (default: LoadFont); the character
     // editor takes it over once it exists.
     std::function<void(const QString& path)> OpenFont;
@@ -147,6 +148,7 @@ private:
     class TScreenView;
 
     TLanguage Lang() const;
+    QString Text(TUiText text) const; // in the current language
     void ChooseFont();
     void ChooseBackground();
     void ChooseSave(bool currentZoom);
@@ -156,7 +158,6 @@ private:
     void ShowFontName();
     void ShowBackground();
     void ShowHover(int glyph);
-    QString RunFileDialog(bool save, const QString& filter, const QString& directory);
 
     TPreferences& preferences_;
     TPreviewPainter painter_;

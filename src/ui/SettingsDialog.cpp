@@ -35,11 +35,10 @@ char SystemDecimalPoint() {
     return (!dp.isEmpty() && dp[0].unicode() < 0x80) ? static_cast<char>(dp[0].unicode()) : '.';
 }
 
+// A label at `r`; bold for the units.
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, const QRect& r,
                  bool bold = false) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setGeometry(r);
+    auto* l = Place<QLabel>(parent, name, r, text);
     if (bold) {
         QFont f = l->font();
         f.setBold(true);
@@ -48,12 +47,36 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, const Q
     return l;
 }
 
-QLineEdit* NewEdit(QWidget* parent, const char* name, const QRect& r) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setGeometry(r);
-    return e;
-}
+// An alarm row: label, edit box, bold unit and (Check > 0) the sound check box.
+struct TAlarmRow {
+    const char* Label;
+    const char* Edit;
+    int MaxLength;
+    TSettingsField Field;
+    const char* Keys;
+    const char* UnitName;
+    const char* Unit;
+    int Check; // check box number, 0 for none
+};
+
+constexpr TAlarmRow kAlarmRows[] = {
+    {"Label1", "Edit1", 3, TSettingsField::VideoBatt, kBatteryKeys, "Label14", "V", 1},
+    {"Label2", "Edit2", 3, TSettingsField::MotorBatt, kBatteryKeys, "Label15", "V", 2},
+    {"Label3", "Edit3", 5, TSettingsField::Mah, kNumberKeys, "Label16", "mAh", 3},
+    {"Label4", "Edit4", 3, TSettingsField::FlyTime, kNumberKeys, "Label17", "min", 4},
+    {"Label5", "Edit5", 5, TSettingsField::Distance, kNumberKeys, "Label18", "m", 5},
+    {"Label6", "Edit6", 4, TSettingsField::Height, kNumberKeys, "Label19", "m", 6},
+    {"Label24", "Edit16", 2, TSettingsField::Rssi, kNumberKeys, "Label20", "%", 7},
+    {"Label8", "Edit7", 4, TSettingsField::MinThemp, kThempKeys, "Label21", "°C", 0},
+    {"Label10", "Edit8", 4, TSettingsField::MaxThemp, kThempKeys, "Label22", "°C", 0},
+};
+
+constexpr const char* kCheckNames[] = {"CheckBox1", "CheckBox2", "CheckBox3", "CheckBox4",
+                                       "CheckBox5", "CheckBox6", "CheckBox7"};
+
+// Alarm row geometry inside GroupBox1 (pixels).
+constexpr int kLabelX = 6, kLabelW = 74, kEditX = 80, kEditW = 40, kUnitX = 123, kUnitW = 24,
+              kCheckX = 149, kCheckW = 15, kRowY = 27, kRowStep = 21, kRowH = 19;
 
 } // namespace
 
@@ -73,95 +96,79 @@ TForm2::TForm2(TConfigImage& image, QWidget* parent)
 
 void TForm2::CreateControls() {
     setStyleSheet(kGroupFrameStyle);
+    CreateAlarms();
+    CreateCalibrations();
+    CreateRightColumn();
+    CreateButtons();
+    for (const TEditBox& box : edits_) {
+        const bool battery = std::strchr(box.Keys, ',') != nullptr;
+        box.Edit->setValidator(new TKeyValidator(box.Keys, box.MaxLength,
+                                                 battery ? &DecimalPoint : nullptr, box.Edit));
+        box.Edit->installEventFilter(this);
+    }
+}
 
-    // Left column: the alarm rows (label, edit box, bold unit, sound check box) under the
-    // "Sound" heading, then the calibrations.
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(6, 4, 168, 218);
-
-    constexpr int kLabelX = 6, kLabelW = 74, kEditX = 80, kEditW = 40, kUnitX = 123, kUnitW = 24,
-                  kCheckX = 149, kCheckW = 15, kRowY = 27, kRowStep = 21, kRowH = 19;
+// Left column, top: the alarm rows (label, edit box, bold unit, sound check box) under the
+// "Sound" heading.
+void TForm2::CreateAlarms() {
+    GroupBox1 = Place<QGroupBox>(this, "GroupBox1", QRect(6, 4, 168, 218));
     NewLabel(GroupBox1, "Label7", {}, QRect(124, 12, 41, 14))->setAlignment(Qt::AlignHCenter);
-    struct TRow {
-        const char* Label;
-        const char* Edit;
-        int MaxLength;
-        TSettingsField Field;
-        const char* Keys;
-        const char* UnitName;
-        const char* Unit;
-        int Check; // check box number, 0 for none
-    };
-    static constexpr TRow kRows[] = {
-        {"Label1", "Edit1", 3, TSettingsField::VideoBatt, kBatteryKeys, "Label14", "V", 1},
-        {"Label2", "Edit2", 3, TSettingsField::MotorBatt, kBatteryKeys, "Label15", "V", 2},
-        {"Label3", "Edit3", 5, TSettingsField::Mah, kNumberKeys, "Label16", "mAh", 3},
-        {"Label4", "Edit4", 3, TSettingsField::FlyTime, kNumberKeys, "Label17", "min", 4},
-        {"Label5", "Edit5", 5, TSettingsField::Distance, kNumberKeys, "Label18", "m", 5},
-        {"Label6", "Edit6", 4, TSettingsField::Height, kNumberKeys, "Label19", "m", 6},
-        {"Label24", "Edit16", 2, TSettingsField::Rssi, kNumberKeys, "Label20", "%", 7},
-        {"Label8", "Edit7", 4, TSettingsField::MinThemp, kThempKeys, "Label21", "°C", 0},
-        {"Label10", "Edit8", 4, TSettingsField::MaxThemp, kThempKeys, "Label22", "°C", 0},
-    };
     QLineEdit** rowEdits[] = {&Edit1, &Edit2,  &Edit3, &Edit4, &Edit5,
                               &Edit6, &Edit16, &Edit7, &Edit8};
     TCheckBox** checks[] = {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4,
                             &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox8};
-    for (std::size_t r = 0; r < std::size(kRows); ++r) {
-        const TRow& row = kRows[r];
+    for (std::size_t r = 0; r < std::size(kAlarmRows); ++r) {
+        const TAlarmRow& row = kAlarmRows[r];
         const int y = kRowY + static_cast<int>(r) * kRowStep;
         QLabel* label = NewLabel(GroupBox1, row.Label, {}, QRect(kLabelX, y + 2, kLabelW, 15));
-        *rowEdits[r] = NewEdit(GroupBox1, row.Edit, QRect(kEditX, y, kEditW, kRowH));
+        *rowEdits[r] = Place<QLineEdit>(GroupBox1, row.Edit, QRect(kEditX, y, kEditW, kRowH));
         label->setBuddy(*rowEdits[r]); // names the edit box for accessibility
         edits_.push_back({*rowEdits[r], row.Field, row.Keys, row.MaxLength});
         NewLabel(GroupBox1, row.UnitName, QString::fromUtf8(row.Unit),
                  QRect(kUnitX, y + 2, kUnitW, 15), true);
-        if (row.Check > 0) {
-            auto* cb = new TCheckBox(QString(), GroupBox1);
-            cb->setObjectName(QStringLiteral("CheckBox%1").arg(row.Check));
-            cb->setGeometry(kCheckX, y, kCheckW, kRowH);
-            *checks[row.Check - 1] = cb;
-        }
+        if (row.Check > 0)
+            *checks[row.Check - 1] = Place<TCheckBox>(GroupBox1, kCheckNames[row.Check - 1],
+                                                      QRect(kCheckX, y, kCheckW, kRowH), QString());
     }
     GroupBox1->findChild<QLabel*>("Label24")->setText("RSSI"); // the same in both languages
     // The temperature rows share one check box, placed between them.
-    CheckBox8 = new TCheckBox(QString(), GroupBox1);
-    CheckBox8->setObjectName("CheckBox8");
-    CheckBox8->setGeometry(kCheckX, kRowY + 7 * kRowStep + kRowStep / 2, kCheckW, kRowH);
+    CheckBox8 = Place<TCheckBox>(
+        GroupBox1, "CheckBox8", QRect(kCheckX, kRowY + 7 * kRowStep + kRowStep / 2, kCheckW, kRowH),
+        QString());
     for (int k = 0; k < 8; ++k) {
         checks_[k] = *checks[k];
         checks_[k]->OnClick = [this] { CheckBoxClick(); };
     }
+}
 
-    GroupBox2 = new QGroupBox(this);
-    GroupBox2->setObjectName("GroupBox2");
-    GroupBox2->setGeometry(6, 225, 168, 84);
+// Left column, bottom: the calibrations.
+void TForm2::CreateCalibrations() {
+    GroupBox2 = Place<QGroupBox>(this, "GroupBox2", QRect(6, 225, 168, 84));
     QLabel* label23 = NewLabel(GroupBox2, "Label23", {}, QRect(6, 17, 110, 15));
-    Edit15 = NewEdit(GroupBox2, "Edit15", QRect(120, 15, 42, kRowH));
+    Edit15 = Place<QLineEdit>(GroupBox2, "Edit15", QRect(120, 15, 42, kRowH));
     QLabel* label12 =
         NewLabel(GroupBox2, "Label12", QString::fromUtf8("Temperatura 0°C"), QRect(6, 39, 110, 15));
-    Edit9 = NewEdit(GroupBox2, "Edit9", QRect(120, 37, 42, kRowH));
+    Edit9 = Place<QLineEdit>(GroupBox2, "Edit9", QRect(120, 37, 42, kRowH));
     QLabel* label13 = NewLabel(GroupBox2, "Label13", QString::fromUtf8("Temperatura 100°C"),
                                QRect(6, 61, 110, 15));
-    Edit10 = NewEdit(GroupBox2, "Edit10", QRect(120, 59, 42, kRowH));
+    Edit10 = Place<QLineEdit>(GroupBox2, "Edit10", QRect(120, 59, 42, kRowH));
     label23->setBuddy(Edit15);
     label12->setBuddy(Edit9);
     label13->setBuddy(Edit10);
     edits_.push_back({Edit15, TSettingsField::BattCal, kNumberKeys, 3});
     edits_.push_back({Edit9, TSettingsField::Themp0Cal, kNumberKeys, 4});
     edits_.push_back({Edit10, TSettingsField::Themp100Cal, kNumberKeys, 4});
+}
 
-    // Right column: the four radio groups (16-pixel rows), the user name and the odometer.
+// Right column: the four radio groups (16-pixel rows), the user name and the odometer.
+void TForm2::CreateRightColumn() {
     constexpr int kRightX = 180, kRightW = 126, kRadioRowH = 16;
     auto newGroup = [this](const char* name, const QStringList& items, int y, int h) {
-        auto* g = new TRadioGroup(QString(), this);
-        g->setObjectName(name);
+        auto* g = Place<TRadioGroup>(this, name, QRect(kRightX, y, kRightW, h), QString());
         g->SetItems(items);
         g->layout()->setContentsMargins(6, 7, 4, 1); // first row below the title
         for (int k = 0; k < g->Count(); ++k)
             g->Button(k)->setFixedHeight(kRadioRowH);
-        g->setGeometry(kRightX, y, kRightW, h);
         g->OnClick = [this] { RadioGroupClick(); };
         return g;
     };
@@ -172,25 +179,23 @@ void TForm2::CreateControls() {
     RadioGroup3 = newGroup("RadioGroup3", {"dd.dddddd", "dd.mm'ss.s"}, 156, 50);
     RadioGroup5 = newGroup("RadioGroup5", {QString(), QString()}, 208, 50);
 
-    GroupBox4 = new QGroupBox(this);
-    GroupBox4->setObjectName("GroupBox4");
-    GroupBox4->setGeometry(kRightX, 260, kRightW, 40);
-    Edit19 = NewEdit(GroupBox4, "Edit19", QRect(6, 14, kRightW - 12, 20));
+    GroupBox4 = Place<QGroupBox>(this, "GroupBox4", QRect(kRightX, 260, kRightW, 40));
+    Edit19 = Place<QLineEdit>(GroupBox4, "Edit19", QRect(6, 14, kRightW - 12, 20));
     Edit19->setMaxLength(static_cast<int>(ofs::UserNameLen)); // a stored name has 12 at most
 
     StaticText1 = NewLabel(this, "StaticText1", {}, QRect(kRightX, 302, kRightW, 15), true);
     QPalette pal = StaticText1->palette();
     pal.setColor(QPalette::WindowText, kOdometerColour);
     StaticText1->setPalette(pal);
+}
 
-    // The buttons along the bottom. None is a default button: Enter in a box must not
-    // restore or apply.
+// The buttons along the bottom. None is a default button: Enter in a box must not restore
+// or apply.
+void TForm2::CreateButtons() {
     auto newButton = [this](const char* name, int x) {
-        auto* b = new QPushButton(this);
-        b->setObjectName(name);
+        auto* b = Place<QPushButton>(this, name, QRect(x, 321, 96, 24));
         b->setAutoDefault(false);
         b->setDefault(false);
-        b->setGeometry(x, 321, 96, 24);
         return b;
     };
     Button1 = newButton("Button1", 6);
@@ -199,13 +204,6 @@ void TForm2::CreateControls() {
     connect(Button1, &QPushButton::clicked, this, [this] { FormShow(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-
-    for (const TEditBox& box : edits_) {
-        const bool battery = std::strchr(box.Keys, ',') != nullptr;
-        box.Edit->setValidator(new TKeyValidator(box.Keys, box.MaxLength,
-                                                 battery ? &DecimalPoint : nullptr, box.Edit));
-        box.Edit->installEventFilter(this);
-    }
 }
 
 void TForm2::ApplyLanguage() {

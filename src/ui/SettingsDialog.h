@@ -77,6 +77,10 @@ private:
     };
 
     void CreateControls();
+    void CreateAlarms();
+    void CreateCalibrations();
+    void CreateRightColumn();
+    void CreateButtons();
     void FillControls(); // Algorithms of filling: every control from the working copy
     const TEditBox* FindEdit(const QObject* widget) const;
     void CommitFocusedEdit();

@@ -2,7 +2,6 @@
 // changed characters, and a second run on its own output changing nothing. No board.
 #include "link/FontDocument.h"
 
-#include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -25,11 +24,6 @@ std::string ReadFile(const QString& path) {
 class HalvexctlGlyphs : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "glyphs_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
         // A base set with LF line ends (as the real fonts have), written here.
         TGlyphSet glyphs{};
         for (TGlyph& g : glyphs)

@@ -56,8 +56,6 @@ struct TRun {
 
 class Halvexctl : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test::EnsureApplication(); }
-
     void TearDown() override {
         if (sim)
             sim->Stop();
@@ -177,6 +175,26 @@ TEST_F(Halvexctl, WriteStoresTheFilesImageAndIgnoresA513thByte) {
     EXPECT_EQ(r.out.rfind("{\"ok\":true,\"command\":\"write\",\"blocks\":16,", 0), 0u) << r.out;
     const TBoardImage board = sim->Image();
     EXPECT_EQ(std::string(board.begin(), board.end()), bytes.substr(0, kImageSize));
+}
+
+// --verbose: the trace of the link and the serial port on stderr, with the lost block's
+// resend; the result line on stdout as without it.
+TEST_F(Halvexctl, VerboseTracesTheFramesAndTheResendOnStderr) {
+    TSimulatorOptions o = Unpaced();
+    o.board.dropBlock = 3;
+    o.board.dropBlockTimes = 1;
+    Boot(o);
+    const std::string file = Temp("trace.bin");
+    WriteFile(file, std::string(kImageSize, '\x5A'));
+    const TRun r = Run(
+        {QStringLiteral("--verbose"), QStringLiteral("write"), QStringLiteral("--image"), Q(file)});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("written 16 blocks in ", 0), 0u) << r.out;
+    for (const char* line :
+         {"halvex.serial: COM", "halvex.link: test frame sent (try 1 of 60",
+          "halvex.link: block 3 sent (try 1 of 10", "halvex.link: block 3 resent (try 2 of 10)",
+          "halvex.link: write done in "})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
 }
 
 TEST_F(Halvexctl, WriteVerifyReadsTheBoardBackAndNamesWhatDiffers) {

@@ -74,6 +74,20 @@ TEST_F(PreferencesTest, MissingKeyIsCreatedAndValuesRoundTrip) {
     EXPECT_EQ(q.ReadInteger(QStringLiteral("Lang")), 0);
 }
 
+TEST_F(PreferencesTest, OpenedKeyIsClosedWhenItGoes) {
+    TPreferences p(path_);
+    {
+        const TPreferenceKey key = p.Open(true);
+        ASSERT_TRUE(key);
+        key->WriteInteger(QStringLiteral("Port"), 4);
+        EXPECT_TRUE(p.ValueExists(QStringLiteral("Port")));
+    }
+    EXPECT_FALSE(p.ValueExists(QStringLiteral("Port")));
+    EXPECT_EQ(ErrorOf([&] { p.WriteInteger(QStringLiteral("Port"), 5); }),
+              "Failed to set data for 'Port'");
+    EXPECT_EQ(p.Open(false)->ReadInteger(QStringLiteral("Port")), 4);
+}
+
 TEST_F(PreferencesTest, WithoutCreateAMissingFolderCannotBeOpened) {
     TPreferences p(path_);
     EXPECT_FALSE(p.OpenKey(kKey, false));

@@ -4,11 +4,12 @@
 # when there is one.
 #
 #   config  nothing of the project above it
-#   serial  config (never link: the adapter to the link's port lives in cli)
+#   serial  config (the doctor's texts; never link: the adapter to the link's port lives in board)
 #   link    config
 #   editor  config
-#   cli     config, serial, link, editor
-#   ui      everything but app
+#   board   config, serial, link (the connection the window and the tool share)
+#   cli     config, serial, link, editor, board
+#   ui      everything but cli and app (the window and the tool are siblings)
 #   app     everything
 #   tools   config (the simulated board keeps its own frame code)
 # Only ui and app may include a Qt Gui or Qt Widgets header; cli may include Qt Gui's image
@@ -20,14 +21,15 @@ set(allowed_config config)
 set(allowed_serial serial config)
 set(allowed_link link config)
 set(allowed_editor editor config)
-set(allowed_cli cli serial link editor config)
-set(allowed_ui ui cli serial link editor config)
-set(allowed_app app ui cli serial link editor config)
+set(allowed_board board serial link config)
+set(allowed_cli cli board serial link editor config)
+set(allowed_ui ui board serial link editor config)
+set(allowed_app app ui cli board serial link editor config)
 set(allowed_tools config)
 set(gui_ok ui app)
 set(image_ok cli)
 set(image_headers QImage QImageReader)
-set(project_folders config serial link editor cli ui app)
+set(project_folders config serial link editor board cli ui app)
 
 # The class headers of Qt Gui and Qt Widgets (<QPainter>, <QtWidgets/QWidget>, ...).
 set(gui_headers "")

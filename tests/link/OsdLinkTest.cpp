@@ -68,6 +68,10 @@ TEST(OsdLinkTest, UnansweredTestSends60FramesAndGivesUpAfter6Seconds) {
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_EQ(rig.host.confirmed, 0);
+    // The report carries the budget and the time to the give-up.
+    ASSERT_EQ(rig.host.reports.size(), 1u);
+    EXPECT_EQ(rig.host.reports[0].Budget, 60);
+    EXPECT_EQ(rig.host.reports[0].Ms, 6000u);
     rig.clock.Advance(10000);
     EXPECT_EQ(rig.Writes().size(), 60u);
 }
@@ -177,7 +181,7 @@ TEST(OsdLinkTest, TestIsRefusedWhenClosedOrBusy) {
 TEST(OsdLinkTest, UnansweredReadSends3FramesAndGivesUpAfter2400Ms) {
     TLinkRig rig;
     ASSERT_TRUE(rig.link.StartRead());
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Read);
+    EXPECT_EQ(rig.link.Exchange(), TExchangeKind::Read);
     EXPECT_EQ(rig.link.DumpBytes(), 0u);
     rig.clock.Advance(2399);
     ASSERT_EQ(rig.Writes().size(), 3u);
@@ -188,7 +192,7 @@ TEST(OsdLinkTest, UnansweredReadSends3FramesAndGivesUpAfter2400Ms) {
     EXPECT_TRUE(rig.host.messages.empty());
     rig.clock.Advance(1);
     EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_EQ(rig.host.accepted, 0);
 }
@@ -211,7 +215,7 @@ TEST(OsdLinkTest, GoodDumpIsAcceptedAndBlinkingResumes) {
     EXPECT_FALSE(rig.timer2.Enabled()); // complete: no resend
     rig.clock.Advance(200);
     EXPECT_EQ(rig.host.accepted, 1);
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_EQ(0, std::memcmp(rig.image.Data(), board.Data(), ofs::ImageSize));
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_EQ(rig.timer1.Interval(), 200u);
@@ -241,7 +245,7 @@ TEST(OsdLinkTest, BadCheckByteIsAReadError) {
     rig.clock.Advance(200);
     EXPECT_EQ(rig.host.messages, Messages{TMessage::ReadError});
     EXPECT_EQ(rig.host.accepted, 0);
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_FALSE(rig.timer2.Enabled());
     // The image keeps the bytes received.
@@ -359,14 +363,14 @@ TEST(OsdLinkTest, ReadIsRefusedWhenClosedOrBusy) {
     TLinkRig closed;
     closed.port.Close();
     EXPECT_FALSE(closed.link.StartRead());
-    EXPECT_EQ(closed.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(closed.link.Exchange().has_value());
     EXPECT_TRUE(closed.Writes().empty());
 
     TLinkRig rig;
     rig.link.StartTest();
     rig.port.Feed("#"); // half an acknowledgement
     EXPECT_FALSE(rig.link.StartRead());
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Test);
+    EXPECT_EQ(rig.link.Exchange(), TExchangeKind::LinkTest);
     rig.port.Feed("R+");
     EXPECT_EQ(rig.host.confirmed, 1);
     EXPECT_EQ(rig.Writes().size(), 1u);
@@ -380,7 +384,7 @@ TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgress) {
     rig.AckFrames();
     rig.timer1.SetEnabled(true);
     ASSERT_TRUE(rig.link.StartWrite());
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Write);
+    EXPECT_EQ(rig.link.Exchange(), TExchangeKind::Write);
     EXPECT_EQ(rig.host.shows, 1);
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
     ASSERT_EQ(rig.Writes().size(), 16u);
@@ -392,7 +396,7 @@ TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgress) {
     EXPECT_EQ(rig.host.progress, Range(0, 240, 16));
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_EQ(rig.host.closes, 1);
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_EQ(rig.timer1.Interval(), 200u);
     EXPECT_FALSE(rig.timer2.Enabled());
@@ -417,7 +421,7 @@ TEST(OsdLinkTest, BlockNeverAcknowledgedGivesUpAfter10FramesAnd2Seconds) {
     EXPECT_EQ(rig.clock.Now() - rig.writeTimes[9], 2000u);
     for (std::size_t k = 10; k < 19; ++k)
         EXPECT_EQ(rig.writeTimes[k] - rig.writeTimes[k - 1], 200u);
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_EQ(rig.host.closes, 1);
@@ -562,7 +566,7 @@ TEST(OsdLinkTest, UploadSends256CharactersAndReportsFontsLoaded) {
     rig.latency = 3;
     const TFontSet font = PatternFont();
     ASSERT_TRUE(rig.link.StartFontUpload(font));
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::FontUpload);
+    EXPECT_EQ(rig.link.Exchange(), TExchangeKind::FontUpload);
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
     ASSERT_EQ(rig.Writes().size(), 256u);
     for (std::size_t c = 0; c < 256; ++c) {
@@ -574,7 +578,7 @@ TEST(OsdLinkTest, UploadSends256CharactersAndReportsFontsLoaded) {
     EXPECT_EQ(rig.host.messages, Messages{TMessage::FontsLoaded});
     EXPECT_EQ(rig.host.shows, 1);
     EXPECT_EQ(rig.host.closes, 1);
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_FALSE(rig.timer2.Enabled());
 }
@@ -588,7 +592,7 @@ TEST(OsdLinkTest, CharacterNeverAcknowledgedGivesUp) {
     const auto idx = Indices(rig.Writes());
     EXPECT_EQ(idx.size(), 210u);
     EXPECT_EQ(std::count(idx.begin(), idx.end(), 200), 10);
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_EQ(rig.host.closes, 1);
     EXPECT_EQ(rig.host.progress.back(), 200);
@@ -602,7 +606,7 @@ TEST(OsdLinkTest, ApplySendsBlock0ThenBlock15AndReportsChangesUpdated) {
     rig.AckFrames();
     rig.latency = 40;
     ASSERT_TRUE(rig.link.StartApply());
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Apply);
+    EXPECT_EQ(rig.link.Exchange(), TExchangeKind::Apply);
     rig.clock.Advance(39);
     EXPECT_EQ(rig.Writes().size(), 1u); // block 15 waits for block 0's acknowledgement
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
@@ -612,7 +616,7 @@ TEST(OsdLinkTest, ApplySendsBlock0ThenBlock15AndReportsChangesUpdated) {
     EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
     EXPECT_EQ(rig.host.shows, 0);
     EXPECT_TRUE(rig.host.progress.empty());
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_EQ(rig.timer1.Interval(), 200u);
     EXPECT_FALSE(rig.timer2.Enabled());
@@ -700,7 +704,7 @@ TEST(OsdLinkTest, EveryStartIsRefusedWhileAnExchangeIsSupervised) {
         rig.link.StartTest();
         tryAll(rig);
         EXPECT_EQ(rig.Writes(), std::vector<std::string>{TestFrame()});
-        EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Test);
+        EXPECT_EQ(rig.link.Exchange(), TExchangeKind::LinkTest);
     }
     { // during a read whose dump is complete but not yet applied
         TLinkRig rig;
@@ -731,7 +735,7 @@ TEST(OsdLinkTest, ClosingThePortEndsTheExchangeQuietly) {
     rig.port.Close();
     rig.link.PortClosed();
     EXPECT_FALSE(rig.link.Busy());
-    EXPECT_EQ(rig.link.Exchange(), TLinkExchange::Idle);
+    EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_FALSE(rig.timer1.Enabled());
     EXPECT_FALSE(rig.timer2.Enabled());
     EXPECT_EQ(rig.host.closes, 1);
@@ -870,7 +874,7 @@ TEST(OsdLinkTest, BlockRefusedMidWriteIsResentNotSkipped) {
     ASSERT_TRUE(rig.link.StartWrite());
     rig.port.FailWrites(1); // block 1 is refused when it is first sent
     EXPECT_THROW(rig.clock.Advance(50), std::runtime_error);
-    ASSERT_EQ(rig.link.Exchange(), TLinkExchange::Write);
+    ASSERT_EQ(rig.link.Exchange(), TExchangeKind::Write);
     rig.clock.Advance(5000); // the retry timer resends block 1 and the write goes on
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_TRUE(rig.host.messages.empty());
@@ -900,6 +904,7 @@ TEST(OsdLinkTest, EachExchangeReportsItsEndOnce) {
     EXPECT_EQ(r[0].Outcome, TExchangeOutcome::GaveUp);
     EXPECT_EQ(r[0].Confirmed, 9); // blocks 0..8 acknowledged, block 9 never
     EXPECT_EQ(r[0].Total, 16);
+    EXPECT_EQ(r[0].Budget, 10);
     EXPECT_EQ(r[1].Kind, TExchangeKind::FontUpload);
     EXPECT_EQ(r[1].Outcome, TExchangeOutcome::Done);
     EXPECT_EQ(r[1].Confirmed, 256);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -670,11 +672,41 @@ TEST_F(AfComPortCoreTest, ModemLineFunctionsOnADeviceWithoutLines) {
     EXPECT_TRUE(core.Escape(AfClrRts));
     EXPECT_FALSE(core.Escape(99));
     EXPECT_EQ(core.TakeLineErrors(), 0u);
-    core.SetEventThreadPriority(tpLower);
-    core.SetWriteThreadPriority(tpLowest);
-    EXPECT_EQ(core.EventThreadPriority(), tpLower);
     ASSERT_TRUE(core.Write("still", 5));
     EXPECT_EQ(pty.Receive(5), "still");
+}
+
+// Whether this process may give a thread a nice value below 0 (root, CAP_SYS_NICE or an
+// RLIMIT_NICE allowance), tried on a thread of its own.
+bool MayRaiseThreadPriority() {
+    bool may = false;
+    std::thread([&may] {
+        may = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -5) == 0;
+    }).join();
+    return may;
+}
+
+int NiceOf(pid_t tid) {
+    errno = 0;
+    return ::getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+}
+
+// The threads' priorities are their nice values: lower ones for anyone, a higher one
+// (the board's write thread: one step above normal) where this user may raise it.
+TEST_F(AfComPortCoreTest, ThreadPrioritiesAreTheThreadsNiceValues) {
+    ASSERT_TRUE(core.OpenPort(PortA));
+    core.SetEventThreadPriority(tpLower);
+    core.SetWriteThreadPriority(tpLowest);
+    EXPECT_EQ(NiceOf(core.EventThreadTid()), 5);
+    EXPECT_EQ(NiceOf(core.WriteThreadTid()), 10);
+    if (!MayRaiseThreadPriority())
+        GTEST_SKIP() << "this user may not raise a thread's priority";
+    core.SetWriteThreadPriority(tpHigher);
+    EXPECT_EQ(NiceOf(core.WriteThreadTid()), -5);
+    core.ClosePort();
+    ASSERT_TRUE(core.OpenPort(PortA)); // a new session's threads take the priorities set
+    EXPECT_EQ(NiceOf(core.WriteThreadTid()), -5);
+    EXPECT_EQ(NiceOf(core.EventThreadTid()), 5);
 }
 
 TEST_F(AfComPortCoreTest, CallbackExceptionIsForwardedAsCeException) {

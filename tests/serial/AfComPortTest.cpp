@@ -1,6 +1,6 @@
 #include "serial/AfComPort.h"
 
-#include "cli/ComLinkPort.h"
+#include "board/ComLinkPort.h"
 
 #include "serial/AfPortPaths.h"
 #include "serial/AfPortProbe.h"
@@ -50,21 +50,13 @@ template <typename F> std::string ErrorOf(F&& f) {
     return "no error";
 }
 
-// The main window's settings: 57600 baud, DTR off, write thread one step above normal.
-void MainWindowSettings(TAfComPort& port) {
-    port.SetBaudRate(br57600);
-    port.SetDTR(false);
-    port.SetWriteThreadPriority(tpHigher);
-    port.Loaded();
-}
-
 class AfComPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TAfPortPaths::SetOverride(PortA, pty.Slave());
         TAfPortPaths::SetOverride(PortB, pty2.Slave());
         SetExceptionReport([this](const std::exception& e) { reports.push_back(e.what()); });
-        MainWindowSettings(port);
+        ConfigureBoardPort(port);
     }
     void TearDown() override {
         SetExceptionReport(nullptr);
@@ -492,8 +484,6 @@ TEST_F(AfComPortTest, BufferSizesAreFixedWhileOpen) {
 TEST_F(AfComPortTest, SettingsWhileOpenReachTheDevice) {
     port.SetComNumber(PortA);
     port.Open();
-    port.SetDTR(true); // a pty has no modem lines: accepted
-    port.SetRTS(false);
     port.SetBaudRate(br9600);
     EXPECT_EQ(port.Core().DCB().BaudRate, 9600u);
     EXPECT_EQ(ErrorOf([&] { port.SetDatabits(db4); }), "Error setting parameters from DCB");

@@ -91,9 +91,8 @@ protected:
     // A stored value as text; empty when missing.
     QString StoredValue(const char* name) {
         TPreferences p(PrefsPath());
-        if (!p.OpenKey(QString::fromLatin1(kPreferenceKey), false))
-            return QString();
-        return p.ReadString(QString::fromLatin1(name)).value_or(QString());
+        const TPreferenceKey key = p.Open(false);
+        return key ? key->ReadString(QString::fromLatin1(name)).value_or(QString()) : QString();
     }
 
     // The preference folder replaced by a plain file: nothing can be stored.
@@ -108,13 +107,7 @@ protected:
     void Start(sim::TBoardOptions options = {},
                const sim::TBoardImage& image = sim::DefaultBoardImage()) {
         Board = std::make_unique<sim::TOsdBoard>(options, image);
-        TForm1Setup setup;
-        setup.Port = &Port;
-        setup.Timer1 = &T1;
-        setup.Timer2 = &T2;
-        // Exchange times on virtual time, plus whatever a message box is made to last.
-        setup.Clock = [this] { return static_cast<std::int64_t>(Clock.Now()) + BoxMs; };
-        W = std::make_unique<TApplicationWindows>(setup);
+        W = std::make_unique<TApplicationWindows>(TForm1Parts{Port, T1, T2});
         W->Form1.FileDialog = [this](const TFileDialogRequest& request) {
             DialogRequests.push_back(request);
             return NextPath;
@@ -184,7 +177,6 @@ protected:
     std::unique_ptr<sim::TOsdBoard> Board;
     std::unique_ptr<TApplicationWindows> W;
     std::vector<TRecordedBox> Boxes;
-    std::int64_t BoxMs = 0; // added to the window's clock: the time boxes stayed open
     std::vector<TFileDialogRequest> DialogRequests;
     QString NextPath;
     std::vector<QString> Questions; // Yes/No questions asked, answered with Answer

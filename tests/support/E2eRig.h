@@ -9,8 +9,6 @@ namespace halvex::sim::test {
 
 class TE2eRig : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { EnsureApplication(); }
-
     void TearDown() override { stack_.Shutdown(); }
 
     // Starts the board with `options`, opens the port on its pty and builds the link.

@@ -1,5 +1,5 @@
 // The link stack of the program over a simulated board, for end-to-end tests and
-// benchmarks: a QCoreApplication event loop, the simulated board (on its own thread, or
+// benchmarks (whose main makes the Qt application): the simulated board (on its own thread, or
 // any pty given by path), TAfComPort opened on the pty through a port-path override, two
 // Qt timers and TOsdLink over them, and a host that records what the link asks of the
 // main window.
@@ -9,7 +9,7 @@
 #include "RecordingHost.h"
 #include "TestPatterns.h"
 
-#include "cli/ComLinkPort.h"
+#include "board/ComLinkPort.h"
 #include "config/ConfigImage.h"
 #include "link/FontFile.h"
 #include "link/LinkHost.h"
@@ -30,16 +30,6 @@
 #include <vector>
 
 namespace halvex::sim::test {
-
-// The Qt application of the test process, made once on the main thread.
-inline void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "halvex_e2e";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
 
 // Runs the event loop until `done()` holds or `limit` passes; returns whether it holds.
 // A check timer wakes the loop every `checkMs` even when nothing else happens.
@@ -65,7 +55,7 @@ class TLinkStack {
 public:
     static constexpr int kPortNumber = 7; // mapped to the board's pty
 
-    TLinkStack() { EnsureApplication(); }
+    TLinkStack() = default;
     ~TLinkStack() { Shutdown(); }
     TLinkStack(const TLinkStack&) = delete;
     TLinkStack& operator=(const TLinkStack&) = delete;
@@ -85,10 +75,7 @@ public:
         host = TRecordingHost{};
         TAfPortPaths::SetOverride(kPortNumber, path);
         port = std::make_unique<TAfComPort>();
-        // The main window's settings: 57600 baud, DTR inactive, write thread above normal.
-        port->SetBaudRate(br57600);
-        port->SetDTR(false);
-        port->SetWriteThreadPriority(tpHigher);
+        ConfigureBoardPort(*port);
         port->SetComNumber(kPortNumber);
         port->Open();
         linkPort = std::make_unique<TComLinkPort>(*port);

@@ -1,5 +1,7 @@
 #include "ManualClock.h"
 
+#include <algorithm>
+
 namespace halvex {
 
 class TManualClock::TManualTimer final : public TLinkTimer {
@@ -38,10 +40,10 @@ void TManualClock::Advance(std::uint64_t ms) {
                 next = t.get();
         if (!next)
             break;
-        now_ = next->due;
+        now_ = std::max(now_, next->due);
         next->Tick();
     }
-    now_ = target;
+    now_ = std::max(now_, target);
 }
 
 bool TManualClock::AdvanceUntil(const std::function<bool()>& done, std::uint64_t limitMs) {

@@ -20,7 +20,8 @@ public:
     // A new timer, disabled, with the given interval. The clock keeps ownership.
     TLinkTimer& MakeTimer(std::uint32_t interval = 200);
     // Moves virtual time forward by `ms`, firing due timers in time order (a handler may
-    // change any timer; ties fire in creation order).
+    // change any timer; ties fire in creation order). A handler may advance the clock
+    // itself, as a modal box that stays open does; time never goes back.
     void Advance(std::uint64_t ms);
     // Advances until `done()` is true or `limitMs` has passed; returns whether done.
     bool AdvanceUntil(const std::function<bool()>& done, std::uint64_t limitMs);

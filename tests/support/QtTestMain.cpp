@@ -1,4 +1,6 @@
-// Test main with a Qt application object, so that the main-thread call gate has an event loop.
+// The main of the test programs built with halvex_add_gtest(... QT_MAIN [WIDGETS]): the one
+// Qt application of the process, made before any test, so that timers, the main-thread call
+// gate and (with WIDGETS, a QApplication) widgets work.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -58,6 +58,9 @@ bool Save(const QPixmap& pixmap, const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     test::TEditorRig rig;
     const QString dir =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/editor-shots");

@@ -36,59 +36,19 @@ void PrintTo(const TStateView& v, std::ostream* os) {
         << v.EditorShown << " l2 " << v.Label2Shown << " lang " << v.LanguageShown;
 }
 
-// Closed, Port open, Link confirmed, Configuration loaded.
-const TStateView kClosed{QStringLiteral("Open"),
-                         true,
-                         false,
-                         true,
-                         false,
-                         false,
-                         false,
-                         false,
-                         false,
-                         false,
-                         false,
-                         false,
-                         true};
-const TStateView kPortOpen{QStringLiteral("Close"),
-                           true,
-                           true,
-                           true,
-                           false,
-                           false,
-                           false,
-                           false,
-                           false,
-                           false,
-                           false,
-                           false,
-                           true};
-const TStateView kLinkConfirmed{QStringLiteral("Close"),
-                                true,
-                                true,
-                                true,
-                                true,
-                                true,
-                                false,
-                                false,
-                                false,
-                                false,
-                                false,
-                                false,
-                                true};
-const TStateView kLoaded{QStringLiteral("Close"),
-                         false,
-                         true,
-                         false,
-                         true,
-                         true,
-                         true,
-                         true,
-                         true,
-                         true,
-                         true,
-                         true,
-                         false};
+// The rows of the state table in MainForm.h: Closed, Port open, Link confirmed, Loaded.
+constexpr bool Y = true;  // shown, enabled
+constexpr bool N = false; // hidden, disabled
+const QString kOpen = QStringLiteral("Open");
+const QString kClose = QStringLiteral("Close");
+// clang-format off
+//                                      check      font       Read  Write  Export  Import  Settings  editor  firmware  language
+//                              port    shown  on  shown  on  on    on     on      on      shown
+const TStateView kClosed       {kOpen,  Y,     N,  Y,     N,  N,    N,     N,      N,      N,        N,      N,        Y};
+const TStateView kPortOpen     {kClose, Y,     Y,  Y,     N,  N,    N,     N,      N,      N,        N,      N,        Y};
+const TStateView kLinkConfirmed{kClose, Y,     Y,  Y,     Y,  Y,    N,     N,      N,      N,        N,      N,        Y};
+const TStateView kLoaded       {kClose, N,     Y,  N,     Y,  Y,    Y,     Y,      Y,      Y,        Y,      Y,        N};
+// clang-format on
 
 class MainForm : public AppRig {
 protected:
@@ -751,8 +711,8 @@ TEST_F(MainForm, CharacterSetDialogsShareTheLastFolder) {
     NextPath = first.path() + QStringLiteral("/missing.mcm");
     Click(F().Button7);
     QString previewFolder;
-    F().Preview()->FileDialog = [&](bool, const QString&, const QString& directory) {
-        previewFolder = directory;
+    F().Preview()->FileDialog = [&](const TFileDialogRequest& request) {
+        previewFolder = request.Directory;
         return second.path() + QStringLiteral("/other.mcm");
     };
     F().Preview()->FontButton->click();
@@ -917,7 +877,7 @@ TEST_F(MainForm, ApplyTimeEndsWithTheAcknowledgementAndPolishUsesTheDecimalComma
     MessageBoxHook() = [&](TBoxKind kind, const QString& text) {
         Boxes.push_back({kind, text});
         shownAfter = static_cast<std::int64_t>(Clock.Now() - start);
-        BoxMs += 5000; // the box stays open for five seconds
+        Clock.Advance(5000); // the box stays open for five seconds
     };
     ASSERT_TRUE(W->Form2.OnApply());
     Run(100);

@@ -1,14 +1,19 @@
 // The serial component as the board link's port: TOsdLink talks to TLinkPort, the window
-// and the command-line tool own a TAfComPort. This adapter is where the two layers meet,
+// and the command-line tool run a TAfComPort. This adapter is where the two layers meet,
 // so neither needs the other. Every call is forwarded as it is (errors are the component's
 // exceptions); OnDataRecived and OnDeviceLost are forwarded from the component to this
-// port's handlers.
+// port's handlers. ConfigureBoardPort gives the component the board's line settings.
 #pragma once
 
 #include "link/LinkPort.h"
 #include "serial/AfComPort.h"
 
 namespace halvex {
+
+// The board's line settings on a component still closed: 57600 baud, DTR off, the write
+// thread one step above normal; the rest are the component's defaults (8N1, no flow
+// control, RTS on). Ends with Loaded(), which builds the device control block.
+void ConfigureBoardPort(TAfCustomComPort& port);
 
 class TComLinkPort final : public TLinkPort {
 public:

@@ -1,0 +1,5 @@
+#include "serial/AfLog.h"
+
+namespace halvex {
+Q_LOGGING_CATEGORY(lcAfSerial, "halvex.serial", QtInfoMsg)
+} // namespace halvex
