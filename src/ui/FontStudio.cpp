@@ -22,12 +22,6 @@ namespace {
 
 constexpr TGlyphPixel kInks[] = {TGlyphPixel::White, TGlyphPixel::Black, TGlyphPixel::Transparent};
 
-// `widget` with its object name, by which its texts are applied.
-template <typename W> W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -61,6 +55,7 @@ TFontStudio::TFontStudio(TPreferences& preferences, QWidget* parent)
     CreateControls();
     LayOut();
     Connect();
+    FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     Question = [this](const QString& question) { return AskYesNo(question, this); };
     ImportOptions = [this](const TRgbaPicture& picture, int first) {
         return AskPictureImport(picture, first, Lang(), this);
@@ -76,24 +71,24 @@ TFontStudio::~TFontStudio() {
 }
 
 void TFontStudio::CreateControls() {
-    OpenButton = Named(new QPushButton(this), "OpenButton");
-    SaveButton = Named(new QPushButton(this), "SaveButton");
-    BesideButton = Named(new QPushButton(this), "BesideButton");
-    ImportButton = Named(new QPushButton(this), "ImportButton");
-    UploadButton = Named(new QPushButton(this), "UploadButton");
-    CopyButton = Named(new QPushButton(this), "CopyButton");
-    PasteButton = Named(new QPushButton(this), "PasteButton");
-    UndoButton = Named(new QPushButton(this), "UndoButton");
-    RedoButton = Named(new QPushButton(this), "RedoButton");
-    InkGroup = Named(new TRadioGroup(QString(), this), "InkGroup");
+    OpenButton = Make<QPushButton>(this, "OpenButton");
+    SaveButton = Make<QPushButton>(this, "SaveButton");
+    BesideButton = Make<QPushButton>(this, "BesideButton");
+    ImportButton = Make<QPushButton>(this, "ImportButton");
+    UploadButton = Make<QPushButton>(this, "UploadButton");
+    CopyButton = Make<QPushButton>(this, "CopyButton");
+    PasteButton = Make<QPushButton>(this, "PasteButton");
+    UndoButton = Make<QPushButton>(this, "UndoButton");
+    RedoButton = Make<QPushButton>(this, "RedoButton");
+    InkGroup = Make<TRadioGroup>(this, "InkGroup", QString());
     InkGroup->SetItems({QString(), QString(), QString()}, 3);
     InkGroup->SetItemIndex(0);
-    SetTable = Named(new TGlyphTable(*setPainter_, this), "SetTable");
-    BesideTable = Named(new TGlyphTable(*besidePainter_, this), "BesideTable");
-    EditView = Named(new TGlyphEditView(this), "EditView");
-    SetLabel = Named(new QLabel(this), "SetLabel");
-    BesideLabel = Named(new QLabel(this), "BesideLabel");
-    CharLabel = Named(new QLabel(this), "CharLabel");
+    SetTable = Make<TGlyphTable>(this, "SetTable", *setPainter_);
+    BesideTable = Make<TGlyphTable>(this, "BesideTable", *besidePainter_);
+    EditView = Make<TGlyphEditView>(this, "EditView");
+    SetLabel = Make<QLabel>(this, "SetLabel");
+    BesideLabel = Make<QLabel>(this, "BesideLabel");
+    CharLabel = Make<QLabel>(this, "CharLabel");
     for (QWidget* table : {static_cast<QWidget*>(SetTable), static_cast<QWidget*>(BesideTable)})
         table->setFocusPolicy(Qt::StrongFocus);
     PasteButton->setEnabled(false);
@@ -117,7 +112,7 @@ void TFontStudio::LayOut() {
     editColumn->addWidget(InkGroup);
     editColumn->addLayout(edits);
     // The set beside, in a pane of its own that takes room only while shown.
-    BesidePane = Named(new QWidget(this), "BesidePane");
+    BesidePane = Make<QWidget>(this, "BesidePane");
     BesideTable->setParent(BesidePane);
     BesideLabel->setParent(BesidePane);
     auto* besideColumn = new QVBoxLayout(BesidePane);
@@ -183,6 +178,10 @@ TLanguage TFontStudio::Lang() const {
 
 QString TFontStudio::Text(TStudioText text) const {
     return QString::fromUtf8(StudioText(text, Lang()));
+}
+
+QString TFontStudio::Text(TUiText text) const {
+    return QString::fromUtf8(UiText(text, Lang()));
 }
 
 void TFontStudio::ApplyLanguage() {
@@ -419,15 +418,14 @@ void TFontStudio::SetChanged() {
 void TFontStudio::ShowCurrent() {
     SetTable->SetCurrent(current_);
     EditView->SetGlyph(document_->Glyph(static_cast<std::size_t>(current_)));
-    CharLabel->setText(QString::fromUtf8(UiText(TUiText::PreviewCharacterIndex, Lang()))
+    CharLabel->setText(Text(TUiText::PreviewCharacterIndex)
                            .arg(current_)
                            .arg(QString::number(current_, 16).toUpper(), 2, u'0'));
 }
 
 void TFontStudio::ShowNames() {
-    const QString name = path_.isEmpty()
-                             ? QString::fromUtf8(UiText(TUiText::PreviewBuiltInFont, Lang()))
-                             : QFileInfo(path_).fileName();
+    const QString name =
+        path_.isEmpty() ? Text(TUiText::PreviewBuiltInFont) : QFileInfo(path_).fileName();
     SetLabel->setText(name + (document_->Modified() ? QStringLiteral(" *") : QString()));
     SetLabel->setToolTip(path_);
     BesideLabel->setText(Text(TStudioText::ReadOnly).arg(QFileInfo(besidePath_).fileName()));
@@ -436,8 +434,7 @@ void TFontStudio::ShowNames() {
 
 void TFontStudio::ShowHistory() {
     const auto tip = [this](TUiText action, const QString& step, const char* key) {
-        return QString::fromUtf8(UiText(action, Lang())).arg(step).trimmed() +
-               QStringLiteral(" (%1)").arg(QLatin1String(key));
+        return Text(action).arg(step).trimmed() + QStringLiteral(" (%1)").arg(QLatin1String(key));
     };
     UndoButton->setEnabled(history_.canUndo());
     RedoButton->setEnabled(history_.canRedo());
@@ -449,30 +446,26 @@ void TFontStudio::ShowHistory() {
 
 QString TFontStudio::AskFile(const QString& name, bool save, const QString& filter,
                              const QString& suffix) {
-    const TFileDialog dialog = FileDialog ? FileDialog : [this](const TFileDialogRequest& r) {
-        return RunFileDialog(this, r);
-    };
-    return AskFileIn(preferences_, dialog, {name, save, filter, suffix, QString()});
+    return AskFileIn(preferences_, FileDialog, {name, save, filter, suffix, QString()});
+}
+
+QString TFontStudio::AskSetFile(const char* name, bool save) {
+    return AskFile(QString::fromLatin1(name), save, QString::fromUtf8(fixed_text::McmFilter),
+                   QStringLiteral("mcm"));
 }
 
 void TFontStudio::ChooseOpen() {
-    const QString path = AskFile(QStringLiteral("OpenSetDialog"), false,
-                                 QString::fromUtf8(fixed_text::McmFilter), QStringLiteral("mcm"));
-    if (!path.isEmpty())
+    if (const QString path = AskSetFile("OpenSetDialog", false); !path.isEmpty())
         OpenSet(path);
 }
 
 void TFontStudio::ChooseSave() {
-    const QString path = AskFile(QStringLiteral("SaveSetDialog"), true,
-                                 QString::fromUtf8(fixed_text::McmFilter), QStringLiteral("mcm"));
-    if (!path.isEmpty())
+    if (const QString path = AskSetFile("SaveSetDialog", true); !path.isEmpty())
         SaveSetAs(path);
 }
 
 void TFontStudio::ChooseBeside() {
-    const QString path = AskFile(QStringLiteral("OpenBesideDialog"), false,
-                                 QString::fromUtf8(fixed_text::McmFilter), QStringLiteral("mcm"));
-    if (!path.isEmpty())
+    if (const QString path = AskSetFile("OpenBesideDialog", false); !path.isEmpty())
         OpenBeside(path);
 }
 
@@ -484,7 +477,7 @@ void TFontStudio::ChooseImport() {
         return;
     const std::optional<TRgbaPicture> picture = ReadPicture(path);
     if (!picture) {
-        ShowMessageText(QString::fromUtf8(UiText(TUiText::PreviewBadPicture, Lang())));
+        ShowMessageText(Text(TUiText::PreviewBadPicture));
         return;
     }
     if (const auto choice = ImportOptions ? ImportOptions(*picture, current_) : std::nullopt)

@@ -138,6 +138,7 @@ private:
 
     TLanguage Lang() const;
     QString Text(TStudioText text) const;
+    QString Text(TUiText text) const;
     void CreateControls();
     void LayOut();
     void Connect();
@@ -155,6 +156,8 @@ private:
     void ChooseBeside();
     void ChooseImport();
     QString AskFile(const QString& name, bool save, const QString& filter, const QString& suffix);
+    // A character set file, in the folder FontMap Update uses too; empty when cancelled.
+    QString AskSetFile(const char* name, bool save);
     bool ConfirmOverwrite(int first, int count);
 
     TPreferences& preferences_;

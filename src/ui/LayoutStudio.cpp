@@ -29,14 +29,10 @@ constexpr const char* kGuidesPreference = "Guides";
 TLayoutStudio::TLayoutStudio(TLayoutEditor& editor, TConfigImage& image, TItemCatalogue& catalogue,
                              QWidget* modeGroup)
     : editor_(editor), image_(image), catalogue_(catalogue) {
-    GuidesBox = new TCheckBox(QString(), modeGroup);
-    GuidesBox->setObjectName(QStringLiteral("GuidesBox"));
-    GuidesBox->setGeometry(kGuidesBox);
+    GuidesBox = Place<TCheckBox>(modeGroup, "GuidesBox", kGuidesBox, QString());
     GuidesBox->OnClick = [this] { ShowGuides(GuidesBox->Checked()); };
     guidesAlive_ = GuidesBox;
-    PresetsButton = new QPushButton(modeGroup);
-    PresetsButton->setObjectName(QStringLiteral("PresetsButton"));
-    PresetsButton->setGeometry(kPresetsButton);
+    PresetsButton = Place<QPushButton>(modeGroup, "PresetsButton", kPresetsButton);
     PresetsButton->setFont(InterfaceFont());
     QObject::connect(PresetsButton, &QPushButton::clicked, context_.get(),
                      Guard([this] { OpenPresets(); }));
@@ -150,13 +146,12 @@ bool TLayoutStudio::GuidesShown() const {
 void TLayoutStudio::UsePreferences(TPreferences& preferences) {
     bool on = false;
     try {
-        if (preferences.OpenKey(QString::fromLatin1(kPreferenceKey), false) &&
-            preferences.ValueExists(QString::fromLatin1(kGuidesPreference)))
-            on = preferences.ReadBool(QString::fromLatin1(kGuidesPreference));
+        if (const TPreferenceKey key = preferences.Open(false);
+            key && key->ValueExists(QString::fromLatin1(kGuidesPreference)))
+            on = key->ReadBool(QString::fromLatin1(kGuidesPreference));
     } catch (const EPreferenceError&) {
         // Not an integer: the guides stay off.
     }
-    preferences.CloseKey();
     GuidesBox->SetChecked(on);
     preferences_ = &preferences; // from now on the box's changes are stored
 }
@@ -171,14 +166,8 @@ void TLayoutStudio::ShowGuides(bool on) {
 void TLayoutStudio::StoreGuides(bool on) {
     if (!preferences_)
         return;
-    preferences_->OpenKey(QString::fromLatin1(kPreferenceKey), true);
-    try {
-        preferences_->WriteBool(QString::fromLatin1(kGuidesPreference), on);
-    } catch (...) {
-        preferences_->CloseKey();
-        throw;
-    }
-    preferences_->CloseKey();
+    // A store that cannot be reached fails the write with its error.
+    preferences_->Open(true)->WriteBool(QString::fromLatin1(kGuidesPreference), on);
 }
 
 void TLayoutStudio::AfterRedraw() {

@@ -1,6 +1,7 @@
 #include "ui/OsdPreview.h"
 
 #include "ui/Captions.h"
+#include "ui/Controls.h"
 #include "ui/ExceptionReport.h"
 #include "ui/GlyphViews.h"
 #include "ui/LayoutEditor.h"
@@ -249,30 +250,21 @@ private:
 TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     : QWidget(parent, Qt::Window), preferences_(preferences) {
     setObjectName(QStringLiteral("OsdPreview"));
-    FontButton = new QPushButton(this);
-    BackgroundButton = new QPushButton(this);
-    PlainButton = new QPushButton(this);
-    SaveButton = new QPushButton(this);
-    FontLabel = new QLabel(this);
-    PreviewTabs = new QTabWidget(this);
-    ScreenView = new TScreenView(*this, PreviewTabs);
+    FontButton = Make<QPushButton>(this, "FontButton");
+    BackgroundButton = Make<QPushButton>(this, "BackgroundButton");
+    PlainButton = Make<QPushButton>(this, "PlainButton");
+    SaveButton = Make<QPushButton>(this, "SaveButton");
+    FontLabel = Make<QLabel>(this, "FontLabel");
+    PreviewTabs = Make<QTabWidget>(this, "PreviewTabs");
+    ScreenView = Make<TScreenView>(PreviewTabs, "ScreenView", *this);
     auto* charsetPage = new QWidget(PreviewTabs);
-    auto* table = new TGlyphTable(painter_, charsetPage);
+    auto* table = Make<TGlyphTable>(charsetPage, "CharsetView", painter_);
     table->OnHover = [this](int glyph) { ShowHover(glyph); };
     CharsetView = table;
-    HoverLabel = new QLabel(charsetPage);
-    EditButton = new QPushButton(charsetPage);
+    HoverLabel = Make<QLabel>(charsetPage, "HoverLabel");
+    EditButton = Make<QPushButton>(charsetPage, "EditButton");
     PreviewTabs->addTab(ScreenView, QString());
     PreviewTabs->addTab(charsetPage, QString());
-    const std::pair<QWidget*, const char*> names[] = {
-        {FontButton, "FontButton"},   {BackgroundButton, "BackgroundButton"},
-        {PlainButton, "PlainButton"}, {SaveButton, "SaveButton"},
-        {FontLabel, "FontLabel"},     {PreviewTabs, "PreviewTabs"},
-        {ScreenView, "ScreenView"},   {CharsetView, "CharsetView"},
-        {HoverLabel, "HoverLabel"},   {EditButton, "EditButton"},
-    };
-    for (const auto& [w, name] : names)
-        w->setObjectName(QString::fromLatin1(name));
 
     auto* pageLayout = new QVBoxLayout(charsetPage);
     pageLayout->setContentsMargins(0, 0, 0, 2);

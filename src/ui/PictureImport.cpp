@@ -2,6 +2,7 @@
 
 #include "config/StudioTexts.h"
 #include "ui/Captions.h"
+#include "ui/Controls.h"
 #include "ui/GlyphViews.h"
 #include "ui/OsdPreview.h"
 
@@ -127,8 +128,7 @@ TPictureImportDialog::TPictureImportDialog(const TRgbaPicture& picture, int firs
 
 void TPictureImportDialog::CreateControls() {
     const auto spin = [this](const char* name, int low, int high) {
-        auto* s = new QSpinBox(this);
-        s->setObjectName(QString::fromLatin1(name));
+        auto* s = Make<QSpinBox>(this, name);
         s->setRange(low, high);
         return s;
     };
@@ -138,32 +138,25 @@ void TPictureImportDialog::CreateControls() {
     RowsSpin = spin("RowsSpin", 1, kScreenRows);
     ThresholdSpin = spin("ThresholdSpin", 0, 100);
     ThresholdSpin->setSuffix(QStringLiteral(" %"));
-    DitherBox = new QCheckBox(this);
-    DitherBox->setObjectName(QStringLiteral("DitherBox"));
-    SourceView = new QLabel(this);
-    SourceView->setObjectName(QStringLiteral("SourceView"));
+    DitherBox = Make<QCheckBox>(this, "DitherBox");
+    SourceView = Make<QLabel>(this, "SourceView");
     SourceView->setAlignment(Qt::AlignCenter);
     const QImage source(picture_.Rgba.data(), picture_.Width, picture_.Height, picture_.Width * 4,
                         QImage::Format_RGBA8888);
     SourceView->setPixmap(QPixmap::fromImage(
         source.scaled(QSize(240, 120).boundedTo(source.size().expandedTo(QSize(1, 1)) * 4),
                       Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    ResultView = new TResultView(block_, this);
-    ResultView->setObjectName(QStringLiteral("ResultView"));
-    InfoLabel = new QLabel(this);
-    InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
-    ApplyButton = new QPushButton(this);
-    ApplyButton->setObjectName(QStringLiteral("ApplyButton"));
+    ResultView = Make<TResultView>(this, "ResultView", block_);
+    InfoLabel = Make<QLabel>(this, "InfoLabel");
+    ApplyButton = Make<QPushButton>(this, "ApplyButton");
     ApplyButton->setDefault(true);
-    CancelButton = new QPushButton(this);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    CancelButton = Make<QPushButton>(this, "CancelButton");
 }
 
 void TPictureImportDialog::LayOut() {
     auto* form = new QFormLayout;
     const auto row = [this, form](const char* name, QWidget* field) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QString::fromLatin1(name));
+        auto* label = Make<QLabel>(this, name);
         label->setBuddy(field);
         form->addRow(label, field);
     };

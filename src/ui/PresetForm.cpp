@@ -42,7 +42,7 @@ TPresetForm::TPresetForm(TLayoutStudio& studio, const TConfigImage& image,
     : QDialog(parent), studio_(studio), image_(image), catalogue_(catalogue) {
     setObjectName(QStringLiteral("TPresetForm"));
     setFont(InterfaceFont());
-    PresetList = new QListWidget(this);
+    PresetList = Make<QListWidget>(this, "PresetList");
     PresetList->setViewMode(QListView::IconMode);
     PresetList->setMovement(QListView::Static);
     PresetList->setResizeMode(QListView::Adjust);
@@ -54,22 +54,14 @@ TPresetForm::TPresetForm(TLayoutStudio& studio, const TConfigImage& image,
     PresetList->setGridSize(thumb + QSize(16, kCaptionHeight));
     PresetList->setMinimumSize(kListColumns * (thumb.width() + 16) + 24,
                                2 * (thumb.height() + kCaptionHeight) + 8);
-    ApplyTo = new TRadioGroup(QString(), this);
+    ApplyTo = Make<TRadioGroup>(this, "ApplyTo", QString());
     ApplyTo->SetItems({QString(), QString()}, 2);
     ApplyTo->SetItemIndex(0);
-    ApplyButton = new QPushButton(this);
-    SaveButton = new QPushButton(this);
-    RenameButton = new QPushButton(this);
-    DeleteButton = new QPushButton(this);
-    CloseButton = new QPushButton(this);
-    const std::pair<QWidget*, const char*> names[] = {
-        {PresetList, "PresetList"},     {ApplyTo, "ApplyTo"},
-        {ApplyButton, "ApplyButton"},   {SaveButton, "SaveButton"},
-        {RenameButton, "RenameButton"}, {DeleteButton, "DeleteButton"},
-        {CloseButton, "CloseButton"},
-    };
-    for (const auto& [w, name] : names)
-        w->setObjectName(QString::fromLatin1(name));
+    ApplyButton = Make<QPushButton>(this, "ApplyButton");
+    SaveButton = Make<QPushButton>(this, "SaveButton");
+    RenameButton = Make<QPushButton>(this, "RenameButton");
+    DeleteButton = Make<QPushButton>(this, "DeleteButton");
+    CloseButton = Make<QPushButton>(this, "CloseButton");
 
     auto* own = new QHBoxLayout;
     own->addWidget(SaveButton);
