@@ -1,5 +1,7 @@
 #include "cli/Doctor.h"
 
+#include "config/ExchangeText.h"
+
 #include <QJsonObject>
 #include <QJsonValue>
 
@@ -59,9 +61,14 @@ TAfFinding BoardCheck(TBoardSession& session, std::uint16_t number) {
     const double seconds = session.Seconds();
     if (report.Outcome == TExchangeOutcome::Interrupted)
         return Board(TAfCheckStatus::Fail, {T::BoardInterrupted});
-    if (report.Outcome != TExchangeOutcome::Done)
-        return Board(TAfCheckStatus::Fail, {T::BoardNoAnswer, {Fixed(seconds, 1)}},
+    if (report.Outcome != TExchangeOutcome::Done) {
+        // "no answer to the connection check after 60 tries", from the link's budget.
+        const TExchangeText ended = ExchangeText(report, kLanguage);
+        const QString cause = ended.Cause.isEmpty() ? ended.Status : ended.Cause;
+        return Board(TAfCheckStatus::Fail,
+                     {T::BoardNoAnswer, {cause.toStdString(), Fixed(seconds, 1)}},
                      {T::FixBoardWiring});
+    }
     if (report.Reply != 'R')
         return Board(
             TAfCheckStatus::Fail,

@@ -186,7 +186,7 @@ enum class TDoctorText {
     WindowBrltty,
     BoardReady,     // %1 milliseconds
     BoardNotReady,  // %1 the letter
-    BoardNoAnswer,  // %1 seconds
+    BoardNoAnswer,  // %1 how the check ended (ExchangeText), %2 seconds
     BoardOpenFails, // %1 the port's error
     BoardInterrupted,
     FixBoardWiring,

@@ -1,5 +1,6 @@
 #include "serial/AfPortDoctor.h"
 
+#include "serial/AfLog.h"
 #include "serial/AfPortProbe.h"
 
 #include <algorithm>
@@ -278,6 +279,8 @@ TAfFinding InUseFinding(const TAfDeviceFacts& f, const std::string& root) {
                      {T::FixCloseHolder, {Joined(names, ", "), Joined(pids, " ")}});
     // Nobody this user may see holds it: a trial open tells whether someone else does.
     const TAfOpenResult trial = AfOpenDevice(f.Node, false);
+    qCDebug(lcAfSerial, "doctor: trial open of %s %s (errno %d)", f.Node.c_str(),
+            trial.fd >= 0 ? "succeeded" : "refused", trial.fd >= 0 ? 0 : trial.err);
     if (trial.fd >= 0) {
         ::close(trial.fd);
         return Found(c, S::Ok, {T::InUseFree, {f.Path}});
@@ -366,6 +369,9 @@ std::vector<TAfFinding> AfPortChecks(const std::string& path, const std::string&
         findings.push_back(AfModemManagerCheck(facts, root));
     }
     findings.push_back(BrlttyFinding(facts, root, rules, taken));
+    for (const TAfFinding& f : findings)
+        qCDebug(lcAfSerial, "doctor: %s %s: %s", AfCheckName(f.Check), AfCheckStatusName(f.Status),
+                f.Detail.In(TLanguage::English).c_str());
     return findings;
 }
 
