@@ -1,6 +1,7 @@
 // ParseMcm on raw input, and on whole character set files generated from the input
 // (line ends, row texts, cut-short files and short rows), checked against the expected
-// character set.
+// character set; a good file read as a set being edited saves byte for byte as read.
+#include "link/FontDocument.h"
 #include "link/FontFile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -81,7 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto built = ParseMcm(text);
     const bool good = header == "MAX7456" && shortRow < 0 && !cut;
     Check(built.has_value() == good, "acceptance differs from the rules");
-    if (built)
+    if (built) {
         Check(*built == expected, "character data differs");
+        const auto document = TFontDocument::Parse(text);
+        Check(document && document->McmText() == text, "an unedited set does not save as read");
+        Check(document->Sent() == expected, "the set being edited differs from the reader's");
+    }
     return 0;
 }

@@ -15,5 +15,7 @@ halvex_need_packages() {
 
 HALVEX_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation qt6-translations-l10n help2man
+    # SVG pictures for the character editor's picture import (Qt's image plugin)
+    libqt6svg6
     # the icon's PNGs are rendered at build time; the Debian package and its checks
     librsvg2-bin file dpkg-dev desktop-file-utils appstream)

@@ -13,7 +13,7 @@ function(help_of out)
 endfunction()
 
 set(text "[COMMAND DETAILS]\n")
-foreach(command ports check read export write import font)
+foreach(command ports check read export write import font doctor glyphs)
     help_of(help ${command})
     # "Usage: halvexctl [...] SYNOPSIS\nSummary.\n\nDetails...\n\nOptions:..."
     if(NOT help MATCHES "^Usage: halvexctl [^\n]*--quiet\\] ([^\n]*)\n[^\n]*\n\n(.*)\n\nOptions:")
@@ -24,7 +24,8 @@ foreach(command ports check read export write import font)
     string(REPLACE "\n\n" "\n.PP\n" details "${details}")
     # An option's description continued on further lines becomes one paragraph.
     string(REGEX REPLACE "\n               +" " " details "${details}")
-    string(REGEX REPLACE "\n  (--[a-z]+) +" "\n.TP\n\\1\n" details "${details}")
+    # "  --opt VALUE   text" and "  name   text" lines become tagged paragraphs.
+    string(REGEX REPLACE "\n  ([-a-z]+( [A-Z]+)?)  +" "\n.TP\n\\1\n" details "${details}")
     string(APPEND text ".SS \"${synopsis}\"\n${details}\n")
 endforeach()
 

@@ -19,7 +19,7 @@ struct TCommandInfo {
     const char* Details;  // the command's own help, after the synopsis
 };
 
-constexpr std::array<TCommandInfo, 7> kCommands{{
+constexpr std::array<TCommandInfo, 10> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
@@ -62,6 +62,49 @@ constexpr std::array<TCommandInfo, 7> kCommands{{
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
      "board. A file that cannot be read or is malformed ends with exit 3 and nothing sent.\n"},
+    {TCommand::Doctor, "doctor", "doctor", "say why the port does not work, and how to fix it",
+     "Runs these checks on the port, in this order, and prints one line for each: ok, warn,\n"
+     "fail, or skip (not run, as an earlier check failed), with what it found. A check that\n"
+     "is not ok adds a line \"fix:\" saying what to do.\n"
+     "\n"
+     "  device         the device exists; for a USB adapter, its driver and vendor:product\n"
+     "  permission     this user may open it (the dialout group, or this package's udev rule)\n"
+     "  in-use         no other program holds it; names the program and its PID\n"
+     "  modem-manager  ModemManager does not probe it with AT commands (ID_MM_DEVICE_IGNORE)\n"
+     "  brltty         brltty's udev rules do not claim the adapter (no /dev/ttyUSB0 at all)\n"
+     "  board          the board answers the connection check with \"R\", and how fast\n"
+     "\n"
+     "Exit 1 when a check failed, else 0 (also with warnings). --json prints one object:\n"
+     "{\"ok\", \"command\", \"checks\": [{\"name\", \"status\", \"detail\", \"fix\"}], "
+     "\"port\"}.\n"},
+    {TCommand::Glyphs, "glyphs",
+     "glyphs PICTURE --font BASE.mcm --at CODE --out NEW.mcm [--columns C --rows R] "
+     "[--threshold PERCENT] [--dither]",
+     "put a picture into characters of a set (no board)",
+     "Puts PICTURE (PNG, JPEG, BMP, SVG or any format Qt reads) into the block of\n"
+     "characters starting at CODE of the character set BASE.mcm and writes the result to\n"
+     "NEW.mcm, as the character editor's Import picture does. A pixel whose alpha is below\n"
+     "50 %, or pure green (0, 255, 0), becomes transparent; any other is white when its\n"
+     "luminance is at or above the threshold, else black. NEW.mcm holds the bytes of\n"
+     "BASE.mcm except the rows of the characters that changed, so running the command\n"
+     "again on its own output changes nothing. Nothing is written on any error.\n"
+     "\n"
+     "  --font       the character set to start from (BASE.mcm)\n"
+     "  --at         the first character of the block: 0 to 255, or 0x00 to 0xFF\n"
+     "  --out        the character set to write (NEW.mcm; may be BASE.mcm)\n"
+     "  --columns    the block's width in characters; with --rows the picture is scaled\n"
+     "               to fit it, its aspect kept, centred on transparent; without them the\n"
+     "               picture must be 12 x 18 pixels per character (else exit 3)\n"
+     "  --rows       the block's height in characters\n"
+     "  --threshold  the luminance that becomes white, in percent (default 50)\n"
+     "  --dither     Floyd-Steinberg dithering, for photographs\n"},
+    {TCommand::Presets, "presets", "presets", "list the layout presets: names and files",
+     "Lists the layout presets, each with its name, whether it came with the program\n"
+     "(shipped) or is the user's own (saved in the configurator's preset chooser), and its\n"
+     "file: the shipped ones in share/halvexcfg/presets/ of the installation, the user's in\n"
+     "$XDG_DATA_HOME/halvexcfg/presets/ (normally ~/.local/share/halvexcfg/presets/). A\n"
+     "preset holds only the three screen layouts; put one on the board with\n"
+     "'halvexctl import FILE.set --layouts'. Exit 3 when the shipped presets are missing.\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -78,12 +121,16 @@ const TCommandInfo* Find(std::string_view name) {
     return nullptr;
 }
 
+struct TOptionInfo;
+
 // What the parser gathers besides the fields of TCliArgs.
 struct TLineParts {
     std::vector<std::string> Positional; // the command and its arguments
     bool Layouts = false;
     bool Settings = false;
     bool ImageGiven = false;
+    const TOptionInfo* OwnOption = nullptr; // the first option of one command alone given
+    std::string GlyphsError;                // the first value an option of glyphs refused
 };
 
 // One option of the command line: "--name VALUE", "--name=VALUE" or a switch "--name".
@@ -95,6 +142,7 @@ struct TOptionInfo {
     // Takes the option (its value, empty for a switch); false when the value is refused.
     bool (*Take)(TCliArgs& args, TLineParts& line, const std::string& value);
     const char* Help; // global options: the help text, lines split by "\n"; else nullptr
+    TCommand Only = TCommand::None; // an option of this command alone, refused with any other
 };
 
 // Switches: the option sets a flag of the line.
@@ -115,6 +163,84 @@ bool TakeImage(TCliArgs& r, TLineParts& line, const std::string& value) {
     return line.ImageGiven = true;
 }
 
+// A whole number from `text` within low..high: decimal, or hexadecimal after "0x".
+std::optional<int> Number(std::string_view text, int low, int high) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 6)
+        return std::nullopt;
+    int value = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9'                 ? c - '0'
+                          : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                               : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * base + digit;
+    }
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// The options of glyphs. Their values are checked once the command is known: a value glyphs
+// refuses is kept as the line's glyphs error, reported after the command's other usage errors.
+template <std::string TGlyphsArgs::*Field>
+bool TakeGlyphsText(TCliArgs& r, TLineParts&, const std::string& value) {
+    r.Glyphs.*Field = value;
+    return true;
+}
+
+bool TakeDither(TCliArgs& r, TLineParts&, const std::string&) {
+    return r.Glyphs.Dither = true;
+}
+
+struct TNumberRule {
+    int TGlyphsArgs::*Field;
+    int Low;
+    int High;
+    bool Percent;      // "50%" is 50
+    const char* Takes; // the usage error's start; ", not 'VALUE'" follows
+};
+constexpr TNumberRule kAt{&TGlyphsArgs::At, 0, 255, false,
+                          "--at takes a character code 0 to 255 (decimal or 0x hex)"};
+constexpr TNumberRule kColumns{&TGlyphsArgs::Columns, 1, 256, false,
+                               "--columns takes a number of characters 1 to 256"};
+constexpr TNumberRule kRows{&TGlyphsArgs::Rows, 1, 256, false,
+                            "--rows takes a number of characters 1 to 256"};
+constexpr TNumberRule kThreshold{&TGlyphsArgs::Threshold, 0, 100, true,
+                                 "--threshold takes a percentage 0 to 100"};
+
+template <const TNumberRule& Rule>
+bool TakeGlyphsNumber(TCliArgs& r, TLineParts& line, const std::string& value) {
+    const bool percent = Rule.Percent && !value.empty() && value.back() == '%';
+    const std::optional<int> n = Number(
+        std::string_view(value).substr(0, value.size() - (percent ? 1 : 0)), Rule.Low, Rule.High);
+    if (n)
+        r.Glyphs.*Rule.Field = *n;
+    else if (line.GlyphsError.empty())
+        line.GlyphsError = std::string(Rule.Takes) + ", not '" + value + "'";
+    return true;
+}
+
+// The options of glyphs taken together: the usage error, empty when they are good.
+std::string GlyphsUsageError(const TGlyphsArgs& glyphs) {
+    if (glyphs.Font.empty() || glyphs.Out.empty() || glyphs.At < 0)
+        return "glyphs needs --font BASE.mcm, --at CODE and --out NEW.mcm";
+    if ((glyphs.Columns == 0) != (glyphs.Rows == 0))
+        return "--columns and --rows go together";
+    if (glyphs.Columns > 0 && glyphs.At + glyphs.Columns * glyphs.Rows > 256)
+        return "a block of " + std::to_string(glyphs.Columns * glyphs.Rows) + " characters from " +
+               std::to_string(glyphs.At) + " passes character 255";
+    return {};
+}
+
+constexpr TCommand kGlyphs = TCommand::Glyphs;
+
 constexpr TOptionInfo kOptions[] = {
     {"--port", "PORT", TakePort,
      "the port: COM8, 8, or a device path such as\n/dev/ttyUSB0; default: the port stored "
@@ -130,6 +256,13 @@ constexpr TOptionInfo kOptions[] = {
     {"--layouts", nullptr, SetSeen<&TLineParts::Layouts>, nullptr},
     {"--settings", nullptr, SetSeen<&TLineParts::Settings>, nullptr},
     {"--verify", nullptr, Set<&TCliArgs::Verify>, nullptr},
+    {"--font", "BASE.mcm", TakeGlyphsText<&TGlyphsArgs::Font>, nullptr, kGlyphs},
+    {"--at", "CODE", TakeGlyphsNumber<kAt>, nullptr, kGlyphs},
+    {"--out", "NEW.mcm", TakeGlyphsText<&TGlyphsArgs::Out>, nullptr, kGlyphs},
+    {"--columns", "C", TakeGlyphsNumber<kColumns>, nullptr, kGlyphs},
+    {"--rows", "R", TakeGlyphsNumber<kRows>, nullptr, kGlyphs},
+    {"--threshold", "PERCENT", TakeGlyphsNumber<kThreshold>, nullptr, kGlyphs},
+    {"--dither", nullptr, TakeDither, nullptr, kGlyphs},
 };
 
 const TOptionInfo* FindOption(std::string_view name) {
@@ -163,8 +296,8 @@ constexpr const char* kExitStatus =
     "Exit status:\n"
     "  0   done\n"
     "  1   the board or the port failed (no answer, not ready, give-up, bad dump, port\n"
-    "      cannot be opened or vanished), --verify found different data, or the job was\n"
-    "      interrupted (Ctrl+C)\n"
+    "      cannot be opened or vanished), --verify found different data, a check of\n"
+    "      doctor failed, or the job was interrupted (Ctrl+C)\n"
     "  2   wrong usage\n"
     "  3   a file cannot be read or written, or is malformed (nothing is sent then)\n";
 
@@ -184,7 +317,8 @@ std::string ProgramHelp() {
                        "Runs the jobs of the Halvex OSD configurator on a board without a "
                        "window:\n"
                        "connection check, configuration read and write, settings file export\n"
-                       "and import, and character set upload.\n"
+                       "and import, character set upload, pictures put into character sets,\n"
+                       "and the checks that say why a port does not work.\n"
                        "\n"
                        "Commands:\n";
     for (const TCommandInfo& info : kCommands) {
@@ -219,7 +353,10 @@ std::string ProgramHelp() {
             "  halvexctl export club.set\n"
             "  halvexctl import club.set --layouts\n"
             "  halvexctl write --image bench.bin --verify\n"
+            "  halvexctl presets\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
+            "  halvexctl --port /dev/ttyUSB0 doctor\n"
+            "  halvexctl glyphs logo.png --font bf-default.mcm --at 160 --out logo.mcm\n"
             "\n"
             "Run 'halvexctl COMMAND --help' for the details of a command.\n";
     return text;
@@ -249,7 +386,7 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
     const std::string name = CommandName(r.Command);
     const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
     const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
-                             r.Command == TCommand::Font;
+                             r.Command == TCommand::Font || r.Command == TCommand::Glyphs;
     if (r.Command == TCommand::None)
         FailOnce(r, "no command given");
     else if (line.ImageGiven && !imageCommand)
@@ -258,6 +395,9 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
         FailOnce(r, "options --layouts and --settings belong to import, not " + name);
     else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
         FailOnce(r, "option --verify belongs to write and import, not " + name);
+    else if (line.OwnOption && line.OwnOption->Only != r.Command)
+        FailOnce(r, std::string("option ") + line.OwnOption->Name + " belongs to " +
+                        CommandName(line.OwnOption->Only) + ", not " + name);
     else if (imageCommand && (!line.ImageGiven || r.File.empty()))
         FailOnce(r, name + " needs --image FILE");
     else if (fileCommand && extra == 0)
@@ -266,6 +406,8 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
         FailOnce(r, "unexpected argument '" + positional.back() + "' for " + name);
     if (fileCommand && extra == 1)
         r.File = positional[1];
+    if (r.Command == TCommand::Glyphs)
+        FailOnce(r, line.GlyphsError.empty() ? GlyphsUsageError(r.Glyphs) : line.GlyphsError);
     if (r.Command == TCommand::Import) {
         const bool both = !line.Layouts && !line.Settings; // neither option: both
         r.ImportFlags = (both || line.Layouts ? import_flag::Layouts : 0) |
@@ -288,6 +430,8 @@ void TakeOption(TCliArgs& r, TLineParts& line, const std::vector<std::string>& a
         FailOnce(r, "unknown option '" + name + "'");
         return;
     }
+    if (option->Only != TCommand::None && !line.OwnOption)
+        line.OwnOption = option;
     if (!option->Value && value)
         FailOnce(r, "option " + name + " takes no value");
     if (option->Value && !value && k + 1 < args.size())

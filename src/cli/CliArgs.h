@@ -7,12 +7,26 @@
 // are the same.
 #pragma once
 
+#include "cli/Glyphs.h"
+
 #include <string>
 #include <vector>
 
 namespace halvex::cli {
 
-enum class TCommand { None, Ports, Check, Read, Export, Write, Import, Font };
+enum class TCommand {
+    None,
+    Ports,
+    Check,
+    Read,
+    Export,
+    Write,
+    Import,
+    Font,
+    Doctor,
+    Glyphs,
+    Presets
+};
 
 struct TCliArgs {
     std::string Port; // "COM8", "8" or a device path; empty: the stored port
@@ -22,9 +36,11 @@ struct TCliArgs {
     bool Help = false;    // --help: of the program, or of Command when one is given
     bool Version = false; // --version
     TCommand Command = TCommand::None;
-    std::string File;    // --image FILE of read/write, the file of export/import/font
+    std::string File;    // --image FILE of read/write, the file of export/import/font, the
+                         // picture of glyphs
     int ImportFlags = 0; // import_flag:: bits; both when neither option is given
     bool Verify = false; // --verify of write and import: read back and compare after the write
+    TGlyphsArgs Glyphs;  // the options of glyphs
     std::string Error;   // wrong usage (exit 2); empty when the line is good
 };
 

@@ -1,9 +1,11 @@
 #include "cli/Commands.h"
 
 #include "cli/BoardSession.h"
+#include "cli/Doctor.h"
 #include "cli/Progress.h"
 #include "config/ExchangeText.h"
 #include "config/ItemCatalogue.h"
+#include "config/LayoutPresets.h"
 #include "config/Preferences.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
@@ -22,6 +24,7 @@
 #include <QSaveFile>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
@@ -250,6 +253,7 @@ public:
 
 private:
     void Ports();
+    void Presets();
     void OpenSession();
     void Check();
     void Read();
@@ -257,6 +261,8 @@ private:
     void Write();
     void Import();
     void Font();
+    int Doctor();
+    void Glyphs();
 
     // The editor opens on a good dump, as the window's does: item count 20, the video
     // standard and layout mode of the image, the user name.
@@ -626,6 +632,48 @@ void TJob::Font() {
             {QStringLiteral("seconds"), Rounded(seconds)}});
 }
 
+// Prints the report whether or not a check failed; exit 1 when one did.
+int TJob::Doctor() {
+    port_ = ChoosePort(args_.Port);
+    const std::string path = TAfPortPaths::Path(port_.Number);
+    const std::vector<TAfFinding> findings = DoctorChecks(path.empty() ? port_.Name : path, [this] {
+        session_ = std::make_unique<TBoardSession>();
+        return BoardCheck(*session_, port_.Number);
+    });
+    const bool passed = DoctorPassed(findings);
+    if (args_.Json)
+        Print(io_.Out, JsonLine(passed, args_.Command,
+                                {{QStringLiteral("port"), QString::fromStdString(port_.Name)},
+                                 {QStringLiteral("checks"), DoctorJson(findings)}}));
+    else if (!args_.Quiet)
+        Print(io_.Out, DoctorReport(findings));
+    return passed ? exit_code::Done : exit_code::Failed;
+}
+
+void TJob::Glyphs() {
+    TGlyphsResult r;
+    try {
+        r = RunGlyphs(args_.File, args_.Glyphs);
+    } catch (const EGlyphsFailure& failure) {
+        Fail(failure.Code, failure.Message);
+    }
+    const int last = r.First + r.Columns * r.Rows - 1;
+    const std::string how = r.Exact ? "pixel by pixel" : "scaled to fit";
+    Result("wrote " + args_.Glyphs.Out + ": characters " + std::to_string(r.First) + "-" +
+               std::to_string(last) + " from " + args_.File + " (" + std::to_string(r.Width) +
+               " x " + std::to_string(r.Height) + ", " + how + "), " + std::to_string(r.Changed) +
+               " changed",
+           {{QStringLiteral("picture"), Native(args_.File)},
+            {QStringLiteral("font"), Native(args_.Glyphs.Font)},
+            {QStringLiteral("file"), Native(args_.Glyphs.Out)},
+            {QStringLiteral("first"), r.First},
+            {QStringLiteral("last"), last},
+            {QStringLiteral("columns"), r.Columns},
+            {QStringLiteral("rows"), r.Rows},
+            {QStringLiteral("exact"), r.Exact},
+            {QStringLiteral("changed"), r.Changed}});
+}
+
 const char* StateName(TAfPortState state) {
     switch (state) {
     case psAvailable:
@@ -667,6 +715,28 @@ void TJob::Ports() {
     Result(lines, {{QStringLiteral("ports"), list}});
 }
 
+void TJob::Presets() {
+    const TPresetLibrary library = TPresetLibrary::ForProgram();
+    const std::vector<TPresetEntry> presets = library.List(TLanguage::English);
+    if (std::none_of(presets.begin(), presets.end(), [](const auto& p) { return !p.Own; }))
+        Fail(exit_code::File, "halvexctl: no layout presets in " + library.Shipped().toStdString() +
+                                  " (the installation is incomplete)");
+    QJsonArray list;
+    std::string lines;
+    for (const TPresetEntry& p : presets) {
+        const char* kind = p.Own ? "own" : "shipped";
+        char line[1024];
+        std::snprintf(line, sizeof line, "%-16s %-8s %s\n", p.Name.toUtf8().constData(), kind,
+                      QFile::encodeName(p.Path).constData());
+        lines += line;
+        list.append(QJsonObject{{QStringLiteral("name"), p.Name},
+                                {QStringLiteral("kind"), QString::fromLatin1(kind)},
+                                {QStringLiteral("path"), p.Path}});
+    }
+    lines.pop_back();
+    Result(lines, {{QStringLiteral("presets"), list}});
+}
+
 int TJob::Run() {
     TStopSignals stopSignals([this] {
         if (session_)
@@ -676,6 +746,9 @@ int TJob::Run() {
         switch (args_.Command) {
         case TCommand::Ports:
             Ports();
+            break;
+        case TCommand::Presets:
+            Presets();
             break;
         case TCommand::Check:
             Check();
@@ -694,6 +767,11 @@ int TJob::Run() {
             break;
         case TCommand::Font:
             Font();
+            break;
+        case TCommand::Doctor:
+            return Doctor();
+        case TCommand::Glyphs:
+            Glyphs();
             break;
         case TCommand::None:
             Fail(exit_code::Usage, "halvexctl: no command given");

@@ -15,7 +15,7 @@ enum class TMessage {
     OsdBusy,          // "OSD busy - try again !"
     WriteInterrupted, // "Write interrupted - the OSD may hold a partly written configuration !"
     FontUploadInterrupted, // "Font upload interrupted - repeat FontMap Update !"
-    PortDisconnected, // "Port COM%d disconnected !" (%d: the port number)
+    PortDisconnected,      // "Port COM%d disconnected !" (%d: the port number)
 };
 
 } // namespace halvex

@@ -92,7 +92,13 @@ std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& c
     out += name;
     out += kEol;
     out += kEol;
+    out += WriteLayoutText(image, catalogue, itemCount, true);
+    return out;
+}
 
+std::string WriteLayoutText(const TConfigImage& image, const TItemCatalogue& catalogue,
+                            int itemCount, bool horizonPosition) {
+    std::string out;
     const int count = ClampItemCount(itemCount);
     for (int mode = 0; mode < kLayoutModes; ++mode) {
         out += kModeHeaders[mode];
@@ -100,6 +106,8 @@ std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& c
         for (int i = 0; i < count; ++i) {
             const std::string itemName = catalogue.English(i);
             AddLine(out, itemName + ".Flags=", image.Flags(mode, i));
+            if (i == item::Horizon && !horizonPosition)
+                continue;
             AddLine(out, itemName + ".X_Pos=", image.XPos(mode, i));
             AddLine(out, itemName + ".Y_Pos=", image.YPos(mode, i));
         }

@@ -26,6 +26,11 @@ constexpr int Main = 0x02;    // the [MAIN] section
 // user name is the one stored in the image. The catalogue gives the item names.
 std::string WriteSettingsText(const TConfigImage& image, const TItemCatalogue& catalogue,
                               int itemCount);
+// The three layout sections alone, as a layout preset holds them. Without
+// `horizonPosition` the horizon's lines are its Flags only: its position bytes are the Nick
+// and Roll sensitivities, which belong to the model, not to a layout.
+std::string WriteLayoutText(const TConfigImage& image, const TItemCatalogue& catalogue,
+                            int itemCount, bool horizonPosition);
 
 // Splits bytes into lines. The first line end decides the file's kind: a CR (with or
 // without an LF after it) makes it a CR file, an LF alone an LF file (saved by Linux

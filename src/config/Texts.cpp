@@ -37,6 +37,9 @@ constexpr TCaptionText kMain[] = {
     {"Button7", -1, {"FontMap Update", "Ładowanie Czcionek"}},
     {"Button8", -1, {"OSD Connection Check", "Test Połączenia z OSD"}},
     {"Button9", -1, {"OSD Preview", "Podgląd OSD"}},
+    {"Button10", -1, {"Character editor...", "Edytor znaków..."}},
+    {"GuidesBox", -1, {"Guides", "Prowadnice"}},
+    {"PresetsButton", -1, {"Layout presets...", "Szablony układu..."}},
 };
 
 constexpr TCaptionText kPreview[] = {
@@ -62,6 +65,11 @@ constexpr TCaptionText kPreview[] = {
      {"Save the screen as a PNG picture", "Zapisz ekran jako obraz PNG"}},
     {"PreviewTabs", 0, {"Screen", "Ekran"}},
     {"PreviewTabs", 1, {"Character set", "Zestaw znaków"}},
+    {"EditButton", -1, {"Edit characters...", "Edytuj znaki..."}},
+    {"EditButton",
+     kToolTipItem,
+     {"Edit this character set, put a picture into it, save it or upload it",
+      "Edytuj ten zestaw znaków, wstaw do niego obraz, zapisz go lub wyślij"}},
 };
 
 constexpr TCaptionText kSettings[] = {
@@ -114,6 +122,10 @@ constexpr TCaptionText kMainToolTips[] = {
      kToolTipItem,
      {"Load a character set (.mcm file) into the OSD", "Wczytaj zestaw znaków (plik .mcm) do OSD"}},
     {"RadioGroup6", kToolTipItem, {"Language of the program", "Język programu"}},
+    {"Button10",
+     kToolTipItem,
+     {"Edit characters, put a picture or logo into the character set, save or upload it",
+      "Edytuj znaki, wstaw obraz lub logo do zestawu znaków, zapisz go lub wyślij"}},
     {"Button9",
      kToolTipItem,
      {"Show the screen as the OSD draws it over the video",
@@ -186,11 +198,21 @@ constexpr TCaptionText kMainToolTips[] = {
      kToolTipItem,
      {"Roll sensitivity of the horizon, 10 to 200",
       "Czułość przechylenia horyzontu, od 10 do 200"}},
+    {"GuidesBox",
+     kToolTipItem,
+     {"Outline the title-safe area (80 %) and the top and bottom rows a 16:9 goggle screen "
+      "cuts off in its zoom mode, on the grid and in the OSD preview",
+      "Zaznacz obszar bezpieczny dla napisów (80 %) oraz górne i dolne wiersze, które ekran "
+      "16:9 gogli obcina w trybie powiększenia, na siatce i w podglądzie OSD"}},
+    {"PresetsButton",
+     kToolTipItem,
+     {"Start from a ready layout, or keep this one as your own preset",
+      "Zacznij od gotowego układu lub zachowaj ten jako własny szablon"}},
     {"StringGrid1",
      kToolTipItem,
      {"<b>The OSD screen.</b> Click an item to select it, drag it to move it; arrow keys move "
-      "it, Tab selects the next item, Space shows or hides it; right button: undo, redo, copy "
-      "and restore the layout.<br>"
+      "it, Tab selects the next item, Space shows or hides it; right button: place the item at an "
+      "edge or corner, copy its position or the layout, undo, redo, restore.<br>"
       "<span style='background-color:#ffffff;color:#ff0000'><b>&nbsp;A&nbsp;</b></span> selected "
       "item<br>"
       "<span style='background-color:#ffffff;color:#e0e0f0'><b>&nbsp;A&nbsp;</b></span> hidden "
@@ -203,7 +225,8 @@ constexpr TCaptionText kMainToolTips[] = {
       "The horizon line with the rows above and below it is the horizon zone.",
       "<b>Ekran OSD.</b> Kliknij element, aby go wybrać, przeciągnij, aby go przesunąć; "
       "strzałki go przesuwają, Tab wybiera następny element, spacja go pokazuje lub ukrywa; "
-      "prawy przycisk: cofnij, ponów, kopiuj i przywróć układ.<br>"
+      "prawy przycisk: umieść element przy krawędzi lub w rogu, kopiuj jego pozycję lub układ, "
+      "cofnij, ponów, przywróć.<br>"
       "<span style='background-color:#ffffff;color:#ff0000'><b>&nbsp;A&nbsp;</b></span> wybrany "
       "element<br>"
       "<span style='background-color:#ffffff;color:#e0e0f0'><b>&nbsp;A&nbsp;</b></span> ukryty "
@@ -345,6 +368,40 @@ constexpr TCaptionText kImportToolTips[] = {
       "Importuj zaznaczone części; OSD zmieni się dopiero po następnym zapisie"}},
 };
 
+constexpr TCaptionText kPresetDialog[] = {
+    {"TPresetForm", -1, {"Layout presets", "Szablony układu"}},
+    {"ApplyTo", -1, {"Apply to", "Zastosuj do"}},
+    {"ApplyButton", -1, {"Apply", "Zastosuj"}},
+    {"SaveButton", -1, {"Save layout as preset...", "Zapisz układ jako szablon..."}},
+    {"RenameButton", -1, {"Rename...", "Zmień nazwę..."}},
+    {"DeleteButton", -1, {"Delete", "Usuń"}},
+    {"CloseButton", -1, {"Close", "Zamknij"}},
+    {"PresetList",
+     kToolTipItem,
+     {"The presets shipped with the program, then your own; each picture shows the layout "
+      "that Apply takes (double-click: apply)",
+      "Szablony dostarczone z programem, potem własne; każdy obraz pokazuje układ, który "
+      "zostanie zastosowany (dwuklik: zastosuj)"}},
+    {"ApplyTo",
+     kToolTipItem,
+     {"Replace only the layout being edited, or all three (OFF, MIN and ALL)",
+      "Zastąp tylko edytowany układ albo wszystkie trzy (OFF, MIN i ALL)"}},
+    {"ApplyButton",
+     kToolTipItem,
+     {"Put the chosen preset on the screen; one step to undo, sent to the OSD only by Write",
+      "Umieść wybrany szablon na ekranie; cofany jednym krokiem, do OSD trafia dopiero po "
+      "zapisie"}},
+    {"SaveButton",
+     kToolTipItem,
+     {"Keep the three layouts being edited as your own preset",
+      "Zachowaj trzy edytowane układy jako własny szablon"}},
+    {"RenameButton",
+     kToolTipItem,
+     {"Give your chosen preset another name", "Nadaj wybranemu własnemu szablonowi inną nazwę"}},
+    {"DeleteButton", kToolTipItem, {"Delete your chosen preset", "Usuń wybrany własny szablon"}},
+    {"CloseButton", kToolTipItem, {"Close without applying", "Zamknij bez stosowania"}},
+};
+
 struct TUiTextRow {
     TUiText Id;
     const char* Text[kLanguageCount];
@@ -368,6 +425,33 @@ constexpr TUiTextRow kUi[] = {
     {TUiText::StepRestoreLayout, {"restore layout", "przywrócenie układu"}},
     {TUiText::CopyLayoutTo, {"Copy layout to %1", "Kopiuj układ do %1"}},
     {TUiText::RestoreLayout, {"Restore layout from OSD", "Przywróć układ z OSD"}},
+    {TUiText::PlaceAt, {"Place at", "Umieść"}},
+    {TUiText::AnchorTopLeft, {"Top left", "W lewym górnym rogu"}},
+    {TUiText::AnchorTop, {"Top centre", "Na środku u góry"}},
+    {TUiText::AnchorTopRight, {"Top right", "W prawym górnym rogu"}},
+    {TUiText::AnchorLeft, {"Middle left", "Na środku z lewej"}},
+    {TUiText::AnchorCentre, {"Centre", "Na środku ekranu"}},
+    {TUiText::AnchorRight, {"Middle right", "Na środku z prawej"}},
+    {TUiText::AnchorBottomLeft, {"Bottom left", "W lewym dolnym rogu"}},
+    {TUiText::AnchorBottom, {"Bottom centre", "Na środku u dołu"}},
+    {TUiText::AnchorBottomRight, {"Bottom right", "W prawym dolnym rogu"}},
+    {TUiText::CopyPositionTo, {"Copy position to %1", "Kopiuj pozycję do %1"}},
+    {TUiText::StepPlace, {"place %1", "umieszczenie: %1"}},
+    {TUiText::StepCopyPosition, {"copy position of %1 to %2", "kopiowanie pozycji: %1 do %2"}},
+    {TUiText::StepPreset, {"preset %1", "zastosowanie szablonu: %1"}},
+    {TUiText::StatusOverlaps, {"Overlaps: %1", "Nachodzi na: %1"}},
+    {TUiText::PresetRace, {"Race", "Wyścig"}},
+    {TUiText::PresetFreestyle, {"Freestyle", "Freestyle"}},
+    {TUiText::PresetLongRange, {"Long range", "Daleki zasięg"}},
+    {TUiText::PresetEverything, {"Everything", "Wszystko"}},
+    {TUiText::PresetToCurrent, {"the layout being edited (%1)", "edytowany układ (%1)"}},
+    {TUiText::PresetToAll, {"all three layouts", "wszystkie trzy układy"}},
+    {TUiText::PresetNamePrompt, {"Preset name:", "Nazwa szablonu:"}},
+    {TUiText::PresetBadName,
+     {"A preset name may not be empty, start with a dot or hold \"/\" !",
+      "Nazwa szablonu nie może być pusta, zaczynać się kropką ani zawierać \"/\" !"}},
+    {TUiText::PresetReplace, {"Replace the preset \"%1\" ?", "Zastąpić szablon \"%1\" ?"}},
+    {TUiText::PresetDelete, {"Delete the preset \"%1\" ?", "Usunąć szablon \"%1\" ?"}},
     {TUiText::StatusPortOpen, {"Port COM%1 open", "Port COM%1 otwarty"}},
     {TUiText::StatusPortClosed, {"Port closed", "Port zamknięty"}},
     {TUiText::StatusOsdReady, {"OSD ready", "OSD gotowe"}},
@@ -453,6 +537,126 @@ constexpr TMessageText kMessages[] = {
     {TMessage::PortDisconnected, {"Port COM%d disconnected !", "Port COM%d odłączony !"}},
 };
 
+struct TDoctorRow {
+    TDoctorText Id;
+    const char* Text[kLanguageCount];
+};
+
+constexpr TDoctorRow kDoctor[] = {
+    {TDoctorText::DeviceUsb, {"%1: USB adapter %2, driver %3", "%1: adapter USB %2, sterownik %3"}},
+    {TDoctorText::DeviceSerial, {"%1: serial port, driver %2", "%1: port szeregowy, sterownik %2"}},
+    {TDoctorText::DevicePty, {"%1: pseudo-terminal", "%1: pseudoterminal"}},
+    {TDoctorText::DeviceTerminal, {"%1: terminal device", "%1: urządzenie terminalowe"}},
+    {TDoctorText::DeviceAbsent, {"%1 does not exist", "%1 nie istnieje"}},
+    {TDoctorText::DeviceTakenByBrltty,
+     {"%1 does not exist: brltty has taken the adapter %2",
+      "%1 nie istnieje: brltty zajął adapter %2"}},
+    {TDoctorText::DeviceNoUart, {"%1 has no UART behind it", "%1 nie ma za sobą układu UART"}},
+    {TDoctorText::DeviceNotSerial,
+     {"%1 is not a serial device", "%1 nie jest urządzeniem szeregowym"}},
+    {TDoctorText::FixPlugIn,
+     {"plug the adapter in and look for it with \"ls /dev/serial/by-id\"",
+      "podłącz adapter i poszukaj go poleceniem \"ls /dev/serial/by-id\""}},
+    {TDoctorText::FixChoosePort,
+     {"plug the adapter in, or choose a port that exists: %1",
+      "podłącz adapter albo wybierz istniejący port: %1"}},
+    {TDoctorText::WindowAbsent,
+     {"%1 does not exist - plug the adapter in", "%1 nie istnieje - podłącz adapter"}},
+    {TDoctorText::PermissionOk,
+     {"this user may read and write %1", "ten użytkownik może czytać i zapisywać %1"}},
+    {TDoctorText::PermissionDenied,
+     {"%1 may not open %2 (%3, owner %4, group %5)",
+      "%1 nie może otworzyć %2 (%3, właściciel %4, grupa %5)"}},
+    {TDoctorText::FixRelogin,
+     {"log out and in again: this session started before %1 joined the group %2",
+      "wyloguj się i zaloguj ponownie: ta sesja zaczęła się, zanim %1 dołączył do grupy %2"}},
+    {TDoctorText::FixUdevRule,
+     {"replug the adapter: this package's udev rule 60-halvexcfg.rules lets the logged-in "
+      "user open it; or run \"sudo usermod -aG %1 $USER\", then log out and in again",
+      "podłącz adapter ponownie: reguła udev tego pakietu 60-halvexcfg.rules pozwala "
+      "zalogowanemu użytkownikowi go otworzyć; albo wykonaj \"sudo usermod -aG %1 $USER\", "
+      "potem wyloguj się i zaloguj ponownie"}},
+    {TDoctorText::FixJoinGroup,
+     {"run \"sudo usermod -aG %1 $USER\", then log out and in again",
+      "wykonaj \"sudo usermod -aG %1 $USER\", potem wyloguj się i zaloguj ponownie"}},
+    {TDoctorText::FixOwnerOnly,
+     {"only its owner %1 may open it: run \"sudo chown %2 %3\"",
+      "tylko właściciel %1 może go otworzyć: wykonaj \"sudo chown %2 %3\""}},
+    {TDoctorText::WindowNoPermission,
+     {"no permission to open %1", "brak uprawnień do otwarcia %1"}},
+    {TDoctorText::SkipNoDevice,
+     {"not checked: there is no device", "nie sprawdzono: brak urządzenia"}},
+    {TDoctorText::SkipEarlierFailure,
+     {"not tried: an earlier check failed", "nie sprawdzono: wcześniejszy test wykrył błąd"}},
+    {TDoctorText::InUseFree, {"no other program holds %1", "żaden inny program nie używa %1"}},
+    {TDoctorText::InUseNoneSeen,
+     {"no holder seen (the processes of other users cannot be inspected)",
+      "nie widać innego programu (procesów innych użytkowników nie można sprawdzić)"}},
+    {TDoctorText::InUseBy, {"in use by %1", "używany przez %1"}},
+    {TDoctorText::FixCloseHolder,
+     {"close %1, or end it with \"kill %2\"", "zamknij %1 albo zakończ poleceniem \"kill %2\""}},
+    {TDoctorText::InUseUnseen,
+     {"in use by a program this user cannot see",
+      "używany przez program niewidoczny dla tego użytkownika"}},
+    {TDoctorText::FixFindHolder,
+     {"\"sudo fuser -v %1\" names it: close that program",
+      "\"sudo fuser -v %1\" wskaże ten program: zamknij go"}},
+    {TDoctorText::OpenFails, {"%1 cannot be opened: %2", "nie można otworzyć %1: %2"}},
+    {TDoctorText::ModemManagerNotRunning,
+     {"ModemManager is not running", "ModemManager nie działa"}},
+    {TDoctorText::ModemManagerNotHardware,
+     {"ModemManager does not probe %1 (not a hardware port)",
+      "ModemManager nie sprawdza %1 (to nie jest port sprzętowy)"}},
+    {TDoctorText::ModemManagerIgnores,
+     {"ModemManager is running and leaves this adapter alone (ID_MM_DEVICE_IGNORE)",
+      "ModemManager działa i pomija ten adapter (ID_MM_DEVICE_IGNORE)"}},
+    {TDoctorText::ModemManagerProbes,
+     {"ModemManager is running and may probe this adapter with AT commands",
+      "ModemManager działa i może sprawdzać ten adapter poleceniami AT"}},
+    {TDoctorText::FixModemManager,
+     {"replug the adapter with this package's udev rule 60-halvexcfg.rules installed, or "
+      "stop ModemManager: \"sudo systemctl disable --now ModemManager\"",
+      "podłącz adapter ponownie po zainstalowaniu reguły udev tego pakietu "
+      "60-halvexcfg.rules albo zatrzymaj ModemManager: "
+      "\"sudo systemctl disable --now ModemManager\""}},
+    {TDoctorText::WindowModemManager,
+     {"ModemManager may be probing this adapter - try again in a few seconds",
+      "ModemManager może sprawdzać ten adapter - spróbuj ponownie za kilka sekund"}},
+    {TDoctorText::BrlttyAbsent, {"brltty is not installed", "brltty nie jest zainstalowany"}},
+    {TDoctorText::BrlttyNoClaim,
+     {"brltty is installed, but its udev rules do not claim this port",
+      "brltty jest zainstalowany, ale jego reguły udev nie obejmują tego portu"}},
+    {TDoctorText::BrlttyClaims,
+     {"brltty's udev rule %2 claims this adapter (%1): it may take it when it is plugged in",
+      "reguła udev brltty %2 obejmuje ten adapter (%1): brltty może go zająć po podłączeniu"}},
+    {TDoctorText::BrlttyTook,
+     {"brltty has taken the adapter %1 (its udev rule %2 claims it)",
+      "brltty zajął adapter %1 (obejmuje go jego reguła udev %2)"}},
+    {TDoctorText::FixBrltty,
+     {"remove brltty with \"sudo apt remove brltty\", or disable its rule with "
+      "\"sudo ln -s /dev/null /etc/udev/rules.d/%1\"; then replug the adapter",
+      "usuń brltty poleceniem \"sudo apt remove brltty\" albo wyłącz jego regułę poleceniem "
+      "\"sudo ln -s /dev/null /etc/udev/rules.d/%1\"; potem podłącz adapter ponownie"}},
+    {TDoctorText::WindowBrltty,
+     {"brltty has taken this adapter - remove brltty", "brltty zajął ten adapter - usuń brltty"}},
+    {TDoctorText::BoardReady,
+     {"the board answered \"R\" to the connection check in %1 ms",
+      "płytka odpowiedziała \"R\" na test połączenia w %1 ms"}},
+    {TDoctorText::BoardNotReady,
+     {"the board answered \"%1\" instead of \"R\": it is not ready",
+      "płytka odpowiedziała \"%1\" zamiast \"R\": nie jest gotowa"}},
+    {TDoctorText::BoardNoAnswer, {"%1 (%2 s)", "%1 (%2 s)"}},
+    {TDoctorText::BoardOpenFails,
+     {"the port cannot be opened: %1", "nie można otworzyć portu: %1"}},
+    {TDoctorText::BoardInterrupted, {"stopped by Ctrl+C", "przerwano klawiszami Ctrl+C"}},
+    {TDoctorText::FixBoardWiring,
+     {"check the board's power, that TX and RX are crossed and that the grounds are joined",
+      "sprawdź zasilanie płytki, skrzyżowanie TX i RX oraz połączenie mas"}},
+    {TDoctorText::FixBoardWait,
+     {"wait until the board has started, then run the doctor again",
+      "poczekaj, aż płytka wystartuje, i uruchom test ponownie"}},
+};
+
 constexpr const char* kSensor[kLanguageCount] = {"Sensor", "Czujnik"};
 
 } // namespace
@@ -480,6 +684,9 @@ std::span<const TCaptionText> SettingsDialogToolTips() {
 std::span<const TCaptionText> ImportDialogToolTips() {
     return kImportToolTips;
 }
+std::span<const TCaptionText> PresetDialogTexts() {
+    return kPresetDialog;
+}
 
 const char* MessageText(TMessage message, TLanguage language) {
     for (const auto& m : kMessages)
@@ -506,6 +713,13 @@ TUiText ImportedIgnoredText(int count) {
 
 const char* SensorCaption(TLanguage language) {
     return kSensor[static_cast<int>(language)];
+}
+
+const char* DoctorText(TDoctorText text, TLanguage language) {
+    for (const auto& row : kDoctor)
+        if (row.Id == text)
+            return row.Text[static_cast<int>(language)];
+    return "";
 }
 
 } // namespace halvex

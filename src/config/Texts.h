@@ -44,6 +44,8 @@ std::span<const TCaptionText> MainWindowToolTips();
 // Tooltips of the settings and import dialogs' controls, applied with their captions.
 std::span<const TCaptionText> SettingsDialogToolTips();
 std::span<const TCaptionText> ImportDialogToolTips();
+// Texts of the layout preset chooser (captions and tooltips).
+std::span<const TCaptionText> PresetDialogTexts();
 
 // Texts of the edit history, the unwritten-change question, the grid's menu and the status
 // line. "%1" and "%2" stand for names and numbers filled in when shown.
@@ -60,8 +62,34 @@ enum class TUiText {
     StepSettings,
     StepCopyLayout, // %1 the layout mode
     StepRestoreLayout,
-    CopyLayoutTo,   // menu: %1 the layout mode
-    RestoreLayout,  // menu
+    CopyLayoutTo,  // menu: %1 the layout mode
+    RestoreLayout, // menu
+    // Layout studio: the grid's menu, its steps, the overlap hint and the preset chooser.
+    PlaceAt, // submenu of the nine anchors, in TAnchor order:
+    AnchorTopLeft,
+    AnchorTop,
+    AnchorTopRight,
+    AnchorLeft,
+    AnchorCentre,
+    AnchorRight,
+    AnchorBottomLeft,
+    AnchorBottom,
+    AnchorBottomRight,
+    CopyPositionTo,   // menu: %1 the layout mode
+    StepPlace,        // %1 the item's name
+    StepCopyPosition, // %1 the item's name, %2 the layout mode
+    StepPreset,       // %1 the preset's name
+    StatusOverlaps,   // %1 the names of the other items
+    PresetRace,       // names of the shipped presets
+    PresetFreestyle,
+    PresetLongRange,
+    PresetEverything,
+    PresetToCurrent, // %1 the layout mode
+    PresetToAll,
+    PresetNamePrompt,
+    PresetBadName,
+    PresetReplace,  // %1 the preset's name
+    PresetDelete,   // %1 the preset's name
     StatusPortOpen, // %1 the port
     StatusPortClosed,
     StatusOsdReady,
@@ -112,6 +140,59 @@ TUiText ImportedIgnoredText(int count);
 const char* MessageText(TMessage message, TLanguage language);
 // Caption of RadioGroup3 when the temperature item is selected: "Sensor" / "Czujnik".
 const char* SensorCaption(TLanguage language);
+
+// Findings and fixes of the connection doctor (halvexctl doctor, and the second line of the
+// window's message when Open fails). "%1" to "%5" stand for paths, names and numbers.
+enum class TDoctorText {
+    None,
+    DeviceUsb,           // %1 the device, %2 vendor:product, %3 the driver
+    DeviceSerial,        // %1 the device, %2 the driver
+    DevicePty,           // %1 the device
+    DeviceTerminal,      // %1 the device
+    DeviceAbsent,        // %1 the device
+    DeviceTakenByBrltty, // %1 the device, %2 vendor:product
+    DeviceNoUart,        // %1 the device
+    DeviceNotSerial,     // %1 the device
+    FixPlugIn,
+    FixChoosePort,      // %1 the ports present
+    WindowAbsent,       // %1 the device
+    PermissionOk,       // %1 the device
+    PermissionDenied,   // %1 the user, %2 the device, %3 its mode, %4 owner, %5 group
+    FixRelogin,         // %1 the user, %2 the group
+    FixUdevRule,        // %1 the group
+    FixJoinGroup,       // %1 the group
+    FixOwnerOnly,       // %1 the owner, %2 the user, %3 the device
+    WindowNoPermission, // %1 the device; the fix follows
+    SkipNoDevice,
+    SkipEarlierFailure,
+    InUseFree, // %1 the device
+    InUseNoneSeen,
+    InUseBy,        // %1 the programs: "minicom (PID 4242)"
+    FixCloseHolder, // %1 the programs' names, %2 their PIDs
+    InUseUnseen,
+    FixFindHolder, // %1 the device
+    OpenFails,     // %1 the device, %2 the system's reason
+    ModemManagerNotRunning,
+    ModemManagerNotHardware, // %1 the device
+    ModemManagerIgnores,
+    ModemManagerProbes,
+    FixModemManager,
+    WindowModemManager,
+    BrlttyAbsent,
+    BrlttyNoClaim,
+    BrlttyClaims, // %1 vendor:product, %2 the rules file
+    BrlttyTook,   // %1 vendor:product, %2 the rules file
+    FixBrltty,    // %1 the rules file
+    WindowBrltty,
+    BoardReady,     // %1 milliseconds
+    BoardNotReady,  // %1 the letter
+    BoardNoAnswer,  // %1 how the check ended (ExchangeText), %2 seconds
+    BoardOpenFails, // %1 the port's error
+    BoardInterrupted,
+    FixBoardWiring,
+    FixBoardWait,
+};
+const char* DoctorText(TDoctorText text, TLanguage language);
 
 // Texts that are the same in every language.
 namespace fixed_text {

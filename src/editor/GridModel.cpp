@@ -54,6 +54,7 @@ void TGridModel::Clear() {
             attr_[c][r] = 0;
             text_[c][r] = kSpace;
             ghost_[c][r] = false;
+            occupants_[c][r] = 0;
         }
     }
 }
@@ -61,15 +62,18 @@ void TGridModel::Clear() {
 void TGridModel::Redraw(bool boardScreen) {
     board_ = boardScreen;
     Clear();
+    shared_ = {};
     for (int i = 0; i < itemCount_; ++i) {
         if (boardScreen && !(image_.Flags(mode_, i) & flag::Visible))
             continue;
-        const bool selected = i == selected_;
+        drawing_ = i;
+        const bool selected = showSelection_ && i == selected_;
         if (i == item::Horizon)
             DrawHorizon(selected);
         else
             DrawItem(i, selected);
     }
+    drawing_ = -1;
 }
 
 std::string TGridModel::Text(int column, int row) const {
@@ -91,9 +95,29 @@ bool TGridModel::Occupied(int column, int row) const {
     return text_[column][row] != kSpace && !ghost_[column][row];
 }
 
+bool TGridModel::Overlapped(int column, int row) {
+    if (!Occupied(column, row))
+        return false;
+    if (drawing_ >= 0 && column < grid::Columns && row < rows_) {
+        const std::uint32_t others = occupants_[column][row] & ~(1u << drawing_);
+        shared_[static_cast<std::size_t>(drawing_)] |= others;
+        for (int i = 0; i < kItemCount; ++i)
+            if (others & (1u << i))
+                shared_[static_cast<std::size_t>(i)] |= 1u << drawing_;
+    }
+    return true;
+}
+
 void TGridModel::SetText(int column, int row, std::uint8_t byte) {
     text_[column][row] = byte;
     ghost_[column][row] = false;
+    if (drawing_ >= 0 && byte != kSpace)
+        occupants_[column][row] |= 1u << drawing_;
+}
+
+void TGridModel::SetGhost(int column, int row) {
+    ghost_[column][row] = true;
+    occupants_[column][row] = 0;
 }
 
 void TGridModel::SetAttr(int column, int row, std::uint8_t attr) {
@@ -124,10 +148,10 @@ void TGridModel::DrawHorizon(bool selected) {
     for (int c = kHorizonFirstColumn; c <= kHorizonLastColumn; ++c) {
         SetAttr(c, line, sel);
         SetText(c, line, '-');
-        ghost_[c][line] = true;
+        SetGhost(c, line);
     }
     SetText(kHorizonCentreColumn, line, 'v');
-    ghost_[kHorizonCentreColumn][line] = true;
+    SetGhost(kHorizonCentreColumn, line);
 }
 
 void TGridModel::DrawItem(int item, bool selected) {
@@ -145,7 +169,7 @@ void TGridModel::DrawItem(int item, bool selected) {
         std::uint8_t a = static_cast<std::uint8_t>(
             (flags & (cell::Visible | cell::Small | cell::Grey | cell::Blink | cell::Negative)) |
             sel);
-        if (Occupied(column, row))
+        if (Overlapped(column, row))
             a |= cell::Overlap;
         SetAttr(column, row, a);
         if (item != item::Variometer)
@@ -163,7 +187,7 @@ void TGridModel::DrawVariometerBar(int column, int row, std::uint8_t flags, bool
     for (int k = 0; k <= 2 * kVarioHalfBar; ++k) {
         const int r = std::max(0, row + k - kVarioHalfBar);
         std::uint8_t a = static_cast<std::uint8_t>((flags & flag::Visible) | negative);
-        if (Occupied(column, r))
+        if (Overlapped(column, r))
             a |= cell::Overlap;
         if (selected)
             a |= cell::Selected;
@@ -185,25 +209,41 @@ std::optional<TCellPos> TGridModel::CellAt(int x, int y) const {
     return TCellPos{column, row};
 }
 
-TPick TGridModel::Pick(TCellPos cell) {
-    if (cell.Column == kHorizonCentreColumn && cell.Row == rows_ / 2) {
-        selected_ = item::Horizon;
-        dragging_ = false;
-        return {TPick::TKind::Horizon, item::Horizon};
-    }
+int TGridModel::ItemAt(TCellPos cell) const {
+    if (cell.Column == kHorizonCentreColumn && cell.Row == rows_ / 2)
+        return item::Horizon;
     for (int i = 1; i < itemCount_; ++i) {
-        const int x = image_.XPos(mode_, i);
-        const int y = image_.YPos(mode_, i);
-        const int left = std::min(x, grid::MaxX);
-        const int width = catalogue_.Width(i);
-        if (y == cell.Row && cell.Column >= left && cell.Column <= left + width - 1) {
-            selected_ = i;
-            dragging_ = true;
-            grab_ = static_cast<std::uint8_t>(cell.Column - left);
-            return {TPick::TKind::Item, i};
-        }
+        const int left = std::min<int>(image_.XPos(mode_, i), grid::MaxX);
+        if (image_.YPos(mode_, i) == cell.Row && cell.Column >= left &&
+            cell.Column <= left + catalogue_.Width(i) - 1)
+            return i;
     }
-    return {};
+    return -1;
+}
+
+TPick TGridModel::Pick(TCellPos cell) {
+    const int i = ItemAt(cell);
+    if (i < 0)
+        return {};
+    selected_ = i;
+    if (i == item::Horizon) {
+        dragging_ = false;
+        return {TPick::TKind::Horizon, i};
+    }
+    dragging_ = true;
+    grab_ =
+        static_cast<std::uint8_t>(cell.Column - std::min<int>(image_.XPos(mode_, i), grid::MaxX));
+    return {TPick::TKind::Item, i};
+}
+
+std::vector<int> TGridModel::OverlapsWith(int item) const {
+    std::vector<int> items;
+    if (item < 0 || item >= kItemCount)
+        return items;
+    for (int i = 0; i < kItemCount; ++i)
+        if (shared_[static_cast<std::size_t>(item)] & (1u << i))
+            items.push_back(i);
+    return items;
 }
 
 std::optional<TCellPos> TGridModel::DragTarget(TCellPos cell) const {
@@ -219,17 +259,21 @@ void TGridModel::SelectPal() {
     rows_ = grid::PalRows;
 }
 
+void MoveIntoNtscRows(TConfigImage& image, int itemCount) {
+    constexpr int ntscLastRow = grid::NtscRows - 1;
+    for (int m = 0; m < kLayoutModes; ++m) {
+        for (int i = 1; i < itemCount; ++i) {
+            const std::uint8_t y = image.YPos(m, i);
+            if (y > ntscLastRow)
+                image.SetYPos(m, i, static_cast<std::uint8_t>(y - 3));
+        }
+    }
+}
+
 void TGridModel::SelectNtsc() {
     image_.SetConfigBit(cfg::Pal, false);
     rows_ = grid::NtscRows;
-    constexpr int ntscLastRow = grid::NtscRows - 1;
-    for (int m = 0; m < kLayoutModes; ++m) {
-        for (int i = 1; i < itemCount_; ++i) {
-            const std::uint8_t y = image_.YPos(m, i);
-            if (y > ntscLastRow)
-                image_.SetYPos(m, i, static_cast<std::uint8_t>(y - 3));
-        }
-    }
+    MoveIntoNtscRows(image_, itemCount_);
 }
 
 void TGridModel::TakeStandardAndMode(std::optional<bool> shownPal, bool alwaysSwitch) {

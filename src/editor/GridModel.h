@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace halvex {
 
@@ -85,6 +86,10 @@ struct TPick {
     int Item = -1;
 };
 
+// The video standard switch's move to NTSC: every item 1 .. itemCount - 1 whose Y_Pos
+// is below the last NTSC row (above 12) moves up by 3 rows, in all three layout modes.
+void MoveIntoNtscRows(TConfigImage& image, int itemCount);
+
 class TGridModel {
 public:
     TGridModel(TConfigImage& image, const TItemCatalogue& catalogue);
@@ -130,6 +135,14 @@ public:
     // the lowest-index item 1.. whose stored row is the cell's row and whose columns cover
     // it is selected and a drag starts with the grab offset. A miss changes nothing.
     TPick Pick(TCellPos cell);
+    // The item a press on `cell` would pick (the rules of Pick, changing nothing): 0 for
+    // the horizon's centre cell, the lowest-index item 1.. covering it, else -1.
+    int ItemAt(TCellPos cell) const;
+    // The items whose cells the last redraw marked as shared with `item`'s (the yellow
+    // cells, on the rows shown), in item order; the horizon counts by its zone.
+    std::vector<int> OverlapsWith(int item) const;
+    // Whether the selected item is drawn as selected (off for a picture of a layout).
+    void ShowSelection(bool on) { showSelection_ = on; }
     // Position a drag to `cell` gives the selected item: X = column - grab offset limited to
     // 0..29, Y = row. Nothing when no drag runs or the horizon is selected.
     std::optional<TCellPos> DragTarget(TCellPos cell) const;
@@ -163,8 +176,11 @@ private:
     static constexpr std::int16_t kEmpty = -1;
 
     bool Occupied(int column, int row) const; // text other than " " that marks an overlap
+    // Occupied, and then notes the cell's occupants as sharing it with the item being drawn.
+    bool Overlapped(int column, int row);
     void SetText(int column, int row, std::uint8_t byte);
     void SetAttr(int column, int row, std::uint8_t attr);
+    void SetGhost(int column, int row); // the hidden horizon's line: drawn, occupying nothing
     void DrawHorizon(bool selected);
     void DrawItem(int item, bool selected);
     void DrawVariometerBar(int column, int row, std::uint8_t flags, bool selected);
@@ -178,6 +194,13 @@ private:
     bool blink_ = false;
     bool dragging_ = false;
     bool board_ = false; // the redraw running is a board screen's
+    bool showSelection_ = true;
+    int drawing_ = -1; // the item being drawn
+    // Per cell the bit set of the items whose text (other than " ") has been drawn there
+    // by the running redraw, and per item the bit set of the items it shares a shown cell
+    // with.
+    std::array<std::array<std::uint32_t, grid::TextRows>, grid::TextColumns> occupants_{};
+    std::array<std::uint32_t, kItemCount> shared_{};
     std::uint8_t grab_ = 0;
     // Text store, [column][row]; kEmpty or a byte.
     std::array<std::array<std::int16_t, grid::TextRows>, grid::TextColumns> text_;

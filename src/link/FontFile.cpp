@@ -30,11 +30,20 @@ bool NextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
     return true;
 }
 
-std::uint8_t RowByte(std::string_view row) {
-    std::uint8_t b = 0;
-    for (std::size_t k = 0; k < 8; ++k)
-        b = static_cast<std::uint8_t>((b << 1) | (row[k] == '1' ? 1 : 0));
-    return b;
+// Runs row(index, line, next) for the 16384 rows of a good file, `next` being where the
+// line after the row starts; false (as soon as it shows) when the file is bad: a header
+// other than "MAX7456", fewer lines, or a row shorter than 8 characters.
+template <typename F> bool ForEachRow(std::string_view text, F&& row) {
+    std::size_t pos = 0;
+    std::string_view line;
+    if (!NextLine(text, pos, line) || line != "MAX7456")
+        return false;
+    for (std::size_t k = 0; k < kFontChars * kFontRowsInFile; ++k) {
+        if (!NextLine(text, pos, line) || line.size() < 8)
+            return false;
+        row(k, line, pos);
+    }
+    return true;
 }
 
 [[noreturn]] void ThrowFileError(int err, const std::string& path) {
@@ -72,23 +81,42 @@ private:
 
 } // namespace
 
-std::optional<TFontSet> ParseMcm(std::string_view text) {
-    TFontSet set{};
-    std::size_t pos = 0;
-    std::string_view line;
-    if (!NextLine(text, pos, line) || line != "MAX7456")
-        return std::nullopt;
-    for (std::size_t row = 0; row < kFontChars * kFontRowsInFile; ++row) {
-        if (!NextLine(text, pos, line) || line.size() < 8)
-            return std::nullopt;
-        const std::size_t r = row % kFontRowsInFile;
-        if (r < kFontRowsSent)
-            set[row / kFontRowsInFile][r] = RowByte(line);
-    }
-    return set;
+std::uint8_t McmRowByte(std::string_view row) {
+    std::uint8_t b = 0;
+    for (std::size_t k = 0; k < 8; ++k)
+        b = static_cast<std::uint8_t>((b << 1) | (k < row.size() && row[k] == '1' ? 1 : 0));
+    return b;
 }
 
-std::optional<TFontSet> LoadMcm(const std::string& path) {
+std::optional<TFontSet> ParseMcm(std::string_view text) {
+    TFontSet set{};
+    const bool good = ForEachRow(text, [&set](std::size_t row, std::string_view line, std::size_t) {
+        const std::size_t r = row % kFontRowsInFile;
+        if (r < kFontRowsSent)
+            set[row / kFontRowsInFile][r] = McmRowByte(line);
+    });
+    return good ? std::optional<TFontSet>(set) : std::nullopt;
+}
+
+std::optional<TMcmLines> IndexMcm(std::string_view text) {
+    TMcmLines lines;
+    lines.Start.reserve(kMcmLines + 1);
+    lines.Length.reserve(kMcmLines);
+    lines.Start.push_back(0);
+    lines.Length.push_back(7); // "MAX7456"
+    std::size_t previousEnd = 0;
+    const bool good = ForEachRow(text, [&](std::size_t, std::string_view line, std::size_t next) {
+        lines.Start.push_back(static_cast<std::uint32_t>(line.data() - text.data()));
+        lines.Length.push_back(static_cast<std::uint32_t>(line.size()));
+        previousEnd = next;
+    });
+    if (!good)
+        return std::nullopt;
+    lines.Start.push_back(static_cast<std::uint32_t>(previousEnd));
+    return lines;
+}
+
+std::string ReadMcmFile(const std::string& path) {
     // Non-blocking open: a FIFO without a writer must not hang the program.
     TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0)
@@ -113,7 +141,48 @@ std::optional<TFontSet> LoadMcm(const std::string& path) {
             break;
         text.append(chunk, static_cast<std::size_t>(got));
     }
-    return ParseMcm(text);
+    return text;
+}
+
+std::optional<TFontSet> LoadMcm(const std::string& path) {
+    return ParseMcm(ReadMcmFile(path));
+}
+
+void WriteMcmFile(const std::string& path, std::string_view text) {
+    if (path.empty())
+        ThrowFileError(ENOENT, path);
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
+        ThrowFileError(EISDIR, path);
+    std::string temp = path + ".XXXXXX";
+    TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (fd.Get() < 0)
+        ThrowFileError(errno, path);
+    // mkostemp makes the file 0600: give it the mode the file had, or a new file's.
+    mode_t mode = st.st_mode & 07777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::size_t done = 0;
+    int error = ::fchmod(fd.Get(), mode) == 0 ? 0 : errno;
+    while (error == 0 && done < text.size()) {
+        const ssize_t put = ::write(fd.Get(), text.data() + done, text.size() - done);
+        if (put > 0)
+            done += static_cast<std::size_t>(put);
+        else if (put == 0 || errno != EINTR)
+            error = put == 0 ? EIO : errno;
+    }
+    if (error == 0 && ::fsync(fd.Get()) != 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        ThrowFileError(error, path);
+    }
 }
 
 TGlyph DecodeGlyph(const TFontChar& ch) {

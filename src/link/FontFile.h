@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halvex {
 
@@ -35,6 +36,18 @@ using TFontSet = std::array<TFontChar, kFontChars>;
 // Parses a whole file held in memory; nullopt means "Bad file format !".
 std::optional<TFontSet> ParseMcm(std::string_view text);
 
+// Where the 16385 lines of a good file lie: line k (0 is the header) starts at byte Start[k]
+// and holds Length[k] bytes before its line end, which runs up to Start[k + 1].
+// Start[kMcmLines] is the first byte after the last line's end; whatever follows it (more
+// lines) is never read. nullopt when the file is bad, by the same rule as ParseMcm.
+struct TMcmLines {
+    std::vector<std::uint32_t> Start;  // kMcmLines + 1 offsets
+    std::vector<std::uint32_t> Length; // kMcmLines lengths
+};
+std::optional<TMcmLines> IndexMcm(std::string_view text);
+// The byte a row stands for: its first 8 characters, '1' for a one bit, the first bit 7.
+std::uint8_t McmRowByte(std::string_view row);
+
 // Reads the file at `path` and parses it. When the file cannot be opened or read it
 // throws std::runtime_error with "File not found", "File access denied" or
 // "I/O error <errno>" followed by the quoted path. At most kMcmReadLimit bytes are read
@@ -42,6 +55,12 @@ std::optional<TFontSet> ParseMcm(std::string_view text);
 // nullopt means "Bad file format !".
 constexpr std::size_t kMcmReadLimit = 8u << 20;
 std::optional<TFontSet> LoadMcm(const std::string& path);
+// The file's bytes, read as LoadMcm reads them (same errors, same limit).
+std::string ReadMcmFile(const std::string& path);
+// Replaces the file at `path` with `text` whole or not at all (a temporary file beside it,
+// renamed over it once written and synced); a new file gets the usual permissions (0666
+// less the umask), a replaced one keeps its own. Throws std::runtime_error as LoadMcm does.
+void WriteMcmFile(const std::string& path, std::string_view text);
 
 constexpr int kGlyphWidth = 12;
 constexpr int kGlyphHeight = 18;

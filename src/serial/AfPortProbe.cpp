@@ -1,11 +1,10 @@
 #include "serial/AfPortProbe.h"
 
 #include "serial/AfIoctl.h"
+#include "serial/AfPortFacts.h"
 #include "serial/AfPortPaths.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fstream>
 #include <mutex>
 
@@ -30,26 +29,6 @@ std::multiset<std::string>& Held() {
     return held;
 }
 
-std::string Resolved(const std::string& path) {
-    char buffer[PATH_MAX];
-    if (::realpath(path.c_str(), buffer) != nullptr)
-        return buffer;
-    return path;
-}
-
-std::string LinkTarget(const std::string& link) {
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
-}
-
-std::string FirstLineOf(const std::string& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 // The slave number of a pseudo-terminal master, from its fdinfo ("tty-index:"); empty when
 // the kernel does not say.
 std::string PtyIndex(const std::string& fdinfo) {
@@ -62,40 +41,39 @@ std::string PtyIndex(const std::string& fdinfo) {
     return std::string();
 }
 
-// Device files other processes hold open (those whose /proc entries this user may read).
+bool IsPid(const std::string& name) {
+    return !name.empty() && name.size() <= 9 &&
+           name.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The devices one process (its /proc folder) holds, but for the slaves of the
+// pseudo-terminals it masters.
+std::set<std::string> DevicesOf(const std::string& processDir) {
+    std::set<std::string> devices;
+    std::set<std::string> ownPtys;
+    const std::string fdDir = processDir + "/fd";
+    DIR* fds = ::opendir(fdDir.c_str());
+    if (fds == nullptr)
+        return devices;
+    while (const dirent* fd = ::readdir(fds)) {
+        if (fd->d_name[0] == '.')
+            continue;
+        const std::string target = AfLinkTarget(fdDir + "/" + fd->d_name);
+        if (target == "/dev/ptmx" || target == "/dev/pts/ptmx")
+            ownPtys.insert("/dev/pts/" + PtyIndex(processDir + "/fdinfo/" + fd->d_name));
+        else if (target.rfind("/dev/", 0) == 0)
+            devices.insert(target);
+    }
+    ::closedir(fds);
+    for (const std::string& pty : ownPtys)
+        devices.erase(pty);
+    return devices;
+}
+
 std::set<std::string> HeldByOthers() {
     std::set<std::string> held;
-    DIR* proc = ::opendir("/proc");
-    if (proc == nullptr)
-        return held;
-    const std::string self = std::to_string(::getpid());
-    while (const dirent* process = ::readdir(proc)) {
-        const std::string pid = process->d_name;
-        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
-            continue;
-        const std::string fdDir = "/proc/" + pid + "/fd";
-        DIR* fds = ::opendir(fdDir.c_str());
-        if (fds == nullptr)
-            continue;
-        std::set<std::string> devices;
-        std::set<std::string> ownPtys; // slaves of the pseudo-terminals this process masters
-        while (const dirent* fd = ::readdir(fds)) {
-            if (fd->d_name[0] == '.')
-                continue;
-            const std::string target = LinkTarget(fdDir + "/" + fd->d_name);
-            if (target == "/dev/ptmx" || target == "/dev/pts/ptmx")
-                ownPtys.insert("/dev/pts/" + PtyIndex("/proc/" + pid + "/fdinfo/" + fd->d_name));
-            else if (target.rfind("/dev/", 0) == 0)
-                devices.insert(target);
-        }
-        ::closedir(fds);
-        // A pseudo-terminal's owner keeps its slave open so that the master stays readable;
-        // that is the far end of the line (a simulated board), not another user of the port.
-        for (const std::string& device : devices)
-            if (ownPtys.count(device) == 0)
-                held.insert(device);
-    }
-    ::closedir(proc);
+    for (const TAfHolder& holder : AfDeviceHolders())
+        held.insert(holder.Device);
     return held;
 }
 
@@ -158,7 +136,7 @@ bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int mo
 }
 
 std::string AfHoldDevice(const std::string& path) {
-    std::string resolved = Resolved(path);
+    std::string resolved = AfResolved(path);
     std::lock_guard<std::mutex> guard(HeldLock());
     Held().insert(resolved);
     return resolved;
@@ -173,7 +151,24 @@ void AfReleaseDevice(const std::string& resolved) {
 
 bool AfHeldHere(const std::string& path) {
     std::lock_guard<std::mutex> guard(HeldLock());
-    return Held().count(Resolved(path)) != 0;
+    return Held().count(AfResolved(path)) != 0;
+}
+
+std::vector<TAfHolder> AfDeviceHolders(const std::string& procRoot) {
+    std::vector<TAfHolder> holders;
+    DIR* proc = ::opendir(procRoot.c_str());
+    if (proc == nullptr)
+        return holders;
+    const std::string self = std::to_string(::getpid());
+    while (const dirent* process = ::readdir(proc)) {
+        const std::string pid = process->d_name;
+        if (!IsPid(pid) || pid == self)
+            continue;
+        for (const std::string& device : DevicesOf(procRoot + "/" + pid))
+            holders.push_back({std::stoi(pid), device});
+    }
+    ::closedir(proc);
+    return holders;
 }
 
 TAfPortProbe::TAfPortProbe(std::string sysRoot)
@@ -187,13 +182,13 @@ TAfPortState TAfPortProbe::StateOf(const std::string& path) const {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
         return psAbsent;
-    const std::string device = Resolved(path);
+    const std::string device = AfResolved(path);
     if (AfHeldHere(device) || heldElsewhere_.count(device) != 0)
         return psBusy;
     const std::string sys = sysRoot_ + "/" + device.substr(device.rfind('/') + 1);
     if (S_ISCHR(st.st_mode) && ::access((sys + "/device").c_str(), F_OK) == 0) {
         // serial_core ports name their UART type; 0 is none.
-        if (FirstLineOf(sys + "/type") == "0")
+        if (AfFirstLine(sys + "/type") == "0")
             return psAbsent;
         return ::access(device.c_str(), R_OK | W_OK) == 0 ? psAvailable : psNoPermission;
     }

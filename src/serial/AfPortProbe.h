@@ -16,6 +16,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace halvex {
 
@@ -43,6 +44,17 @@ bool AfNoUartBehind(bool haveSerialInfo, int uartType, bool modemQueryOk, int mo
 std::string AfHoldDevice(const std::string& path);
 void AfReleaseDevice(const std::string& resolved);
 bool AfHeldHere(const std::string& path);
+
+// A process holding a device open, as /proc shows it.
+struct TAfHolder {
+    int Pid = 0;
+    std::string Device; // the device file the process opened, resolved ("/dev/pts/3")
+};
+
+// The devices other processes hold open, from <procRoot>/<pid>/fd (of the processes this
+// user may inspect). A process's own pseudo-terminal slaves are left out: it masters them,
+// so it is the far end of the line (a simulated board), not another user of the port.
+std::vector<TAfHolder> AfDeviceHolders(const std::string& procRoot = "/proc");
 
 class TAfPortProbe {
 public:

@@ -181,6 +181,10 @@ void TAfPortComboBox::UserSelected(int index) {
             comPort_->SetComNumber(static_cast<std::uint16_t>(selectedPort_));
             if (!comPort_->IsOpen())
                 comPort_->Open();
+        } catch (const EAfComPortCoreError& e) {
+            error = ExplainOpenFailure
+                        ? std::make_exception_ptr(ExplainOpenFailure(e, selectedPort_))
+                        : std::current_exception();
         } catch (...) {
             error = std::current_exception();
         }

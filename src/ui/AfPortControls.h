@@ -51,6 +51,8 @@ public:
 
     // The combo box's change handling, run on a user selection before the port is switched.
     std::function<void()> OnChange;
+    // When set, the error of a failed open of port `number` is reported as this returns it.
+    std::function<EAfComPortCoreError(const EAfComPortCoreError&, int number)> ExplainOpenFailure;
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -26,13 +26,19 @@ namespace halvex {
 // MS Sans Serif 8 pt the windows were laid out for) at 11 pixels, else the default sans.
 QFont InterfaceFont();
 
-// A new control of type W, a child of `parent` at `rect` (pixels in the parent), named
-// `name`: captions and tooltips are applied by that name (Captions.h), so every control
-// placed gets one. `args` go to W's constructor before the parent ("Open", an edit box).
-template <typename W, typename... Args>
-W* Place(QWidget* parent, const char* name, const QRect& rect, Args&&... args) {
+// A new control of type W, a child of `parent`, named `name`: captions and tooltips are
+// applied by that name (Captions.h), so every control made gets one. `args` go to W's
+// constructor before the parent ("Open", an edit box). Make leaves the control to a layout;
+// Place puts it at `rect` (pixels in the parent).
+template <typename W, typename... Args> W* Make(QWidget* parent, const char* name, Args&&... args) {
     auto* control = new W(std::forward<Args>(args)..., parent);
     control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+template <typename W, typename... Args>
+W* Place(QWidget* parent, const char* name, const QRect& rect, Args&&... args) {
+    W* control = Make<W>(parent, name, std::forward<Args>(args)...);
     control->setGeometry(rect);
     return control;
 }

@@ -17,6 +17,11 @@ QPointer<QWidget>& Owner() {
     return owner;
 }
 
+QPointer<QWidget>& ScopeOwner() {
+    static QPointer<QWidget> owner;
+    return owner;
+}
+
 // Room a title bar takes beside its text: icon and up to three buttons.
 constexpr int kTitleBarExtra = 130;
 
@@ -41,12 +46,29 @@ void SetMessageBoxOwner(QWidget* window) {
     Owner() = window;
 }
 
+TBoxOwnerScope::TBoxOwnerScope(QWidget* window) : previous_(ScopeOwner().data()) {
+    if (window)
+        ScopeOwner() = window;
+}
+
+TBoxOwnerScope::~TBoxOwnerScope() {
+    ScopeOwner() = previous_;
+}
+
 QWidget* MessageBoxOwner() {
     if (QWidget* modal = QApplication::activeModalWidget())
         return modal;
-    if (Owner())
-        return Owner().data();
-    return QApplication::activeWindow();
+    if (ScopeOwner())
+        return ScopeOwner().data();
+    QWidget* active = QApplication::activeWindow();
+    if (!Owner())
+        return active;
+    // A window of the main window's own (the preview, the character editor) in use keeps
+    // its boxes over it.
+    for (QWidget* w = active; w; w = w->parentWidget())
+        if (w == Owner())
+            return active;
+    return Owner().data();
 }
 
 namespace {

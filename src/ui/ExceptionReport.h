@@ -31,9 +31,22 @@ using TMessageBoxHook = std::function<void(TBoxKind kind, const QString& text)>;
 
 // The window boxes belong to while no modal dialog is open: the main window, set at start.
 void SetMessageBoxOwner(QWidget* window);
-// The window a box raised now belongs to: the open modal dialog, else the main window,
-// else the active window (null when there is none).
+// The window a box raised now belongs to: the open modal dialog, else the window of a
+// TBoxOwnerScope, else the active window when it is the main window or one of its own
+// windows, else the main window, else the active window (null when there is none).
 QWidget* MessageBoxOwner();
+// While it lives, boxes raised with no modal dialog open belong to `window` (when not null):
+// the messages of an exchange started from another of the main window's windows.
+class TBoxOwnerScope {
+public:
+    explicit TBoxOwnerScope(QWidget* window);
+    ~TBoxOwnerScope();
+    TBoxOwnerScope(const TBoxOwnerScope&) = delete;
+    TBoxOwnerScope& operator=(const TBoxOwnerScope&) = delete;
+
+private:
+    QWidget* previous_;
+};
 // The box as shown: a child of `owner` (so centred on it), titled with the application
 // title and at least as wide as a title bar needs to show it whole.
 std::unique_ptr<QMessageBox> MakeMessageBox(TBoxKind kind, const QString& text, QWidget* owner);

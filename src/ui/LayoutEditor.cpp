@@ -2,6 +2,7 @@
 
 #include "ui/Captions.h"
 #include "ui/CodePage.h"
+#include "ui/LayoutStudio.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -11,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QValidator>
 
 #include <algorithm>
 #include <set>
@@ -77,6 +80,7 @@ TLayoutEditor::TLayoutEditor(TConfigImage& image, TItemCatalogue& catalogue, QWi
       panel_(image, model_), editFilter_(std::make_unique<TEditFilter>(*this)),
       context_(std::make_unique<QObject>()) {
     CreateControls(form);
+    studio_ = std::make_unique<TLayoutStudio>(*this, image_, catalogue_, RadioGroup2);
     ApplyInitialCaptions();
     WireHandlers();
     SetEditorVisible(false);
@@ -85,6 +89,7 @@ TLayoutEditor::TLayoutEditor(TConfigImage& image, TItemCatalogue& catalogue, QWi
 TLayoutEditor::~TLayoutEditor() {
     // The form may outlive the editor: no control may call back into it any more.
     context_.reset();
+    studio_.reset();
     editFilter_.reset();
     if (!form_)
         return;
@@ -181,7 +186,8 @@ void TLayoutEditor::ApplyInitialCaptions() {
     for (const QWidget* w : std::initializer_list<const QWidget*>{
              GroupBox2, GroupBox3, GroupBox4, CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
              RadioGroup1, RadioGroup2, RadioGroup3, RadioGroup4, RadioGroup5, StaticText1,
-             StaticText2, StaticText3, StaticText4})
+             StaticText2, StaticText3, StaticText4, static_cast<QWidget*>(studio_->GuidesBox),
+             static_cast<QWidget*>(studio_->PresetsButton)})
         mine.insert(w->objectName());
     ApplyCaptionTexts(form_, MainWindowTexts(), TLanguage::English, [&](const TCaptionText& row) {
         return !mine.contains(QString::fromLatin1(row.Control));
@@ -250,6 +256,7 @@ void TLayoutEditor::GridClear() {
 
 void TLayoutEditor::GridRedraw() {
     model_.Redraw();
+    studio_->AfterRedraw();
     StringGrid1->update();
     if (OnImageChanged)
         OnImageChanged();
@@ -697,9 +704,23 @@ void TLayoutEditor::RestoreLayoutFromBoard() {
     GridRedraw();
 }
 
+void TLayoutEditor::SelectItemAt(const QPoint& at) {
+    // The right button selects the item under it, as the left one does, without a drag.
+    const auto cell = model_.CellAt(at.x(), at.y());
+    if (!cell || model_.Dragging())
+        return;
+    const int item = model_.ItemAt(*cell);
+    if (item < 0 || item == model_.Selected())
+        return;
+    SelectItem(item);
+    PanelRefresh();
+    GridRedraw();
+}
+
 void TLayoutEditor::ShowContextMenu(const QPoint& globalPos) {
     if (!editorVisible_)
         return;
+    SelectItemAt(StringGrid1->mapFromGlobal(globalPos));
     const auto text = [this](TUiText t) { return QString::fromUtf8(UiText(t, Lang())); };
     QMenu menu(StringGrid1);
     QAction* undo = menu.addAction(text(TUiText::UndoAction).arg(History.UndoText()).trimmed());
@@ -708,6 +729,8 @@ void TLayoutEditor::ShowContextMenu(const QPoint& globalPos) {
     QAction* redo = menu.addAction(text(TUiText::RedoAction).arg(History.RedoText()).trimmed());
     redo->setEnabled(History.CanRedo());
     QObject::connect(redo, &QAction::triggered, [this] { Redo(); });
+    menu.addSeparator();
+    studio_->AddMenuEntries(menu);
     menu.addSeparator();
     for (int m = 0; m < kLayoutModes; ++m) {
         if (m == model_.LayoutMode())

@@ -27,6 +27,8 @@ class QWidget;
 
 namespace halvex {
 
+class TLayoutStudio;
+
 // Client-area geometry of the editor on the main window (pixels).
 namespace editor_layout {
 constexpr int GridLeft = 6;
@@ -88,6 +90,8 @@ public:
     void AfterSettingsDialog();     // the settings dialog has closed
 
     const TGridModel& Model() const { return model_; }
+    // Presets, anchors, guides and the overlap hint.
+    TLayoutStudio& Studio() { return *studio_; }
     bool EditorVisible() const { return editorVisible_; }
 
     // Handlers.
@@ -165,6 +169,7 @@ private:
     void ShowStep(int mode, int item, const std::string& shownName);
     void UndoOrRedo(bool redo);
     void ShowContextMenu(const QPoint& globalPos);
+    void SelectItemAt(const QPoint& at); // grid pixels
     // Runs a handler's change as a step named by `text` for the selected item.
     void Change(TUiText text, const std::function<void()>& change);
 
@@ -179,6 +184,7 @@ private:
     int recording_ = 0;                     // depth of RecordChange
     std::optional<TImageBytes> dragBefore_; // the image when the running drag began
     std::unique_ptr<TEditFilter> editFilter_;
+    std::unique_ptr<TLayoutStudio> studio_;
     // Context of every signal connection: destroyed first, so no handler runs on a
     // half-destroyed editor.
     std::unique_ptr<QObject> context_;

@@ -1,6 +1,7 @@
 #include "ui/LayoutGrid.h"
 
 #include "ui/CodePage.h"
+#include "ui/LayoutGuides.h"
 
 #include <QContextMenuEvent>
 #include <QFontDatabase>
@@ -65,6 +66,11 @@ TLayoutGrid::TLayoutGrid(const TGridModel& model, QWidget* parent)
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(false);
     resize(grid::Width, grid::HeightFor(RowCount()));
+}
+
+void TLayoutGrid::SetGuides(bool on) {
+    guides_ = on;
+    update();
 }
 
 void TLayoutGrid::FitRows() {
@@ -150,6 +156,8 @@ void TLayoutGrid::paintEvent(QPaintEvent* event) {
                 StringGrid1DrawCell(painter, c, r, rect);
         }
     }
+    if (guides_)
+        PaintGuides(painter, QPointF(0, 0), QSizeF(grid::PitchX, grid::PitchY), RowCount(), 1);
 }
 
 void TLayoutGrid::mousePressEvent(QMouseEvent* event) {

@@ -38,6 +38,10 @@ public:
     // The character a cell byte shows (the bytes are Windows-1250).
     static const QString& CellGlyph(std::uint8_t byte);
 
+    // The screen guides over the cells (LayoutGuides.h); off at start.
+    void SetGuides(bool on);
+    bool Guides() const { return guides_; }
+
     // The cell painter: fills the cell in its background colour, draws its text clipped to
     // the cell and frames the cell in its background colour.
     void StringGrid1DrawCell(QPainter& painter, int column, int row, const QRect& rect);
@@ -73,6 +77,7 @@ private:
     const TGlyph& Glyph(std::uint8_t byte, bool small);
 
     const TGridModel& model_;
+    bool guides_ = false;
     QFont bigFont_;
     QFont smallFont_;
     // Laid-out characters per font size and cell byte, made on first use.

@@ -3,16 +3,21 @@
 #include "config/ExchangeText.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
+#include "editor/GlyphUse.h"
 #include "link/FontFile.h"
 #include "link/OsdLink.h"
 #include "serial/AfComPort.h"
+#include "serial/AfPortDoctor.h"
 #include "serial/AfPortPaths.h"
 #include "ui/AfPortControls.h"
 #include "ui/Captions.h"
+#include "ui/CodePage.h"
 #include "ui/Controls.h"
 #include "ui/ExceptionReport.h"
+#include "ui/FontStudio.h"
 #include "ui/ImportDialog.h"
 #include "ui/LayoutEditor.h"
+#include "ui/LayoutStudio.h"
 #include "ui/OsdPreview.h"
 #include "ui/ProgressForm.h"
 #include "ui/QtTranslation.h"
@@ -39,6 +44,13 @@ constexpr std::uint32_t kTimerIntervalMs = 200;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
+}
+
+// A failed open of port `number` as the window reports it: the component's first line
+// ("Can't open device COM%d"), then what the connection doctor finds and its fix.
+EAfComPortCoreError Explained(const EAfComPortCoreError& e, int number, TLanguage language) {
+    return EAfComPortCoreError(
+        AfExplainOpenFailure(e.what(), TAfPortPaths::Path(number), language));
 }
 
 } // namespace
@@ -72,11 +84,23 @@ TForm1::TForm1(TConfigImage& image, const TForm1Parts& parts)
     Editor->Language = [this] { return language_; };
     Editor->OnImageChanged = [this] { UpdateModified(); };
     Editor->OnStatus = [this](const QString& text) { ShowStatus(text); };
+    // The overlap hint replaces the status line; once gone, it leaves it empty unless
+    // something else has been shown since.
+    Editor->Studio().OnOverlapHint = [this](const QString& was, const QString& now) {
+        if (!now.isEmpty())
+            ShowStatus(now);
+        else if (status_ && status_() == was)
+            ShowStatus(QString());
+    };
+    Editor->Studio().UsePreferences(Preferences);
     CreateControls();
 
     Link = std::make_unique<TOsdLink>(Image, AfComPort1, Timer1, Timer2, *this);
     AfComPort1.OnDeviceLost = [this] { RunGuarded([this] { AfComPort1DeviceLost(); }); };
 
+    AfPortComboBox1->ExplainOpenFailure = [this](const EAfComPortCoreError& e, int number) {
+        return Explained(e, number, language_);
+    };
     FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     ImportOptions = [this](TLanguage language, int& flags) {
         return Form3 ? Form3->Execute(language, flags) : 0;
@@ -118,6 +142,8 @@ void TForm1::CreateControls() {
     // Right area (136, 284, 261 x 181), before a configuration is loaded.
     Button8 = Place<QPushButton>(this, "Button8", QRect(136, 292, 261, 30));
     Button7 = Place<QPushButton>(this, "Button7", QRect(136, 330, 261, 30));
+    // Below the language choice: the character editor, whose set FontMap Update can send.
+    Button10 = Place<QPushButton>(this, "Button10", QRect(136, 420, 261, 30));
     // In the free end of the layout mode group's title band: shown with the editor.
     Button9 = Place<QPushButton>(Editor->RadioGroup2, "Button9", QRect(161, 0, 98, 17));
     RadioGroup6 = Place<TRadioGroup>(this, "RadioGroup6", QRect(136, 370, 261, 44),
@@ -151,6 +177,7 @@ void TForm1::ConnectHandlers() {
     connect(Button7, &QPushButton::clicked, this, portGuarded(&TForm1::Button7Click));
     connect(Button8, &QPushButton::clicked, this, portGuarded(&TForm1::Button8Click));
     connect(Button9, &QPushButton::clicked, this, Guard([this] { Button9Click(); }));
+    connect(Button10, &QPushButton::clicked, this, Guard([this] { Button10Click(); }));
     RadioGroup6->OnClick = Guard([this] { RadioGroup6Click(); });
 
     const std::pair<QKeySequence, bool> keys[] = {
@@ -215,6 +242,17 @@ void TForm1::ApplyState(TWindowState state) {
     RadioGroup6->setVisible(!configured);
     Button7->setVisible(!configured);
     Button8->setVisible(!configured);
+    Button10->setVisible(!configured);
+    if (studio_)
+        studio_->SetUploadGate(UploadGate());
+}
+
+TUploadGate TForm1::UploadGate() const {
+    using S = TWindowState;
+    if (state_ == S::LinkConfirmed)
+        return TUploadGate::Ready;
+    return state_ == S::Loaded || state_ == S::Reloading ? TUploadGate::Configured
+                                                         : TUploadGate::NotLinked;
 }
 
 QString TForm1::FirmwareLabelText() const {
@@ -281,9 +319,13 @@ void TForm1::Button6Click() {
 }
 
 void TForm1::OpenPort(TWindowState next) {
-    // A failed open leaves the window in the state it was in.
-    if (!AfComPort1.IsOpen())
-        AfComPort1.Open();
+    // A failed open leaves the window in the state it was in; its message names the cause.
+    try {
+        if (!AfComPort1.IsOpen())
+            AfComPort1.Open();
+    } catch (const EAfComPortCoreError& e) {
+        throw Explained(e, AfComPort1.ComNumber(), language_);
+    }
     ApplyState(next);
     Button6->setText(Utf8(fixed_text::Close));
     const int port = AfComPort1.ComNumber();
@@ -407,22 +449,72 @@ void TForm1::Button7Click() {
         ShowMessage(TMessage::BadFileFormat);
         return;
     }
+    UploadFont(*font, path, this);
+}
+
+void TForm1::UploadFont(const TFontSet& font, const QString& path, QWidget* over) {
+    if (Link->Busy()) {
+        ShowMessage(TMessage::OsdBusy);
+        return;
+    }
+    Timer1.SetEnabled(false);
     uploadFont_ = font;
     uploadFontPath_ = path;
-    Link->StartFontUpload(*font);
+    progressOver_ = over;
+    Link->StartFontUpload(font);
+}
+
+void TForm1::ShowUploadedFile(const TFontSet& font, const QString& path) {
+    if (studio_)
+        studio_->OpenSet(path); // asks before edits not saved are dropped
+    else
+        Preview()->UseFont(font, path);
 }
 
 TPreviewForm* TForm1::Preview() {
     if (!preview_) {
         preview_ = std::make_unique<TPreviewForm>(Preferences, this);
         preview_->Language = [this] { return language_; };
+        preview_->OnEditCharacters = [this] { Studio()->ShowStudio(); };
         preview_->Follow(*Editor);
     }
     return preview_.get();
 }
 
+TFontStudio* TForm1::Studio() {
+    if (!studio_) {
+        Preview()->RestoreOnce();
+        studio_ = std::make_unique<TFontStudio>(Preferences, this);
+        WireStudio();
+        studio_->StartOn(preview_->FontPath());
+    }
+    return studio_.get();
+}
+
+void TForm1::WireStudio() {
+    studio_->Language = [this] { return language_; };
+    studio_->GlyphUse = [this] { return ItemGlyphs(Editor->Model()); };
+    studio_->ItemName = [this](int item) {
+        return FromWin1250(Catalogue.Name(item, language_ == TLanguage::Polish));
+    };
+    studio_->OnSetChanged = [this] {
+        const TFontDocument& set = studio_->Document();
+        Preview()->ShowSet(set.Glyphs(), studio_->DocumentPath(), set.Modified());
+    };
+    studio_->OnUpload = [this](const TFontSet& font) {
+        RunPortGuarded([&] { UploadFont(font, QString(), studio_.get()); });
+    };
+    preview_->OpenFont = [this](const QString& path) { studio_->OpenSet(path); };
+    studio_->SetUploadGate(UploadGate());
+    studio_->ApplyLanguage();
+}
+
 void TForm1::Button9Click() {
     Preview()->ShowPreview();
+}
+
+void TForm1::Button10Click() {
+    Studio()->ShowStudio();
 }
 
 void TForm1::Button3Click() {
@@ -506,6 +598,8 @@ void TForm1::RadioGroup6Click() {
         Form2->ApplyLanguage();
     if (preview_)
         preview_->ApplyLanguage();
+    if (studio_)
+        studio_->ApplyLanguage();
     UseQtTranslation(language_); // Qt's own dialogs and buttons follow (English without)
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
 }
@@ -555,7 +649,7 @@ void TForm1::ShowMessage(TMessage message) {
 
 void TForm1::ShowProgress() {
     if (Form4)
-        Form4->ShowOver(this);
+        Form4->ShowOver(progressOver_ ? progressOver_ : this);
 }
 
 void TForm1::SetProgress(int position) {
@@ -574,6 +668,8 @@ void TForm1::BlinkTick() {
 
 void TForm1::RunHandler(TLinkHandler handler, const std::function<void()>& run) {
     RunPortGuarded([&] {
+        // An upload's messages belong to the window it was started from.
+        const TBoxOwnerScope owner(progressOver_);
         run();
         if (handler == TLinkHandler::RetryTick && Link->Exchange() == TExchangeKind::LinkTest)
             ShowCheckTry(); // a resend of the check
@@ -582,10 +678,12 @@ void TForm1::RunHandler(TLinkHandler handler, const std::function<void()>& run) 
 
 void TForm1::ExchangeFinished(const TExchangeReport& report) {
     if (report.Kind == TExchangeKind::FontUpload) {
-        // The board now draws with the uploaded set: so does the preview.
-        if (report.Outcome == TExchangeOutcome::Done && uploadFont_)
-            Preview()->UseFont(*uploadFont_, uploadFontPath_);
+        // The board now draws with the uploaded set: so does the preview (the character
+        // editor's set it shows already).
+        if (report.Outcome == TExchangeOutcome::Done && uploadFont_ && !uploadFontPath_.isEmpty())
+            RunGuarded([&] { ShowUploadedFile(*uploadFont_, uploadFontPath_); });
         uploadFont_.reset();
+        progressOver_ = nullptr;
     } else if (report.Kind == TExchangeKind::Write) {
         if (report.Outcome == TExchangeOutcome::Done)
             Editor->Written.WriteCompleted();
@@ -655,7 +753,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
             return;
         }
         RunGuarded([this] { ClosePort(); });
-    } else if (!ConfirmDiscard()) {
+    } else if (!ConfirmDiscard() || (studio_ && !studio_->ConfirmDiscard())) {
         event->ignore();
         return;
     }

@@ -36,6 +36,8 @@ class TAfPortComboBox;
 class TForm2;
 class TForm3;
 class TForm4;
+class TFontStudio;
+enum class TUploadGate;
 class TLayoutEditor;
 class TOsdLink;
 class TPreviewForm;
@@ -117,6 +119,7 @@ public:
     QPushButton* Button7;     // Font upload
     QPushButton* Button8;     // Link test
     QPushButton* Button9;     // OSD preview (shown with the layout editor)
+    QPushButton* Button10;    // Character editor (shown with the font upload)
     QLabel* Label2;           // Firmware label
     QLabel* StatusLine;       // the last action and its outcome, in the current language
     TRadioGroup* RadioGroup6; // Language
@@ -125,6 +128,8 @@ public:
     TForm4* Form4 = nullptr;
     // The OSD preview window, made when first needed.
     TPreviewForm* Preview();
+    // The character editor, made when first needed, on the preview's character set.
+    TFontStudio* Studio();
 
     TWindowState State() const { return state_; }
     QString FirmwareLabelText() const;
@@ -149,6 +154,7 @@ public:
     void Button7Click();     // font upload
     void Button8Click();     // link test
     void Button9Click();     // OSD preview
+    void Button10Click();    // character editor
     void RadioGroup6Click(); // language switch
 
     // --- TLinkHost ---
@@ -202,6 +208,15 @@ private:
     void ShowStatus(std::function<QString()> text);
     void ShowStatus(const QString& text);
     QString Status(TUiText text) const;
+    // Starts the upload of `font` (FontMap Update's exchange) with its progress window and
+    // messages over `over`; `path` is the file it came from, empty for the character
+    // editor's set.
+    void UploadFont(const TFontSet& font, const QString& path, QWidget* over);
+    // A set uploaded from a file: the preview, and the character editor if any, show it.
+    void ShowUploadedFile(const TFontSet& font, const QString& path);
+    void WireStudio();
+    // Whether the character editor's upload can run: when FontMap Update can.
+    TUploadGate UploadGate() const;
     // FileDialog in the folder last used for the request's kind of file; remembers the
     // folder of the chosen file.
     QString AskFile(TFileDialogRequest request);
@@ -216,6 +231,9 @@ private:
     // Made when first needed; it follows the editor, so it is declared after Editor and
     // goes before it.
     std::unique_ptr<TPreviewForm> preview_;
+    // The character editor shows through the preview: declared after it, it goes first.
+    std::unique_ptr<TFontStudio> studio_;
+    QWidget* progressOver_ = nullptr; // the window the upload's progress and messages show over
     // The character set being uploaded: the preview's font once the board has it.
     std::optional<TFontSet> uploadFont_;
     QString uploadFontPath_;

@@ -1,9 +1,13 @@
 #include "ui/OsdPreview.h"
 
 #include "ui/Captions.h"
+#include "ui/Controls.h"
 #include "ui/ExceptionReport.h"
+#include "ui/GlyphViews.h"
 #include "ui/LayoutEditor.h"
 #include "ui/LayoutGrid.h"
+#include "ui/LayoutGuides.h"
+#include "ui/LayoutStudio.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,11 +31,7 @@ namespace halvex {
 namespace {
 
 constexpr int kScreenWidth = TOsdScreen::Columns * kGlyphWidth; // 360 pixels
-constexpr int kCharsetColumns = 16;
-constexpr int kCharsetGap = 1;          // device pixels between the viewer's cells
-const QColor kSurround(40, 40, 40);     // around the video area
-const QColor kCharsetLines(64, 64, 64); // between the viewer's cells
-const QColor kHoverFrame(255, 255, 0);  // the viewer's cell under the mouse
+constexpr int kCharsetColumns = TGlyphTable::kColumns;
 
 QColor Rgb(std::uint32_t rgb) {
     return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
@@ -221,33 +221,6 @@ QImage TPreviewPainter::Picture(const TOsdScreen& screen, int zoom) {
 
 // ---- Views -----------------------------------------------------------------------------
 
-namespace {
-
-// A view that paints in device pixels: the painter is scaled back by the screen's pixel
-// ratio, so a glyph pixel is exactly zoom x zoom device pixels on any screen scale.
-class TDeviceView : public QWidget {
-public:
-    explicit TDeviceView(QWidget* parent) : QWidget(parent) {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-    QSize DeviceSize() const {
-        const qreal ratio = devicePixelRatioF();
-        return {static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)};
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) final {
-        QPainter painter(this);
-        painter.fillRect(rect(), kSurround);
-        const qreal ratio = devicePixelRatioF();
-        painter.scale(1.0 / ratio, 1.0 / ratio);
-        PaintDevice(painter, DeviceSize());
-    }
-    virtual void PaintDevice(QPainter& painter, QSize device) = 0;
-};
-
-} // namespace
-
 class TPreviewForm::TScreenView : public TDeviceView {
 public:
     TScreenView(TPreviewForm& form, QWidget* parent) : TDeviceView(parent), form_(form) {
@@ -262,72 +235,11 @@ protected:
         const QPoint origin(std::max(0, (device.width() - screen.width()) / 2),
                             std::max(0, (device.height() - screen.height()) / 2));
         form_.painter_.Paint(painter, origin, form_.screen_, zoom);
+        // The editor's guides, on the view only (a saved picture has none).
+        if (form_.editor_ && form_.editor_->Studio().GuidesShown())
+            PaintGuides(painter, origin, QSizeF(kGlyphWidth * zoom, kGlyphHeight * zoom),
+                        form_.screen_.Rows(), zoom);
     }
-
-private:
-    TPreviewForm& form_;
-};
-
-// The 256 glyphs in 16 rows of 16 on the video background; the mouse names the one under
-// it.
-class TPreviewForm::TCharsetView : public TDeviceView {
-public:
-    TCharsetView(TPreviewForm& form, QWidget* parent) : TDeviceView(parent), form_(form) {
-        setMouseTracking(true);
-        setMinimumSize(kCharsetColumns * (kGlyphWidth + kCharsetGap),
-                       kCharsetColumns * (kGlyphHeight + kCharsetGap));
-    }
-    // Zoom, cell pitch and table origin in device pixels.
-    struct TGeometry {
-        int Zoom;
-        int PitchX;
-        int PitchY;
-        QPoint Origin;
-    };
-    TGeometry Geometry() const {
-        const QSize device = DeviceSize();
-        const int zoom =
-            std::max(1, std::min((device.width() / kCharsetColumns - kCharsetGap) / kGlyphWidth,
-                                 (device.height() / kCharsetColumns - kCharsetGap) / kGlyphHeight));
-        const int px = kGlyphWidth * zoom + kCharsetGap;
-        const int py = kGlyphHeight * zoom + kCharsetGap;
-        return {zoom, px, py,
-                QPoint(std::max(0, (device.width() - kCharsetColumns * px) / 2),
-                       std::max(0, (device.height() - kCharsetColumns * py) / 2))};
-    }
-    int GlyphAt(QPointF position) const {
-        const TGeometry g = Geometry();
-        const QPointF device = position * devicePixelRatioF() - QPointF(g.Origin);
-        if (device.x() < 0 || device.y() < 0)
-            return -1;
-        const int c = static_cast<int>(device.x()) / g.PitchX;
-        const int r = static_cast<int>(device.y()) / g.PitchY;
-        return (c < kCharsetColumns && r < kCharsetColumns) ? r * kCharsetColumns + c : -1;
-    }
-
-protected:
-    void PaintDevice(QPainter& painter, QSize) override {
-        const TGeometry g = Geometry();
-        const QRect table(g.Origin, QSize(kCharsetColumns * g.PitchX + kCharsetGap,
-                                          kCharsetColumns * g.PitchY + kCharsetGap));
-        painter.fillRect(table, kCharsetLines);
-        for (int k = 0; k < static_cast<int>(kFontChars); ++k) {
-            const QPoint at = g.Origin + QPoint((k % kCharsetColumns) * g.PitchX + kCharsetGap,
-                                                (k / kCharsetColumns) * g.PitchY + kCharsetGap);
-            const QRect cell(at, QSize(kGlyphWidth * g.Zoom, kGlyphHeight * g.Zoom));
-            form_.painter_.PaintBackground(painter, cell);
-            form_.painter_.PaintGlyph(painter, at, static_cast<std::uint8_t>(k), g.Zoom);
-            if (k == form_.hover_) {
-                painter.setPen(kHoverFrame);
-                painter.setBrush(Qt::NoBrush);
-                painter.drawRect(cell.adjusted(0, 0, -1, -1));
-            }
-        }
-    }
-    void mouseMoveEvent(QMouseEvent* event) override {
-        form_.ShowHover(GlyphAt(event->position()));
-    }
-    void leaveEvent(QEvent*) override { form_.ShowHover(-1); }
 
 private:
     TPreviewForm& form_;
@@ -338,32 +250,29 @@ private:
 TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     : QWidget(parent, Qt::Window), preferences_(preferences) {
     setObjectName(QStringLiteral("OsdPreview"));
-    FontButton = new QPushButton(this);
-    BackgroundButton = new QPushButton(this);
-    PlainButton = new QPushButton(this);
-    SaveButton = new QPushButton(this);
-    FontLabel = new QLabel(this);
-    PreviewTabs = new QTabWidget(this);
-    ScreenView = new TScreenView(*this, PreviewTabs);
+    FontButton = Make<QPushButton>(this, "FontButton");
+    BackgroundButton = Make<QPushButton>(this, "BackgroundButton");
+    PlainButton = Make<QPushButton>(this, "PlainButton");
+    SaveButton = Make<QPushButton>(this, "SaveButton");
+    FontLabel = Make<QLabel>(this, "FontLabel");
+    PreviewTabs = Make<QTabWidget>(this, "PreviewTabs");
+    ScreenView = Make<TScreenView>(PreviewTabs, "ScreenView", *this);
     auto* charsetPage = new QWidget(PreviewTabs);
-    CharsetView = new TCharsetView(*this, charsetPage);
-    HoverLabel = new QLabel(charsetPage);
+    auto* table = Make<TGlyphTable>(charsetPage, "CharsetView", painter_);
+    table->OnHover = [this](int glyph) { ShowHover(glyph); };
+    CharsetView = table;
+    HoverLabel = Make<QLabel>(charsetPage, "HoverLabel");
+    EditButton = Make<QPushButton>(charsetPage, "EditButton");
     PreviewTabs->addTab(ScreenView, QString());
     PreviewTabs->addTab(charsetPage, QString());
-    const std::pair<QWidget*, const char*> names[] = {
-        {FontButton, "FontButton"},   {BackgroundButton, "BackgroundButton"},
-        {PlainButton, "PlainButton"}, {SaveButton, "SaveButton"},
-        {FontLabel, "FontLabel"},     {PreviewTabs, "PreviewTabs"},
-        {ScreenView, "ScreenView"},   {CharsetView, "CharsetView"},
-        {HoverLabel, "HoverLabel"},
-    };
-    for (const auto& [w, name] : names)
-        w->setObjectName(QString::fromLatin1(name));
 
     auto* pageLayout = new QVBoxLayout(charsetPage);
     pageLayout->setContentsMargins(0, 0, 0, 2);
     pageLayout->addWidget(CharsetView, 1);
-    pageLayout->addWidget(HoverLabel);
+    auto* pageBottom = new QHBoxLayout;
+    pageBottom->addWidget(HoverLabel, 1);
+    pageBottom->addWidget(EditButton);
+    pageLayout->addLayout(pageBottom);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(FontButton);
     buttons->addWidget(BackgroundButton);
@@ -388,11 +297,14 @@ TPreviewForm::TPreviewForm(TPreferences& preferences, QWidget* parent)
     connect(FontButton, &QPushButton::clicked, this, Guard([this] { ChooseFont(); }));
     connect(BackgroundButton, &QPushButton::clicked, this, Guard([this] { ChooseBackground(); }));
     connect(PlainButton, &QPushButton::clicked, this, Guard([this] { PlainBackground(); }));
+    connect(EditButton, &QPushButton::clicked, this, Guard([this] {
+                if (OnEditCharacters)
+                    OnEditCharacters();
+            }));
 
     FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     // Room for the screen and the character table at twice their size.
-    resize(2 * kScreenWidth + 24,
-           kCharsetColumns * (2 * kGlyphHeight + kCharsetGap) + kCharsetGap + 100);
+    resize(2 * kScreenWidth + 24, kCharsetColumns * (2 * kGlyphHeight + 1) + 1 + 100);
     ApplyLanguage();
     ShowHover(-1);
     ShowBackground();
@@ -428,14 +340,18 @@ void TPreviewForm::Refresh() {
 void TPreviewForm::ApplyLanguage() {
     ApplyCaptionTexts(this, PreviewTexts(), Lang());
     ShowFontName();
-    ShowHover(hover_);
+    ShowHover(static_cast<TGlyphTable*>(CharsetView)->Hover());
 }
 
-void TPreviewForm::ShowPreview() {
+void TPreviewForm::RestoreOnce() {
     if (!restored_) {
         restored_ = true;
         RestorePreferences();
     }
+}
+
+void TPreviewForm::ShowPreview() {
+    RestoreOnce();
     ApplyLanguage();
     Refresh();
     show();
@@ -497,10 +413,23 @@ bool TPreviewForm::LoadFont(const QString& path) {
 void TPreviewForm::UseFont(const TFontSet& font, const QString& path) {
     painter_.SetGlyphs(DecodeFont(font));
     fontPath_ = path;
+    edited_ = false;
     ShowFontName();
     ScreenView->update();
     CharsetView->update();
     StoreString("PreviewFont", path);
+}
+
+void TPreviewForm::ShowSet(const TGlyphSet& glyphs, const QString& path, bool edited) {
+    painter_.SetGlyphs(glyphs);
+    const bool moved = path != fontPath_;
+    fontPath_ = path;
+    edited_ = edited;
+    ShowFontName();
+    ScreenView->update();
+    CharsetView->update();
+    if (moved)
+        StoreString("PreviewFont", path);
 }
 
 bool TPreviewForm::LoadBackground(const QString& path) {
@@ -542,7 +471,11 @@ void TPreviewForm::ChooseFont() {
     const QString path = AskFileIn(preferences_, FileDialog,
                                    {QString(), false, QString::fromUtf8(fixed_text::McmFilter),
                                     QStringLiteral("mcm"), QString(), true});
-    if (!path.isEmpty())
+    if (path.isEmpty())
+        return;
+    if (OpenFont)
+        OpenFont(path);
+    else
         LoadFont(path);
 }
 
@@ -563,20 +496,17 @@ void TPreviewForm::ChooseSave(bool currentZoom) {
 }
 
 void TPreviewForm::ShowFontName() {
-    FontLabel->setText(fontPath_.isEmpty() ? Text(TUiText::PreviewBuiltInFont)
-                                           : QFileInfo(fontPath_).fileName());
+    FontLabel->setText((fontPath_.isEmpty() ? Text(TUiText::PreviewBuiltInFont)
+                                            : QFileInfo(fontPath_).fileName()) +
+                       (edited_ ? QStringLiteral(" *") : QString()));
     FontLabel->setToolTip(fontPath_);
 }
 
 void TPreviewForm::ShowHover(int glyph) {
-    const bool changed = glyph != hover_;
-    hover_ = glyph;
     HoverLabel->setText(glyph < 0 ? QStringLiteral(" ")
                                   : Text(TUiText::PreviewCharacterIndex)
                                         .arg(glyph)
                                         .arg(QString::number(glyph, 16).toUpper(), 2, u'0'));
-    if (changed)
-        CharsetView->update();
 }
 
 } // namespace halvex

@@ -95,12 +95,17 @@ public:
     void ApplyLanguage();
     // Shows the window, at its stored place and size the first time.
     void ShowPreview();
+    // Takes the stored place and size, font and picture, once (ShowPreview does it too).
+    void RestoreOnce();
 
     // The character set checked like an upload ("Bad file format !" when it fails); kept
     // in the preferences. Errors of the file system are thrown.
     bool LoadFont(const QString& path);
     // A character set that has just been uploaded to the board.
     void UseFont(const TFontSet& font, const QString& path);
+    // The set the character editor holds: its pictures, the file it came from (empty: the
+    // built-in set) and whether it has been edited since (marked " *" beside its name).
+    void ShowSet(const TGlyphSet& glyphs, const QString& path, bool edited);
     const QString& FontPath() const { return fontPath_; }
     // A PNG or JPEG picture as the video background; false (with a message) when it
     // cannot be read.
@@ -118,6 +123,11 @@ public:
     // cancelled. Character sets share their folder with FontMap Update ("McmFolder" of the
     // preferences).
     TFileDialog FileDialog;
+    // Opens the character set chosen with "Font..." (default: LoadFont); the character
+    // editor takes it over once it exists.
+    std::function<void(const QString& path)> OpenFont;
+    // "Edit characters...": opens the character editor.
+    std::function<void()> OnEditCharacters;
 
     // Controls (objectName = name).
     QPushButton* FontButton = nullptr;
@@ -129,13 +139,13 @@ public:
     QWidget* ScreenView = nullptr;
     QWidget* CharsetView = nullptr;
     QLabel* HoverLabel = nullptr;
+    QPushButton* EditButton = nullptr; // on the character set page
 
 protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
     class TScreenView;
-    class TCharsetView;
 
     TLanguage Lang() const;
     QString Text(TUiText text) const; // in the current language
@@ -155,7 +165,7 @@ private:
     TLayoutEditor* editor_ = nullptr;
     QString fontPath_;
     bool restored_ = false;
-    int hover_ = -1;
+    bool edited_ = false; // the set shown has changes not saved to fontPath_
 };
 
 } // namespace halvex

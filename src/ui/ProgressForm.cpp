@@ -1,6 +1,7 @@
 #include "ui/ProgressForm.h"
 
 #include "config/Texts.h"
+#include "ui/Controls.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -13,15 +14,13 @@ TForm4::TForm4(QWidget* parent)
     // No window manager frame: many window managers draw maximise and close buttons on
     // any framed window whatever the hints say, and neither may act on this window. The
     // window shows its caption in a title strip of its own instead.
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      Caption(new QLabel(this)), ProgressBar1(new QProgressBar(this)), Label1(new QLabel(this)) {
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TForm4"));
     setWindowTitle(QString::fromUtf8(fixed_text::ProgressCaption));
     setModal(false);
     setFixedSize(kClientWidth, kCaptionHeight + kClientHeight);
-    Caption->setObjectName(QStringLiteral("Caption"));
+    Caption = Place<QLabel>(this, "Caption", QRect(1, 1, kClientWidth - 2, kCaptionHeight - 1));
     Caption->setText(windowTitle());
-    Caption->setGeometry(1, 1, kClientWidth - 2, kCaptionHeight - 1);
     Caption->setIndent(6);
     Caption->setAutoFillBackground(true);
     QPalette title = Caption->palette();
@@ -31,13 +30,11 @@ TForm4::TForm4(QWidget* parent)
     QFont bold = Caption->font();
     bold.setBold(true);
     Caption->setFont(bold);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1 = Place<QProgressBar>(this, "ProgressBar1", QRect(8, kCaptionHeight + 8, 189, 20));
     ProgressBar1->setRange(0, 255);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setGeometry(8, kCaptionHeight + 8, 189, 20);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(199, kCaptionHeight + 8, 34, 20);
+    Label1 = Place<QLabel>(this, "Label1", QRect(199, kCaptionHeight + 8, 34, 20));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const auto showPercent = [this](int value) {
         const int range = ProgressBar1->maximum() - ProgressBar1->minimum();

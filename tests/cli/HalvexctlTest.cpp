@@ -1,14 +1,19 @@
 // The halvexctl program against the simulated board on a pseudo-terminal: each command
-// once, a silent board, a malformed character set file and Ctrl+C during an upload.
+// once, a silent board, a malformed character set file, Ctrl+C during an upload, and the
+// doctor on a healthy, a held, a private and a vanished port.
 //
 // Real time (the program's own event loop, serial threads and timers). The waits are on
 // the program's exit and on the board's state, with generous limits; no result depends on
 // how fast anything was.
 #include "BoardTestSupport.h"
 #include "LinkStack.h"
+#include "SerialTestSupport.h"
 
 #include "config/ConfigImage.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -18,7 +23,12 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 
 namespace halvex::sim {
 namespace {
@@ -117,6 +127,30 @@ TEST_F(Halvexctl, PortsListsTheGivenDeviceAsAvailable) {
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_NE(r.out.find("\"path\":\"" + board + "\",\"state\":\"available\""), std::string::npos)
         << r.out;
+}
+
+// The checkout's presets (the program runs from the build tree) and the user's own, from
+// the XDG data folder; an argument is wrong usage.
+TEST_F(Halvexctl, PresetsListsTheShippedAndTheOwnWithTheirFiles) {
+    const std::string data = Temp("data");
+    std::filesystem::create_directories(data + "/halvexcfg/presets");
+    WriteFile(data + "/halvexcfg/presets/Club.set", "[MODE_ALL]\r\n\r\n");
+    const auto presets = [&](const QStringList& args) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(HALVEXCTL_PATH), args);
+        return Finish(process);
+    };
+    const TRun r = presets({QStringLiteral("presets")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Race             shipped  /", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("/data/presets/race.set\nFreestyle "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nClub             own      " + data + "/halvexcfg/presets/Club.set\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(presets({QStringLiteral("presets"), QStringLiteral("Race")}).exit, 2);
 }
 
 TEST_F(Halvexctl, ReadWritesTheBoardsImage) {
@@ -278,6 +312,101 @@ TEST_F(Halvexctl, CtrlCStopsTheUploadAndSaysWhatWasInterrupted) {
     // session's answer.
     const TRun again = Run({QStringLiteral("check")});
     EXPECT_EQ(again.exit, 0) << again.err;
+}
+
+// The checks of `halvexctl --json doctor`, by name.
+std::map<std::string, QJsonObject> DoctorChecks(const std::string& json) {
+    std::map<std::string, QJsonObject> checks;
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
+    for (const QJsonValue& check : report.value(QStringLiteral("checks")).toArray())
+        checks[check[QStringLiteral("name")].toString().toStdString()] = check.toObject();
+    return checks;
+}
+
+std::string Field(const QJsonObject& check, const char* name) {
+    return check.value(QString::fromLatin1(name)).toString().toStdString();
+}
+
+TEST_F(Halvexctl, DoctorPassesEveryCheckOnAHealthyBoard) {
+    Boot(Unpaced());
+    const TRun r = Run({QStringLiteral("doctor")});
+    EXPECT_EQ(r.exit, 0) << r.out << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> names;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(line.rfind("ok    ", 0), 0u) << line;
+        names.push_back(line.substr(6, line.find(' ', 6) - 6));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"device", "permission", "in-use", "modem-manager",
+                                               "brltty", "board"}));
+    EXPECT_NE(r.out.find("\nok    board          the board answered \"R\" to the connection "
+                         "check in "),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(Halvexctl, DoctorNamesTheProgramHoldingThePort) {
+    Boot(Unpaced());
+    const halvex::test::THolderProcess holder(board);
+    const TRun r = Run({QStringLiteral("--json"), QStringLiteral("doctor")});
+    EXPECT_EQ(r.exit, 1) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"ok\":false,\"command\":\"doctor\",", 0), 0u) << r.out;
+    auto checks = DoctorChecks(r.out);
+    std::string name = ReadFile("/proc/self/comm"); // the holder is a fork of this process
+    name.pop_back();
+    const std::string pid = std::to_string(holder.Pid());
+    EXPECT_EQ(Field(checks["in-use"], "status"), "fail");
+    EXPECT_EQ(Field(checks["in-use"], "detail"), "in use by " + name + " (PID " + pid + ")");
+    EXPECT_EQ(Field(checks["in-use"], "fix"),
+              "close " + name + ", or end it with \"kill " + pid + "\"");
+    EXPECT_EQ(Field(checks["board"], "status"), "skip");
+}
+
+TEST_F(Halvexctl, DoctorAsAnotherUserFindsNoPermissionOnAPrivatePty) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "running halvexctl as the user nobody needs root";
+    Boot(Unpaced());
+    const std::string slave = std::filesystem::read_symlink(board).string();
+    ASSERT_EQ(::chmod(slave.c_str(), 0600), 0);
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    const std::string owner = ::getpwuid(0)->pw_name;
+    struct stat st {};
+    ASSERT_EQ(::stat(slave.c_str(), &st), 0);
+    const std::string group = ::getgrgid(st.st_gid)->gr_name;
+    QProcess process;
+    process.setChildProcessModifier([uid, gid] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(99);
+    });
+    Start(process, {QStringLiteral("--json"), QStringLiteral("doctor")});
+    const TRun r = Finish(process);
+    EXPECT_EQ(r.exit, 1) << r.err;
+    auto checks = DoctorChecks(r.out);
+    EXPECT_EQ(Field(checks["device"], "status"), "ok") << r.out;
+    EXPECT_EQ(Field(checks["permission"], "status"), "fail");
+    EXPECT_EQ(Field(checks["permission"], "detail"), "nobody may not open " + board +
+                                                         " (crw-------, owner " + owner +
+                                                         ", group " + group + ")");
+    EXPECT_EQ(Field(checks["permission"], "fix"),
+              "only its owner " + owner + " may open it: run \"sudo chown nobody " + board + "\"");
+    EXPECT_EQ(Field(checks["board"], "status"), "skip");
+}
+
+TEST_F(Halvexctl, DoctorOnAVanishedPortFailsTheDeviceCheckAndSkipsTheRest) {
+    Boot(Unpaced());
+    sim->Stop(); // removes the link
+    const TRun r = Run({QStringLiteral("doctor")});
+    EXPECT_EQ(r.exit, 1) << r.err;
+    EXPECT_EQ(r.out.rfind("fail  device         " + board + " does not exist\n      fix: ", 0), 0u)
+        << r.out;
+    for (const char* line : {"\nskip  permission     not checked: there is no device\n",
+                             "\nskip  in-use         not checked: there is no device\n",
+                             "\nskip  modem-manager  not checked: there is no device\n",
+                             "\nskip  board          not tried: an earlier check failed\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
 }
 
 } // namespace

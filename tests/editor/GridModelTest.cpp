@@ -103,6 +103,28 @@ TEST_F(GridModelTest, OverlapIsMarkedOnTheLaterItemAndTheLowerIndexIsPicked) {
     EXPECT_EQ(model.Pick({12, 4}).Item, 5);
 }
 
+// The overlap hint names every item under the yellow cells: all items stacked on a cell,
+// the horizon by its zone, but not a cell that only a blank or the hidden rows share.
+TEST_F(GridModelTest, OverlapsNameEveryItemSharingAShownCell) {
+    image.SetFlags(0, item::Horizon, kVis);
+    Put(3, kVis, 5, 4);   // "V12.0v" columns 5..10, row 4 of the horizon zone
+    Put(7, kVis, 8, 4);   // "=1000m" columns 8..13
+    Put(12, kVis, 9, 1);  // the variometer's bar: column 9, rows 0..4
+    Put(13, kVis, 20, 0); // " 52.000000N": its blank in column 20 of row 0
+    Put(16, kVis, 19, 0); // "<>" columns 19..20: on the blank only
+    Put(18, kVis, 40, 3); // "LV" in the hidden column 30
+    Put(19, kVis, 40, 3); // "25°C" there too
+    model.Redraw();
+    EXPECT_EQ(model.OverlapsWith(3), (std::vector<int>{0, 7, 12}));
+    EXPECT_EQ(model.OverlapsWith(12), (std::vector<int>{3, 7}));
+    EXPECT_EQ(model.OverlapsWith(0), (std::vector<int>{3, 7}));
+    EXPECT_TRUE(model.OverlapsWith(16).empty());
+    EXPECT_TRUE(model.OverlapsWith(18).empty());
+    image.SetFlags(0, item::Horizon, 0); // a hidden horizon shares nothing
+    model.Redraw();
+    EXPECT_EQ(model.OverlapsWith(3), (std::vector<int>{7, 12}));
+}
+
 TEST_F(GridModelTest, VisibleHorizonFillsItsZoneAndMarksItemsDrawnIntoIt) {
     image.SetFlags(0, item::Horizon, kVis | flag::Negative | flag::Grey);
     Put(9, kVis, 18, 5); // "|9999m" columns 18..23, zone columns 10..20

@@ -7,6 +7,11 @@
 #                                           format
 #   PackageTest.sh demo OUT                 the installed halvexcfg --demo runs the installed
 #                                           board with its own preferences
+#   PackageTest.sh udev OUT                 udevadm verify accepts the installed udev rule
+#                                           (skipped, exit 77, where udevadm has no verify)
+#   PackageTest.sh postinst OUT             postinst reloads udev's rules, then triggers the
+#                                           tty devices, and succeeds where udev is missing
+#                                           or not running
 set -euo pipefail
 mode=$1
 deb() { ls "$OUT"/deb/halvexcfg_*.deb; }
@@ -30,7 +35,7 @@ fields)
     echo "$info"
     for field in 'Package: halvexcfg' 'Section: electronics' 'Homepage: https://' \
         'Depends: .*libqt6core6 .*libqt6widgets6' 'Depends: .*qt6-qpa-plugins' \
-        'Depends: .*fonts-liberation' \
+        'Depends: .*fonts-liberation' 'Depends: .*libqt6svg6' \
         'Description: configurator for the Halvex MAX7456 OSD board'; do
         grep -Eq "^ $field" <<<"$info" || { echo "missing: $field"; exit 1; }
     done
@@ -93,6 +98,41 @@ demo)
     wait $pid 2>/dev/null || true
     trap - EXIT
     [ ! -e "$link" ] || { echo "the board was not stopped"; exit 1; }
+    ;;
+udev)
+    OUT=$2
+    rule="$OUT/root/usr/lib/udev/rules.d/60-halvexcfg.rules"
+    [ -f "$rule" ] || { echo "the package has no $rule"; exit 1; }
+    if ! command -v udevadm >/dev/null 2>&1; then
+        echo "udevadm is not installed here: the rule's check by udevadm verify is skipped"
+        exit 77
+    fi
+    if ! udevadm verify --help >/dev/null 2>&1; then
+        echo "udevadm $(udevadm --version) has no verify command: the rule's check is skipped"
+        exit 77
+    fi
+    udevadm verify --resolve-names=never "$rule"
+    ;;
+postinst)
+    OUT=$2
+    control="$OUT/control"
+    rm -rf "$control"
+    dpkg-deb -e "$(deb)" "$control"
+    [ -x "$control/postinst" ] || { echo "no executable postinst in the package"; exit 1; }
+    # A udevadm that records its calls and fails, as where udev does not run.
+    mkdir -p "$control/bin"
+    printf '#!/bin/sh\necho "$*" >>"%s"\nexit 1\n' "$control/calls" >"$control/bin/udevadm"
+    chmod +x "$control/bin/udevadm"
+    PATH="$control/bin:$PATH" "$control/postinst" configure ||
+        { echo "postinst failed where udev does not run"; exit 1; }
+    expected=$'control --reload\ntrigger --subsystem-match=tty --action=change'
+    [ "$(cat "$control/calls")" = "$expected" ] ||
+        { echo "postinst called udevadm with:"; cat "$control/calls"; exit 1; }
+    # No udevadm at all (only the shell's built-ins on the path).
+    mkdir -p "$control/empty"
+    PATH="$control/empty" /bin/sh "$control/postinst" configure ||
+        { echo "postinst failed without udevadm"; exit 1; }
+    echo "postinst: $(tr '\n' ';' <"$control/calls")"
     ;;
 *)
     echo "unknown mode $mode"

@@ -4,7 +4,7 @@
 # when there is one.
 #
 #   config  nothing of the project above it
-#   serial  config (never link: the adapter to the link's port lives in board)
+#   serial  config (the doctor's texts; never link: the adapter to the link's port lives in board)
 #   link    config
 #   editor  config
 #   board   config, serial, link (the connection the window and the tool share)
@@ -12,7 +12,9 @@
 #   ui      everything but cli and app (the window and the tool are siblings)
 #   app     everything
 #   tools   config (the simulated board keeps its own frame code)
-# Only ui and app may include a Qt Gui or Qt Widgets header.
+# Only ui and app may include a Qt Gui or Qt Widgets header; cli may include Qt Gui's image
+# reader and image (<QImageReader>, <QImage>) and nothing else of Qt Gui: halvexctl glyphs
+# reads the pictures the window reads, with the same image plugins, without a display.
 cmake_minimum_required(VERSION 3.25)
 
 set(allowed_config config)
@@ -25,6 +27,8 @@ set(allowed_ui ui board serial link editor config)
 set(allowed_app app ui cli board serial link editor config)
 set(allowed_tools config)
 set(gui_ok ui app)
+set(image_ok cli)
+set(image_headers QImage QImageReader)
 set(project_folders config serial link editor board cli ui app)
 
 # The class headers of Qt Gui and Qt Widgets (<QPainter>, <QtWidgets/QWidget>, ...).
@@ -71,7 +75,9 @@ foreach(file IN LISTS files)
             endif()
         elseif(NOT layer IN_LIST gui_ok)
             get_filename_component(name "${target}" NAME)
-            if(target MATCHES "^Qt(Gui|Widgets)/" OR name IN_LIST gui_headers)
+            if(layer IN_LIST image_ok AND name IN_LIST image_headers AND NOT target MATCHES "^QtWidgets/")
+                # the image reader only
+            elseif(target MATCHES "^Qt(Gui|Widgets)/" OR name IN_LIST gui_headers)
                 set(reason "${layer} may not use Qt Gui or Qt Widgets")
             endif()
         endif()

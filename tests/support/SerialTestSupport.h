@@ -22,10 +22,14 @@
 #include <string>
 #include <thread>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,6 +72,54 @@ public:
 private:
     int master_ = -1;
     std::string slave_;
+};
+
+// Another process holding a device the way a terminal program does: open, with an exclusive
+// lock, until this object goes. It keeps no other descriptor of this process (so it masters
+// no pseudo-terminal of the test).
+class THolderProcess {
+public:
+    explicit THolderProcess(const std::string& path) {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            throw std::runtime_error("pipe");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            for (int fd = 3; fd < 1024; ++fd)
+                if (fd != ready[1])
+                    ::close(fd);
+            const int device = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const char ok = device >= 0 && ::flock(device, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
+            (void)!::write(ready[1], &ok, 1);
+            while (ok == 1)
+                ::pause();
+            ::_exit(1);
+        }
+        ::close(ready[1]);
+        char ok = 0;
+        const bool held = pid_ > 0 && ::read(ready[0], &ok, 1) == 1 && ok == 1;
+        ::close(ready[0]);
+        if (!held) {
+            Stop();
+            throw std::runtime_error("the holder could not open " + path);
+        }
+    }
+    ~THolderProcess() { Stop(); }
+    THolderProcess(const THolderProcess&) = delete;
+    THolderProcess& operator=(const THolderProcess&) = delete;
+
+    pid_t Pid() const { return pid_; }
+
+private:
+    void Stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+    }
+
+    pid_t pid_ = -1;
 };
 
 // User plus system CPU time of one thread of this process, in clock ticks.

@@ -6,12 +6,17 @@
 
 #include "ui/CodePage.h"
 #include "ui/ImportDialog.h"
+#include "ui/LayoutStudio.h"
+#include "ui/PresetForm.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -287,8 +292,8 @@ TEST_F(Language, EveryMessageInBothLanguages) {
 // the same, and the Polish letters map to their Windows-1250 bytes.
 TEST_F(Language, EveryTextIsWindows1250) {
     std::vector<const char*> texts;
-    for (auto table :
-         {MainWindowTexts(), SettingsDialogTexts(), ImportDialogTexts(), PreviewTexts()})
+    for (auto table : {MainWindowTexts(), SettingsDialogTexts(), ImportDialogTexts(),
+                       PreviewTexts(), PresetDialogTexts()})
         for (const TCaptionText& row : table)
             texts.insert(texts.end(), std::begin(row.Text), std::end(row.Text));
     for (const TExpectedMessage& m : kMessages)
@@ -472,6 +477,65 @@ TEST_F(Language, EveryControlOfTheWindowAndDialogsHasATooltipInBothLanguages) {
                 seen.contains(U("Alarm, gdy czas lotu osiągnie tę wartość: od 1 do 255 min")));
             EXPECT_TRUE(seen.contains(U("Importuj z pliku układy ekranów OFF, MIN i ALL")));
         }
+    }
+}
+
+} // namespace
+} // namespace halvex
+
+namespace halvex {
+namespace {
+
+// The guides box and the presets button share the layout mode group with its title, the
+// mode buttons and the preview button: whole and apart in both languages. The preset
+// chooser explains each control in both languages and its buttons show their captions.
+TEST_F(Language, LayoutStudioControlsFitAndExplainThemselvesInBothLanguages) {
+    Start();
+    LoadConfiguration();
+    TRadioGroup* group = E().RadioGroup2;
+    TLayoutStudio& studio = E().Studio();
+    TPresetForm& chooser = studio.PresetForm();
+    for (int lang : {1, 0}) {
+        CloseAndSwitchTo(lang);
+        LoadConfiguration();
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxLabel;
+        const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                           QStyle::SC_GroupBoxLabel, group);
+        QWidget* const guides = studio.GuidesBox;
+        QWidget* const presets = studio.PresetsButton;
+        EXPECT_LE(guides->sizeHint().width(), guides->width()) << lang;
+        EXPECT_LE(presets->fontMetrics().horizontalAdvance(studio.PresetsButton->text()) + 8,
+                  presets->width())
+            << lang;
+        EXPECT_FALSE(guides->geometry().intersects(title)) << lang;
+        EXPECT_FALSE(guides->geometry().intersects(F().Button9->geometry())) << lang;
+        for (int k = 0; k < group->Count(); ++k) {
+            EXPECT_FALSE(presets->geometry().intersects(group->Button(k)->geometry())) << k;
+            EXPECT_LE(group->Button(k)->sizeHint().width(), group->Button(k)->width()) << k;
+        }
+        for (QWidget* w : {guides, presets})
+            EXPECT_TRUE(group->rect().contains(w->geometry())) << w->objectName().toStdString();
+
+        chooser.Reload(static_cast<TLanguage>(lang), 1);
+        chooser.adjustSize();
+        for (QWidget* w : chooser.findChildren<QWidget*>()) {
+            if (!qobject_cast<QAbstractButton*>(w) &&
+                w != static_cast<QWidget*>(chooser.PresetList))
+                continue;
+            if (dynamic_cast<TRadioGroup*>(w->parentWidget()))
+                continue; // radio items explain themselves through their group
+            EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString() << " " << lang;
+            if (auto* b = qobject_cast<QPushButton*>(w)) {
+                EXPECT_LE(b->sizeHint().width(), b->width()) << b->text().toStdString();
+            }
+        }
+        EXPECT_FALSE(chooser.ApplyTo->toolTip().isEmpty());
+        EXPECT_EQ(chooser.windowTitle(), U(lang ? "Szablony układu" : "Layout presets"));
+        EXPECT_EQ(chooser.ApplyTo->ItemText(0),
+                  U(lang ? "edytowany układ (MIN)" : "the layout being edited (MIN)"));
     }
 }
 

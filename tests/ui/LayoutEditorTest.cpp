@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionGroupBox>

@@ -1,0 +1,91 @@
+// The editor's layout helpers: the nine anchors on both video standards and taking a
+// preset's layout into the image.
+#include "editor/LayoutTools.h"
+#include "GridModelRig.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace halvex {
+namespace {
+
+class LayoutToolsTest : public ::testing::Test, protected test::TGridModelRig {};
+
+// Each anchor puts every placeable item whole on the screen of NTSC (13 rows) and PAL (16
+// rows), touching the anchor's edges (the middle ones centred to a cell), as the grid
+// draws it.
+TEST_F(LayoutToolsTest, EveryAnchorKeepsEveryItemWholeOnBothStandards) {
+    const char twelve[] = "TwelveLetter";
+    std::copy(twelve, twelve + 12, image.Data() + ofs::UserName);
+    catalogue.ReadUserName(image);
+    for (const bool pal : {false, true}) {
+        pal ? model.SelectPal() : model.SelectNtsc();
+        const int rows = model.RowCount();
+        for (int i = 1; i < kItemCount; ++i) {
+            for (int k = 0; k < kAnchorCount; ++k) {
+                const auto place =
+                    AnchorPlace(i, catalogue.Width(i), static_cast<TAnchor>(k), rows);
+                ASSERT_TRUE(place);
+                for (int j = 1; j < kItemCount; ++j)
+                    Put(0, j, j == i ? flag::Visible : 0, 40, 15);
+                Put(0, i, flag::Visible, place->Column, place->Row);
+                model.Redraw(true);
+                // The cells the item's text fills, over the whole text store.
+                int left = 99, right = -1, top = 99, bottom = -1, cells = 0;
+                for (int c = 0; c < grid::TextColumns; ++c)
+                    for (int r = 0; r < grid::TextRows; ++r)
+                        if (const std::string t = model.Text(c, r); !t.empty() && t != " ") {
+                            left = std::min(left, c), right = std::max(right, c);
+                            top = std::min(top, r), bottom = std::max(bottom, r), ++cells;
+                        }
+                const std::string where =
+                    std::to_string(i) + " anchor " + std::to_string(k) + (pal ? " PAL" : " NTSC");
+                const int height = i == item::Variometer ? 7 : 1;
+                ASSERT_EQ(cells, catalogue.Width(i) * height - (i == item::Latitude)) << where;
+                ASSERT_GE(left, i == item::Latitude ? 1 : 0) << where;
+                ASSERT_LE(right, grid::Columns - 1) << where;
+                ASSERT_GE(top, 0) << where;
+                ASSERT_LE(bottom, rows - 1) << where;
+                const int across = k % 3, down = k / 3;
+                const int first = left - (i == item::Latitude); // its blank leading cell
+                EXPECT_EQ(across == 0, first == 0) << where;
+                EXPECT_EQ(across == 2, right == grid::Columns - 1) << where;
+                if (across == 1) {
+                    EXPECT_LE(std::abs(first - (grid::Columns - 1 - right)), 1) << where;
+                }
+                EXPECT_EQ(down == 0, top == 0) << where;
+                EXPECT_EQ(down == 2, bottom == rows - 1) << where;
+                if (down == 1) {
+                    EXPECT_LE(std::abs(top - (rows - 1 - bottom)), 1) << where;
+                }
+            }
+        }
+        EXPECT_FALSE(AnchorPlace(item::Horizon, 1, TAnchor::Centre, rows));
+    }
+}
+
+// A preset brings places and looks; the item options and the horizon's sensitivities stay.
+TEST_F(LayoutToolsTest, TakingAPresetKeepsItemSettingsAndTheSensitivities) {
+    TConfigImage preset = image;
+    preset.SetFlags(1, item::Horizon, flag::Visible);
+    preset.SetXPos(1, item::Horizon, 10);
+    preset.SetFlags(1, item::Temperature, flag::Visible | flag::Small);
+    preset.SetXPos(1, item::Temperature, 26);
+    preset.SetYPos(1, item::Temperature, 12);
+    preset.SetFlags(2, item::Temperature, flag::Visible);
+    image.SetFlags(1, item::Horizon, flag::Negative);
+    image.SetXPos(1, item::Horizon, 150);
+    image.SetFlags(1, item::Temperature, flag::Option | flag::Blinking); // external sensor
+    const TConfigImage before = image;
+    TakePresetLayout(image, preset, 1);
+    EXPECT_EQ(image.Flags(1, item::Horizon), flag::Visible);
+    EXPECT_EQ(image.XPos(1, item::Horizon), 150);
+    EXPECT_EQ(image.Flags(1, item::Temperature), flag::Visible | flag::Small | flag::Option);
+    EXPECT_EQ(image.XPos(1, item::Temperature), 26);
+    EXPECT_EQ(image.YPos(1, item::Temperature), 12);
+    EXPECT_EQ(image.Flags(2, item::Temperature), before.Flags(2, item::Temperature));
+}
+
+} // namespace
+} // namespace halvex

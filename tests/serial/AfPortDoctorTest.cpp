@@ -1,0 +1,179 @@
+// The connection doctor's system checks: the udev database entry and udev rules read from
+// fixture files under a root folder of their own, and a held pseudo-terminal explained in
+// the window's words.
+#include "serial/AfPortDoctor.h"
+#include "serial/AfComPortCore.h"
+#include "serial/AfPortPaths.h"
+
+#include "SerialTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace halvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = HALVEX_UDEV_DATA;
+
+// A root folder for the checks, removed at the end.
+class TFixtureRoot {
+public:
+    TFixtureRoot()
+        : dir_(fs::temp_directory_path() / ("halvex-doctor-" + std::to_string(::getpid()))) {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    ~TFixtureRoot() { fs::remove_all(dir_); }
+    TFixtureRoot(const TFixtureRoot&) = delete;
+    TFixtureRoot& operator=(const TFixtureRoot&) = delete;
+
+    std::string Path() const { return dir_.string(); }
+    void Write(const std::string& path, const std::string& text) const {
+        fs::create_directories((dir_ / path.substr(1)).parent_path());
+        std::ofstream(dir_ / path.substr(1)) << text;
+    }
+    void Copy(const std::string& fixture, const std::string& path) const {
+        fs::create_directories((dir_ / path.substr(1)).parent_path());
+        fs::copy_file(kData + "/" + fixture, dir_ / path.substr(1),
+                      fs::copy_options::overwrite_existing);
+    }
+    void Folder(const std::string& path) const { fs::create_directories(dir_ / path.substr(1)); }
+    void Link(const std::string& path, const std::string& target) const {
+        fs::create_directories((dir_ / path.substr(1)).parent_path());
+        fs::create_directory_symlink(target, dir_ / path.substr(1));
+    }
+
+private:
+    fs::path dir_;
+};
+
+std::string Statuses(const std::vector<TAfFinding>& findings) {
+    std::string text;
+    for (const TAfFinding& f : findings)
+        text += std::string(AfCheckName(f.Check)) + "=" + AfCheckStatusName(f.Status) + " ";
+    return text;
+}
+
+std::string FileText(const std::string& path) {
+    return AfReadFile(path);
+}
+
+TEST(AfPortDoctor, ModemManagerCheckReadsTheDevicesUdevEntry) {
+    const TFixtureRoot root;
+    root.Write("/dev/ttyUSB0", "");
+    root.Write("/sys/class/tty/ttyUSB0/dev", "188:0\n");
+    root.Folder("/sys/class/tty/ttyUSB0/device");
+    root.Copy("probed.udevdb", "/run/udev/data/c188:0");
+    const TAfDeviceFacts facts = AfDeviceFactsOf("/dev/ttyUSB0", root.Path());
+
+    EXPECT_EQ(AfModemManagerCheck(facts, root.Path()).Detail.Id,
+              TDoctorText::ModemManagerNotRunning);
+
+    root.Write("/proc/700/comm", "ModemManager\n");
+    const TAfFinding probes = AfModemManagerCheck(facts, root.Path());
+    EXPECT_EQ(probes.Status, TAfCheckStatus::Warn);
+    EXPECT_EQ(probes.WindowLine(TLanguage::English),
+              "ModemManager may be probing this adapter - try again in a few seconds");
+
+    root.Copy("ignored.udevdb", "/run/udev/data/c188:0");
+    const TAfFinding ignored = AfModemManagerCheck(facts, root.Path());
+    EXPECT_EQ(ignored.Status, TAfCheckStatus::Ok);
+    EXPECT_EQ(ignored.Detail.Id, TDoctorText::ModemManagerIgnores);
+}
+
+TEST(AfPortDoctor, UdevRulesClaimTheirAdaptersOnly) {
+    const std::string brltty = FileText(kData + "/85-brltty.rules");
+    auto claims = [&brltty](std::uint16_t vendor, std::uint16_t product) {
+        return AfUdevRulesClaim(brltty, {vendor, product, 0x264});
+    };
+    EXPECT_TRUE(claims(0x1a86, 0x7523)); // ENV{PRODUCT}
+    EXPECT_TRUE(claims(0x10c4, 0xea60));
+    EXPECT_TRUE(claims(0x0403, 0x6001)); // attributes, on a continued line
+    EXPECT_TRUE(claims(0x04d8, 0x0001)); // any product but one
+    EXPECT_FALSE(claims(0x04d8, 0x000a));
+    EXPECT_FALSE(claims(0x067b, 0x2303)); // commented out
+    EXPECT_FALSE(claims(0x0403, 0x6015));
+    EXPECT_FALSE(claims(0x1a86, 0x55d4));
+
+    // The package's own rule covers the common adapters.
+    const std::string own = FileText(HALVEX_UDEV_RULE);
+    for (const auto& [vendor, product] :
+         std::vector<std::pair<std::uint16_t, std::uint16_t>>{{0x0403, 0x6001},
+                                                              {0x0403, 0x6010},
+                                                              {0x0403, 0x6011},
+                                                              {0x0403, 0x6014},
+                                                              {0x0403, 0x6015},
+                                                              {0x10c4, 0xea60},
+                                                              {0x1a86, 0x7523},
+                                                              {0x1a86, 0x55d4},
+                                                              {0x067b, 0x2303}})
+        EXPECT_TRUE(AfUdevRulesClaim(own, {vendor, product, 0})) << vendor << ":" << product;
+    EXPECT_FALSE(AfUdevRulesClaim(own, {0x1a86, 0x7522, 0}));
+}
+
+TEST(AfPortDoctor, AdapterTakenByBrlttyIsNamedWithItsFix) {
+    const TFixtureRoot root;
+    root.Copy("85-brltty.rules", "/lib/udev/rules.d/85-brltty.rules");
+    root.Write("/sys/devices/usb1/1-2/idVendor", "1a86\n");
+    root.Write("/sys/devices/usb1/1-2/idProduct", "7523\n");
+    root.Folder("/sys/devices/usb1/1-2/1-2:1.0");
+    root.Link("/sys/bus/usb/devices/1-2", "../../../devices/usb1/1-2");
+    root.Link("/sys/bus/usb/devices/1-2:1.0", "../../../devices/usb1/1-2/1-2:1.0");
+
+    // Plugged in, but without a tty: brltty has taken it.
+    const std::vector<TAfFinding> taken = AfPortChecks("/dev/ttyUSB0", root.Path());
+    EXPECT_EQ(Statuses(taken), "device=fail permission=skip in-use=skip modem-manager=skip "
+                               "brltty=fail ");
+    EXPECT_EQ(taken[0].Detail.In(TLanguage::English),
+              "/dev/ttyUSB0 does not exist: brltty has taken the adapter 1a86:7523");
+    EXPECT_EQ(taken[0].Fix.In(TLanguage::English),
+              "remove brltty with \"sudo apt remove brltty\", or disable its rule with \"sudo "
+              "ln -s /dev/null /etc/udev/rules.d/85-brltty.rules\"; then replug the adapter");
+    const std::string failure = "Invalid port number (COM1)\n/dev/ttyUSB0: No such file";
+    EXPECT_EQ(AfExplainOpenFailure(failure, "/dev/ttyUSB0", TLanguage::English, root.Path()),
+              "Invalid port number (COM1)\nbrltty has taken this adapter - remove brltty");
+    EXPECT_EQ(AfExplainOpenFailure(failure, "/dev/ttyUSB0", TLanguage::Polish, root.Path()),
+              "Invalid port number (COM1)\nbrltty zajął ten adapter - usuń brltty");
+
+    // With its tty the adapter works: brltty only may take it at the next plug.
+    root.Folder("/sys/devices/usb1/1-2/1-2:1.0/ttyUSB0");
+    root.Link("/sys/class/tty/ttyUSB0/device", "../../../devices/usb1/1-2/1-2:1.0/ttyUSB0");
+    root.Write("/dev/ttyUSB0", "");
+    const std::vector<TAfFinding> other = AfPortChecks("/dev/ttyUSB1", root.Path());
+    EXPECT_EQ(other[0].Fix.In(TLanguage::English),
+              "plug the adapter in, or choose a port that exists: /dev/ttyUSB0");
+    EXPECT_EQ(other[4].Status, TAfCheckStatus::Ok);
+    const TAfFinding claimed =
+        AfBrlttyCheck(AfDeviceFactsOf("/dev/ttyUSB0", root.Path()), root.Path());
+    EXPECT_EQ(claimed.Status, TAfCheckStatus::Warn);
+    EXPECT_EQ(claimed.Detail.Args, (std::vector<std::string>{"1a86:7523", "85-brltty.rules"}));
+}
+
+TEST(AfPortDoctor, HeldPortIsExplainedWithTheHoldersNameAndPid) {
+    test::TPty pty;
+    const test::THolderProcess holder(pty.Slave());
+    TAfPortPaths::SetOverride(42, pty.Slave());
+    std::string failure;
+    try {
+        TAfComPortCore core;
+        core.OpenPort(42);
+    } catch (const EAfComPortCoreError& e) {
+        failure = e.what();
+    }
+    TAfPortPaths::SetOverride(42, {});
+
+    std::string name = FileText("/proc/self/comm");
+    name.pop_back(); // the holder is a fork of this process, under its name
+    const std::string holding = name + " (PID " + std::to_string(holder.Pid()) + ")";
+    EXPECT_EQ(AfExplainOpenFailure(failure, pty.Slave(), TLanguage::English),
+              "Can't open device COM42\nin use by " + holding);
+    EXPECT_EQ(AfExplainOpenFailure(failure, pty.Slave(), TLanguage::Polish),
+              "Can't open device COM42\nużywany przez " + holding);
+}
+
+} // namespace
+} // namespace halvex
