@@ -4,8 +4,10 @@
 #include "ui/LayoutStudio.h"
 #include "EditorRig.h"
 #include "config/Preferences.h"
+#include "ui/ExceptionReport.h"
 #include "ui/PresetForm.h"
 
+#include <QFile>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -97,6 +99,23 @@ TEST_F(LayoutStudioTest, ChooserShowsPicturesAndKeepsTheUsersOwnPresets) {
     EXPECT_EQ(form.Chosen()->Name, QStringLiteral("Club 2"));
     EXPECT_EQ(form.Chosen()->Path, dir.path() + QStringLiteral("/presets/Club 2.set"));
     form.DeleteChosen();
+    EXPECT_EQ(form.Entries().size(), 4u);
+}
+
+// A preset another program removed while the chooser showed it: deleting it reports the
+// error and the list shows the folder as it is now.
+TEST_F(LayoutStudioTest, DeletingAPresetThatIsGoneReportsItAndListsTheFolderAgain) {
+    QStringList boxes;
+    MessageBoxHook() = [&](TBoxKind, const QString& text) { boxes << text; };
+    TPresetForm& form = Studio().PresetForm();
+    form.AskName = [](const QString&, const QString&) { return QStringLiteral("Club"); };
+    form.Question = [](const QString&) { return true; };
+    form.Reload(TLanguage::English, 2);
+    form.SaveLayout();
+    ASSERT_TRUE(QFile::remove(form.Chosen()->Path));
+    emit form.DeleteButton->clicked();
+    MessageBoxHook() = nullptr;
+    EXPECT_EQ(boxes.size(), 1);
     EXPECT_EQ(form.Entries().size(), 4u);
 }
 
