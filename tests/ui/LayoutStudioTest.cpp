@@ -165,6 +165,22 @@ TEST_F(LayoutStudioTest, GuidesAreDrawnNotStoredAndRemembered) {
     EXPECT_TRUE(another.Studio().GuidesShown());
 }
 
+// Preferences that cannot be written: the guides still show, and the failed write is
+// reported instead of ending the program.
+TEST_F(LayoutStudioTest, GuidesShowWhenThePreferencesCannotBeWritten) {
+    QFile blocker(dir.path() + QStringLiteral("/file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TPreferences preferences(blocker.fileName() + QStringLiteral("/HalvexCfg.ini"));
+    Studio().UsePreferences(preferences);
+    QStringList boxes;
+    MessageBoxHook() = [&](TBoxKind, const QString& text) { boxes << text; };
+    Studio().GuidesBox->SetChecked(true);
+    MessageBoxHook() = nullptr;
+    EXPECT_TRUE(Studio().GuidesShown());
+    EXPECT_EQ(boxes, QStringList({QStringLiteral("Failed to set data for 'Guides'")}));
+}
+
 // The hint names the items sharing cells with the selected one, in the interface
 // language, and is told again only when it changes.
 TEST_F(LayoutStudioTest, OverlapHintNamesTheOtherItemsInTheInterfaceLanguage) {
