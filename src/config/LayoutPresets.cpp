@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 namespace halvex {
@@ -43,10 +44,16 @@ QString Stem(const QFileInfo& file) {
     return file.fileName().chopped(kSuffix.size());
 }
 
+// The readable regular files "*.set" of the folder. A link to a pipe or a device is left
+// out: reading it for a picture could wait for ever or never end.
 QFileInfoList SetFiles(const QString& folder) {
     if (folder.isEmpty())
         return {};
-    return QDir(folder).entryInfoList({QStringLiteral("*.set")}, QDir::Files | QDir::Readable);
+    QFileInfoList files =
+        QDir(folder).entryInfoList({QStringLiteral("*.set")}, QDir::Files | QDir::Readable);
+    files.removeIf(
+        [](const QFileInfo& file) { return !QFileInfo(file.canonicalFilePath()).isFile(); });
+    return files;
 }
 
 [[noreturn]] void Fail(const QString& what) {
@@ -123,11 +130,11 @@ bool TPresetLibrary::ValidName(const QString& name) {
 }
 
 QString TPresetLibrary::OwnPath(const QString& name) const {
-    return own_ + QLatin1Char('/') + name.trimmed() + kSuffix;
+    return own_ + QLatin1Char('/') + name + kSuffix;
 }
 
 bool TPresetLibrary::OwnExists(const QString& name) const {
-    return QFileInfo::exists(OwnPath(name));
+    return QFileInfo::exists(OwnPath(name.trimmed()));
 }
 
 QString TPresetLibrary::Save(const QString& name, const TConfigImage& image,
@@ -136,7 +143,7 @@ QString TPresetLibrary::Save(const QString& name, const TConfigImage& image,
         Fail(QStringLiteral("Bad preset name \"%1\"").arg(name));
     if (!QDir().mkpath(own_))
         Fail(QStringLiteral("Cannot create the folder %1").arg(own_));
-    const QString path = OwnPath(name);
+    const QString path = OwnPath(name.trimmed());
     const std::string text = WriteLayoutText(image, catalogue, kItemCount, false);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
@@ -150,14 +157,17 @@ QString TPresetLibrary::Save(const QString& name, const TConfigImage& image,
 void TPresetLibrary::Rename(const QString& from, const QString& to) {
     if (!ValidName(to))
         Fail(QStringLiteral("Bad preset name \"%1\"").arg(to));
-    const QString target = OwnPath(to);
-    QFile file(OwnPath(from));
-    if (target == file.fileName())
+    const QString source = OwnPath(from);
+    const QString target = OwnPath(to.trimmed());
+    if (target == source)
         return;
-    if (QFileInfo::exists(target) && !QFile::remove(target))
-        Fail(QStringLiteral("Cannot replace %1").arg(target));
-    if (!file.rename(target))
-        Fail(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+    // One step that replaces a preset of the new name: when the source is gone, that one
+    // stays.
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(source).toStdString(),
+                            QFile::encodeName(target).toStdString(), error);
+    if (error)
+        Fail(QStringLiteral("%1: %2").arg(source, QString::fromStdString(error.message())));
 }
 
 void TPresetLibrary::Remove(const QString& name) {

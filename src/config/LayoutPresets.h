@@ -50,12 +50,16 @@ public:
     // A name the user may give: not empty, no "/" or control character, no leading dot,
     // at most 64 characters (after trimming blanks at both ends).
     static bool ValidName(const QString& name);
+    // The file of the user's preset `name`, taken as it is: a listed name can have blanks
+    // at its ends when the file was named so outside the program.
     QString OwnPath(const QString& name) const;
+    // Whether a preset of the name the user gave (trimmed) exists.
     bool OwnExists(const QString& name) const;
     // Writes the three layouts of `image` as the user's preset `name` (replacing one of
     // that name); the horizon's sensitivities are left out. Returns the file's path.
     QString Save(const QString& name, const TConfigImage& image, const TItemCatalogue& catalogue);
-    // Renames or deletes one of the user's presets.
+    // Renames (to the given name, trimmed; replacing one of that name) or deletes one of
+    // the user's presets, named as listed.
     void Rename(const QString& from, const QString& to);
     void Remove(const QString& name);
 

@@ -161,13 +161,17 @@ TAfFinding DeviceFinding(const TAfDeviceFacts& f, const std::string& root,
     const std::string shown = f.Device == f.Path ? f.Path : f.Path + " (" + f.Device + ")";
     if (f.Pty)
         return Found(c, S::Ok, {T::DevicePty, {shown}});
+    // A file, pipe or folder named like a port (a pipe "ttyS0") is none, whatever sysfs says
+    // of the port of that name.
+    if (!f.CharDevice)
+        return Found(c, S::Fail, {T::DeviceNotSerial, {shown}}, OtherPorts(root));
     if (f.Hardware && f.NoUart)
         return Found(c, S::Fail, {T::DeviceNoUart, {shown}}, OtherPorts(root));
     if (f.Hardware && f.Usb)
         return Found(c, S::Ok, {T::DeviceUsb, {shown, f.Usb->Text(), f.Driver}});
     if (f.Hardware)
         return Found(c, S::Ok, {T::DeviceSerial, {shown, f.Driver}});
-    if (f.CharDevice && ::access(f.SysDir.c_str(), F_OK) == 0)
+    if (::access(f.SysDir.c_str(), F_OK) == 0)
         return Found(c, S::Ok, {T::DeviceTerminal, {shown}});
     return Found(c, S::Fail, {T::DeviceNotSerial, {shown}}, OtherPorts(root));
 }

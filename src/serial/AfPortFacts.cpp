@@ -166,6 +166,11 @@ bool Masked(const std::string& file) {
     return st.st_size == 0;
 }
 
+std::string WorkingFolder() {
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+}
+
 std::string StripRoot(const std::string& path, const std::string& root) {
     if (root.empty() || root == "/")
         return path;
@@ -290,8 +295,11 @@ std::string AfReadFile(const std::string& path) {
 TAfDeviceFacts AfDeviceFactsOf(const std::string& path, const std::string& root) {
     TAfDeviceFacts f;
     f.Path = path;
-    f.Node = AfUnder(root, path);
-    if (path.empty() || path[0] != '/' || ::stat(f.Node.c_str(), &f.Stat) != 0)
+    if (path.empty())
+        return f;
+    // A relative path names what opening it names: a path from the working folder.
+    f.Node = AfUnder(root, path[0] == '/' ? path : WorkingFolder() + "/" + path);
+    if (::stat(f.Node.c_str(), &f.Stat) != 0)
         return f;
     f.Exists = true;
     f.CharDevice = S_ISCHR(f.Stat.st_mode);

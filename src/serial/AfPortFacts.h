@@ -72,7 +72,7 @@ struct TAfDeviceFacts {
     std::optional<TAfUsbId> Usb;
 };
 
-// The facts of the device at the absolute `path`; anything else does not exist.
+// The facts of the device at `path` (a relative one from the working folder).
 TAfDeviceFacts AfDeviceFactsOf(const std::string& path, const std::string& root);
 
 // The udev database entry of a character device, /run/udev/data/c<major>:<minor>.

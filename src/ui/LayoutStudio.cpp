@@ -30,7 +30,8 @@ TLayoutStudio::TLayoutStudio(TLayoutEditor& editor, TConfigImage& image, TItemCa
                              QWidget* modeGroup)
     : editor_(editor), image_(image), catalogue_(catalogue) {
     GuidesBox = Place<TCheckBox>(modeGroup, "GuidesBox", kGuidesBox, QString());
-    GuidesBox->OnClick = [this] { ShowGuides(GuidesBox->Checked()); };
+    // A store that cannot be written is reported; the guides show all the same.
+    GuidesBox->OnClick = [this] { RunGuarded([this] { ShowGuides(GuidesBox->Checked()); }); };
     guidesAlive_ = GuidesBox;
     PresetsButton = Place<QPushButton>(modeGroup, "PresetsButton", kPresetsButton);
     PresetsButton->setFont(InterfaceFont());

@@ -187,7 +187,8 @@ void TPresetForm::RenameChosen() {
     if (studio_.Presets.OwnExists(to) &&
         !(Question && Question(Text(TUiText::PresetReplace).arg(to))))
         return;
-    studio_.Presets.Rename(from, to);
+    const QString path = chosen->Path;
+    ReloadAfter([&] { studio_.Presets.Rename(from, to); }, path);
     ReloadChoosing(studio_.Presets.OwnPath(to));
 }
 
@@ -196,8 +197,19 @@ void TPresetForm::DeleteChosen() {
     if (!chosen || !chosen->Own ||
         !(Question && Question(Text(TUiText::PresetDelete).arg(chosen->Name))))
         return;
-    studio_.Presets.Remove(chosen->Name);
+    const QString name = chosen->Name;
+    ReloadAfter([&] { studio_.Presets.Remove(name); }, QString());
     ReloadChoosing(QString());
+}
+
+void TPresetForm::ReloadAfter(const std::function<void()>& change, const QString& path) {
+    try {
+        change();
+    } catch (...) {
+        // Another program may have changed the folder: the list shows what is there now.
+        ReloadChoosing(path);
+        throw;
+    }
 }
 
 } // namespace halvex

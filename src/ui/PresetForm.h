@@ -61,6 +61,9 @@ private:
     QString AskValidName(const QString& start);
     void ShowChoice();
     void ReloadChoosing(const QString& path);
+    // Runs `change` of the user's presets; when it fails, lists the folder again (choosing
+    // `path`) and passes the error on.
+    void ReloadAfter(const std::function<void()>& change, const QString& path);
 
     TLayoutStudio& studio_;
     const TConfigImage& image_;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace halvex {
 namespace {
 
@@ -75,6 +77,34 @@ TEST_F(LayoutPresetsTest, OwnPresetsAreRenamedAndDeletedAndBadNamesRefused) {
     EXPECT_FALSE(TPresetLibrary::ValidName(QString(65, QLatin1Char('x'))));
     EXPECT_THROW(library.Save(QStringLiteral("a/b"), image, catalogue), std::runtime_error);
     EXPECT_FALSE(QFile::exists(library.Own() + QStringLiteral("/a/b.set")));
+}
+
+// Only readable regular files are listed (a link to a pipe would stop the chooser's picture
+// for ever); rename and delete act on the file listed, whose name may have blanks at its
+// ends, and a rename whose source is gone leaves the preset of the new name in place.
+TEST_F(LayoutPresetsTest, FolderListsRegularFilesOnlyAndChangesTheFileListed) {
+    TPresetLibrary library(QString(), TPresetLibrary::OwnFolder());
+    const TConfigImage image;
+    library.Save(QStringLiteral("kept"), image, catalogue);
+    const QString own = library.Own() + QLatin1Char('/');
+    ASSERT_TRUE(QFile::copy(own + QStringLiteral("kept.set"), own + QStringLiteral(" kept .set")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(own + QStringLiteral("pipe")).constData(), 0600), 0);
+    QFile::link(own + QStringLiteral("pipe"), own + QStringLiteral("pipe.set"));
+    QFile::link(own + QStringLiteral("loop.set"), own + QStringLiteral("loop.set"));
+    QDir(own).mkdir(QStringLiteral("folder.set"));
+    auto names = [&library] {
+        QStringList list;
+        for (const TPresetEntry& e : library.List(TLanguage::English))
+            list << e.Name;
+        return list;
+    };
+    EXPECT_EQ(names(), QStringList({QStringLiteral(" kept "), QStringLiteral("kept")}));
+
+    library.Remove(QStringLiteral(" kept "));
+    EXPECT_EQ(names(), QStringList({QStringLiteral("kept")}));
+    EXPECT_THROW(library.Rename(QStringLiteral("gone"), QStringLiteral("kept")),
+                 std::runtime_error);
+    EXPECT_EQ(names(), QStringList({QStringLiteral("kept")}));
 }
 
 // ./run starts the program from the build tree: it offers the checkout's presets, the four

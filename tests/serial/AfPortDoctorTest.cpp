@@ -85,6 +85,26 @@ TEST(AfPortDoctor, ModemManagerCheckReadsTheDevicesUdevEntry) {
     EXPECT_EQ(ignored.Detail.Id, TDoctorText::ModemManagerIgnores);
 }
 
+// A pipe named like a port is no port, whatever sysfs says of the port of that name; a
+// relative path is looked up from the working folder, as opening it would.
+TEST(AfPortDoctor, NodeThatIsNoCharacterDeviceIsNoPortAndRelativePathsAreFound) {
+    const TFixtureRoot root;
+    root.Folder("/dev");
+    ASSERT_EQ(::mkfifo((root.Path() + "/dev/ttyS0").c_str(), 0600), 0);
+    root.Folder("/sys/class/tty/ttyS0/device");
+    const std::vector<TAfFinding> pipe = AfPortChecks("/dev/ttyS0", root.Path());
+    EXPECT_EQ(Statuses(pipe), "device=fail permission=skip in-use=skip modem-manager=skip "
+                              "brltty=ok ");
+    EXPECT_EQ(pipe[0].Detail.Id, TDoctorText::DeviceNotSerial);
+
+    const fs::path before = fs::current_path();
+    fs::current_path(root.Path() + "/dev");
+    const TAfDeviceFacts relative = AfDeviceFactsOf("./ttyS0", "/");
+    fs::current_path(before);
+    EXPECT_TRUE(relative.Exists);
+    EXPECT_EQ(relative.Device, AfResolved(root.Path() + "/dev/ttyS0"));
+}
+
 TEST(AfPortDoctor, UdevRulesClaimTheirAdaptersOnly) {
     const std::string brltty = FileText(kData + "/85-brltty.rules");
     auto claims = [&brltty](std::uint16_t vendor, std::uint16_t product) {

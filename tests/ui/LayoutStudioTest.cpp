@@ -4,8 +4,10 @@
 #include "ui/LayoutStudio.h"
 #include "EditorRig.h"
 #include "config/Preferences.h"
+#include "ui/ExceptionReport.h"
 #include "ui/PresetForm.h"
 
+#include <QFile>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -100,6 +102,23 @@ TEST_F(LayoutStudioTest, ChooserShowsPicturesAndKeepsTheUsersOwnPresets) {
     EXPECT_EQ(form.Entries().size(), 4u);
 }
 
+// A preset another program removed while the chooser showed it: deleting it reports the
+// error and the list shows the folder as it is now.
+TEST_F(LayoutStudioTest, DeletingAPresetThatIsGoneReportsItAndListsTheFolderAgain) {
+    QStringList boxes;
+    MessageBoxHook() = [&](TBoxKind, const QString& text) { boxes << text; };
+    TPresetForm& form = Studio().PresetForm();
+    form.AskName = [](const QString&, const QString&) { return QStringLiteral("Club"); };
+    form.Question = [](const QString&) { return true; };
+    form.Reload(TLanguage::English, 2);
+    form.SaveLayout();
+    ASSERT_TRUE(QFile::remove(form.Chosen()->Path));
+    emit form.DeleteButton->clicked();
+    MessageBoxHook() = nullptr;
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(form.Entries().size(), 4u);
+}
+
 // "Place at" and "Copy position to" act on the selected item, each one step.
 TEST_F(LayoutStudioTest, GridMenuPlacesTheSelectedItemAndCopiesItsPosition) {
     editor->RadioGroup2->SetItemIndex(2); // ALL
@@ -144,6 +163,22 @@ TEST_F(LayoutStudioTest, GuidesAreDrawnNotStoredAndRemembered) {
     TLayoutEditor another(image, catalogue, &form);
     another.Studio().UsePreferences(preferences);
     EXPECT_TRUE(another.Studio().GuidesShown());
+}
+
+// Preferences that cannot be written: the guides still show, and the failed write is
+// reported instead of ending the program.
+TEST_F(LayoutStudioTest, GuidesShowWhenThePreferencesCannotBeWritten) {
+    QFile blocker(dir.path() + QStringLiteral("/file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TPreferences preferences(blocker.fileName() + QStringLiteral("/HalvexCfg.ini"));
+    Studio().UsePreferences(preferences);
+    QStringList boxes;
+    MessageBoxHook() = [&](TBoxKind, const QString& text) { boxes << text; };
+    Studio().GuidesBox->SetChecked(true);
+    MessageBoxHook() = nullptr;
+    EXPECT_TRUE(Studio().GuidesShown());
+    EXPECT_EQ(boxes, QStringList({QStringLiteral("Failed to set data for 'Guides'")}));
 }
 
 // The hint names the items sharing cells with the selected one, in the interface
