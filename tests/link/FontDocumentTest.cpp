@@ -180,3 +180,17 @@ TEST(FontDocument, AFileLongerThanTheReadLimitIsRefusedNotCut) {
     EXPECT_TRUE(LoadMcm(path).has_value()); // FontMap Update still sends its characters
     std::filesystem::remove(path);
 }
+
+TEST(FontFile, WritingThroughASymbolicLinkReplacesTheFileItNames) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("halvex_link_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string file = (folder / "real.mcm").string();
+    const std::string link = (folder / "current.mcm").string();
+    WriteMcmFile(file, "old text");
+    std::filesystem::create_symlink("real.mcm", link);
+    WriteMcmFile(link, "MAX7456\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadWhole(file), "MAX7456\r\n");
+    std::filesystem::remove_all(folder);
+}
