@@ -20,6 +20,8 @@ namespace {
 }
 
 TRgbaPicture ReadPictureFile(const std::string& path) {
+    if (SpecialFile(path))
+        Fail(exit_code::File, "Cannot use " + path + ": not a picture file");
     QImageReader reader(QFile::decodeName(path.c_str()));
     reader.setAutoTransform(true);
     const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888);

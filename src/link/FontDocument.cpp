@@ -1,6 +1,7 @@
 #include "link/FontDocument.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace halvex {
 
@@ -45,7 +46,12 @@ std::optional<TFontDocument> TFontDocument::Parse(std::string text) {
 }
 
 std::optional<TFontDocument> TFontDocument::Load(const std::string& path) {
-    return Parse(ReadMcmFile(path));
+    std::string text = ReadMcmFile(path);
+    // Reading stops at the limit: saving a set whose file goes on past it would cut the rest.
+    if (text.size() >= kMcmReadLimit)
+        throw std::runtime_error("File too large (" + std::to_string(kMcmReadLimit >> 20) +
+                                 " MB at most): \"" + path + "\"");
+    return Parse(std::move(text));
 }
 
 TGlyphSet TFontDocument::Glyphs() const {

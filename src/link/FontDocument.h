@@ -39,7 +39,8 @@ public:
     explicit TFontDocument(const TGlyphSet& glyphs);
     // A set read from a whole file's text; nullopt: "Bad file format !".
     static std::optional<TFontDocument> Parse(std::string text);
-    // Reads and parses the file at `path`: errors as LoadMcm.
+    // Reads and parses the file at `path`: errors as LoadMcm, and "File too large" for a file
+    // as long as the read limit, which saving could not keep whole.
     static std::optional<TFontDocument> Load(const std::string& path);
 
     // Read from a file (saving keeps its bytes), or made here.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -79,6 +80,19 @@ private:
     int fd_;
 };
 
+// The file `path` ends at, symbolic links followed; `path` itself when it is no link.
+std::string LinkTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr)
+        return path;
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
 } // namespace
 
 std::uint8_t McmRowByte(std::string_view row) {
@@ -155,7 +169,9 @@ void WriteMcmFile(const std::string& path, std::string_view text) {
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
         ThrowFileError(EISDIR, path);
-    std::string temp = path + ".XXXXXX";
+    // A symbolic link stays one: the file it names is the one replaced.
+    const std::string target = exists ? LinkTarget(path) : path;
+    std::string temp = target + ".XXXXXX";
     TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.Get() < 0)
         ThrowFileError(errno, path);
@@ -177,7 +193,7 @@ void WriteMcmFile(const std::string& path, std::string_view text) {
     }
     if (error == 0 && ::fsync(fd.Get()) != 0)
         error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(temp.c_str());

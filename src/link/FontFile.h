@@ -59,7 +59,8 @@ std::optional<TFontSet> LoadMcm(const std::string& path);
 std::string ReadMcmFile(const std::string& path);
 // Replaces the file at `path` with `text` whole or not at all (a temporary file beside it,
 // renamed over it once written and synced); a new file gets the usual permissions (0666
-// less the umask), a replaced one keeps its own. Throws std::runtime_error as LoadMcm does.
+// less the umask), a replaced one keeps its own; a symbolic link is kept and the file it
+// names replaced. Throws std::runtime_error as LoadMcm does.
 void WriteMcmFile(const std::string& path, std::string_view text);
 
 constexpr int kGlyphWidth = 12;

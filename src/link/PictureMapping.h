@@ -18,6 +18,7 @@
 #include "link/FontFile.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace halvex {
@@ -58,6 +59,11 @@ struct TPixelBlock {
     // The picture of the block's character in `column`, `row`.
     TGlyph Glyph(int column, int row) const;
 };
+
+// `path` names something other than a plain file (links followed): a folder, a FIFO, a
+// socket or a device. Pictures are read only from plain files: a FIFO without a writer
+// would hold the image reader forever.
+bool SpecialFile(const std::string& path);
 
 // A picture of `width` x `height` pixels is a whole number of characters: 12*C x 18*R.
 bool WholeCharacters(int width, int height);

@@ -234,7 +234,18 @@ void TGlyphEditView::mouseMoveEvent(QMouseEvent* event) {
 
 void TGlyphEditView::mouseReleaseEvent(QMouseEvent* event) {
     // The stroke ends when the last button is let go.
-    if (!stroking_ || event->buttons() != Qt::NoButton)
+    if (event->buttons() == Qt::NoButton)
+        EndStroke();
+}
+
+bool TGlyphEditView::event(QEvent* event) {
+    if (event->type() == QEvent::WindowBlocked)
+        EndStroke();
+    return TDeviceView::event(event);
+}
+
+void TGlyphEditView::EndStroke() {
+    if (!stroking_)
         return;
     stroking_ = false;
     if (OnStrokeEnd)

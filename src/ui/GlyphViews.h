@@ -85,7 +85,8 @@ public:
     QPoint PixelCentre(int pixel) const;
 
     // A stroke: begun by a press, one OnPaint per chip pixel it crosses (the pixels
-    // between two mouse positions too), ended by the release.
+    // between two mouse positions too), ended by the release (or by the window being
+    // blocked by a modal box, which then gets the release).
     std::function<void()> OnStrokeBegin;
     std::function<void(int pixel, TGlyphPixel value)> OnPaint;
     std::function<void()> OnStrokeEnd;
@@ -99,9 +100,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // A modal box opening over the window takes the button's release: the stroke ends then.
+    bool event(QEvent* event) override;
 
 private:
     QPoint Origin() const; // of the character, device pixels
+    void EndStroke();
     void PaintLine(int from, int to);
 
     TGlyph glyph_{};

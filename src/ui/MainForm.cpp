@@ -747,8 +747,10 @@ bool TForm1::TransferRunning() const {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     if (TransferRunning()) {
-        // No lets the transfer finish; Yes stops it, and the board keeps what it took.
-        if (!Question || !Question(Status(TUiText::QuitDuringTransfer))) {
+        // No lets the transfer finish; Yes stops it, and the board keeps what it took. The
+        // character editor's unsaved set is asked about first: stopping cannot be undone.
+        if ((studio_ && !studio_->ConfirmDiscard()) || !Question ||
+            !Question(Status(TUiText::QuitDuringTransfer))) {
             event->ignore();
             return;
         }

@@ -7,6 +7,7 @@
 #include "ui/OsdPreview.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QImage>
@@ -44,6 +45,8 @@ TRgbaPicture PicturePixels(const QImage& image) {
 }
 
 std::optional<TRgbaPicture> ReadPicture(const QString& path) {
+    if (SpecialFile(QFile::encodeName(path).toStdString()))
+        return std::nullopt;
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QImage image = reader.read();

@@ -20,7 +20,7 @@ class QSpinBox;
 namespace halvex {
 
 // The picture at `path` as plain pixels (its orientation applied); nullopt when it
-// cannot be read.
+// cannot be read or is no plain file.
 std::optional<TRgbaPicture> ReadPicture(const QString& path);
 // The pixels of `image`, converted to unpremultiplied RGBA.
 TRgbaPicture PicturePixels(const QImage& image);

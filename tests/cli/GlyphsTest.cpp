@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -95,6 +97,11 @@ TEST_F(HalvexctlGlyphs, ExitStatusesAndARunOnItsOwnOutputChangesNothing) {
     // Files that cannot be used: 3; wrong usage: 2.
     EXPECT_EQ(Run(QStringList{Path("missing.png")} + common + QStringList{"--out", none}).Exit, 3);
     EXPECT_EQ(Run({whole, "--font", whole, "--at", "1", "--out", none}).Exit, 3);
+    // A FIFO without a writer is refused, not waited on.
+    ASSERT_EQ(::mkfifo(Path("fifo.png").toLocal8Bit().constData(), 0600), 0);
+    r = Run(QStringList{Path("fifo.png")} + common + QStringList{"--out", none});
+    EXPECT_EQ(r.Exit, 3);
+    EXPECT_NE(r.Err.find("not a picture file"), std::string::npos) << r.Err;
     EXPECT_EQ(Run({whole, "--font", base, "--at", "256", "--out", none}).Exit, 2);
     EXPECT_EQ(Run({whole, "--font", base, "--at", "0x41"}).Exit, 2);
     EXPECT_EQ(Run({whole, "--font", base, "--at", "1", "--out", none, "--rows", "1"}).Exit, 2);

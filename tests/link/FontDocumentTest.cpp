@@ -163,3 +163,34 @@ TEST(FontFile, WritingReplacesTheFileWholeOrReportsWhy) {
               1);
     std::filesystem::remove_all(folder);
 }
+
+TEST(FontDocument, AFileLongerThanTheReadLimitIsRefusedNotCut) {
+    // A good set with more after it than is ever read: saving it would drop the rest.
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("halvex_long_" + std::to_string(::getpid()) + ".mcm"))
+                                 .string();
+    std::ofstream(path, std::ios::binary) << TFontDocument(PatternGlyphs()).McmText();
+    std::filesystem::resize_file(path, kMcmReadLimit + 1);
+    try {
+        (void)TFontDocument::Load(path);
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "File too large (8 MB at most): \"" + path + "\"");
+    }
+    EXPECT_TRUE(LoadMcm(path).has_value()); // FontMap Update still sends its characters
+    std::filesystem::remove(path);
+}
+
+TEST(FontFile, WritingThroughASymbolicLinkReplacesTheFileItNames) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("halvex_link_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string file = (folder / "real.mcm").string();
+    const std::string link = (folder / "current.mcm").string();
+    WriteMcmFile(file, "old text");
+    std::filesystem::create_symlink("real.mcm", link);
+    WriteMcmFile(link, "MAX7456\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadWhole(file), "MAX7456\r\n");
+    std::filesystem::remove_all(folder);
+}

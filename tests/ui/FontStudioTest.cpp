@@ -4,9 +4,11 @@
 #include "GuiTestApp.h"
 #include "ui/GlyphViews.h"
 
+#include <QDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +81,25 @@ TEST_F(FontStudioTest, AStrokeIsOneStepAndUndoRedoFollowTheKeys) {
     Stroke(Qt::RightButton, {0});
     EXPECT_EQ(studio.Document().Glyph('A')[0], P::Transparent);
     EXPECT_EQ(studio.History().count(), 2);
+}
+
+// A message box that opens during a stroke takes the button's release: the stroke ends
+// there, as one step, and the editor goes on answering.
+TEST_F(FontStudioTest, AStrokeCutOffByAModalBoxEndsAsOneStep) {
+    studio.Choose('A');
+    // Through the window, as the system delivers them (a blocked window gets none).
+    QWindow* window = studio.windowHandle();
+    const QPoint at = studio.EditView->mapTo(&studio, studio.EditView->PixelCentre(0));
+    QTest::mousePress(window, Qt::LeftButton, {}, at);
+    {
+        QDialog box(&studio);
+        box.setModal(true);
+        box.show();
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+    }
+    EXPECT_EQ(studio.History().count(), 1);
+    studio.Choose('B');
+    EXPECT_EQ(studio.Current(), 'B');
 }
 
 TEST_F(FontStudioTest, APictureImportWarnsAboutUsedCharactersAndIsOneStep) {

@@ -83,5 +83,28 @@ TEST_F(StudioUpload, TheWarningNamesTheLayoutsItemsInTheInterfaceLanguage) {
     EXPECT_EQ(studio->windowTitle(), QStringLiteral("Edytor znaków"));
 }
 
+// Quitting while the set goes up asks about the set's unsaved edits before the transfer is
+// stopped: No keeps the window, the edits and the upload.
+TEST_F(StudioUpload, QuittingDuringTheUploadAsksAboutTheUnsavedSetFirst) {
+    Start();
+    TFontStudio* studio = F().Studio();
+    studio->Question = W->Form1.Question;
+    studio->BeginStroke();
+    studio->PaintPixel(0, TGlyphPixel::Black);
+    studio->EndStroke();
+    ConfirmLink();
+    Click(studio->UploadButton);
+    Run(3);
+    Answer = false;
+    EXPECT_FALSE(F().close());
+    EXPECT_EQ(Questions, std::vector<QString>{QStringLiteral(
+                             "Discard the changes to the character set not saved ?")});
+    EXPECT_TRUE(F().Link->Busy());
+    EXPECT_TRUE(studio->Document().Modified());
+    Answer = true;
+    EXPECT_TRUE(F().close());
+    EXPECT_EQ(Questions.size(), 3u); // the set, then the transfer
+}
+
 } // namespace
 } // namespace halvex
