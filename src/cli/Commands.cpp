@@ -254,6 +254,7 @@ public:
 private:
     void Ports();
     void Presets();
+    void NewSession();
     void OpenSession();
     void Check();
     void Read();
@@ -281,6 +282,9 @@ private:
     const TCliArgs& args_;
     TCliStreams io_;
     TPortChoice port_;
+    // Ctrl+C and SIGTERM stop the exchange once a board session exists; before that (and
+    // for the commands that never reach the board) they end the program the usual way.
+    std::unique_ptr<TStopSignals> stopSignals_;
     std::unique_ptr<TBoardSession> session_;
     TItemCatalogue catalogue_;
     std::unique_ptr<TGridModel> model_;
@@ -392,9 +396,15 @@ TExchangeReport TJob::Exchange(const std::function<bool()>& start, const char* w
     return report;
 }
 
+void TJob::NewSession() {
+    if (!stopSignals_)
+        stopSignals_ = std::make_unique<TStopSignals>([this] { session_->Interrupt(); });
+    session_ = std::make_unique<TBoardSession>();
+}
+
 void TJob::OpenSession() {
     port_ = ChoosePort(args_.Port);
-    session_ = std::make_unique<TBoardSession>();
+    NewSession();
     session_->OnProgress = [this](int position) { Progress(position); };
     session_->OnProgressClosed = [this] { ProgressDone(); };
     try {
@@ -637,7 +647,7 @@ int TJob::Doctor() {
     port_ = ChoosePort(args_.Port);
     const std::string path = TAfPortPaths::Path(port_.Number);
     const std::vector<TAfFinding> findings = DoctorChecks(path.empty() ? port_.Name : path, [this] {
-        session_ = std::make_unique<TBoardSession>();
+        NewSession();
         return BoardCheck(*session_, port_.Number);
     });
     const bool passed = DoctorPassed(findings);
@@ -738,10 +748,6 @@ void TJob::Presets() {
 }
 
 int TJob::Run() {
-    TStopSignals stopSignals([this] {
-        if (session_)
-            session_->Interrupt();
-    });
     try {
         switch (args_.Command) {
         case TCommand::Ports:
