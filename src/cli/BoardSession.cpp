@@ -1,5 +1,8 @@
 #include "cli/BoardSession.h"
 
+#include "serial/AfPortDoctor.h"
+#include "serial/AfPortPaths.h"
+
 #include <QEventLoop>
 
 #include <exception>
@@ -25,7 +28,14 @@ void TBoardSession::RunHandler(TLinkHandler, const std::function<void()>& run) {
 
 void TBoardSession::Open(std::uint16_t number) {
     board_.Com.SetComNumber(number);
-    board_.Com.Open();
+    try {
+        board_.Com.Open();
+    } catch (const EAfComPortCoreError& e) {
+        // The doctor's finding replaces the system's reason, as in the window: the programs
+        // holding the port, the missing permission, ...
+        throw EAfComPortCoreError(
+            AfExplainOpenFailure(e.what(), TAfPortPaths::Path(number), TLanguage::English));
+    }
 }
 
 TExchangeReport TBoardSession::Run(const std::function<bool()>& start) {

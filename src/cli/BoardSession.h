@@ -24,7 +24,8 @@ public:
     TBoardSession(const TBoardSession&) = delete;
     TBoardSession& operator=(const TBoardSession&) = delete;
 
-    // Opens port `number` with the board's line settings; raises the component's error.
+    // Opens port `number` with the board's line settings; raises the component's error,
+    // its second line what the connection doctor finds (in English).
     void Open(std::uint16_t number);
     TConfigImage& Image() { return image_; }
     TOsdLink& Link() { return link_; }

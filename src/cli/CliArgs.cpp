@@ -67,16 +67,28 @@ constexpr std::array<TCommandInfo, 10> kCommands{{
      "fail, or skip (not run, as an earlier check failed), with what it found. A check that\n"
      "is not ok adds a line \"fix:\" saying what to do.\n"
      "\n"
-     "  device         the device exists; for a USB adapter, its driver and vendor:product\n"
+     "  device         the device exists and is a serial port (a USB adapter, a built-in\n"
+     "                 port or a pseudo-terminal, not a console); for a USB adapter, its\n"
+     "                 driver and vendor:product\n"
      "  permission     this user may open it (the dialout group, or this package's udev rule)\n"
      "  in-use         no other program holds it; names the program and its PID\n"
      "  modem-manager  ModemManager does not probe it with AT commands (ID_MM_DEVICE_IGNORE)\n"
      "  brltty         brltty's udev rules do not claim the adapter (no /dev/ttyUSB0 at all)\n"
      "  board          the board answers the connection check with \"R\", and how fast\n"
      "\n"
+     "Without a port (no --port, none stored) it runs the checks that need none and lists\n"
+     "the serial ports found:\n"
+     "\n"
+     "  groups         this login has the serial ports' group (dialout): a user added to it\n"
+     "                 has it only after logging in again\n"
+     "  modem-manager  ModemManager is not running, or this package's udev rule keeps it off\n"
+     "  brltty         brltty has taken no plugged adapter\n"
+     "  ports          the ports that exist, with their state (as \"ports\" lists them)\n"
+     "\n"
      "Exit 1 when a check failed, else 0 (also with warnings). --json prints one object:\n"
      "{\"ok\", \"command\", \"checks\": [{\"name\", \"status\", \"detail\", \"fix\"}], "
-     "\"port\"}.\n"},
+     "\"port\"}; without a port \"port\" is null and \"ports\" lists the ports found as\n"
+     "\"ports\" does.\n"},
     {TCommand::Glyphs, "glyphs",
      "glyphs PICTURE --font BASE.mcm --at CODE --out NEW.mcm [--columns C --rows R] "
      "[--threshold PERCENT] [--dither]",
@@ -313,7 +325,8 @@ std::string VersionText() {
 }
 
 std::string ProgramHelp() {
-    std::string text = "Usage: halvexctl [--port PORT] [--json] [--quiet] COMMAND [ARGS]\n"
+    std::string text = "Usage: halvexctl [--port PORT] [--json] [--quiet] [--verbose] COMMAND "
+                       "[ARGS]\n"
                        "Runs the jobs of the Halvex OSD configurator on a board without a "
                        "window:\n"
                        "connection check, configuration read and write, settings file export\n"
@@ -366,9 +379,9 @@ std::string CommandHelp(TCommand command) {
     const TCommandInfo* info = Find(command);
     if (!info)
         return ProgramHelp();
-    return std::string("Usage: halvexctl [--port PORT] [--json] [--quiet] ") + info->Synopsis +
-           "\n" + info->Summary + ".\n\n" + info->Details + "\n" + OptionsHelp() + "\n" +
-           kExitStatus;
+    return std::string("Usage: halvexctl [--port PORT] [--json] [--quiet] [--verbose] ") +
+           info->Synopsis + "\n" + info->Summary + ".\n\n" + info->Details + "\n" + OptionsHelp() +
+           "\n" + kExitStatus;
 }
 
 namespace {

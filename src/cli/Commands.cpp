@@ -13,6 +13,7 @@
 #include "link/FontFile.h"
 #include "link/LinkFrames.h"
 #include "serial/AfComPortCore.h"
+#include "serial/AfPortDoctor.h"
 #include "serial/AfPortPaths.h"
 
 #include <QElapsedTimer>
@@ -216,19 +217,12 @@ TPortChoice ChoosePort(const std::string& given) {
     if (given.find('/') != std::string::npos) {
         // A device path: the number that already names it, else a free number mapped to it.
         choice.Name = given;
-        for (int n = 1; n <= 255; ++n)
-            if (TAfPortPaths::Path(n) == given) {
-                choice.Number = static_cast<std::uint16_t>(n);
-                return choice;
-            }
-        for (int n = 255; n > 32; --n)
-            if (TAfPortPaths::Path(n).empty()) {
-                TAfPortPaths::SetOverride(n, given);
-                choice.Number = static_cast<std::uint16_t>(n);
-                choice.Mapped = true;
-                return choice;
-            }
-        Fail(exit_code::Usage, "no free port number for " + given);
+        const int n = TAfPortPaths::MapPath(given);
+        if (n == 0)
+            Fail(exit_code::Usage, "no free port number for " + given);
+        choice.Number = static_cast<std::uint16_t>(n);
+        choice.Mapped = TAfPortPaths::Label(n) == given;
+        return choice;
     }
     std::string digits = given;
     if (digits.size() > 3 && (digits.rfind("COM", 0) == 0 || digits.rfind("com", 0) == 0))
@@ -263,6 +257,7 @@ private:
     void Import();
     void Font();
     int Doctor();
+    int SystemDoctor();
     void Glyphs();
 
     // The editor opens on a good dump, as the window's does: item count 20, the video
@@ -371,6 +366,8 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
         else if (!session_->HandlerError().empty())
             cause += "; " + OneLine(session_->HandlerError());
         message = Text(TMessage::CommError) + " (" + cause + ")";
+        if (report.Kind == TExchangeKind::LinkTest)
+            message += "; " + AfNoAnswerLine(TAfPortPaths::Path(port_.Number), TLanguage::English);
         if (report.Confirmed > 0 && report.Kind == TExchangeKind::Write)
             message += "; the OSD may hold a partly written configuration";
         if (report.Confirmed > 0 && report.Kind == TExchangeKind::FontUpload)
@@ -644,6 +641,9 @@ void TJob::Font() {
 
 // Prints the report whether or not a check failed; exit 1 when one did.
 int TJob::Doctor() {
+    std::string storePath;
+    if (args_.Port.empty() && LoadPortPreferences(storePath) == 0)
+        return SystemDoctor();
     port_ = ChoosePort(args_.Port);
     const std::string path = TAfPortPaths::Path(port_.Number);
     const std::vector<TAfFinding> findings = DoctorChecks(path.empty() ? port_.Name : path, [this] {
@@ -698,6 +698,28 @@ const char* StateName(TAfPortState state) {
     return "absent";
 }
 
+// A port number with a device path, and its state.
+struct TPortLine {
+    int Number = 0;
+    std::string Path;
+    TAfPortState State = psAbsent;
+    QJsonObject Json() const {
+        return {{QStringLiteral("number"), Number},
+                {QStringLiteral("name"), QStringLiteral("COM%1").arg(Number)},
+                {QStringLiteral("path"), QString::fromStdString(Path)},
+                {QStringLiteral("state"), QString::fromLatin1(StateName(State))}};
+    }
+};
+
+// Every port number that names a device path (the preferences' paths applied).
+std::vector<TPortLine> PortLines() {
+    std::vector<TPortLine> ports;
+    for (int n = 1; n <= 255; ++n)
+        if (std::string path = TAfPortPaths::Path(n); !path.empty())
+            ports.push_back({n, std::move(path), TAfComPortCore::ProbePort(n)});
+    return ports;
+}
+
 void TJob::Ports() {
     // The preferences' paths apply, and a port given as a device path is listed too.
     std::string storePath;
@@ -707,22 +729,39 @@ void TJob::Ports() {
         ChoosePort(args_.Port);
     QJsonArray list;
     std::string lines;
-    for (int n = 1; n <= 255; ++n) {
-        const std::string path = TAfPortPaths::Path(n);
-        if (path.empty())
-            continue;
-        const char* state = StateName(TAfComPortCore::ProbePort(n));
+    for (const TPortLine& port : PortLines()) {
         char line[512];
-        std::snprintf(line, sizeof line, "COM%-4d %-40s %s\n", n, path.c_str(), state);
+        std::snprintf(line, sizeof line, "COM%-4d %-40s %s\n", port.Number, port.Path.c_str(),
+                      StateName(port.State));
         lines += line;
-        list.append(QJsonObject{{QStringLiteral("number"), n},
-                                {QStringLiteral("name"), QStringLiteral("COM%1").arg(n)},
-                                {QStringLiteral("path"), QString::fromStdString(path)},
-                                {QStringLiteral("state"), QString::fromLatin1(state)}});
+        list.append(port.Json());
     }
     if (!lines.empty())
         lines.pop_back();
     Result(lines, {{QStringLiteral("ports"), list}});
+}
+
+// The doctor without a port: the checks that need none, and the serial ports found.
+int TJob::SystemDoctor() {
+    std::vector<TAfFinding> findings = AfSystemChecks(AfThisProcess());
+    QJsonArray list;
+    std::vector<std::string> found;
+    for (const TPortLine& port : PortLines())
+        if (port.State != psAbsent) {
+            list.append(port.Json());
+            found.push_back("COM" + std::to_string(port.Number) + " " + port.Path + " (" +
+                            StateName(port.State) + ")");
+        }
+    findings.push_back(PortsFinding(found));
+    const bool passed = DoctorPassed(findings);
+    if (args_.Json)
+        Print(io_.Out, JsonLine(passed, args_.Command,
+                                {{QStringLiteral("port"), QJsonValue(QJsonValue::Null)},
+                                 {QStringLiteral("checks"), DoctorJson(findings)},
+                                 {QStringLiteral("ports"), list}}));
+    else if (!args_.Quiet)
+        Print(io_.Out, DoctorReport(findings));
+    return passed ? exit_code::Done : exit_code::Failed;
 }
 
 void TJob::Presets() {

@@ -15,13 +15,17 @@ namespace {
 
 constexpr TLanguage kLanguage = TLanguage::English;
 
-TAfFinding Board(TAfCheckStatus status, TAfText detail, TAfText fix = {}) {
+TAfFinding Finding(TAfCheck check, TAfCheckStatus status, TAfText detail, TAfText fix = {}) {
     TAfFinding f;
-    f.Check = TAfCheck::Board;
+    f.Check = check;
     f.Status = status;
     f.Detail = std::move(detail);
     f.Fix = std::move(fix);
     return f;
+}
+
+TAfFinding Board(TAfCheckStatus status, TAfText detail, TAfText fix = {}) {
+    return Finding(TAfCheck::Board, status, std::move(detail), std::move(fix));
 }
 
 // `value` with `decimals` digits after the point.
@@ -85,6 +89,16 @@ std::vector<TAfFinding> DoctorChecks(const std::string& path,
     else
         findings.push_back(Board(TAfCheckStatus::Skip, {TDoctorText::SkipEarlierFailure}));
     return findings;
+}
+
+TAfFinding PortsFinding(const std::vector<std::string>& found) {
+    using T = TDoctorText;
+    if (found.empty())
+        return Finding(TAfCheck::Ports, TAfCheckStatus::Warn, {T::PortsNone}, {T::FixPlugIn});
+    std::string list;
+    for (const std::string& port : found)
+        list += (list.empty() ? "" : ", ") + port;
+    return Finding(TAfCheck::Ports, TAfCheckStatus::Ok, {T::PortsFound, {list}});
 }
 
 bool DoctorPassed(const std::vector<TAfFinding>& findings) {

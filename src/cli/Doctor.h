@@ -22,6 +22,10 @@ TAfFinding BoardCheck(TBoardSession& session, std::uint16_t number);
 // the board check is skipped.
 std::vector<TAfFinding> DoctorChecks(const std::string& path,
                                      const std::function<TAfFinding()>& board);
+// The ports check of the doctor without a port: ok with the ports `found` ("COM1
+// /dev/ttyUSB0 (available)"), a warning when there is none.
+TAfFinding PortsFinding(const std::vector<std::string>& found);
+
 // No check failed (warnings pass).
 bool DoctorPassed(const std::vector<TAfFinding>& findings);
 

@@ -158,7 +158,7 @@ enum class TDoctorText {
     WindowAbsent,       // %1 the device
     PermissionOk,       // %1 the device
     PermissionDenied,   // %1 the user, %2 the device, %3 its mode, %4 owner, %5 group
-    FixRelogin,         // %1 the user, %2 the group
+    FixRelogin,         // %1 the group
     FixUdevRule,        // %1 the group
     FixJoinGroup,       // %1 the group
     FixOwnerOnly,       // %1 the owner, %2 the user, %3 the device
@@ -181,8 +181,9 @@ enum class TDoctorText {
     BrlttyAbsent,
     BrlttyNoClaim,
     BrlttyClaims, // %1 vendor:product, %2 the rules file
-    BrlttyTook,   // %1 vendor:product, %2 the rules file
-    FixBrltty,    // %1 the rules file
+    BrlttyNoneTaken,
+    BrlttyTook, // %1 vendor:product, %2 the rules file
+    FixBrltty,  // %1 the rules file
     WindowBrltty,
     BoardReady,     // %1 milliseconds
     BoardNotReady,  // %1 the letter
@@ -191,6 +192,16 @@ enum class TDoctorText {
     BoardInterrupted,
     FixBoardWiring,
     FixBoardWait,
+    WindowNoAnswer, // the second line of "Communication ERROR !" after a check
+    GroupsRoot,
+    GroupsNone,
+    GroupsMember,       // %1 the user, %2 the group
+    GroupsNotThisLogin, // %1 the user, %2 the group
+    GroupsNotMember,    // %1 the user, %2 the group
+    ModemManagerProbesAny,
+    ModemManagerRuleInstalled,
+    PortsFound, // %1 the ports: "COM1 /dev/ttyUSB0 (available), ..."
+    PortsNone,
 };
 const char* DoctorText(TDoctorText text, TLanguage language);
 

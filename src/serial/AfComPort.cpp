@@ -388,9 +388,9 @@ void TAfCustomSerialPort::WriteData(const void* buffer, std::int32_t count) {
     if (closing_.load())
         return;
     if (!core_->Write(buffer, count)) {
-        qCDebug(lcAfSerial, "COM%d: a write of %d bytes refused (%d free)%s", core_->ComNumber(),
-                static_cast<int>(count), static_cast<int>(OutBufFree()),
-                core_->HungUp() ? ": the device has gone" : "");
+        qCDebug(lcAfSerial, "%s: a write of %d bytes refused (%d free)%s",
+                TAfPortPaths::Label(core_->ComNumber()).c_str(), static_cast<int>(count),
+                static_cast<int>(OutBufFree()), core_->HungUp() ? ": the device has gone" : "");
         if (core_->HungUp())
             throw EAfDeviceGoneError("Write data error [the device has gone] - " + Name() + " ");
         char text[96];
@@ -507,7 +507,8 @@ void TAfCustomSerialPort::DispatchSyncEvent() {
             std::rethrow_exception(event.error);
         break;
     case ceDeviceLost:
-        qCDebug(lcAfSerial, "COM%d: device lost, told to the main thread", core_->ComNumber());
+        qCDebug(lcAfSerial, "%s: device lost, told to the main thread",
+                TAfPortPaths::Label(core_->ComNumber()).c_str());
         if (OnDeviceLost)
             OnDeviceLost();
         break;
@@ -537,7 +538,8 @@ void TAfCustomComPort::OpenDevice() {
     } catch (...) {
         if (cursor)
             cursor(false);
-        qCDebug(lcAfSerial, "COM%d not opened: %s", comNumber_, ErrorText().c_str());
+        qCDebug(lcAfSerial, "%s not opened: %s", TAfPortPaths::Label(comNumber_).c_str(),
+                ErrorText().c_str());
         throw;
     }
     if (cursor)

@@ -186,7 +186,9 @@ bool TAfComPortCore::OpenPort(int number) {
     try {
         StartThreads(PrepareDevice());
         opened_.store(true);
-        qCDebug(lcAfSerial, "COM%d open: %s", number, path_.c_str());
+        const std::string label = TAfPortPaths::Label(number);
+        qCDebug(lcAfSerial, "%s open%s", label.c_str(),
+                label == path_ ? "" : (": " + path_).c_str());
     } catch (...) {
         Teardown();
         throw;
@@ -294,7 +296,7 @@ void TAfComPortCore::Teardown() {
         }
     }
     if (fd_ >= 0) {
-        qCDebug(lcAfSerial, "COM%d closed", comNumber_);
+        qCDebug(lcAfSerial, "%s closed", TAfPortPaths::Label(comNumber_).c_str());
         AfIoctl(fd_, TIOCNXCL);
         ::close(fd_); // also releases the advisory lock
         fd_ = -1;
@@ -484,7 +486,7 @@ bool TAfComPortCore::Escape(std::uint32_t function) {
 void TAfComPortCore::MarkHungUp() {
     if (hungUp_.exchange(true))
         return;
-    qCDebug(lcAfSerial, "COM%d hung up: the device has gone", comNumber_);
+    qCDebug(lcAfSerial, "%s hung up: the device has gone", TAfPortPaths::Label(comNumber_).c_str());
     lost_.Set();
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <sstream>
@@ -120,7 +121,7 @@ TAfFinding BrlttyFinding(const TAfDeviceFacts& f, const std::string& root, const
         if (const auto file = ClaimingFile(rules, *f.Usb))
             return Found(c, S::Warn, {T::BrlttyClaims, {f.Usb->Text(), *file}},
                          {T::FixBrltty, {*file}});
-    return Found(c, S::Ok, {T::BrlttyNoClaim});
+    return Found(c, S::Ok, {f.Path.empty() ? T::BrlttyNoneTaken : T::BrlttyNoClaim});
 }
 
 // ---- device -------------------------------------------------------------------------------
@@ -159,12 +160,12 @@ TAfFinding DeviceFinding(const TAfDeviceFacts& f, const std::string& root,
     if (!f.Exists)
         return MissingDevice(f, root, taken);
     const std::string shown = f.Device == f.Path ? f.Path : f.Path + " (" + f.Device + ")";
+    // A file, pipe or folder named like a port (a pipe "ttyS0") is none, whatever sysfs says
+    // of the port of that name; nor is a terminal of another kind (/dev/console, /dev/tty1).
+    if (!f.SerialLine)
+        return Found(c, S::Fail, {T::DeviceNotSerial, {shown}}, OtherPorts(root));
     if (f.Pty)
         return Found(c, S::Ok, {T::DevicePty, {shown}});
-    // A file, pipe or folder named like a port (a pipe "ttyS0") is none, whatever sysfs says
-    // of the port of that name.
-    if (!f.CharDevice)
-        return Found(c, S::Fail, {T::DeviceNotSerial, {shown}}, OtherPorts(root));
     if (f.Hardware && f.NoUart)
         return Found(c, S::Fail, {T::DeviceNoUart, {shown}}, OtherPorts(root));
     if (f.Hardware && f.Usb)
@@ -204,38 +205,58 @@ std::string ModeText(mode_t mode) {
     return text;
 }
 
-// The user is a member of the group in the root's /etc/group.
-bool ListedInGroup(const std::string& root, const std::string& groupName, const std::string& user) {
+// A group of the root's /etc/group.
+struct TGroupEntry {
+    std::string Name;
+    gid_t Gid = 0;
+    std::vector<std::string> Members;
+};
+
+std::optional<TGroupEntry> GroupEntry(const std::string& root, const std::string& name) {
     std::istringstream in(AfReadFile(AfUnder(root, "/etc/group")));
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind(groupName + ":", 0) != 0)
+        std::istringstream fields(line);
+        std::string field[4];
+        for (std::string& part : field)
+            std::getline(fields, part, ':');
+        if (field[0] != name || field[2].empty())
             continue;
-        std::istringstream members(line.substr(line.rfind(':') + 1));
+        TGroupEntry entry{
+            name, static_cast<gid_t>(std::strtoul(field[2].c_str(), nullptr, 10)), {}};
+        std::istringstream members(field[3]);
         for (std::string member; std::getline(members, member, ',');)
-            if (member == user)
-                return true;
+            entry.Members.push_back(member);
+        return entry;
     }
-    return false;
+    return std::nullopt;
 }
 
-bool SessionHasGroup(gid_t gid) {
-    if (::getegid() == gid)
-        return true;
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
-    groups.resize(static_cast<std::size_t>(std::max(count, 0)));
-    return std::find(groups.begin(), groups.end(), gid) != groups.end();
+bool Contains(const auto& list, const auto& value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-TAfText PermissionFix(const TAfDeviceFacts& f, const std::string& root, const std::string& user) {
+// The user was added to the group, but this process started without it: the login
+// predates the change.
+bool JoinedSinceLogin(const std::string& root, const std::string& groupName,
+                      const TAfIdentity& who) {
+    const std::optional<TGroupEntry> entry = GroupEntry(root, groupName);
+    return entry && Contains(entry->Members, who.User) && !Contains(who.Groups, entry->Gid);
+}
+
+// This package's udev rule, when it is in effect; "" when not.
+std::string OwnRule(const std::string& root) {
+    const TRuleFiles own = AfUdevRuleFiles(root, kOwnRule);
+    return own.count(kOwnRule) != 0 ? AfReadFile(own.at(kOwnRule)) : std::string();
+}
+
+TAfText PermissionFix(const TAfDeviceFacts& f, const std::string& root, const TAfIdentity& who) {
     const std::string groupName = GroupName(f.Stat.st_gid);
     const mode_t groupRw = S_IRGRP | S_IWGRP;
     if ((f.Stat.st_mode & groupRw) != groupRw || f.Stat.st_gid == 0)
-        return {T::FixOwnerOnly, {UserName(f.Stat.st_uid), user, f.Path}};
-    if (ListedInGroup(root, groupName, user) && !SessionHasGroup(f.Stat.st_gid))
-        return {T::FixRelogin, {user, groupName}};
-    const TRuleFiles own = AfUdevRuleFiles(root, kOwnRule);
-    if (f.Usb && own.count(kOwnRule) != 0 && AfUdevRulesClaim(AfReadFile(own.at(kOwnRule)), *f.Usb))
+        return {T::FixOwnerOnly, {UserName(f.Stat.st_uid), who.User, f.Path}};
+    if (JoinedSinceLogin(root, groupName, who))
+        return {T::FixRelogin, {groupName}};
+    if (f.Usb && AfUdevRulesClaim(OwnRule(root), *f.Usb))
         return {T::FixUdevRule, {groupName}};
     return {T::FixJoinGroup, {groupName}};
 }
@@ -244,12 +265,12 @@ TAfFinding PermissionFinding(const TAfDeviceFacts& f, const std::string& root) {
     const TAfCheck c = TAfCheck::Permission;
     if (::access(f.Node.c_str(), R_OK | W_OK) == 0)
         return Found(c, S::Ok, {T::PermissionOk, {f.Path}});
-    const std::string user = UserName(::geteuid());
+    const TAfIdentity who = AfThisProcess();
     TAfFinding found = Found(c, S::Fail,
                              {T::PermissionDenied,
-                              {user, f.Path, ModeText(f.Stat.st_mode), UserName(f.Stat.st_uid),
+                              {who.User, f.Path, ModeText(f.Stat.st_mode), UserName(f.Stat.st_uid),
                                GroupName(f.Stat.st_gid)}},
-                             PermissionFix(f, root, user));
+                             PermissionFix(f, root, who));
     found.Window = {T::WindowNoPermission, {f.Path}};
     found.WindowFix = true;
     return found;
@@ -269,9 +290,7 @@ TAfFinding InUseFinding(const TAfDeviceFacts& f, const std::string& root) {
     std::vector<std::string> holders;
     std::vector<std::string> names;
     std::vector<std::string> pids;
-    for (const TAfHolder& h : AfDeviceHolders(AfUnder(root, "/proc"))) {
-        if (h.Device != f.Device)
-            continue;
+    for (const TAfHolder& h : AfHoldersOf(f.Device, AfUnder(root, "/proc"))) {
         const std::string name = ProgramName(root, h.Pid);
         holders.push_back(name + " (PID " + std::to_string(h.Pid) + ")");
         if (std::find(names.begin(), names.end(), name) == names.end())
@@ -281,6 +300,9 @@ TAfFinding InUseFinding(const TAfDeviceFacts& f, const std::string& root) {
     if (!holders.empty())
         return Found(c, S::Fail, {T::InUseBy, {Joined(holders, ", ")}},
                      {T::FixCloseHolder, {Joined(names, ", "), Joined(pids, " ")}});
+    // This program's own open port (a check that went unanswered) is no other program's.
+    if (AfHeldHere(f.Device))
+        return Found(c, S::Ok, {T::InUseFree, {f.Path}});
     // Nobody this user may see holds it: a trial open tells whether someone else does.
     const TAfOpenResult trial = AfOpenDevice(f.Node, false);
     qCDebug(lcAfSerial, "doctor: trial open of %s %s (errno %d)", f.Node.c_str(),
@@ -306,8 +328,8 @@ TAfFinding Skipped(TAfCheck check) {
 } // namespace
 
 const char* AfCheckName(TAfCheck check) {
-    static constexpr const char* names[] = {"device",        "permission", "in-use",
-                                            "modem-manager", "brltty",     "board"};
+    static constexpr const char* names[] = {"device", "permission", "in-use", "modem-manager",
+                                            "brltty", "board",      "groups", "ports"};
     return names[static_cast<int>(check)];
 }
 
@@ -377,6 +399,60 @@ std::vector<TAfFinding> AfPortChecks(const std::string& path, const std::string&
         qCDebug(lcAfSerial, "doctor: %s %s: %s", AfCheckName(f.Check), AfCheckStatusName(f.Status),
                 f.Detail.In(TLanguage::English).c_str());
     return findings;
+}
+
+TAfIdentity AfThisProcess() {
+    TAfIdentity who;
+    who.Uid = ::geteuid();
+    who.User = UserName(who.Uid);
+    who.Groups.assign(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)), 0);
+    const int count = ::getgroups(static_cast<int>(who.Groups.size()), who.Groups.data());
+    who.Groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+    who.Groups.push_back(::getegid());
+    return who;
+}
+
+TAfFinding AfGroupsCheck(const TAfIdentity& who, const std::string& root) {
+    const TAfCheck c = TAfCheck::Groups;
+    if (who.Uid == 0)
+        return Found(c, S::Ok, {T::GroupsRoot});
+    // Debian and most others give serial ports to dialout, Arch to uucp.
+    std::optional<TGroupEntry> group = GroupEntry(root, "dialout");
+    if (!group)
+        group = GroupEntry(root, "uucp");
+    if (!group)
+        return Found(c, S::Ok, {T::GroupsNone});
+    if (Contains(who.Groups, group->Gid))
+        return Found(c, S::Ok, {T::GroupsMember, {who.User, group->Name}});
+    if (JoinedSinceLogin(root, group->Name, who))
+        return Found(c, S::Fail, {T::GroupsNotThisLogin, {who.User, group->Name}},
+                     {T::FixRelogin, {group->Name}});
+    return Found(c, S::Warn, {T::GroupsNotMember, {who.User, group->Name}},
+                 {T::FixJoinGroup, {group->Name}});
+}
+
+std::vector<TAfFinding> AfSystemChecks(const TAfIdentity& who, const std::string& root) {
+    std::vector<TAfFinding> findings{AfGroupsCheck(who, root)};
+    const TAfCheck mm = TAfCheck::ModemManager;
+    if (!AfProcessRuns(root, "ModemManager"))
+        findings.push_back(Found(mm, S::Ok, {T::ModemManagerNotRunning}));
+    else if (!OwnRule(root).empty())
+        findings.push_back(Found(mm, S::Ok, {T::ModemManagerRuleInstalled}));
+    else
+        findings.push_back(Found(mm, S::Warn, {T::ModemManagerProbesAny}, {T::FixModemManager}));
+    findings.push_back(AfBrlttyCheck(TAfDeviceFacts{}, root));
+    return findings;
+}
+
+std::string AfNoAnswerLine(const std::string& path, TLanguage language, const std::string& root) {
+    const std::vector<TAfFinding> findings = AfPortChecks(path, root);
+    for (const TAfFinding& f : findings)
+        if (f.Status == S::Fail)
+            return f.WindowLine(language);
+    for (const TAfFinding& f : findings)
+        if (f.Status == S::Warn && f.Check == TAfCheck::ModemManager)
+            return f.WindowLine(language);
+    return TAfText{T::WindowNoAnswer}.In(language);
 }
 
 std::string AfOpenFailureLine(const std::vector<TAfFinding>& findings, TLanguage language) {

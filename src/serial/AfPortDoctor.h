@@ -11,6 +11,13 @@
 //                  (ID_MM_DEVICE_IGNORE in the udev database);
 //   brltty         brltty is not installed, or its udev rules do not claim the adapter.
 // When the device check fails, permission, in-use and modem-manager are skipped.
+//
+// Without a port, the checks that need none (AfSystemChecks):
+//   groups         this login has the serial ports' group (dialout, or uucp), not only the
+//                  group file;
+//   modem-manager  ModemManager is not running, or this package's udev rule keeps it off
+//                  the common adapters;
+//   brltty         brltty has taken no plugged adapter.
 #pragma once
 
 #include "config/Texts.h"
@@ -19,12 +26,14 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+
 namespace halvex {
 
-enum class TAfCheck { Device, Permission, InUse, ModemManager, Brltty, Board };
+enum class TAfCheck { Device, Permission, InUse, ModemManager, Brltty, Board, Groups, Ports };
 enum class TAfCheckStatus { Ok, Warn, Fail, Skip };
 
-// "device", "permission", "in-use", "modem-manager", "brltty", "board".
+// "device", "permission", "in-use", "modem-manager", "brltty", "board", "groups", "ports".
 const char* AfCheckName(TAfCheck check);
 // "ok", "warn", "fail", "skip".
 const char* AfCheckStatusName(TAfCheckStatus status);
@@ -53,6 +62,28 @@ std::vector<TAfFinding> AfPortChecks(const std::string& path, const std::string&
 // Two of the checks on facts already gathered.
 TAfFinding AfModemManagerCheck(const TAfDeviceFacts& facts, const std::string& root);
 TAfFinding AfBrlttyCheck(const TAfDeviceFacts& facts, const std::string& root);
+
+// Who runs this program, as the permission checks see it.
+struct TAfIdentity {
+    std::string User;
+    uid_t Uid = 0;
+    std::vector<gid_t> Groups; // the process's own: its effective group and getgroups()
+};
+TAfIdentity AfThisProcess();
+
+// The groups check of `who` against the root's /etc/group: a user listed in the group whose
+// process lacks it has joined since logging in.
+TAfFinding AfGroupsCheck(const TAfIdentity& who, const std::string& root);
+
+// The checks that need no port: groups, modem-manager, brltty.
+std::vector<TAfFinding> AfSystemChecks(const TAfIdentity& who, const std::string& root = "/");
+
+// The second line of "Communication ERROR !" after an unanswered connection check on the
+// open device at `path`: what the checks find wrong (another program on the line,
+// ModemManager probing, ...), else the wiring to look at ("no answer: check the board's
+// power, ...").
+std::string AfNoAnswerLine(const std::string& path, TLanguage language,
+                           const std::string& root = "/");
 
 // The window's line for a failed Open: the finding of the first check that failed, else of
 // the first that warned; "" when every check is ok.

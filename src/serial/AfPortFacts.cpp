@@ -180,7 +180,41 @@ std::string StripRoot(const std::string& path, const std::string& root) {
     return path;
 }
 
+// One line of /proc/tty/drivers: "serial  /dev/ttyS  4 64-111 serial" (the minors a single
+// number when the driver has one device). True when it covers major:minor; `type` is its
+// last field.
+bool DriverCovers(const std::string& line, unsigned major, unsigned minor, std::string& type) {
+    std::istringstream fields(line);
+    std::string name, node, minors;
+    unsigned driverMajor = 0;
+    if (!(fields >> name >> node >> driverMajor >> minors >> type) || driverMajor != major)
+        return false;
+    const std::size_t dash = minors.find('-');
+    const unsigned long first = std::strtoul(minors.c_str(), nullptr, 10);
+    const unsigned long last =
+        dash == std::string::npos ? first : std::strtoul(minors.c_str() + dash + 1, nullptr, 10);
+    return minor >= first && minor <= last;
+}
+
 } // namespace
+
+std::optional<std::string> AfTtyDriverType(dev_t device, const std::string& root) {
+    std::ifstream in(AfUnder(root, "/proc/tty/drivers"));
+    if (!in)
+        return std::nullopt;
+    std::string type;
+    for (std::string line; std::getline(in, line);)
+        if (DriverCovers(line, ::major(device), ::minor(device), type))
+            return type;
+    return std::string();
+}
+
+bool AfIsSerialLine(const struct stat& node, const std::string& root) {
+    if (!S_ISCHR(node.st_mode))
+        return false;
+    const std::optional<std::string> type = AfTtyDriverType(node.st_rdev, root);
+    return !type || *type == "serial" || type->rfind("pty:slave", 0) == 0;
+}
 
 std::string AfUnder(const std::string& root, const std::string& path) {
     if (root.empty() || root == "/")
@@ -303,6 +337,7 @@ TAfDeviceFacts AfDeviceFactsOf(const std::string& path, const std::string& root)
         return f;
     f.Exists = true;
     f.CharDevice = S_ISCHR(f.Stat.st_mode);
+    f.SerialLine = AfIsSerialLine(f.Stat, root);
     f.Device = StripRoot(AfResolved(f.Node), root);
     f.Name = BaseName(f.Device);
     // Unix 98 pseudo-terminal slaves have the majors 136 to 143.

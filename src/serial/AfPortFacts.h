@@ -55,6 +55,17 @@ std::map<std::string, std::string> AfUdevRuleFiles(const std::string& root,
 // The whole of a small file ("" when it cannot be read).
 std::string AfReadFile(const std::string& path);
 
+// How the kernel's tty drivers (<root>/proc/tty/drivers) class the character device
+// `device`: "serial", "pty:slave", "console", "system:console", "system:/dev/tty", ...;
+// "" when no tty driver claims it (no terminal at all); nullopt when the table cannot be
+// read.
+std::optional<std::string> AfTtyDriverType(dev_t device, const std::string& root);
+
+// True for a serial line: a character device of a serial tty driver, or a pseudo-terminal
+// slave. Consoles, virtual terminals, /dev/tty and devices no tty driver claims are none.
+// When the drivers table cannot be read, every character device passes (opening it tells).
+bool AfIsSerialLine(const struct stat& node, const std::string& root);
+
 // A serial device as the system shows it.
 struct TAfDeviceFacts {
     std::string Path;   // as the user named it
@@ -63,9 +74,10 @@ struct TAfDeviceFacts {
     std::string Name;   // its name in /sys/class/tty ("ttyUSB0")
     bool Exists = false;
     bool CharDevice = false;
-    bool Pty = false;      // a pseudo-terminal slave
-    bool Hardware = false; // sysfs knows a device behind it
-    bool NoUart = false;   // a serial-core port with no UART (type 0)
+    bool SerialLine = false; // AfIsSerialLine
+    bool Pty = false;        // a pseudo-terminal slave
+    bool Hardware = false;   // sysfs knows a device behind it
+    bool NoUart = false;     // a serial-core port with no UART (type 0)
     struct stat Stat {};
     std::string SysDir; // /sys/class/tty/<name> under the root
     std::string Driver; // the kernel driver of the device behind it

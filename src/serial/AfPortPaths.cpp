@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 
 namespace halvex {
 
@@ -10,6 +11,7 @@ namespace {
 struct TOverrides {
     std::mutex lock;
     std::map<int, std::string> paths;
+    std::set<int> byPath; // numbers MapPath chose for a path
 };
 
 TOverrides& Overrides() {
@@ -24,6 +26,7 @@ void TAfPortPaths::SetOverride(int n, std::string path) {
         return;
     auto& o = Overrides();
     std::lock_guard<std::mutex> guard(o.lock);
+    o.byPath.erase(n);
     if (path.empty())
         o.paths.erase(n);
     else
@@ -34,6 +37,7 @@ void TAfPortPaths::ClearOverrides() {
     auto& o = Overrides();
     std::lock_guard<std::mutex> guard(o.lock);
     o.paths.clear();
+    o.byPath.clear();
 }
 
 std::string TAfPortPaths::DefaultPath(int n) {
@@ -63,6 +67,31 @@ std::string TAfPortPaths::Path(int n) {
             return it->second;
     }
     return DefaultPath(n);
+}
+
+int TAfPortPaths::MapPath(const std::string& path) {
+    for (int n = 1; n <= 255; ++n)
+        if (Path(n) == path)
+            return n;
+    for (int n = 255; n > 32; --n)
+        if (Path(n).empty()) {
+            SetOverride(n, path);
+            auto& o = Overrides();
+            std::lock_guard<std::mutex> guard(o.lock);
+            o.byPath.insert(n);
+            return n;
+        }
+    return 0;
+}
+
+std::string TAfPortPaths::Label(int n) {
+    {
+        auto& o = Overrides();
+        std::lock_guard<std::mutex> guard(o.lock);
+        if (o.byPath.count(n) != 0)
+            return o.paths[n];
+    }
+    return "COM" + std::to_string(n);
 }
 
 } // namespace halvex

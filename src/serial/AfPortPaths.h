@@ -18,6 +18,12 @@ public:
     // mapping).
     static std::string Path(int n);
     static std::string DefaultPath(int n);
+    // The number that names `path` (1 to 255), else a free number above 32 mapped to it;
+    // 0 when every number is taken. A number mapped here is labelled by the path.
+    static int MapPath(const std::string& path);
+    // How messages of the trace name port n: "COM8", or the device path for a number
+    // MapPath chose.
+    static std::string Label(int n);
 };
 
 } // namespace halvex

@@ -19,6 +19,18 @@ namespace halvex {
 
 namespace {
 
+constexpr const char* kNotSerial = "not a serial port";
+constexpr const char* kInUse = "in use by another program";
+
+// A device refused before it was opened: busy, with the reason.
+TAfOpenResult Refused(int err, const char* reason) {
+    TAfOpenResult result;
+    result.state = psBusy;
+    result.err = err;
+    result.reason = reason;
+    return result;
+}
+
 std::mutex& HeldLock() {
     static std::mutex lock;
     return lock;
@@ -47,10 +59,12 @@ bool IsPid(const std::string& name) {
 }
 
 // The devices one process (its /proc folder) holds, but for the slaves of the
-// pseudo-terminals it masters.
+// pseudo-terminals it masters. A master whose slave the kernel does not name (no
+// "tty-index" in its fdinfo) could be any: then none of the process's slaves count.
 std::set<std::string> DevicesOf(const std::string& processDir) {
     std::set<std::string> devices;
     std::set<std::string> ownPtys;
+    bool unknownMaster = false;
     const std::string fdDir = processDir + "/fd";
     DIR* fds = ::opendir(fdDir.c_str());
     if (fds == nullptr)
@@ -59,14 +73,18 @@ std::set<std::string> DevicesOf(const std::string& processDir) {
         if (fd->d_name[0] == '.')
             continue;
         const std::string target = AfLinkTarget(fdDir + "/" + fd->d_name);
-        if (target == "/dev/ptmx" || target == "/dev/pts/ptmx")
-            ownPtys.insert("/dev/pts/" + PtyIndex(processDir + "/fdinfo/" + fd->d_name));
-        else if (target.rfind("/dev/", 0) == 0)
+        if (target == "/dev/ptmx" || target == "/dev/pts/ptmx") {
+            const std::string index = PtyIndex(processDir + "/fdinfo/" + fd->d_name);
+            unknownMaster = unknownMaster || index.empty();
+            ownPtys.insert("/dev/pts/" + index);
+        } else if (target.rfind("/dev/", 0) == 0) {
             devices.insert(target);
+        }
     }
     ::closedir(fds);
-    for (const std::string& pty : ownPtys)
-        devices.erase(pty);
+    std::erase_if(devices, [&](const std::string& device) {
+        return ownPtys.count(device) != 0 || (unknownMaster && device.rfind("/dev/pts/", 0) == 0);
+    });
     return devices;
 }
 
@@ -79,14 +97,23 @@ std::set<std::string> HeldByOthers() {
 
 } // namespace
 
-// Opens a serial device: read/write, no controlling tty, non-blocking, with an exclusive
-// advisory lock (and TIOCEXCL when `exclusive`). Classifies failures as absent or busy.
 TAfOpenResult AfOpenDevice(const std::string& path, bool exclusive) {
     TAfOpenResult result;
     if (path.empty()) {
         result.err = ENOENT;
         return result;
     }
+    // A terminal of another kind (a console, /dev/tty) is not opened at all: it is no
+    // line to a board, and opening it may disturb whoever uses it.
+    struct stat node {};
+    const bool exists = ::stat(path.c_str(), &node) == 0;
+    if (exists && S_ISCHR(node.st_mode) && !AfIsSerialLine(node, "/"))
+        return Refused(ENOTTY, kNotSerial);
+    // Opened for use, a device another program holds is refused: a tty may be opened
+    // twice, and two programs on one line take each other's bytes. A pseudo-terminal's
+    // master side (a simulated board) is the line's far end, not another program.
+    if (exists && exclusive && !AfHoldersOf(AfResolved(path)).empty())
+        return Refused(EBUSY, kInUse);
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -109,7 +136,7 @@ TAfOpenResult AfOpenDevice(const std::string& path, bool exclusive) {
         return result;
     };
     if (!::isatty(fd))
-        return fail(psBusy, ENOTTY, "not a serial device");
+        return fail(psBusy, ENOTTY, kNotSerial);
     serial_struct info{};
     const bool haveInfo = AfIoctl(fd, TIOCGSERIAL, &info) == 0;
     if (haveInfo && info.type == PORT_UNKNOWN) {
@@ -121,7 +148,7 @@ TAfOpenResult AfOpenDevice(const std::string& path, bool exclusive) {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         if (err == EWOULDBLOCK)
-            return fail(psBusy, EBUSY, "in use by another program");
+            return fail(psBusy, EBUSY, kInUse);
         return fail(psBusy, err, nullptr);
     }
     if (exclusive && AfIoctl(fd, TIOCEXCL) != 0)
@@ -168,6 +195,12 @@ std::vector<TAfHolder> AfDeviceHolders(const std::string& procRoot) {
             holders.push_back({std::stoi(pid), device});
     }
     ::closedir(proc);
+    return holders;
+}
+
+std::vector<TAfHolder> AfHoldersOf(const std::string& device, const std::string& procRoot) {
+    std::vector<TAfHolder> holders = AfDeviceHolders(procRoot);
+    std::erase_if(holders, [&device](const TAfHolder& h) { return h.Device != device; });
     return holders;
 }
 

@@ -28,7 +28,9 @@ struct TAfOpenResult {
 };
 
 // Opens a serial device: read/write, no controlling tty, non-blocking, with an exclusive
-// advisory lock (and TIOCEXCL when `exclusive`). Classifies failures as absent or busy.
+// advisory lock. `exclusive` opens it for use: with TIOCEXCL, and refused while another
+// process holds it (AfHoldersOf). A node that is no serial line (AfIsSerialLine) is refused
+// without being opened. Classifies failures as absent or busy.
 TAfOpenResult AfOpenDevice(const std::string& path, bool exclusive);
 
 // True for a device that opened but has no UART behind it (a legacy 8250 port such as
@@ -55,6 +57,10 @@ struct TAfHolder {
 // user may inspect). A process's own pseudo-terminal slaves are left out: it masters them,
 // so it is the far end of the line (a simulated board), not another user of the port.
 std::vector<TAfHolder> AfDeviceHolders(const std::string& procRoot = "/proc");
+
+// The processes other than this one that hold `device` (a resolved path) open.
+std::vector<TAfHolder> AfHoldersOf(const std::string& device,
+                                   const std::string& procRoot = "/proc");
 
 class TAfPortProbe {
 public:

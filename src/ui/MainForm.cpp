@@ -110,6 +110,9 @@ TForm1::TForm1(TConfigImage& image, const TForm1Parts& parts)
             Form2->exec();
     };
     Question = [this](const QString& question) { return AskYesNo(question, this); };
+    NoAnswerCause = [](int number, TLanguage language) {
+        return Utf8(AfNoAnswerLine(TAfPortPaths::Path(number), language).c_str());
+    };
 }
 
 TForm1::~TForm1() {
@@ -201,6 +204,7 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4) {
     Form4 = form4;
     if (Form2) {
         Form2->Language = [this] { return language_; };
+        Form2->OnApplyUndone = [this] { UpdateModified(); };
         Form2->OnApply = [this] {
             if (Link->Busy()) {
                 ShowMessage(TMessage::OsdBusy);
@@ -384,6 +388,7 @@ void TForm1::StartCheck() {
     // Pressed during another exchange it does nothing (and keeps that one's clock).
     if (Link->Busy() || !AfComPort1.IsOpen())
         return;
+    checking_ = true; // until the check's end (ExchangeFinished), which a refused start reaches too
     Link->StartTest();
     checkTries_ = Link->RetriesLeft(); // the link's budget for the check
     ShowCheckTry();
@@ -644,7 +649,11 @@ void TForm1::DumpAccepted() {
 }
 
 void TForm1::ShowMessage(TMessage message) {
-    ShowMessageText(Utf8(MessageText(message, language_)));
+    QString text = Utf8(MessageText(message, language_));
+    // An unanswered connection check says what is likeliest wrong, and the fix.
+    if (message == TMessage::CommError && checking_ && NoAnswerCause)
+        text += QLatin1Char('\n') + NoAnswerCause(AfComPort1.ComNumber(), language_);
+    ShowMessageText(text);
 }
 
 void TForm1::ShowProgress() {
@@ -677,6 +686,7 @@ void TForm1::RunHandler(TLinkHandler handler, const std::function<void()>& run) 
 }
 
 void TForm1::ExchangeFinished(const TExchangeReport& report) {
+    checking_ = false;
     if (report.Kind == TExchangeKind::FontUpload) {
         // The board now draws with the uploaded set: so does the preview (the character
         // editor's set it shows already).

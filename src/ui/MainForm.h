@@ -142,6 +142,9 @@ public:
     std::function<void()> SettingsDialog;
     // Asks a Yes/No question (No the default); true for Yes.
     std::function<bool(const QString& question)> Question;
+    // The second line of "Communication ERROR !" after an unanswered connection check on
+    // port `number`: the connection doctor's likeliest cause and fix.
+    std::function<QString(int number, TLanguage language)> NoAnswerCause;
 
     // --- Handlers (the buttons and the show event call these under Guard) ---
     void FormShow();
@@ -226,6 +229,7 @@ private:
     bool shown_ = false;
     std::function<QString()> status_;
     int checkTries_ = 0;           // tries of the running connection check
+    bool checking_ = false;        // the window's connection check runs
     bool writeAfterCheck_ = false; // Write pressed while Rejoining
     TImageBytes settingsBefore_{}; // the image before the settings dialog's next Apply
     // Made when first needed; it follows the editor, so it is declared after Editor and

@@ -296,6 +296,8 @@ void TForm2::Button2Click() {
     // exchange runs, or the port refuses), nothing changes.
     if (OnApply && !OnApply()) {
         image_ = before;
+        if (OnApplyUndone)
+            OnApplyUndone();
         return;
     }
     Button1->setEnabled(false);

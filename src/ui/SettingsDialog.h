@@ -36,6 +36,8 @@ public:
     // by the link, which reports the outcome itself. Returns false when nothing was sent
     // (the caller has said why); Apply then puts the image back as it was.
     std::function<bool()> OnApply;
+    // Called when Apply has put the image back after OnApply refused.
+    std::function<void()> OnApplyUndone;
     // Decimal separator of the battery boxes; the system locale's at construction.
     char DecimalPoint;
 

@@ -55,9 +55,10 @@ TEST(CliArgs, UnknownCommandExitsWithTwoAndSendsNothing) {
 TEST(CliArgs, CommandHelpIsThatCommandsOwn) {
     const TCliArgs a = ParseCliArgs({"font", "--help"});
     EXPECT_TRUE(a.Help);
-    EXPECT_EQ(CommandHelp(a.Command).rfind("Usage: halvexctl [--port PORT] [--json] [--quiet] "
-                                           "font FILE.mcm\n",
-                                           0),
+    EXPECT_EQ(CommandHelp(a.Command).rfind(
+                  "Usage: halvexctl [--port PORT] [--json] [--quiet] [--verbose] "
+                  "font FILE.mcm\n",
+                  0),
               0u);
 }
 

@@ -8,6 +8,7 @@
 #include "ManualClock.h"
 #include "OsdBoard.h"
 #include "QtPrint.h"
+#include "config/Texts.h"
 #include "link/LinkTimer.h"
 #include "link/OsdLink.h"
 #include "serial/AfPortPaths.h"
@@ -115,6 +116,10 @@ protected:
         W->Form1.Question = [this](const QString& question) {
             Questions.push_back(question);
             return Answer;
+        };
+        // The fake port has no device for the doctor to look at: no finding, the wiring.
+        W->Form1.NoAnswerCause = [](int, TLanguage language) {
+            return QString::fromUtf8(DoctorText(TDoctorText::WindowNoAnswer, language));
         };
         QObject::connect(W->Form4.ProgressBar1, &QProgressBar::valueChanged,
                          [this](int v) { Progress.push_back(v); });

@@ -285,7 +285,9 @@ TEST_F(Language, EveryMessageInBothLanguages) {
     Click(F().Button6);
     Click(F().Button8);
     Run(6100);
-    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{U("Błąd komunikacji !")});
+    EXPECT_EQ(Texts(TBoxKind::Message),
+              std::vector<QString>{U("Błąd komunikacji !\nbrak odpowiedzi: sprawdź zasilanie "
+                                     "płytki, skrzyżowanie TX/RX i wspólną masę")});
 }
 
 // Every table text can be written as Windows-1250 (the program's code page) and comes back
