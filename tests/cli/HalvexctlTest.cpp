@@ -367,6 +367,59 @@ TEST_F(Halvexctl, DoctorNamesTheProgramHoldingThePort) {
     EXPECT_EQ(Field(checks["board"], "status"), "skip");
 }
 
+// A program with the port open and no lock ("sleep 600 < /dev/ttyS0") would take the board's
+// answers: the board commands refuse the port and name the program; nothing is sent.
+TEST_F(Halvexctl, BoardCommandRefusesAPortAnotherProgramHolds) {
+    Boot(Unpaced());
+    const halvex::test::THolderProcess holder(board, false);
+    const TRun r = Run({QStringLiteral("check")});
+    EXPECT_EQ(r.exit, 1);
+    std::string name = ReadFile("/proc/self/comm"); // the holder is a fork of this process
+    name.pop_back();
+    EXPECT_EQ(r.err, "Can't open device " + board + ": in use by " + name + " (PID " +
+                         std::to_string(holder.Pid()) + ")\n");
+    EXPECT_TRUE(sim->History().empty());
+}
+
+// No port given or stored: the checks that need none, and the ports found, among them the
+// number the preferences map to the board.
+TEST_F(Halvexctl, DoctorWithoutAPortRunsTheSystemChecksAndListsThePorts) {
+    Boot(Unpaced());
+    const std::string config = Temp("own-config");
+    std::filesystem::create_directories(config + "/Brenn");
+    WriteFile(config + "/Brenn/HalvexCfg.ini",
+              "[SOFTWARE\\Brenn\\HalvexCfg]\nCOM5=" + board + "\n");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), Q(config));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(HALVEXCTL_PATH),
+                  {QStringLiteral("--json"), QStringLiteral("doctor")});
+    const TRun r = Finish(process);
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    std::vector<std::string> names;
+    bool failed = false;
+    for (const QJsonValue& check : report.value(QStringLiteral("checks")).toArray()) {
+        names.push_back(check[QStringLiteral("name")].toString().toStdString());
+        failed = failed || check[QStringLiteral("status")].toString() == QStringLiteral("fail");
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"groups", "modem-manager", "brltty", "ports"}))
+        << r.out;
+    EXPECT_EQ(r.exit, failed ? 1 : 0) << r.out << r.err;
+    EXPECT_EQ(report.value(QStringLiteral("ok")).toBool(), !failed);
+    EXPECT_TRUE(report.value(QStringLiteral("port")).isNull());
+    auto checks = DoctorChecks(r.out);
+    EXPECT_EQ(Field(checks["ports"], "status"), "ok");
+    EXPECT_NE(Field(checks["ports"], "detail").find("COM5 " + board + " (available)"),
+              std::string::npos)
+        << r.out;
+    const QJsonObject com5{{QStringLiteral("number"), 5},
+                           {QStringLiteral("name"), QStringLiteral("COM5")},
+                           {QStringLiteral("path"), Q(board)},
+                           {QStringLiteral("state"), QStringLiteral("available")}};
+    EXPECT_TRUE(report.value(QStringLiteral("ports")).toArray().contains(com5)) << r.out;
+}
+
 TEST_F(Halvexctl, DoctorAsAnotherUserFindsNoPermissionOnAPrivatePty) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "running halvexctl as the user nobody needs root";

@@ -208,11 +208,15 @@ TEST_F(AfComPortCoreTest, InvalidNumbersAndMissingDevices) {
     EXPECT_EQ(core.EventThreadTid(), 0);
 }
 
+// A node that is no serial line (no terminal at all, or the controlling terminal's alias) is
+// refused by its tty driver's class, before any open.
 TEST_F(AfComPortCoreTest, NonTerminalCannotBeOpened) {
-    TAfPortPaths::SetOverride(PortB, "/dev/null");
-    EXPECT_EQ(FirstLine(OpenError(PortB)), "Can't open device COM41");
-    EXPECT_EQ(TAfComPortCore::ProbePort(PortB), psBusy);
-    EXPECT_FALSE(core.IsOpen());
+    for (const std::string device : {"/dev/null", "/dev/tty"}) {
+        TAfPortPaths::SetOverride(PortB, device);
+        EXPECT_EQ(OpenError(PortB), "Can't open device COM41\n" + device + ": not a serial port");
+        EXPECT_EQ(TAfComPortCore::ProbePort(PortB), psBusy);
+        EXPECT_FALSE(core.IsOpen());
+    }
 }
 
 // Another process that holds `path` open (with flock and TIOCEXCL when `lock`) until
@@ -265,11 +269,18 @@ private:
     bool holding_ = false;
 };
 
+// With a lock or without one (a tty may be opened twice, and the two programs would take
+// each other's bytes), a port another program holds is not opened.
 TEST_F(AfComPortCoreTest, PortHeldByAnotherProcessIsBusy) {
     const std::string slave = pty.Slave();
+    THolderProcess unlocked(slave, false);
+    ASSERT_TRUE(unlocked.Holding());
+    EXPECT_EQ(OpenError(PortA),
+              "Can't open device COM40\n" + slave + ": in use by another program");
+    unlocked.Release();
+
     THolderProcess holder(slave, true);
     ASSERT_TRUE(holder.Holding());
-
     const std::string busy = OpenError(PortA);
     EXPECT_EQ(FirstLine(busy), "Can't open device COM40");
     EXPECT_NE(busy.find(slave), std::string::npos);

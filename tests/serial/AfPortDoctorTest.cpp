@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/sysmacros.h>
+
 namespace halvex {
 namespace {
 
@@ -173,26 +175,118 @@ TEST(AfPortDoctor, AdapterTakenByBrlttyIsNamedWithItsFix) {
     EXPECT_EQ(claimed.Detail.Args, (std::vector<std::string>{"1a86:7523", "85-brltty.rules"}));
 }
 
+// With an exclusive lock as a terminal program takes it, or none at all ("sleep 600 <
+// /dev/ttyS0").
 TEST(AfPortDoctor, HeldPortIsExplainedWithTheHoldersNameAndPid) {
-    test::TPty pty;
-    const test::THolderProcess holder(pty.Slave());
-    TAfPortPaths::SetOverride(42, pty.Slave());
-    std::string failure;
-    try {
-        TAfComPortCore core;
-        core.OpenPort(42);
-    } catch (const EAfComPortCoreError& e) {
-        failure = e.what();
-    }
-    TAfPortPaths::SetOverride(42, {});
+    for (const bool lock : {true, false}) {
+        test::TPty pty;
+        const test::THolderProcess holder(pty.Slave(), lock);
+        TAfPortPaths::SetOverride(42, pty.Slave());
+        std::string failure;
+        try {
+            TAfComPortCore core;
+            core.OpenPort(42);
+        } catch (const EAfComPortCoreError& e) {
+            failure = e.what();
+        }
+        TAfPortPaths::SetOverride(42, {});
 
-    std::string name = FileText("/proc/self/comm");
-    name.pop_back(); // the holder is a fork of this process, under its name
-    const std::string holding = name + " (PID " + std::to_string(holder.Pid()) + ")";
-    EXPECT_EQ(AfExplainOpenFailure(failure, pty.Slave(), TLanguage::English),
-              "Can't open device COM42\nin use by " + holding);
-    EXPECT_EQ(AfExplainOpenFailure(failure, pty.Slave(), TLanguage::Polish),
-              "Can't open device COM42\nużywany przez " + holding);
+        std::string name = FileText("/proc/self/comm");
+        name.pop_back(); // the holder is a fork of this process, under its name
+        const std::string holding = name + " (PID " + std::to_string(holder.Pid()) + ")";
+        EXPECT_EQ(AfExplainOpenFailure(failure, pty.Slave(), TLanguage::English),
+                  "Can't open device COM42\nin use by " + holding);
+        EXPECT_EQ(AfExplainOpenFailure(failure, pty.Slave(), TLanguage::Polish),
+                  "Can't open device COM42\nużywany przez " + holding);
+    }
+}
+
+// The kernel's tty drivers tell a serial line: a console or the controlling terminal's alias
+// is none, a pseudo-terminal slave is one; without the table every terminal passes.
+TEST(AfPortDoctor, TerminalsOfOtherKindsAreNoSerialPorts) {
+    const TFixtureRoot root;
+    root.Write("/proc/tty/drivers",
+               "/dev/tty             /dev/tty        5       0 system:/dev/tty\n"
+               "/dev/console         /dev/console    5       1 system:console\n"
+               "usbserial            /dev/ttyUSB   188 0-511 serial\n"
+               "serial               /dev/ttyS       4      64 serial\n"
+               "pty_slave            /dev/pts      136 0-1048575 pty:slave\n"
+               "unknown              /dev/tty        4 1-63 console\n");
+    EXPECT_EQ(AfTtyDriverType(::makedev(188, 511), root.Path()), "serial");
+    EXPECT_EQ(AfTtyDriverType(::makedev(4, 64), root.Path()), "serial");
+    EXPECT_EQ(AfTtyDriverType(::makedev(4, 65), root.Path()), "");
+    EXPECT_EQ(AfTtyDriverType(::makedev(4, 7), root.Path()), "console");
+    EXPECT_EQ(AfTtyDriverType(::makedev(1, 3), root.Path()), "");
+
+    test::TPty pty;
+    root.Folder("/dev");
+    fs::create_symlink("/dev/tty", root.Path() + "/dev/tty");
+    fs::create_symlink(pty.Slave(), root.Path() + "/dev/board");
+    const std::vector<TAfFinding> tty = AfPortChecks("/dev/tty", root.Path());
+    EXPECT_EQ(tty[0].Status, TAfCheckStatus::Fail);
+    EXPECT_EQ(tty[0].WindowLine(TLanguage::English), "/dev/tty: not a serial port");
+    EXPECT_EQ(tty[0].WindowLine(TLanguage::Polish), "/dev/tty: to nie jest port szeregowy");
+    EXPECT_EQ(AfPortChecks("/dev/board", root.Path())[0].Detail.Id, TDoctorText::DevicePty);
+
+    fs::remove(root.Path() + "/proc/tty/drivers");
+    EXPECT_TRUE(AfDeviceFactsOf("/dev/tty", root.Path()).SerialLine);
+}
+
+// The process's own groups against the group file: a user listed in dialout whose login
+// lacks it was added since logging in.
+TEST(AfPortDoctor, GroupsCheckComparesThisLoginWithTheGroupFile) {
+    const TFixtureRoot root;
+    root.Write("/etc/group", "root:x:0:\ndialout:x:20:guest,pilot\npilot:x:1000:\n");
+    const TAfFinding before = AfGroupsCheck({"pilot", 1000, {1000}}, root.Path());
+    EXPECT_EQ(before.Status, TAfCheckStatus::Fail);
+    EXPECT_EQ(before.Fix.In(TLanguage::English),
+              "you were added to dialout, but this login started before: log out and in again");
+    EXPECT_EQ(before.Fix.In(TLanguage::Polish),
+              "dodano cię do grupy dialout, ale to logowanie zaczęło się wcześniej: wyloguj się "
+              "i zaloguj ponownie");
+    EXPECT_EQ(AfGroupsCheck({"pilot", 1000, {1000, 20}}, root.Path()).Status, TAfCheckStatus::Ok);
+    const TAfFinding outside = AfGroupsCheck({"other", 1001, {1001}}, root.Path());
+    EXPECT_EQ(outside.Status, TAfCheckStatus::Warn);
+    EXPECT_EQ(outside.Fix.Id, TDoctorText::FixJoinGroup);
+}
+
+// Without a port: ModemManager kept off by this package's rule, an adapter brltty took.
+TEST(AfPortDoctor, SystemChecksNeedNoPort) {
+    const TFixtureRoot root;
+    root.Write("/proc/700/comm", "ModemManager\n");
+    root.Copy("85-brltty.rules", "/lib/udev/rules.d/85-brltty.rules");
+    root.Write("/sys/devices/usb1/1-2/idVendor", "1a86\n");
+    root.Write("/sys/devices/usb1/1-2/idProduct", "7523\n");
+    root.Link("/sys/bus/usb/devices/1-2", "../../../devices/usb1/1-2");
+    const TAfIdentity rootUser{"root", 0, {0}};
+    std::vector<TAfFinding> found = AfSystemChecks(rootUser, root.Path());
+    EXPECT_EQ(Statuses(found), "groups=ok modem-manager=warn brltty=fail ");
+    EXPECT_EQ(found[2].Detail.Id, TDoctorText::BrlttyTook);
+
+    fs::copy_file(HALVEX_UDEV_RULE, root.Path() + "/lib/udev/rules.d/60-halvexcfg.rules");
+    found = AfSystemChecks(rootUser, root.Path());
+    EXPECT_EQ(found[1].Status, TAfCheckStatus::Ok);
+    EXPECT_EQ(found[1].Detail.Id, TDoctorText::ModemManagerRuleInstalled);
+}
+
+// An unanswered check on a port this program has open: the port itself is fine (its own
+// open is no other program's), so the wiring is named.
+TEST(AfPortDoctor, UnansweredCheckOnAHealthyPortNamesTheWiring) {
+    test::TPty pty;
+    TAfPortPaths::SetOverride(42, pty.Slave());
+    TAfComPortCore core;
+    TAfDCB dcb{};
+    dcb.DCBlength = sizeof(TAfDCB);
+    dcb.BaudRate = 57600;
+    dcb.ByteSize = 8;
+    core.SetDCB(dcb);
+    ASSERT_TRUE(core.OpenPort(42));
+    EXPECT_EQ(AfNoAnswerLine(pty.Slave(), TLanguage::English),
+              "no answer: check the board's power, TX/RX crossed, grounds joined");
+    EXPECT_EQ(AfNoAnswerLine(pty.Slave(), TLanguage::Polish),
+              "brak odpowiedzi: sprawdź zasilanie płytki, skrzyżowanie TX/RX i wspólną masę");
+    core.ClosePort();
+    TAfPortPaths::SetOverride(42, {});
 }
 
 } // namespace

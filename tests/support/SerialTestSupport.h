@@ -74,12 +74,12 @@ private:
     std::string slave_;
 };
 
-// Another process holding a device the way a terminal program does: open, with an exclusive
-// lock, until this object goes. It keeps no other descriptor of this process (so it masters
-// no pseudo-terminal of the test).
+// Another process holding a device until this object goes: the way a terminal program does
+// (open, with an exclusive lock), or without a lock as "sleep 600 < /dev/ttyS0" does. It
+// keeps no other descriptor of this process (so it masters no pseudo-terminal of the test).
 class THolderProcess {
 public:
-    explicit THolderProcess(const std::string& path) {
+    explicit THolderProcess(const std::string& path, bool lock = true) {
         int ready[2];
         if (::pipe(ready) != 0)
             throw std::runtime_error("pipe");
@@ -89,7 +89,8 @@ public:
                 if (fd != ready[1])
                     ::close(fd);
             const int device = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            const char ok = device >= 0 && ::flock(device, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
+            const char ok =
+                device >= 0 && (!lock || ::flock(device, LOCK_EX | LOCK_NB) == 0) ? 1 : 0;
             (void)!::write(ready[1], &ok, 1);
             while (ok == 1)
                 ::pause();

@@ -785,6 +785,21 @@ TEST_F(MainForm, ApplyWhileAWriteRunsChangesNothingAndSaysBusy) {
     EXPECT_TRUE(W->Form2.Button1->isEnabled()); // Restore stays
 }
 
+// After an unplug, Apply ends in the port's write error and puts the image back: the
+// title's mark of unwritten changes goes with the change, not only when the dialog closes.
+TEST_F(MainForm, ApplyRefusedAfterAnUnplugLeavesNoModifiedMark) {
+    Start();
+    LoadConfiguration();
+    Port.OnDeviceLost();
+    ASSERT_FALSE(F().isWindowModified());
+    const TConfigImage before = F().Image;
+    W->Form2.Edit19->setText(QStringLiteral("Other"));
+    W->Form2.Button2Click();
+    EXPECT_EQ(Texts(TBoxKind::Error).size(), 1u);
+    EXPECT_EQ(0, std::memcmp(before.Data(), F().Image.Data(), ofs::ImageSize));
+    EXPECT_FALSE(F().isWindowModified());
+}
+
 TEST_F(MainForm, ExportThenImportRestoresTheLayouts) {
     Start();
     LoadConfiguration();
