@@ -406,13 +406,7 @@ TEST_F(Halvexctl, DoctorWithoutAPortRunsTheSystemChecksAndListsThePorts) {
     EXPECT_EQ(names, (std::vector<std::string>{"groups", "modem-manager", "brltty", "ports"}))
         << r.out;
     EXPECT_EQ(r.exit, failed ? 1 : 0) << r.out << r.err;
-    EXPECT_EQ(report.value(QStringLiteral("ok")).toBool(), !failed);
     EXPECT_TRUE(report.value(QStringLiteral("port")).isNull());
-    auto checks = DoctorChecks(r.out);
-    EXPECT_EQ(Field(checks["ports"], "status"), "ok");
-    EXPECT_NE(Field(checks["ports"], "detail").find("COM5 " + board + " (available)"),
-              std::string::npos)
-        << r.out;
     const QJsonObject com5{{QStringLiteral("number"), 5},
                            {QStringLiteral("name"), QStringLiteral("COM5")},
                            {QStringLiteral("path"), Q(board)},
