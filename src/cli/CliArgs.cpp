@@ -107,7 +107,7 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
      "$XDG_DATA_HOME/halvexcfg/presets/ (normally ~/.local/share/halvexcfg/presets/). A\n"
      "preset holds only the three screen layouts; put one on the board with\n"
      "'halvexctl preset NAME'. Exit 3 when the shipped presets are missing.\n"},
-    {TCommand::Preset, "preset", "preset NAME [--mode OFF|MIN|ALL | --all] [--verify]",
+    {TCommand::Preset, "preset", "preset NAME [--mode OFF|MIN|ALL] [--all] [--verify]",
      "apply a layout preset to the board's layouts",
      "Reads the board's configuration, applies the layout preset NAME (a name that\n"
      "'halvexctl presets' lists, or its file name without .set) as the configurator's\n"
@@ -120,7 +120,7 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
      "\n"
      "  --mode       the layout to replace: OFF, MIN or ALL (default: the layout mode the\n"
      "               board is in)\n"
-     "  --all        replace all three layouts\n"
+     "  --all        replace all three layouts (not with --mode)\n"
      "  --verify     read the board back after the write and compare all 512 bytes, as\n"
      "               write --verify does\n"},
 }};

@@ -470,10 +470,11 @@ void TLayoutEditor::RadioGroup4Click() {
     const TUiText name = RadioGroup4->ItemIndex() == 1 ? TUiText::StepPal : TUiText::StepNtsc;
     int moved = 0;
     RecordChange(StepName(name), [&] { moved = ApplyVideoStandard(); });
-    // Items the switch moved are named, so the change is not silent.
+    GridRedraw();
+    // Items the switch moved are counted, so the change is not silent (after the redraw,
+    // whose overlap hint would replace it).
     if (moved > 0)
         ShowStatus(StepName(PluralText(TUiText::StatusNtscMovedOne, moved)).arg(moved));
-    GridRedraw();
 }
 
 void TLayoutEditor::UpDown1Click() {

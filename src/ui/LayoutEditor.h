@@ -55,7 +55,8 @@ public:
     // The image may have changed (after every grid redraw and a stored sensitivity).
     std::function<void()> OnImageChanged;
     // A line for the window's status line (an undo or redo, a preset, a video standard
-    // switch that moved items).
+    // switch that moved items). Shown after the step's redraw, so the overlap hint that
+    // the redraw may raise does not hide it.
     std::function<void(const QString& text)> OnStatus;
     // Passes `text` to OnStatus.
     void ShowStatus(const QString& text) const;

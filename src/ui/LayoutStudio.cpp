@@ -92,10 +92,10 @@ void TLayoutStudio::ApplyPreset(const TPresetEntry& preset, bool allModes) {
         ApplyPresetLayouts(image_, *loaded, allModes ? kAllLayoutModes : current);
         editor_.PanelRefresh();
     });
+    editor_.GridRedraw();
     editor_.ShowStatus(allModes ? Text(TUiText::StatusPresetAppliedAll).arg(preset.Name)
                                 : Text(TUiText::StatusPresetApplied)
                                       .arg(preset.Name, editor_.RadioGroup2->ItemText(current)));
-    editor_.GridRedraw();
 }
 
 TRowSpan TLayoutStudio::PlacingRows() const {
@@ -114,12 +114,12 @@ void TLayoutStudio::PlaceAt(TAnchor anchor) {
         image_.SetYPos(mode, item, static_cast<std::uint8_t>(place->Row));
         editor_.PanelRefresh();
     });
+    editor_.GridRedraw();
     // The anchor's menu text, in the sentence's case.
     QString where = Text(AnchorText(anchor));
     where[0] = where[0].toLower();
     editor_.ShowStatus(Text(GuidesShown() ? TUiText::StatusPlacedWide : TUiText::StatusPlaced)
                            .arg(ItemName(item), where));
-    editor_.GridRedraw();
 }
 
 void TLayoutStudio::CopyPositionTo(int mode) {
@@ -130,8 +130,8 @@ void TLayoutStudio::CopyPositionTo(int mode) {
     const QString modeName = editor_.RadioGroup2->ItemText(mode);
     editor_.RecordChange(Text(TUiText::StepCopyPosition).arg(ItemName(item), modeName),
                          [&] { CopyItemRecord(image_, item, from, mode); });
-    editor_.ShowStatus(Text(TUiText::StatusPositionCopied).arg(ItemName(item), modeName));
     editor_.GridRedraw();
+    editor_.ShowStatus(Text(TUiText::StatusPositionCopied).arg(ItemName(item), modeName));
 }
 
 void TLayoutStudio::AddMenuEntries(QMenu& menu) {
