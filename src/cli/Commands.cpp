@@ -797,16 +797,10 @@ void TJob::Preset() {
     for (int m = 0; m < kLayoutModes; ++m)
         if (mode == kAllLayoutModes || m == mode)
             layouts.append(QLatin1String(kLayoutModeNames[m]));
-    const QString done =
-        mode == kAllLayoutModes
-            ? QString::fromUtf8(UiText(TUiText::StatusPresetAppliedAll, TLanguage::English))
-                  .arg(preset.Name)
-            : QString::fromUtf8(UiText(TUiText::StatusPresetApplied, TLanguage::English))
-                  .arg(preset.Name, QLatin1String(kLayoutModeNames[mode]));
     QJsonObject fields{{QStringLiteral("preset"), preset.Name},
                        {QStringLiteral("file"), preset.Path},
                        {QStringLiteral("layouts"), layouts}};
-    RunWrite(fields, done.toStdString() + "; ");
+    RunWrite(fields, PresetAppliedText(preset.Name, mode, TLanguage::English).toStdString() + "; ");
 }
 
 int TJob::Run() {

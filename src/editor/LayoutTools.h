@@ -46,7 +46,6 @@ void TakePresetLayout(TConfigImage& image, const TConfigImage& preset, int mode)
 // Applies a preset as the preset chooser and `halvexctl preset` do: TakePresetLayout for
 // layout mode `mode`, or for all three with kAllLayoutModes; then, when the image is NTSC,
 // rows a PAL preset uses below the last NTSC row move up (MoveIntoNtscRows).
-constexpr int kAllLayoutModes = -1;
 void ApplyPresetLayouts(TConfigImage& image, const TConfigImage& preset, int mode);
 
 // A guide's rectangle in cells from the screen's top-left corner; an edge may fall inside

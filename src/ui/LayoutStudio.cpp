@@ -87,15 +87,13 @@ void TLayoutStudio::ApplyPreset(const TPresetEntry& preset, bool allModes) {
         ShowMessageText(QString::fromUtf8(MessageText(TMessage::BadFileFormat, Lang())));
         return;
     }
-    const int current = editor_.Model().LayoutMode();
+    const int mode = allModes ? kAllLayoutModes : editor_.Model().LayoutMode();
     editor_.RecordChange(Text(TUiText::StepPreset).arg(preset.Name), [&] {
-        ApplyPresetLayouts(image_, *loaded, allModes ? kAllLayoutModes : current);
+        ApplyPresetLayouts(image_, *loaded, mode);
         editor_.PanelRefresh();
     });
     editor_.GridRedraw();
-    editor_.ShowStatus(allModes ? Text(TUiText::StatusPresetAppliedAll).arg(preset.Name)
-                                : Text(TUiText::StatusPresetApplied)
-                                      .arg(preset.Name, editor_.RadioGroup2->ItemText(current)));
+    editor_.ShowStatus(PresetAppliedText(preset.Name, mode, Lang()));
 }
 
 TRowSpan TLayoutStudio::PlacingRows() const {
