@@ -13,7 +13,7 @@ function(help_of out)
 endfunction()
 
 set(text "[COMMAND DETAILS]\n")
-foreach(command ports check read export write import font doctor glyphs)
+foreach(command ports check read export write import font doctor glyphs presets preset)
     help_of(help ${command})
     # "Usage: halvexctl [...] SYNOPSIS\nSummary.\n\nDetails...\n\nOptions:..."
     if(NOT help MATCHES "^Usage: halvexctl [^\n]*--quiet\\] ([^\n]*)\n[^\n]*\n\n(.*)\n\nOptions:")

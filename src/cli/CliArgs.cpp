@@ -1,9 +1,11 @@
 #include "cli/CliArgs.h"
 
+#include "config/ConfigImage.h"
 #include "config/SettingsFile.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 #include <string_view>
 
@@ -19,7 +21,7 @@ struct TCommandInfo {
     const char* Details;  // the command's own help, after the synopsis
 };
 
-constexpr std::array<TCommandInfo, 10> kCommands{{
+constexpr std::array<TCommandInfo, 11> kCommands{{
     {TCommand::Ports, "ports", "ports", "list port numbers, device paths and state",
      "Lists the port numbers COM1 to COM32 and every number the preferences map to a\n"
      "device (COM<n> values), each with its device path and its state: available (it\n"
@@ -116,7 +118,23 @@ constexpr std::array<TCommandInfo, 10> kCommands{{
      "file: the shipped ones in share/halvexcfg/presets/ of the installation, the user's in\n"
      "$XDG_DATA_HOME/halvexcfg/presets/ (normally ~/.local/share/halvexcfg/presets/). A\n"
      "preset holds only the three screen layouts; put one on the board with\n"
-     "'halvexctl import FILE.set --layouts'. Exit 3 when the shipped presets are missing.\n"},
+     "'halvexctl preset NAME'. Exit 3 when the shipped presets are missing.\n"},
+    {TCommand::Preset, "preset", "preset NAME [--mode OFF|MIN|ALL] [--all] [--verify]",
+     "apply a layout preset to the board's layouts",
+     "Reads the board's configuration, applies the layout preset NAME (a name that\n"
+     "'halvexctl presets' lists, or its file name without .set) as the configurator's\n"
+     "preset chooser does, and writes the result back in 16 blocks. The preset brings the\n"
+     "items' places and looks (visible, negative, blinking, grey, font); the item options\n"
+     "(audible vario, HDOP, temperature sensor) and the horizon's Nick and Roll\n"
+     "sensitivities stay as the board has them. Under NTSC, items below row 12 move up 3\n"
+     "rows. An unknown NAME ends with exit 2, a preset file that cannot be read or is no\n"
+     "preset with exit 3, both before the board is touched.\n"
+     "\n"
+     "  --mode       the layout to replace: OFF, MIN or ALL (default: the layout mode the\n"
+     "               board is in)\n"
+     "  --all        replace all three layouts (not with --mode)\n"
+     "  --verify     read the board back after the write and compare all 512 bytes, as\n"
+     "               write --verify does\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -143,6 +161,7 @@ struct TLineParts {
     bool ImageGiven = false;
     const TOptionInfo* OwnOption = nullptr; // the first option of one command alone given
     std::string GlyphsError;                // the first value an option of glyphs refused
+    std::string ModeError;                  // the value --mode refused
 };
 
 // One option of the command line: "--name VALUE", "--name=VALUE" or a switch "--name".
@@ -239,6 +258,21 @@ bool TakeGlyphsNumber(TCliArgs& r, TLineParts& line, const std::string& value) {
     return true;
 }
 
+// --mode of preset: OFF, MIN or ALL, in any case.
+bool TakePresetMode(TCliArgs& r, TLineParts& line, const std::string& value) {
+    std::string upper = value;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    for (int m = 0; m < kLayoutModes; ++m) {
+        if (upper == kLayoutModeNames[m]) {
+            r.PresetMode = m;
+            return true;
+        }
+    }
+    line.ModeError = "--mode takes OFF, MIN or ALL, not '" + value + "'";
+    return true;
+}
+
 // The options of glyphs taken together: the usage error, empty when they are good.
 std::string GlyphsUsageError(const TGlyphsArgs& glyphs) {
     if (glyphs.Font.empty() || glyphs.Out.empty() || glyphs.At < 0)
@@ -252,6 +286,7 @@ std::string GlyphsUsageError(const TGlyphsArgs& glyphs) {
 }
 
 constexpr TCommand kGlyphs = TCommand::Glyphs;
+constexpr TCommand kPreset = TCommand::Preset;
 
 constexpr TOptionInfo kOptions[] = {
     {"--port", "PORT", TakePort,
@@ -275,6 +310,8 @@ constexpr TOptionInfo kOptions[] = {
     {"--rows", "R", TakeGlyphsNumber<kRows>, nullptr, kGlyphs},
     {"--threshold", "PERCENT", TakeGlyphsNumber<kThreshold>, nullptr, kGlyphs},
     {"--dither", nullptr, TakeDither, nullptr, kGlyphs},
+    {"--mode", "OFF|MIN|ALL", TakePresetMode, nullptr, kPreset},
+    {"--all", nullptr, Set<&TCliArgs::PresetAll>, nullptr, kPreset},
 };
 
 const TOptionInfo* FindOption(std::string_view name) {
@@ -367,6 +404,7 @@ std::string ProgramHelp() {
             "  halvexctl import club.set --layouts\n"
             "  halvexctl write --image bench.bin --verify\n"
             "  halvexctl presets\n"
+            "  halvexctl preset Race --mode MIN\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
             "  halvexctl --port /dev/ttyUSB0 doctor\n"
             "  halvexctl glyphs logo.png --font bf-default.mcm --at 160 --out logo.mcm\n"
@@ -399,28 +437,35 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
     const std::string name = CommandName(r.Command);
     const bool imageCommand = r.Command == TCommand::Read || r.Command == TCommand::Write;
     const bool fileCommand = r.Command == TCommand::Export || r.Command == TCommand::Import ||
-                             r.Command == TCommand::Font || r.Command == TCommand::Glyphs;
+                             r.Command == TCommand::Font || r.Command == TCommand::Glyphs ||
+                             r.Command == TCommand::Preset; // its argument: the preset's name
+    const char* argument = r.Command == TCommand::Preset ? "a preset name" : "a file";
     if (r.Command == TCommand::None)
         FailOnce(r, "no command given");
     else if (line.ImageGiven && !imageCommand)
         FailOnce(r, "option --image belongs to read and write, not " + name);
     else if ((line.Layouts || line.Settings) && r.Command != TCommand::Import)
         FailOnce(r, "options --layouts and --settings belong to import, not " + name);
-    else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import)
-        FailOnce(r, "option --verify belongs to write and import, not " + name);
+    else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import &&
+             r.Command != TCommand::Preset)
+        FailOnce(r, "option --verify belongs to write, import and preset, not " + name);
     else if (line.OwnOption && line.OwnOption->Only != r.Command)
         FailOnce(r, std::string("option ") + line.OwnOption->Name + " belongs to " +
                         CommandName(line.OwnOption->Only) + ", not " + name);
     else if (imageCommand && (!line.ImageGiven || r.File.empty()))
         FailOnce(r, name + " needs --image FILE");
     else if (fileCommand && extra == 0)
-        FailOnce(r, name + " needs a file");
+        FailOnce(r, name + " needs " + argument);
     else if (extra > (fileCommand ? 1u : 0u))
         FailOnce(r, "unexpected argument '" + positional.back() + "' for " + name);
     if (fileCommand && extra == 1)
         r.File = positional[1];
     if (r.Command == TCommand::Glyphs)
         FailOnce(r, line.GlyphsError.empty() ? GlyphsUsageError(r.Glyphs) : line.GlyphsError);
+    if (r.Command == TCommand::Preset && !line.ModeError.empty())
+        FailOnce(r, line.ModeError);
+    else if (r.Command == TCommand::Preset && r.PresetAll && r.PresetMode >= 0)
+        FailOnce(r, "options --mode and --all of preset exclude each other");
     if (r.Command == TCommand::Import) {
         const bool both = !line.Layouts && !line.Settings; // neither option: both
         r.ImportFlags = (both || line.Layouts ? import_flag::Layouts : 0) |

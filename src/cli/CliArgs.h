@@ -25,7 +25,8 @@ enum class TCommand {
     Font,
     Doctor,
     Glyphs,
-    Presets
+    Presets,
+    Preset
 };
 
 struct TCliArgs {
@@ -36,12 +37,14 @@ struct TCliArgs {
     bool Help = false;    // --help: of the program, or of Command when one is given
     bool Version = false; // --version
     TCommand Command = TCommand::None;
-    std::string File;    // --image FILE of read/write, the file of export/import/font, the
-                         // picture of glyphs
-    int ImportFlags = 0; // import_flag:: bits; both when neither option is given
-    bool Verify = false; // --verify of write and import: read back and compare after the write
-    TGlyphsArgs Glyphs;  // the options of glyphs
-    std::string Error;   // wrong usage (exit 2); empty when the line is good
+    std::string File;       // --image FILE of read/write, the file of export/import/font, the
+                            // picture of glyphs, the preset's name of preset
+    int ImportFlags = 0;    // import_flag:: bits; both when neither option is given
+    bool Verify = false;    // --verify of write, import and preset: read back and compare
+    int PresetMode = -1;    // --mode of preset: 0 OFF, 1 MIN, 2 ALL; -1 the board's current mode
+    bool PresetAll = false; // --all of preset: all three layouts
+    TGlyphsArgs Glyphs;     // the options of glyphs
+    std::string Error;      // wrong usage (exit 2); empty when the line is good
 };
 
 TCliArgs ParseCliArgs(const std::vector<std::string>& args);

@@ -10,6 +10,7 @@
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
 #include "editor/GridModel.h"
+#include "editor/LayoutTools.h"
 #include "link/FontFile.h"
 #include "link/LinkFrames.h"
 #include "serial/AfComPortCore.h"
@@ -18,6 +19,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -248,6 +250,7 @@ public:
 private:
     void Ports();
     void Presets();
+    void Preset();
     void NewSession();
     void OpenSession();
     void Check();
@@ -786,6 +789,59 @@ void TJob::Presets() {
     Result(lines, {{QStringLiteral("presets"), list}});
 }
 
+// The preset named `name` as `halvexctl presets` lists it (in either language), or by its
+// file name without ".set"; case does not matter. Exit 2 when there is none.
+TPresetEntry FindPreset(const std::string& name) {
+    const QString wanted = QString::fromLocal8Bit(name);
+    for (const TLanguage language : {TLanguage::English, TLanguage::Polish})
+        for (const TPresetEntry& p : TPresetLibrary::ForProgram().List(language))
+            if (p.Name.compare(wanted, Qt::CaseInsensitive) == 0 ||
+                QFileInfo(p.Path).completeBaseName().compare(wanted, Qt::CaseInsensitive) == 0)
+                return p;
+    Fail(exit_code::Usage,
+         "halvexctl: no layout preset named '" + name + "' ('halvexctl presets' lists them)");
+}
+
+// The preset's layouts over `base`; exit 3 when its file cannot be read or is no preset.
+TConfigImage LoadPreset(const TPresetEntry& preset, const TConfigImage& base,
+                        const TItemCatalogue& catalogue) {
+    const std::string path = QFile::encodeName(preset.Path).toStdString();
+    std::optional<TConfigImage> loaded;
+    try {
+        loaded = TPresetLibrary::Load(preset.Path, base, catalogue);
+    } catch (const std::exception& e) {
+        Fail(exit_code::File, "Cannot use " + path + ": " + e.what());
+    }
+    if (!loaded)
+        Fail(exit_code::File,
+             Text(TMessage::BadFileFormat) + " (" + path + " holds no screen layouts)");
+    return *loaded;
+}
+
+void TJob::Preset() {
+    const TPresetEntry preset = FindPreset(args_.File);
+    // A preset that cannot be used is refused before the board is touched.
+    LoadPreset(preset, TConfigImage(), catalogue_);
+    OpenSession();
+    TOsdLink& link = session_->Link();
+    Exchange([&link] { return link.StartRead(); }, "configuration read");
+    OpenEditorOnImage();
+    TConfigImage& image = session_->Image();
+    const int mode = args_.PresetAll         ? kAllLayoutModes
+                     : args_.PresetMode >= 0 ? args_.PresetMode
+                                             : model_->LayoutMode();
+    // Taken over the board's image, as the chooser takes it over the one being edited.
+    ApplyPresetLayouts(image, LoadPreset(preset, image, catalogue_), mode);
+    QJsonArray layouts;
+    for (int m = 0; m < kLayoutModes; ++m)
+        if (mode == kAllLayoutModes || m == mode)
+            layouts.append(QLatin1String(kLayoutModeNames[m]));
+    QJsonObject fields{{QStringLiteral("preset"), preset.Name},
+                       {QStringLiteral("file"), preset.Path},
+                       {QStringLiteral("layouts"), layouts}};
+    RunWrite(fields, PresetAppliedText(preset.Name, mode, TLanguage::English).toStdString() + "; ");
+}
+
 int TJob::Run() {
     try {
         switch (args_.Command) {
@@ -794,6 +850,9 @@ int TJob::Run() {
             break;
         case TCommand::Presets:
             Presets();
+            break;
+        case TCommand::Preset:
+            Preset();
             break;
         case TCommand::Check:
             Check();

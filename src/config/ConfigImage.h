@@ -124,7 +124,11 @@ constexpr std::uint8_t Visible = 0x80;
 } // namespace flag
 
 constexpr int kLayoutModes = 3; // OFF, MIN, ALL
-constexpr int kItemCount = 20;  // display items after a successful read
+// The layout modes' names, the same in every language.
+constexpr const char* kLayoutModeNames[kLayoutModes] = {"OFF", "MIN", "ALL"};
+// Where a layout mode is asked for: all three.
+constexpr int kAllLayoutModes = -1;
+constexpr int kItemCount = 20; // display items after a successful read
 
 // Little-endian 16-bit access on any byte block (the image or the settings working copy).
 inline std::uint16_t GetWord(const std::uint8_t* block, std::size_t offset) {

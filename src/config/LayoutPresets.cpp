@@ -62,6 +62,13 @@ QFileInfoList SetFiles(const QString& folder) {
 
 } // namespace
 
+QString PresetAppliedText(const QString& name, int mode, TLanguage language) {
+    if (mode < 0 || mode >= kLayoutModes)
+        return QString::fromUtf8(UiText(TUiText::StatusPresetAppliedAll, language)).arg(name);
+    return QString::fromUtf8(UiText(TUiText::StatusPresetApplied, language))
+        .arg(name, QLatin1String(kLayoutModeNames[mode]));
+}
+
 TPresetLibrary TPresetLibrary::ForProgram() {
     return {ShippedFolder(), OwnFolder()};
 }

@@ -19,6 +19,10 @@
 
 namespace halvex {
 
+// What applying preset `name` to layout mode `mode` (or kAllLayoutModes) did, for the
+// window's status line and halvexctl: "Preset Race applied to MIN".
+QString PresetAppliedText(const QString& name, int mode, TLanguage language);
+
 struct TPresetEntry {
     QString Name; // shown: a shipped preset's name in the interface language, else the file's
     QString Path;

@@ -440,6 +440,21 @@ constexpr TUiTextRow kUi[] = {
     {TUiText::StepCopyPosition, {"copy position of %1 to %2", "kopiowanie pozycji: %1 do %2"}},
     {TUiText::StepPreset, {"preset %1", "zastosowanie szablonu: %1"}},
     {TUiText::StatusOverlaps, {"Overlaps: %1", "Nachodzi na: %1"}},
+    {TUiText::StatusPresetApplied, {"Preset %1 applied to %2", "Zastosowano układ %1 w %2"}},
+    {TUiText::StatusPresetAppliedAll,
+     {"Preset %1 applied to all three layouts", "Zastosowano układ %1 we wszystkich trzech "
+                                                "układach"}},
+    {TUiText::StatusPlaced, {"Placed %1 at %2", "%1: umieszczono %2"}},
+    {TUiText::StatusPlacedWide,
+     {"Placed %1 at %2 (16:9 area)", "%1: umieszczono %2 (obszar 16:9)"}},
+    {TUiText::StatusPositionCopied,
+     {"Copied the position of %1 to %2", "%1: skopiowano pozycję do %2"}},
+    {TUiText::StatusNtscMovedOne,
+     {"%1 item moved up to row 12", "%1 element przesunięto do wiersza 12"}},
+    {TUiText::StatusNtscMovedFew,
+     {"%1 items moved up to row 12", "%1 elementy przesunięto do wiersza 12"}},
+    {TUiText::StatusNtscMovedMany,
+     {"%1 items moved up to row 12", "%1 elementów przesunięto do wiersza 12"}},
     {TUiText::PresetRace, {"Race", "Wyścig"}},
     {TUiText::PresetFreestyle, {"Freestyle", "Freestyle"}},
     {TUiText::PresetLongRange, {"Long range", "Daleki zasięg"}},
@@ -452,6 +467,11 @@ constexpr TUiTextRow kUi[] = {
       "Nazwa szablonu nie może być pusta, zaczynać się kropką ani zawierać \"/\" !"}},
     {TUiText::PresetReplace, {"Replace the preset \"%1\" ?", "Zastąpić szablon \"%1\" ?"}},
     {TUiText::PresetDelete, {"Delete the preset \"%1\" ?", "Usunąć szablon \"%1\" ?"}},
+    {TUiText::PresetsMissing,
+     {"No layout presets came with the program: %1 holds none (the installation is "
+      "incomplete). Save layout as preset... keeps your own.",
+      "Brak szablonów układu dostarczonych z programem: %1 nie zawiera żadnego (instalacja "
+      "jest niepełna). Zapisz układ jako szablon... zachowa własny."}},
     {TUiText::StatusPortOpen, {"Port COM%1 open", "Port COM%1 otwarty"}},
     {TUiText::StatusPortClosed, {"Port closed", "Port zamknięty"}},
     {TUiText::StatusOsdReady, {"OSD ready", "OSD gotowe"}},
@@ -727,13 +747,14 @@ const char* UiText(TUiText text, TLanguage language) {
     return "";
 }
 
-TUiText ImportedIgnoredText(int count) {
-    if (count == 1)
-        return TUiText::StatusImportedIgnoredOne;
+TUiText PluralText(TUiText one, int count) {
+    int form = 2; // many
     const int tens = count % 100;
-    if (count % 10 >= 2 && count % 10 <= 4 && (tens < 12 || tens > 14))
-        return TUiText::StatusImportedIgnoredFew;
-    return TUiText::StatusImportedIgnoredMany;
+    if (count == 1)
+        form = 0;
+    else if (count % 10 >= 2 && count % 10 <= 4 && (tens < 12 || tens > 14))
+        form = 1;
+    return static_cast<TUiText>(static_cast<int>(one) + form);
 }
 
 const char* SensorCaption(TLanguage language) {

@@ -80,7 +80,16 @@ enum class TUiText {
     StepCopyPosition, // %1 the item's name, %2 the layout mode
     StepPreset,       // %1 the preset's name
     StatusOverlaps,   // %1 the names of the other items
-    PresetRace,       // names of the shipped presets
+    // The status line after a step of the layout studio or the video standard switch.
+    StatusPresetApplied,    // %1 the preset's name, %2 the layout mode
+    StatusPresetAppliedAll, // %1 the preset's name
+    StatusPlaced,           // %1 the item's name, %2 the anchor (its menu text)
+    StatusPlacedWide,       // the same within the 16:9 area of the guides
+    StatusPositionCopied,   // %1 the item's name, %2 the layout mode
+    StatusNtscMovedOne,     // %1 the count (1)
+    StatusNtscMovedFew,     // 2, 3, 4, 22, 23, ... (Polish plural)
+    StatusNtscMovedMany,    // the other counts
+    PresetRace,             // names of the shipped presets
     PresetFreestyle,
     PresetLongRange,
     PresetEverything,
@@ -90,6 +99,7 @@ enum class TUiText {
     PresetBadName,
     PresetReplace,  // %1 the preset's name
     PresetDelete,   // %1 the preset's name
+    PresetsMissing, // the chooser without shipped presets: %1 their folder
     StatusPortOpen, // %1 the port
     StatusPortClosed,
     StatusOsdReady,
@@ -132,9 +142,10 @@ enum class TUiText {
     PreviewBadPicture,
 };
 const char* UiText(TUiText text, TLanguage language);
-// The status after an import that ignored `count` (> 0) lines, in the plural form the
-// count takes.
-TUiText ImportedIgnoredText(int count);
+// The text of `count` in the plural form the count takes, of the three rows that start at
+// `one` (one, few, many: 1; 2-4, 22-24, ...; the other counts, Polish rules). English
+// needs two forms: its few and many rows are the same.
+TUiText PluralText(TUiText one, int count);
 
 // Message box texts.
 const char* MessageText(TMessage message, TLanguage language);

@@ -259,21 +259,27 @@ void TGridModel::SelectPal() {
     rows_ = grid::PalRows;
 }
 
-void MoveIntoNtscRows(TConfigImage& image, int itemCount) {
+int MoveIntoNtscRows(TConfigImage& image, int itemCount) {
     constexpr int ntscLastRow = grid::NtscRows - 1;
-    for (int m = 0; m < kLayoutModes; ++m) {
-        for (int i = 1; i < itemCount; ++i) {
+    int moved = 0;
+    for (int i = 1; i < itemCount; ++i) {
+        bool itemMoved = false;
+        for (int m = 0; m < kLayoutModes; ++m) {
             const std::uint8_t y = image.YPos(m, i);
-            if (y > ntscLastRow)
+            if (y > ntscLastRow) {
                 image.SetYPos(m, i, static_cast<std::uint8_t>(y - 3));
+                itemMoved = true;
+            }
         }
+        moved += itemMoved ? 1 : 0;
     }
+    return moved;
 }
 
-void TGridModel::SelectNtsc() {
+int TGridModel::SelectNtsc() {
     image_.SetConfigBit(cfg::Pal, false);
     rows_ = grid::NtscRows;
-    MoveIntoNtscRows(image_, itemCount_);
+    return MoveIntoNtscRows(image_, itemCount_);
 }
 
 void TGridModel::TakeStandardAndMode(std::optional<bool> shownPal, bool alwaysSwitch) {

@@ -88,7 +88,8 @@ struct TPick {
 
 // The video standard switch's move to NTSC: every item 1 .. itemCount - 1 whose Y_Pos
 // is below the last NTSC row (above 12) moves up by 3 rows, in all three layout modes.
-void MoveIntoNtscRows(TConfigImage& image, int itemCount);
+// Returns how many items moved (an item moved in several layout modes counts once).
+int MoveIntoNtscRows(TConfigImage& image, int itemCount);
 
 class TGridModel {
 public:
@@ -149,9 +150,10 @@ public:
 
     // Video standard switch. PAL sets Config bit 4 and gives 16 rows. NTSC clears it, gives
     // 13 rows and moves every item 1 .. item count - 1 whose Y_Pos is above 12 up by 3
-    // rows, in all three layout modes. Neither moves an item back.
+    // rows, in all three layout modes (returning how many items moved, as
+    // MoveIntoNtscRows). Neither moves an item back.
     void SelectPal();
-    void SelectNtsc();
+    int SelectNtsc();
     // The row count of the standard the image holds, moving nothing (an undo put the
     // standard back together with the rows).
     void FollowStandard() { rows_ = image_.IsPal() ? grid::PalRows : grid::NtscRows; }

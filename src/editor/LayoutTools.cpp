@@ -3,10 +3,11 @@
 #include "editor/PanelModel.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace halvex {
 
-std::optional<TCellPos> AnchorPlace(int item, int width, TAnchor anchor, int rows) {
+std::optional<TCellPos> AnchorPlace(int item, int width, TAnchor anchor, TRowSpan rows) {
     if (item == item::Horizon)
         return std::nullopt;
     const int k = static_cast<int>(anchor);
@@ -16,9 +17,9 @@ std::optional<TCellPos> AnchorPlace(int item, int width, TAnchor anchor, int row
     const int column = across == 0 ? 0 : across == 1 ? free / 2 : free;
     // Rows the item reaches above and below its own row: the variometer's bar 3.
     const int reach = item == item::Variometer ? VarioMinY : 0;
-    const int top = reach;
-    const int bottom = rows - 1 - reach;
-    const int row = down == 0 ? top : down == 1 ? (rows - 1) / 2 : bottom;
+    const int top = rows.First + reach;
+    const int bottom = rows.Last - reach;
+    const int row = down == 0 ? top : down == 1 ? (rows.First + rows.Last) / 2 : bottom;
     return TCellPos{column, row};
 }
 
@@ -40,6 +41,14 @@ void TakePresetLayout(TConfigImage& image, const TConfigImage& preset, int mode)
     }
 }
 
+void ApplyPresetLayouts(TConfigImage& image, const TConfigImage& preset, int mode) {
+    for (int m = 0; m < kLayoutModes; ++m)
+        if (mode == kAllLayoutModes || m == mode)
+            TakePresetLayout(image, preset, m);
+    if (!image.IsPal())
+        MoveIntoNtscRows(image, kItemCount);
+}
+
 TGuideBox TitleSafeArea(int rows) {
     constexpr double margin = 0.10; // of each dimension, at each side
     return {grid::Columns * margin, rows * margin, grid::Columns * (1 - margin),
@@ -47,9 +56,16 @@ TGuideBox TitleSafeArea(int rows) {
 }
 
 TGuideBox WideScreenArea(int rows) {
-    // 4:3 scaled to the width of 16:9: (4/3) / (16/9) = 3/4 of the height stays.
-    constexpr double cut = (1.0 - (4.0 / 3.0) / (16.0 / 9.0)) / 2.0; // 1/8 at each side
+    // 4:3 scaled to the width of 16:9: (4/3) / (16/9) = (4 * 9) / (3 * 16) = 3/4 of the
+    // height stays (written so, the fractions are exact and WideScreenRows rounds right).
+    constexpr double kept = (4.0 * 9.0) / (3.0 * 16.0);
+    constexpr double cut = (1.0 - kept) / 2.0; // 1/8 at each side
     return {0.0, rows * cut, static_cast<double>(grid::Columns), rows * (1 - cut)};
+}
+
+TRowSpan WideScreenRows(int rows) {
+    const TGuideBox area = WideScreenArea(rows);
+    return {static_cast<int>(std::ceil(area.Top)), static_cast<int>(std::floor(area.Bottom)) - 1};
 }
 
 } // namespace halvex

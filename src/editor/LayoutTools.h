@@ -1,6 +1,6 @@
 // Layout helpers of the editor beside picking and dragging, without any GUI: the nine
-// anchor places of an item, copying one item's record to another layout mode, taking the
-// layouts of a preset into the image, and the geometry of the screen guides.
+// anchor places of an item, copying one item's record to another layout mode, applying a
+// preset's layouts to the image, and the geometry of the screen guides.
 #pragma once
 
 #include "config/ConfigImage.h"
@@ -15,12 +15,20 @@ namespace halvex {
 enum class TAnchor { TopLeft, Top, TopRight, Left, Centre, Right, BottomLeft, Bottom, BottomRight };
 constexpr int kAnchorCount = 9;
 
-// Where `item`, `width` cells wide, stands at `anchor` on a screen of 30 columns and `rows`
-// rows (13 under NTSC, 16 under PAL), whole on it: column 0, (30 - width) / 2 or 30 - width;
-// row 0, (rows - 1) / 2 or rows - 1. The variometer's bar reaches 3 rows above and below
-// its row, so its row stays within 3 .. rows - 4. Nothing for the horizon, whose position
-// bytes are its sensitivities.
-std::optional<TCellPos> AnchorPlace(int item, int width, TAnchor anchor, int rows);
+// A band of whole rows, First to Last.
+struct TRowSpan {
+    int First;
+    int Last;
+    bool operator==(const TRowSpan&) const = default;
+};
+
+// Where `item`, `width` cells wide, stands at `anchor` within 30 columns and the rows of
+// `rows` (the whole screen: 0 .. 12 under NTSC, 0 .. 15 under PAL; or WideScreenRows), whole
+// in them: column 0, (30 - width) / 2 or 30 - width; row First, (First + Last) / 2 or Last.
+// The variometer's bar reaches 3 rows above and below its row, so its row stays within
+// First + 3 .. Last - 3. Nothing for the horizon, whose position bytes are its
+// sensitivities.
+std::optional<TCellPos> AnchorPlace(int item, int width, TAnchor anchor, TRowSpan rows);
 
 // Copies the record (Flags, X_Pos, Y_Pos) of `item` from layout mode `from` to `to`.
 void CopyItemRecord(TConfigImage& image, int item, int from, int to);
@@ -34,6 +42,11 @@ constexpr std::uint8_t kItemSettingBits = flag::Option | 0x20 | 0x40;
 // Flags and position, except the bits of kItemSettingBits and the horizon's position
 // bytes (its Nick and Roll sensitivities), which keep the values `image` has.
 void TakePresetLayout(TConfigImage& image, const TConfigImage& preset, int mode);
+
+// Applies a preset as the preset chooser and `halvexctl preset` do: TakePresetLayout for
+// layout mode `mode`, or for all three with kAllLayoutModes; then, when the image is NTSC,
+// rows a PAL preset uses below the last NTSC row move up (MoveIntoNtscRows).
+void ApplyPresetLayouts(TConfigImage& image, const TConfigImage& preset, int mode);
 
 // A guide's rectangle in cells from the screen's top-left corner; an edge may fall inside
 // a cell.
@@ -55,5 +68,8 @@ TGuideBox TitleSafeArea(int rows);
 // cut off at the top and at the bottom. In its 4:3 mode (black bars at the sides) and its
 // stretch mode (the picture widened) nothing is cut off; no mode cuts columns.
 TGuideBox WideScreenArea(int rows);
+// The rows wholly inside WideScreenArea (a row its edge crosses is partly cut off): 2 .. 10
+// of NTSC's 13, 2 .. 13 of PAL's 16. Text there is seen in every mode of a 16:9 screen.
+TRowSpan WideScreenRows(int rows);
 
 } // namespace halvex

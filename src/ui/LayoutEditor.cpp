@@ -126,7 +126,10 @@ void TLayoutEditor::CreateChoices(QWidget* form) {
     RadioGroup4 = Place<TRadioGroup>(form, "RadioGroup4", AreaRect(139, 0, 122, 42), QString());
     RadioGroup4->SetItems({QStringLiteral("NTSC"), QStringLiteral("PAL")}, 2);
     RadioGroup2 = Place<TRadioGroup>(form, "RadioGroup2", AreaRect(0, 44, 261, 38), QString());
-    RadioGroup2->SetItems({QStringLiteral("OFF"), QStringLiteral("MIN"), QStringLiteral("ALL")}, 3);
+    QStringList modes;
+    for (const char* name : kLayoutModeNames)
+        modes << QLatin1String(name);
+    RadioGroup2->SetItems(modes, kLayoutModes);
 }
 
 // The attribute panel: Visible in the title band, right of the title; below it three
@@ -447,11 +450,12 @@ void TLayoutEditor::RadioGroup2Click() {
     GridRedraw();
 }
 
-void TLayoutEditor::ApplyVideoStandard() {
+int TLayoutEditor::ApplyVideoStandard() {
+    int moved = 0;
     if (RadioGroup4->ItemIndex() == 1) {
         model_.SelectPal();
     } else if (RadioGroup4->ItemIndex() == 0) {
-        model_.SelectNtsc();
+        moved = model_.SelectNtsc();
     }
     // The Y spinner reaches the last row of the standard and follows a row the switch
     // has just moved.
@@ -459,12 +463,18 @@ void TLayoutEditor::ApplyVideoStandard() {
     if (panel_.HasPosition())
         UpDown2->SetPosition(panel_.Y());
     StringGrid1->FitRows();
+    return moved;
 }
 
 void TLayoutEditor::RadioGroup4Click() {
     const TUiText name = RadioGroup4->ItemIndex() == 1 ? TUiText::StepPal : TUiText::StepNtsc;
-    RecordChange(StepName(name), [&] { ApplyVideoStandard(); });
+    int moved = 0;
+    RecordChange(StepName(name), [&] { moved = ApplyVideoStandard(); });
     GridRedraw();
+    // Items the switch moved are counted, so the change is not silent (after the redraw,
+    // whose overlap hint would replace it).
+    if (moved > 0)
+        ShowStatus(StepName(PluralText(TUiText::StatusNtscMovedOne, moved)).arg(moved));
 }
 
 void TLayoutEditor::UpDown1Click() {
@@ -604,6 +614,11 @@ QString TLayoutEditor::StepName(TUiText text, int item) const {
     return name;
 }
 
+void TLayoutEditor::ShowStatus(const QString& text) const {
+    if (OnStatus)
+        OnStatus(text);
+}
+
 void TLayoutEditor::Undo() {
     UndoOrRedo(false);
 }
@@ -621,8 +636,7 @@ void TLayoutEditor::UndoOrRedo(bool redo) {
     else
         History.Undo();
     const TUiText done = redo ? TUiText::StatusRedone : TUiText::StatusUndone;
-    if (OnStatus)
-        OnStatus(QString::fromUtf8(UiText(done, Lang())).arg(name));
+    ShowStatus(StepName(done).arg(name));
 }
 
 void TLayoutEditor::ShowStep(int mode, int item, const std::string& shownName) {

@@ -54,8 +54,12 @@ public:
     std::function<void()> OnGridRedraw;
     // The image may have changed (after every grid redraw and a stored sensitivity).
     std::function<void()> OnImageChanged;
-    // A line for the window's status line (an undo or redo).
+    // A line for the window's status line (an undo or redo, a preset, a video standard
+    // switch that moved items). Shown after the step's redraw, so the overlap hint that
+    // the redraw may raise does not hide it.
     std::function<void(const QString& text)> OnStatus;
+    // Passes `text` to OnStatus.
+    void ShowStatus(const QString& text) const;
 
     // Every change to the image, undoable; a read starts a new history.
     TUndoHistory History;
@@ -157,7 +161,8 @@ private:
     void SelectItem(int item); // item list index set from code, without the change handler
     // The attribute handlers: `mask` of the selected item's flags set to `on`, one step.
     void ToggleFlag(std::uint8_t mask, bool on);
-    void ApplyVideoStandard();
+    // Returns how many items the switch to NTSC moved up (0 for PAL).
+    int ApplyVideoStandard();
     // OpenOnImage and CompleteImport: the model takes the image's standard and mode, the
     // controls follow.
     void FollowImage(bool alwaysSwitch);

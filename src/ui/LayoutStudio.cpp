@@ -24,6 +24,12 @@ constexpr int kModeButtonsRight = 261 - 154;
 
 constexpr const char* kGuidesPreference = "Guides";
 
+// The menu text of an anchor: the texts follow TAnchor's order.
+TUiText AnchorText(TAnchor anchor) {
+    return static_cast<TUiText>(static_cast<int>(TUiText::AnchorTopLeft) +
+                                static_cast<int>(anchor));
+}
+
 } // namespace
 
 TLayoutStudio::TLayoutStudio(TLayoutEditor& editor, TConfigImage& image, TItemCatalogue& catalogue,
@@ -81,23 +87,23 @@ void TLayoutStudio::ApplyPreset(const TPresetEntry& preset, bool allModes) {
         ShowMessageText(QString::fromUtf8(MessageText(TMessage::BadFileFormat, Lang())));
         return;
     }
-    const int current = editor_.Model().LayoutMode();
+    const int mode = allModes ? kAllLayoutModes : editor_.Model().LayoutMode();
     editor_.RecordChange(Text(TUiText::StepPreset).arg(preset.Name), [&] {
-        for (int m = 0; m < kLayoutModes; ++m)
-            if (allModes || m == current)
-                TakePresetLayout(image_, *loaded, m);
-        // Rows a PAL preset uses below the last NTSC row move up, as after an import.
-        if (!image_.IsPal())
-            MoveIntoNtscRows(image_, kItemCount);
+        ApplyPresetLayouts(image_, *loaded, mode);
         editor_.PanelRefresh();
     });
     editor_.GridRedraw();
+    editor_.ShowStatus(PresetAppliedText(preset.Name, mode, Lang()));
+}
+
+TRowSpan TLayoutStudio::PlacingRows() const {
+    const int rows = editor_.Model().RowCount();
+    return GuidesShown() ? WideScreenRows(rows) : TRowSpan{0, rows - 1};
 }
 
 void TLayoutStudio::PlaceAt(TAnchor anchor) {
     const int item = editor_.Model().Selected();
-    const auto place =
-        AnchorPlace(item, catalogue_.Width(item), anchor, editor_.Model().RowCount());
+    const auto place = AnchorPlace(item, catalogue_.Width(item), anchor, PlacingRows());
     if (!place)
         return;
     const int mode = editor_.Model().LayoutMode();
@@ -107,6 +113,11 @@ void TLayoutStudio::PlaceAt(TAnchor anchor) {
         editor_.PanelRefresh();
     });
     editor_.GridRedraw();
+    // The anchor's menu text, in the sentence's case.
+    QString where = Text(AnchorText(anchor));
+    where[0] = where[0].toLower();
+    editor_.ShowStatus(Text(GuidesShown() ? TUiText::StatusPlacedWide : TUiText::StatusPlaced)
+                           .arg(ItemName(item), where));
 }
 
 void TLayoutStudio::CopyPositionTo(int mode) {
@@ -114,10 +125,11 @@ void TLayoutStudio::CopyPositionTo(int mode) {
     const int from = editor_.Model().LayoutMode();
     if (item == item::Horizon || mode == from || mode < 0 || mode >= kLayoutModes)
         return;
-    editor_.RecordChange(
-        Text(TUiText::StepCopyPosition).arg(ItemName(item), editor_.RadioGroup2->ItemText(mode)),
-        [&] { CopyItemRecord(image_, item, from, mode); });
+    const QString modeName = editor_.RadioGroup2->ItemText(mode);
+    editor_.RecordChange(Text(TUiText::StepCopyPosition).arg(ItemName(item), modeName),
+                         [&] { CopyItemRecord(image_, item, from, mode); });
     editor_.GridRedraw();
+    editor_.ShowStatus(Text(TUiText::StatusPositionCopied).arg(ItemName(item), modeName));
 }
 
 void TLayoutStudio::AddMenuEntries(QMenu& menu) {
@@ -125,8 +137,7 @@ void TLayoutStudio::AddMenuEntries(QMenu& menu) {
     QMenu* place = menu.addMenu(Text(TUiText::PlaceAt));
     place->setEnabled(placeable);
     for (int k = 0; k < kAnchorCount; ++k) {
-        const auto text = static_cast<TUiText>(static_cast<int>(TUiText::AnchorTopLeft) + k);
-        QAction* a = place->addAction(Text(text));
+        QAction* a = place->addAction(Text(AnchorText(static_cast<TAnchor>(k))));
         QObject::connect(a, &QAction::triggered,
                          Guard([this, k] { PlaceAt(static_cast<TAnchor>(k)); }));
     }

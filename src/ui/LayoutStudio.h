@@ -46,7 +46,8 @@ public:
     // Takes the preset's layout of the current layout mode, or all three, into the image:
     // one step named after the preset.
     void ApplyPreset(const TPresetEntry& preset, bool allModes);
-    // The selected item (not the horizon) at an anchor of the current video standard.
+    // The selected item (not the horizon) at an anchor of the current video standard's
+    // screen, or of its 16:9 area while the guides show.
     void PlaceAt(TAnchor anchor);
     // The selected item's record to layout mode `mode`.
     void CopyPositionTo(int mode);
@@ -68,6 +69,8 @@ public:
 private:
     TLanguage Lang() const;
     QString Text(TUiText text) const;
+    // The rows Place at keeps an item in: the screen's, or its 16:9 area's with the guides.
+    TRowSpan PlacingRows() const;
     QString ItemName(int item) const;
     void ShowGuides(bool on);
     void StoreGuides(bool on);

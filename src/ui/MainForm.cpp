@@ -582,7 +582,8 @@ void TForm1::Button5Click() {
         ShowMessage(TMessage::BadFileFormat);
         status(TUiText::StatusImportFailed);
     } else if (result.IgnoredLines > 0) {
-        status(ImportedIgnoredText(result.IgnoredLines), result.IgnoredLines);
+        status(PluralText(TUiText::StatusImportedIgnoredOne, result.IgnoredLines),
+               result.IgnoredLines);
     } else {
         status(layouts && main ? TUiText::StatusImportedAll
                : layouts       ? TUiText::StatusImportedLayouts

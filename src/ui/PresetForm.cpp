@@ -10,8 +10,11 @@
 #include <QBoxLayout>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace halvex {
 
@@ -42,6 +45,9 @@ TPresetForm::TPresetForm(TLayoutStudio& studio, const TConfigImage& image,
     : QDialog(parent), studio_(studio), image_(image), catalogue_(catalogue) {
     setObjectName(QStringLiteral("TPresetForm"));
     setFont(InterfaceFont());
+    MissingNote = Make<QLabel>(this, "MissingNote");
+    MissingNote->setWordWrap(true);
+    MissingNote->hide();
     PresetList = Make<QListWidget>(this, "PresetList");
     PresetList->setViewMode(QListView::IconMode);
     PresetList->setMovement(QListView::Static);
@@ -71,6 +77,7 @@ TPresetForm::TPresetForm(TLayoutStudio& studio, const TConfigImage& image,
     own->addWidget(ApplyButton);
     own->addWidget(CloseButton);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(MissingNote);
     layout->addWidget(PresetList, 1);
     layout->addWidget(ApplyTo);
     layout->addLayout(own);
@@ -98,8 +105,8 @@ void TPresetForm::Reload(TLanguage language, int mode) {
     language_ = language;
     mode_ = mode;
     ApplyCaptionTexts(this, PresetDialogTexts(), language);
-    static const char* const kModes[kLayoutModes] = {"OFF", "MIN", "ALL"};
-    ApplyTo->SetItemText(0, Text(TUiText::PresetToCurrent).arg(QLatin1String(kModes[mode])));
+    ApplyTo->SetItemText(0,
+                         Text(TUiText::PresetToCurrent).arg(QLatin1String(kLayoutModeNames[mode])));
     ApplyTo->SetItemText(1, Text(TUiText::PresetToAll));
     ReloadChoosing(Chosen() ? Chosen()->Path : QString());
 }
@@ -125,6 +132,11 @@ void TPresetForm::ReloadChoosing(const QString& path) {
         if (!path.isEmpty() && QFileInfo(e.Path) == QFileInfo(path))
             chosen = k;
     }
+    // Without the shipped presets the installation is incomplete: said, not left empty.
+    const bool missing =
+        std::none_of(entries_.begin(), entries_.end(), [](const auto& e) { return !e.Own; });
+    MissingNote->setText(Text(TUiText::PresetsMissing).arg(studio_.Presets.Shipped()));
+    MissingNote->setVisible(missing);
     Choose(chosen);
 }
 

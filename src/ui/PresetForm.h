@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -47,6 +48,7 @@ public:
     std::function<QString(const QString& prompt, const QString& text)> AskName;
     std::function<bool(const QString& question)> Question;
 
+    QLabel* MissingNote = nullptr; // shown when no shipped preset is found
     QListWidget* PresetList = nullptr;
     TRadioGroup* ApplyTo = nullptr; // 0: the layout being edited, 1: all three
     QPushButton* ApplyButton = nullptr;

@@ -38,6 +38,22 @@ TEST(CliArgs, MissingOrMisplacedArgumentsAreUsageErrors) {
     EXPECT_FALSE(ParseCliArgs({}).Error.empty());         // no command
 }
 
+// preset takes the board's layout mode, one given with --mode, or all three with --all.
+TEST(CliArgs, PresetTakesAModeOrAllButNotBoth) {
+    const TCliArgs plain = ParseCliArgs({"preset", "Long range"});
+    EXPECT_TRUE(plain.Error.empty()) << plain.Error;
+    EXPECT_EQ(plain.File, "Long range");
+    EXPECT_EQ(plain.PresetMode, -1);
+    EXPECT_FALSE(plain.PresetAll);
+    EXPECT_EQ(ParseCliArgs({"preset", "Race", "--mode=min", "--verify"}).PresetMode, 1);
+    EXPECT_TRUE(ParseCliArgs({"preset", "--all", "Race"}).PresetAll);
+    EXPECT_EQ(ParseCliArgs({"preset", "Race", "--mode", "MAX"}).Error,
+              "--mode takes OFF, MIN or ALL, not 'MAX'");
+    EXPECT_FALSE(ParseCliArgs({"preset", "Race", "--mode", "ALL", "--all"}).Error.empty());
+    EXPECT_EQ(ParseCliArgs({"preset"}).Error, "preset needs a preset name");
+    EXPECT_FALSE(ParseCliArgs({"import", "a.set", "--all"}).Error.empty());
+}
+
 TEST(CliArgs, UnknownCommandExitsWithTwoAndSendsNothing) {
     const TCliArgs a = ParseCliArgs({"flash", "x"});
     ASSERT_FALSE(a.Error.empty());

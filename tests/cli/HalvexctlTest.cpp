@@ -1,6 +1,7 @@
 // The halvexctl program against the simulated board on a pseudo-terminal: each command
-// once, a silent board, a malformed character set file, Ctrl+C during an upload, and the
-// doctor on a healthy, a held, a private and a vanished port.
+// once (a preset applied as the window's chooser applies it), a silent board, a malformed character
+// set file, Ctrl+C during an upload, and the doctor on a healthy, a held, a private and a vanished
+// port.
 //
 // Real time (the program's own event loop, serial threads and timers). The waits are on
 // the program's exit and on the board's state, with generous limits; no result depends on
@@ -10,6 +11,8 @@
 #include "SerialTestSupport.h"
 
 #include "config/ConfigImage.h"
+#include "config/ItemCatalogue.h"
+#include "config/LayoutPresets.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -262,6 +265,49 @@ TEST_F(Halvexctl, ImportRefusesAFileWithoutAChosenSectionAndCountsIgnoredLines) 
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_NE(r.out.find("\"lineErrors\":1"), std::string::npos) << r.out;
     EXPECT_EQ(sim->Image()[ofs::FlytimAlarm], 42);
+}
+
+// preset applies the named preset to the layout mode the board is in, as the window's
+// chooser does: the item options and the horizon's sensitivities stay, and so do the other
+// layouts; --all takes all three. An unknown name is refused before the board is touched.
+TEST_F(Halvexctl, PresetAppliesToTheBoardsModeAndKeepsItemOptions) {
+    TBoardImage image = DefaultBoardImage();
+    image[ofs::Mode] = 1;                                         // MIN
+    image[ItemRecordOffset(1, item::Variometer)] |= flag::Option; // audible vario
+    image[ItemRecordOffset(1, item::Horizon) + 1] = 77;           // Nick sensitivity
+    Boot(Unpaced(), image);
+    EXPECT_EQ(Run({QStringLiteral("preset"), QStringLiteral("Nowhere")}).exit, 2);
+    EXPECT_TRUE(sim->History().empty());
+
+    const TRun r = Run({QStringLiteral("preset"), QStringLiteral("race")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Preset Race applied to MIN; written 16 blocks in ", 0), 0u) << r.out;
+    TConfigImage before;
+    std::copy(image.begin(), image.end(), before.Data());
+    TItemCatalogue catalogue;
+    const TConfigImage race =
+        TPresetLibrary::Load(QStringLiteral(HALVEX_CHECKOUT_PRESETS "/race.set"), before, catalogue)
+            .value();
+    const TBoardImage after = sim->Image();
+    for (int i = 1; i < kItemCount; ++i) {
+        const std::size_t min = ItemRecordOffset(1, i);
+        EXPECT_EQ(after[min] & ~flag::Option, race.Flags(1, i)) << i;
+        EXPECT_EQ(after[min + 1], race.XPos(1, i)) << i;
+        EXPECT_EQ(after[min + 2], race.YPos(1, i)) << i;
+        for (const int other : {0, 2})
+            for (std::size_t k = 0; k < 3; ++k)
+                EXPECT_EQ(after[ItemRecordOffset(other, i) + k],
+                          image[ItemRecordOffset(other, i) + k])
+                    << other << " " << i;
+    }
+    EXPECT_TRUE(after[ItemRecordOffset(1, item::Variometer)] & flag::Option);
+    EXPECT_EQ(after[ItemRecordOffset(1, item::Horizon) + 1], 77);
+
+    const TRun all = Run({QStringLiteral("--json"), QStringLiteral("preset"),
+                          QStringLiteral("Long range"), QStringLiteral("--all")});
+    EXPECT_EQ(all.exit, 0) << all.err;
+    EXPECT_NE(all.out.find("\"layouts\":[\"OFF\",\"MIN\",\"ALL\"]"), std::string::npos) << all.out;
+    EXPECT_EQ(sim->Image()[ItemRecordOffset(2, item::Latitude)] & flag::Visible, flag::Visible);
 }
 
 TEST_F(Halvexctl, FontUploadsEveryCharacter) {

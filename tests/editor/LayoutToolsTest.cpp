@@ -10,58 +10,72 @@
 namespace halvex {
 namespace {
 
-class LayoutToolsTest : public ::testing::Test, protected test::TGridModelRig {};
+class LayoutToolsTest : public ::testing::Test, protected test::TGridModelRig {
+protected:
+    // Every placeable item at every anchor within the rows of `span`, as the grid draws it.
+    void ExpectAnchorsWithin(TRowSpan span, const std::string& context);
+};
 
 // Each anchor puts every placeable item whole on the screen of NTSC (13 rows) and PAL (16
-// rows), touching the anchor's edges (the middle ones centred to a cell), as the grid
-// draws it.
-TEST_F(LayoutToolsTest, EveryAnchorKeepsEveryItemWholeOnBothStandards) {
+// rows), or in the rows of its 16:9 area, touching the anchor's edges (the middle ones
+// centred to a cell), as the grid draws it.
+TEST_F(LayoutToolsTest, EveryAnchorKeepsEveryItemWholeOnBothStandardsAndIn16To9) {
+    // 1/8 of the height cut at each end: NTSC's 1 5/8 rows, PAL's 2.
+    EXPECT_EQ(WideScreenRows(grid::NtscRows), (TRowSpan{2, 10}));
+    EXPECT_EQ(WideScreenRows(grid::PalRows), (TRowSpan{2, 13}));
     const char twelve[] = "TwelveLetter";
     std::copy(twelve, twelve + 12, image.Data() + ofs::UserName);
     catalogue.ReadUserName(image);
-    for (const bool pal : {false, true}) {
-        pal ? model.SelectPal() : model.SelectNtsc();
-        const int rows = model.RowCount();
-        for (int i = 1; i < kItemCount; ++i) {
-            for (int k = 0; k < kAnchorCount; ++k) {
-                const auto place =
-                    AnchorPlace(i, catalogue.Width(i), static_cast<TAnchor>(k), rows);
-                ASSERT_TRUE(place);
-                for (int j = 1; j < kItemCount; ++j)
-                    Put(0, j, j == i ? flag::Visible : 0, 40, 15);
-                Put(0, i, flag::Visible, place->Column, place->Row);
-                model.Redraw(true);
-                // The cells the item's text fills, over the whole text store.
-                int left = 99, right = -1, top = 99, bottom = -1, cells = 0;
-                for (int c = 0; c < grid::TextColumns; ++c)
-                    for (int r = 0; r < grid::TextRows; ++r)
-                        if (const std::string t = model.Text(c, r); !t.empty() && t != " ") {
-                            left = std::min(left, c), right = std::max(right, c);
-                            top = std::min(top, r), bottom = std::max(bottom, r), ++cells;
-                        }
-                const std::string where =
-                    std::to_string(i) + " anchor " + std::to_string(k) + (pal ? " PAL" : " NTSC");
-                const int height = i == item::Variometer ? 7 : 1;
-                ASSERT_EQ(cells, catalogue.Width(i) * height - (i == item::Latitude)) << where;
-                ASSERT_GE(left, i == item::Latitude ? 1 : 0) << where;
-                ASSERT_LE(right, grid::Columns - 1) << where;
-                ASSERT_GE(top, 0) << where;
-                ASSERT_LE(bottom, rows - 1) << where;
-                const int across = k % 3, down = k / 3;
-                const int first = left - (i == item::Latitude); // its blank leading cell
-                EXPECT_EQ(across == 0, first == 0) << where;
-                EXPECT_EQ(across == 2, right == grid::Columns - 1) << where;
-                if (across == 1) {
-                    EXPECT_LE(std::abs(first - (grid::Columns - 1 - right)), 1) << where;
-                }
-                EXPECT_EQ(down == 0, top == 0) << where;
-                EXPECT_EQ(down == 2, bottom == rows - 1) << where;
-                if (down == 1) {
-                    EXPECT_LE(std::abs(top - (rows - 1 - bottom)), 1) << where;
-                }
+    for (const bool pal : {false, true})
+        for (const bool wide : {false, true}) {
+            if (pal)
+                model.SelectPal();
+            else
+                model.SelectNtsc();
+            const TRowSpan span =
+                wide ? WideScreenRows(model.RowCount()) : TRowSpan{0, model.RowCount() - 1};
+            ExpectAnchorsWithin(span, std::string(pal ? " PAL" : " NTSC") + (wide ? " 16:9" : ""));
+        }
+    EXPECT_FALSE(AnchorPlace(item::Horizon, 1, TAnchor::Centre, TRowSpan{0, 12}));
+}
+
+void LayoutToolsTest::ExpectAnchorsWithin(TRowSpan span, const std::string& context) {
+    for (int i = 1; i < kItemCount; ++i) {
+        for (int k = 0; k < kAnchorCount; ++k) {
+            const auto place = AnchorPlace(i, catalogue.Width(i), static_cast<TAnchor>(k), span);
+            ASSERT_TRUE(place);
+            for (int j = 1; j < kItemCount; ++j)
+                Put(0, j, j == i ? flag::Visible : 0, 40, 15);
+            Put(0, i, flag::Visible, place->Column, place->Row);
+            model.Redraw(true);
+            // The cells the item's text fills, over the whole text store.
+            int left = 99, right = -1, top = 99, bottom = -1, cells = 0;
+            for (int c = 0; c < grid::TextColumns; ++c)
+                for (int r = 0; r < grid::TextRows; ++r)
+                    if (const std::string t = model.Text(c, r); !t.empty() && t != " ") {
+                        left = std::min(left, c), right = std::max(right, c);
+                        top = std::min(top, r), bottom = std::max(bottom, r), ++cells;
+                    }
+            const std::string where = std::to_string(i) + " anchor " + std::to_string(k) + context;
+            const int height = i == item::Variometer ? 7 : 1;
+            ASSERT_EQ(cells, catalogue.Width(i) * height - (i == item::Latitude)) << where;
+            ASSERT_GE(left, i == item::Latitude ? 1 : 0) << where;
+            ASSERT_LE(right, grid::Columns - 1) << where;
+            ASSERT_GE(top, span.First) << where;
+            ASSERT_LE(bottom, span.Last) << where;
+            const int across = k % 3, down = k / 3;
+            const int first = left - (i == item::Latitude); // its blank leading cell
+            EXPECT_EQ(across == 0, first == 0) << where;
+            EXPECT_EQ(across == 2, right == grid::Columns - 1) << where;
+            if (across == 1) {
+                EXPECT_LE(std::abs(first - (grid::Columns - 1 - right)), 1) << where;
+            }
+            EXPECT_EQ(down == 0, top == span.First) << where;
+            EXPECT_EQ(down == 2, bottom == span.Last) << where;
+            if (down == 1) {
+                EXPECT_LE(std::abs((top - span.First) - (span.Last - bottom)), 1) << where;
             }
         }
-        EXPECT_FALSE(AnchorPlace(item::Horizon, 1, TAnchor::Centre, rows));
     }
 }
 

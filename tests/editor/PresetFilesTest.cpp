@@ -1,11 +1,13 @@
 // The shipped layout presets as installed: each imports with the settings file reader, and
 // in every layout mode and on both video standards every item (hidden ones too), drawn by
 // the grid with the user name at its 12 characters, stays within columns 0..29 and rows
-// 0..12 and shares no cell with another.
+// 0..12 and shares no cell with another; every visible item stays within the rows of the
+// 16:9 area that the guides draw.
 #include "config/LayoutPresets.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsFileFlow.h"
 #include "editor/GridModel.h"
+#include "editor/LayoutTools.h"
 #include "editor/PanelModel.h"
 
 #include <QDir>
@@ -17,7 +19,26 @@
 namespace halvex {
 namespace {
 
-TEST(PresetFilesTest, ShippedPresetsImportWholeAndFitWithoutOverlapOnBothStandards) {
+// The board's screen of layout mode `mode`: every character of a visible item (not the
+// horizon zone's blank filler) on a row wholly inside the 16:9 area.
+void ExpectVisibleWithin16To9(TConfigImage& image, const TItemCatalogue& catalogue, int mode,
+                              const std::string& where) {
+    TGridModel board(image, catalogue);
+    board.SetItemCount(kItemCount);
+    board.FollowStandard();
+    board.SetLayoutMode(mode);
+    board.Redraw(true);
+    const TRowSpan wide = WideScreenRows(board.RowCount());
+    for (int c = 0; c < grid::TextColumns; ++c)
+        for (int r = 0; r < grid::TextRows; ++r) {
+            const std::string text = board.Text(c, r);
+            if (!text.empty() && text != " " && text != "\xA0") {
+                EXPECT_TRUE(r >= wide.First && r <= wide.Last) << where << " " << c << "," << r;
+            }
+        }
+}
+
+TEST(PresetFilesTest, ShippedPresetsImportWholeAndFitWithoutOverlapOnBothStandardsAndIn16To9) {
     const TPresetLibrary library(QStringLiteral(HALVEX_INSTALLED_PRESETS), QString());
     const auto presets = library.List(TLanguage::English);
     QStringList names;
@@ -69,6 +90,7 @@ TEST(PresetFilesTest, ShippedPresetsImportWholeAndFitWithoutOverlapOnBothStandar
                 // The variometer's bar is folded at the top, so its row is checked.
                 const int vario = image.YPos(m, item::Variometer);
                 EXPECT_TRUE(vario >= VarioMinY && vario <= grid::NtscRows - 1 - VarioMinY) << where;
+                ExpectVisibleWithin16To9(image, catalogue, m, where);
             }
         }
     }

@@ -47,6 +47,11 @@ inline void ExpectTextFits(QWidget* w, const std::string& where) {
     if (auto* l = qobject_cast<QLabel*>(w)) {
         if (l->textFormat() == Qt::RichText || l->text().startsWith(u'<') || !l->pixmap().isNull())
             return;
+        if (l->wordWrap()) { // its lines, broken at its width
+            EXPECT_LE(l->heightForWidth(l->width()), l->height())
+                << where << " \"" << l->text().toStdString() << "\"";
+            return;
+        }
         EXPECT_LE(fm.horizontalAdvance(l->text()), l->contentsRect().width())
             << where << " \"" << l->text().toStdString() << "\"";
         EXPECT_LE(fm.height(), l->height()) << where;

@@ -1,11 +1,17 @@
-// Every caption and label of every window, in both languages, fits the room its control
-// gives it, measured with the font the program chooses (Liberation Sans, which the
-// package depends on): a text clipped on a user's machine fails the build here.
+// Every caption and label of every window (the main window and its dialogs, the OSD
+// preview, the character editor with its picture import, the preset chooser), in both
+// languages, fits the room its control gives it, measured with the font the program
+// chooses (Liberation Sans, which the package depends on): a text clipped on a user's
+// machine fails the build here.
 #include "AppRig.h"
 #include "WindowFit.h"
 
+#include "ui/FontStudio.h"
 #include "ui/ImportDialog.h"
+#include "ui/LayoutStudio.h"
 #include "ui/OsdPreview.h"
+#include "ui/PictureImport.h"
+#include "ui/PresetForm.h"
 
 #include <QFontInfo>
 
@@ -26,6 +32,28 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         ExpectWindowWhole(&window, context);
         window.hide();
+    }
+    // The character editor, its picture import, and the preset chooser with its presets and
+    // without them (its note shown).
+    void MeasureStudioWindows(TLanguage language, const std::string& lang) {
+        TFontStudio& studio = *F().Studio();
+        studio.ApplyLanguage();
+        Measure(studio, " character editor" + lang);
+        TRgbaPicture logo;
+        logo.Width = 288;
+        logo.Height = 72;
+        logo.Rgba.assign(288 * 72 * 4, 255);
+        TPictureImportDialog import(logo, 160, language, &studio);
+        Measure(import, " picture import" + lang);
+        TLayoutStudio& layout = E().Studio();
+        TPresetForm& chooser = layout.PresetForm();
+        const TPresetLibrary shipped = layout.Presets;
+        chooser.Reload(language, 1);
+        Measure(chooser, " preset chooser" + lang);
+        layout.Presets = TPresetLibrary(QStringLiteral("/nonexistent"), QString());
+        chooser.Reload(language, 1);
+        Measure(chooser, " preset chooser without presets" + lang);
+        layout.Presets = shipped;
     }
 };
 
@@ -49,6 +77,7 @@ TEST_F(CaptionFit, EveryCaptionOfEveryWindowFitsInBothLanguages) {
         F().Preview()->ShowPreview();
         ExpectWindowWhole(F().Preview(), lang);
         F().Preview()->hide();
+        MeasureStudioWindows(language == 1 ? TLanguage::Polish : TLanguage::English, lang);
         Click(F().Button6); // closed again: the language choice shows
     }
 }

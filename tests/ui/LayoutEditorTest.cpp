@@ -4,6 +4,7 @@
 #include "EditorRig.h"
 #include "WindowFit.h"
 #include "ui/Captions.h"
+#include "ui/LayoutStudio.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -404,16 +405,26 @@ TEST_F(LayoutEditorTest, SensitivityLeftAfterAnotherItemWasPickedGoesToTheHorizo
     EXPECT_EQ(image.Flags(0, 5), kVis);
 }
 
-TEST_F(LayoutEditorTest, NtscSwitchMovesRowsInAllModesAndPalMovesNothingBack) {
+// The switch says how many items it moved (an item moved in three layouts counts once).
+TEST_F(LayoutEditorTest, NtscSwitchMovesRowsInAllModesSaysSoAndPalMovesNothingBack) {
     for (int m = 0; m < kLayoutModes; ++m) {
+        for (int i = 1; i < kItemCount; ++i)
+            Put(m, i, 0, 40, 0); // parked on a row that stays
         Put(m, 9, kVis, 1, 15);
         Put(m, 10, kVis, 1, 12);
     }
+    Put(1, 7, 0, 20, 13); // hidden ones move too
+    Put(2, 11, kVis, 20, 14);
+    QStringList status; // the window's status line: the count comes after the overlap hint
+    editor->OnStatus = [&](const QString& text) { status << text; };
+    editor->Studio().OnOverlapHint = [&](const QString&, const QString& now) { status << now; };
     Open();
     Choose(9);
     EXPECT_EQ(editor->Edit2->text(), "15");
     editor->RadioGroup4->Button(0)->click();
     EXPECT_FALSE(image.IsPal());
+    EXPECT_EQ(status, QStringList({QStringLiteral("Overlaps: RSSI"),
+                                   QStringLiteral("3 items moved up to row 12")}));
     EXPECT_EQ(editor->StringGrid1->height(), 221);
     for (int m = 0; m < kLayoutModes; ++m) {
         EXPECT_EQ(image.YPos(m, 9), 12) << m;
@@ -429,6 +440,7 @@ TEST_F(LayoutEditorTest, NtscSwitchMovesRowsInAllModesAndPalMovesNothingBack) {
     EXPECT_EQ(image.YPos(1, 9), 12);
     EXPECT_EQ(image.YPos(0, 9), 11);
     EXPECT_EQ(editor->RadioGroup2->ItemIndex(), 0);
+    EXPECT_EQ(status.size(), 3); // the overlap gone: the hint's end, no count
 }
 
 TEST_F(LayoutEditorTest, ImportCompletionRunsTheNtscSwitchEvenWithoutAChange) {

@@ -5,15 +5,21 @@
 #include "EditorRig.h"
 #include "config/Preferences.h"
 #include "ui/ExceptionReport.h"
+#include "ui/LayoutGuides.h"
 #include "ui/PresetForm.h"
 
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
 
 namespace halvex {
 namespace {
@@ -48,8 +54,10 @@ protected:
 
 // Applying to the layout being edited changes that layout only, in one step that undo
 // takes back byte for byte; applying to all three changes the others too.
-TEST_F(LayoutStudioTest, PresetAppliedToMinOrToAllIsOneStepUndoneExactly) {
+TEST_F(LayoutStudioTest, PresetAppliedToMinOrToAllIsOneStepUndoneExactlyAndSaysSo) {
     editor->RadioGroup2->SetItemIndex(1); // MIN
+    QStringList status;
+    editor->OnStatus = [&](const QString& text) { status << text; };
     const TImageBytes before = Bytes();
     const TPresetEntry race = Shipped("Race");
     const TConfigImage preset = TPresetLibrary::Load(race.Path, image, catalogue).value();
@@ -63,6 +71,7 @@ TEST_F(LayoutStudioTest, PresetAppliedToMinOrToAllIsOneStepUndoneExactly) {
         EXPECT_EQ(image.Flags(2, i), before[ItemRecordOffset(2, i)]) << i;
     }
     EXPECT_EQ(editor->History.UndoText(), QStringLiteral("preset Race"));
+    EXPECT_EQ(status.value(0), QStringLiteral("Preset Race applied to MIN"));
     editor->Undo();
     EXPECT_EQ(Bytes(), before);
     const TPresetEntry everything = Shipped("Everything");
@@ -72,8 +81,12 @@ TEST_F(LayoutStudioTest, PresetAppliedToMinOrToAllIsOneStepUndoneExactly) {
     for (int m = 0; m < kLayoutModes; ++m)
         for (int i = 1; i < kItemCount; ++i)
             EXPECT_EQ(image.Flags(m, i), all.Flags(m, i)) << m << " " << i;
+    EXPECT_EQ(status.value(2), QStringLiteral("Preset Everything applied to all three layouts"));
     editor->Undo();
     EXPECT_EQ(Bytes(), before);
+    language = TLanguage::Polish;
+    Studio().ApplyPreset(Shipped("Race"), false);
+    EXPECT_EQ(status.value(4), QString::fromUtf8("Zastosowano układ Race w MIN"));
 }
 
 // The chooser draws each preset's picture of the layout being edited, and keeps the
@@ -102,6 +115,21 @@ TEST_F(LayoutStudioTest, ChooserShowsPicturesAndKeepsTheUsersOwnPresets) {
     EXPECT_EQ(form.Entries().size(), 4u);
 }
 
+// Without the shipped presets the chooser says where it looked, instead of an empty list.
+TEST_F(LayoutStudioTest, ChooserWithoutShippedPresetsSaysSo) {
+    TPresetForm& form = Studio().PresetForm();
+    form.Reload(TLanguage::English, 1);
+    EXPECT_FALSE(form.MissingNote->isVisibleTo(&form));
+    const QString none = dir.path() + QStringLiteral("/none");
+    Studio().Presets = TPresetLibrary(none, dir.path() + QStringLiteral("/presets"));
+    form.Reload(TLanguage::Polish, 1);
+    EXPECT_TRUE(form.Entries().empty());
+    EXPECT_TRUE(form.MissingNote->isVisibleTo(&form));
+    EXPECT_TRUE(form.MissingNote->text().startsWith(
+        QString::fromUtf8("Brak szablonów układu dostarczonych z programem: ") + none))
+        << form.MissingNote->text().toStdString();
+}
+
 // A preset another program removed while the chooser showed it: deleting it reports the
 // error and the list shows the folder as it is now.
 TEST_F(LayoutStudioTest, DeletingAPresetThatIsGoneReportsItAndListsTheFolderAgain) {
@@ -119,11 +147,14 @@ TEST_F(LayoutStudioTest, DeletingAPresetThatIsGoneReportsItAndListsTheFolderAgai
     EXPECT_EQ(form.Entries().size(), 4u);
 }
 
-// "Place at" and "Copy position to" act on the selected item, each one step.
+// "Place at" and "Copy position to" act on the selected item, each one step that the
+// status line names; with the guides shown, Place at keeps to the 16:9 area.
 TEST_F(LayoutStudioTest, GridMenuPlacesTheSelectedItemAndCopiesItsPosition) {
     editor->RadioGroup2->SetItemIndex(2); // ALL
     Put(2, item::UserName, kVis, 3, 4);
     Choose(item::UserName);
+    QStringList status;
+    editor->OnStatus = [&](const QString& text) { status << text; };
     const TImageBytes before = Bytes();
     QMenu menu;
     Studio().AddMenuEntries(menu);
@@ -134,14 +165,25 @@ TEST_F(LayoutStudioTest, GridMenuPlacesTheSelectedItemAndCopiesItsPosition) {
     EXPECT_EQ(image.XPos(2, item::UserName), 30 - 5); // "Pilot"
     EXPECT_EQ(image.YPos(2, item::UserName), 15);
     EXPECT_EQ(editor->UpDown1->Position(), 25);
+    EXPECT_EQ(status.value(0), QStringLiteral("Placed User Name at bottom right"));
     QAction* copy = Entry(menu, QStringLiteral("Copy position to OFF"));
     ASSERT_NE(copy, nullptr);
     copy->trigger();
     EXPECT_EQ(image.XPos(0, item::UserName), 25);
     EXPECT_EQ(image.Flags(0, item::UserName), kVis);
     EXPECT_EQ(editor->History.UndoText(), QStringLiteral("copy position of User Name to OFF"));
-    editor->Undo();
-    editor->Undo();
+    EXPECT_EQ(status.value(1), QStringLiteral("Copied the position of User Name to OFF"));
+    Studio().GuidesBox->SetChecked(true);
+    place->actions().value(static_cast<int>(TAnchor::Top))->trigger();
+    EXPECT_EQ(image.YPos(2, item::UserName), 2); // PAL's 16:9 area: rows 2 to 13
+    language = TLanguage::Polish;
+    place->actions().value(static_cast<int>(TAnchor::BottomRight))->trigger();
+    EXPECT_EQ(image.YPos(2, item::UserName), 13);
+    EXPECT_EQ(
+        status.value(3),
+        QString::fromUtf8("Nazwa Użytkownika: umieszczono w prawym dolnym rogu (obszar 16:9)"));
+    for (int k = 0; k < 4; ++k)
+        editor->Undo();
     EXPECT_EQ(Bytes(), before);
     Choose(item::Horizon); // its position bytes are its sensitivities
     QMenu horizon;
@@ -149,15 +191,49 @@ TEST_F(LayoutStudioTest, GridMenuPlacesTheSelectedItemAndCopiesItsPosition) {
     EXPECT_FALSE(horizon.actions().value(0)->isEnabled());
 }
 
+// The rows (or columns) of `picture` with at least 60 pixels of exactly `rgb`.
+std::vector<int> LinesOf(const QImage& picture, QRgb rgb, bool rows) {
+    std::vector<int> lines;
+    const int count = rows ? picture.height() : picture.width();
+    for (int k = 0; k < count; ++k) {
+        int pixels = 0;
+        for (int a = 0; a < (rows ? picture.width() : picture.height()); ++a)
+            pixels += (picture.pixel(rows ? a : k, rows ? k : a) & 0xFFFFFF) == rgb ? 1 : 0;
+        if (pixels >= 60)
+            lines.push_back(k);
+    }
+    return lines;
+}
+
+// Each line found lies within a pixel of the edge expected at the same place.
+void ExpectLinesAt(const std::vector<int>& found, std::initializer_list<double> edges,
+                   const char* what) {
+    ASSERT_EQ(found.size(), edges.size()) << what;
+    int k = 0;
+    for (const double edge : edges)
+        EXPECT_LE(std::abs(found[static_cast<std::size_t>(k++)] - edge), 1.0)
+            << what << " " << edge;
+}
+
 // The guides show on the grid only, never in the image, and the preferences keep them.
-TEST_F(LayoutStudioTest, GuidesAreDrawnNotStoredAndRemembered) {
+// Their edges lie where the screen's proportions put them: on the PAL grid of 13 x 17
+// pixel cells the 16:9 cut is 2 rows (1/8 of 16) at each end, the title-safe frame 10 %
+// in from each side (3 of 30 columns, 1.6 of 16 rows).
+TEST_F(LayoutStudioTest, GuidesAreDrawnWhereTheScreenIsCutNotStoredAndRemembered) {
     TPreferences preferences(dir.path() + QStringLiteral("/HalvexCfg.ini"));
     Studio().UsePreferences(preferences);
     const QImage plain = editor->StringGrid1->grab().toImage();
+    ExpectLinesAt(LinesOf(plain, guide_colour::WideScreen, true), {}, "no guide");
     const TImageBytes before = Bytes();
     Studio().GuidesBox->SetChecked(true);
     EXPECT_TRUE(Studio().GuidesShown());
-    EXPECT_NE(editor->StringGrid1->grab().toImage(), plain);
+    const QImage guides = editor->StringGrid1->grab().toImage();
+    ExpectLinesAt(LinesOf(guides, guide_colour::WideScreen, true), {2 * 17, 14 * 17}, "16:9");
+    ExpectLinesAt(LinesOf(guides, guide_colour::WideScreen, false), {}, "16:9 columns");
+    ExpectLinesAt(LinesOf(guides, guide_colour::TitleSafe, true), {1.6 * 17, 14.4 * 17},
+                  "title-safe rows");
+    ExpectLinesAt(LinesOf(guides, guide_colour::TitleSafe, false), {3 * 13, 27 * 13},
+                  "title-safe columns");
     EXPECT_EQ(Bytes(), before);
     EXPECT_EQ(editor->History.Count(), 0);
     TLayoutEditor another(image, catalogue, &form);
