@@ -130,6 +130,7 @@ enum class TUiText {
     PreviewPictureFilter,
     PreviewPngFilter,
     PreviewBadPicture,
+    FileIsFolder, // a file error: %1 the quoted path
 };
 const char* UiText(TUiText text, TLanguage language);
 // The status after an import that ignored `count` (> 0) lines, in the plural form the

@@ -1,9 +1,12 @@
 #include "ui/ExceptionReport.h"
 
+#include "config/FileError.h"
+
 #include "QtPrint.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <stdexcept>
 #include <vector>
 
@@ -80,4 +83,17 @@ TEST_F(ExceptionReportTest, ExceptionTextIsReadAsUtf8) {
     ShowExceptionReport(std::runtime_error("File not found \"/tmp/Łódź.mcm\""));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Text, QStringLiteral("File not found \"/tmp/Łódź.mcm\""));
+}
+
+// A folder given for a file is named so, in the interface language.
+TEST_F(ExceptionReportTest, AFolderGivenForAFileIsNamedInTheInterfaceLanguage) {
+    const EFileError error(EISDIR, "/tmp/Łódź");
+    EXPECT_STREQ(error.what(), "\"/tmp/Łódź\" is a folder");
+    SetReportLanguage(TLanguage::Polish);
+    ShowExceptionReport(error);
+    SetReportLanguage(TLanguage::English);
+    ShowExceptionReport(error);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("\"/tmp/Łódź\" to jest folder."));
+    EXPECT_EQ(boxes[1].Text, QStringLiteral("\"/tmp/Łódź\" is a folder."));
 }
