@@ -38,23 +38,6 @@ TEST(CliArgs, MissingOrMisplacedArgumentsAreUsageErrors) {
     EXPECT_FALSE(ParseCliArgs({}).Error.empty());         // no command
 }
 
-TEST(CliArgs, GlyphsTakesTheTransparentKeyAndTheOutline) {
-    const std::vector<std::string> line{"glyphs", "logo.png", "--font", "b.mcm",
-                                        "--at",   "1",        "--out",  "n.mcm"};
-    const TCliArgs plain = ParseCliArgs(line);
-    EXPECT_EQ(plain.Glyphs.Key, TTransparentKey::Green);
-    EXPECT_FALSE(plain.Glyphs.Outline);
-    std::vector<std::string> chosen = line;
-    chosen.insert(chosen.end(), {"--key", "corner", "--outline"});
-    const TCliArgs a = ParseCliArgs(chosen);
-    EXPECT_TRUE(a.Error.empty()) << a.Error;
-    EXPECT_EQ(a.Glyphs.Key, TTransparentKey::Corner);
-    EXPECT_TRUE(a.Glyphs.Outline);
-    chosen.push_back("--key=grey");
-    EXPECT_EQ(ParseCliArgs(chosen).Error, "--key takes green, corner or none, not 'grey'");
-    EXPECT_FALSE(ParseCliArgs({"font", "a.mcm", "--outline"}).Error.empty());
-}
-
 TEST(CliArgs, UnknownCommandExitsWithTwoAndSendsNothing) {
     const TCliArgs a = ParseCliArgs({"flash", "x"});
     ASSERT_FALSE(a.Error.empty());

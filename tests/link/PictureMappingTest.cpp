@@ -121,76 +121,53 @@ TEST(PictureMapping, DitheringShowsAGreyAsAMixAndSparesTransparentPixels) {
 }
 
 // INAV's logo sheets mark transparency with grey (128, 128, 128): under the green key they
-// come out as a solid white box, under the corner key as the logo alone.
+// come out as a solid white box, under the corner key as the logo alone (the key counting
+// before any scaling); a transparent corner keys nothing.
 TEST(PictureMapping, TheTransparentKeyIsGreenTheCornerColourOrNone) {
-    const TRgba grey{128, 128, 128, 255}, white{255, 255, 255, 255}, green{0, 255, 0, 255};
-    TRgbaPicture sheet = Filled(12, 18, grey);
-    Set(sheet, 5, 5, white);
-    Set(sheet, 6, 5, {0, 0, 0, 255});
-    Set(sheet, 7, 5, green);
-    const auto mapped = [](const TRgbaPicture& picture, TTransparentKey key, int columns) {
+    const TRgba grey{128, 128, 128, 255}, white{255, 255, 255, 255};
+    TRgbaPicture sheet = Filled(24, 36, grey); // twice the size of one character
+    for (int y = 12; y < 24; ++y)
+        for (int x = 8; x < 16; ++x)
+            Set(sheet, x, y, white);
+    for (int k = 0; k < 4; ++k) // two by two: one pixel of the block
+        Set(sheet, 20 + k % 2, 30 + k / 2, {0, 255, 0, 255});
+    const auto mapped = [](const TRgbaPicture& picture, TTransparentKey key) {
         TMappingOptions o;
         o.Key = key;
-        o.Columns = columns;
         return MapPicture(picture, o);
     };
-    const P T = P::Transparent, W = P::White, B = P::Black;
-    // Grey background, white, black, green.
-    const auto pixels = [](const TPixelBlock& b) {
-        return std::vector<P>{At(b, 0, 0), At(b, 5, 5), At(b, 6, 5), At(b, 7, 5)};
+    const auto pixels = [&](TTransparentKey key) { // background, logo, green
+        const TPixelBlock b = mapped(sheet, key);
+        return std::vector<P>{At(b, 0, 0), At(b, 5, 8), At(b, 10, 15)};
     };
-    EXPECT_EQ(pixels(mapped(sheet, TTransparentKey::Green, 1)), (std::vector<P>{W, W, B, T}));
-    EXPECT_EQ(pixels(mapped(sheet, TTransparentKey::Corner, 1)), (std::vector<P>{T, W, B, W}));
-    EXPECT_EQ(pixels(mapped(sheet, TTransparentKey::None, 1)), (std::vector<P>{W, W, B, W}));
-    // Scaled, the corner key counts before the scaling: a grey sheet twice the block's size
-    // with a white square keeps only the square.
-    TRgbaPicture large = Filled(48, 36, grey);
-    for (int y = 12; y < 24; ++y)
-        for (int x = 12; x < 36; ++x)
-            Set(large, x, y, white);
-    const TPixelBlock block = mapped(large, TTransparentKey::Corner, 2);
-    for (int y = 0; y < 18; ++y)
-        for (int x = 0; x < 24; ++x)
-            ASSERT_EQ(At(block, x, y), x >= 6 && x < 18 && y >= 6 && y < 12 ? W : T)
-                << x << "," << y;
-    // A transparent corner keys nothing: opaque pixels of its colour stay.
+    const P T = P::Transparent, W = P::White;
+    EXPECT_EQ(pixels(TTransparentKey::Green), (std::vector<P>{W, W, T}));
+    EXPECT_EQ(pixels(TTransparentKey::Corner), (std::vector<P>{T, W, W}));
+    EXPECT_EQ(pixels(TTransparentKey::None), (std::vector<P>{W, W, W}));
+    const TPixelBlock logo = mapped(sheet, TTransparentKey::Corner);
+    EXPECT_EQ(std::count(logo.Pixels.begin(), logo.Pixels.end(), W), 4 * 6 + 1);
     TRgbaPicture clear = Filled(12, 18, {0, 0, 0, 0});
     Set(clear, 3, 3, {0, 0, 0, 255});
-    EXPECT_EQ(At(mapped(clear, TTransparentKey::Corner, 1), 3, 3), B);
+    EXPECT_EQ(At(mapped(clear, TTransparentKey::Corner), 3, 3), P::Black);
 }
 
 TEST(PictureMapping, TheOutlineEdgesWhiteShapesWithOneBlackPixel) {
     TRgbaPicture picture = Filled(12, 18, {0, 0, 0, 0});
-    const TRgba white{255, 255, 255, 255};
-    Set(picture, 5, 8, white); // a bar of two pixels
-    Set(picture, 6, 8, white);
-    Set(picture, 0, 0, white); // at the block's corner
+    for (const auto& [x, y] : {std::pair{5, 8}, {6, 8}, {0, 0}}) // a bar, and a block corner
+        Set(picture, x, y, {255, 255, 255, 255});
     TMappingOptions o;
     o.Outline = true;
     const TPixelBlock block = MapPicture(picture, o);
-    const P T = P::Transparent, W = P::White, B = P::Black;
-    for (int y = 7; y <= 9; ++y)
-        EXPECT_EQ((std::vector<P>{At(block, 3, y), At(block, 4, y), At(block, 5, y),
-                                  At(block, 6, y), At(block, 7, y), At(block, 8, y)}),
-                  (std::vector<P>{T, B, y == 8 ? W : B, y == 8 ? W : B, B, T}))
-            << y;
-    EXPECT_EQ((std::vector<P>{At(block, 1, 0), At(block, 0, 1), At(block, 1, 1), At(block, 2, 0)}),
-              (std::vector<P>{B, B, B, T}));
-    const auto count = [&block](P p) {
-        return std::count(block.Pixels.begin(), block.Pixels.end(), p);
-    };
-    EXPECT_EQ(count(W), 3);
-    EXPECT_EQ(count(B), 10 + 3);
-    o.Outline = false;
-    EXPECT_EQ(At(MapPicture(picture, o), 4, 8), T);
+    // 4 x 3 around the bar, 3 at the corner; diagonals too, nothing further.
+    EXPECT_EQ(std::count(block.Pixels.begin(), block.Pixels.end(), P::Black), 10 + 3);
+    EXPECT_EQ((std::vector<P>{At(block, 4, 7), At(block, 7, 9), At(block, 1, 1), At(block, 8, 8)}),
+              (std::vector<P>{P::Black, P::Black, P::Black, P::Transparent}));
 }
 
 TEST(PictureMapping, PicturesAreReadAtTheSizeTheirBlockNeeds) {
-    // A phone photo into a PAL screen of characters (360 x 288): four times its place there.
+    // A photo into a PAL screen of characters (360 x 288): four times its place there.
     EXPECT_EQ(ReadingSize(8000, 6000, 30, 16, false), (TPictureSize{1440, 1080}));
-    // No larger than that, or of the block's size: as it is.
     EXPECT_EQ(ReadingSize(1000, 500, 30, 16, false), (TPictureSize{1000, 500}));
-    EXPECT_EQ(ReadingSize(288, 72, 24, 4, false), (TPictureSize{288, 72}));
     // A vector picture is drawn at its place in the block, whatever its own size.
     EXPECT_EQ(ReadingSize(100, 20, 24, 4, true), (TPictureSize{288, 58}));
     EXPECT_EQ(ReadingSize(5000, 1000, 24, 4, true), (TPictureSize{288, 58}));
