@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace halvex {
 
@@ -187,11 +186,6 @@ TGlyph TPixelBlock::Glyph(int column, int row) const {
             glyph[std::size_t(y * kGlyphWidth + x)] =
                 Pixels[std::size_t((row * kGlyphHeight + y) * Width() + column * kGlyphWidth + x)];
     return glyph;
-}
-
-bool SpecialFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
 bool WholeCharacters(int width, int height) {

@@ -9,7 +9,8 @@
 // A pixel is transparent when its alpha is below 50 % (below 128) or it is the key colour:
 // pure green (0, 255, 0) by default, the colour of the picture's top-left pixel (logo sheets
 // that mark transparency with grey 128, 128, 128), or none. The key counts as transparent
-// before any scaling, so that its edges average like those of a transparent background. Any
+// before the scaling here, so that its edges average like those of a transparent background
+// (a picture far larger than its block has been reduced by its reader before). Any
 // other pixel is white when its luminance (Rec. 601: 0.299 R + 0.587 G + 0.114 B) is at or
 // above the threshold, else black. With dithering, the error of each black or white decision
 // goes to the neighbours (Floyd-Steinberg, 7/16 right, 3/16 down-left, 5/16 down, 1/16
@@ -21,7 +22,6 @@
 #include "link/FontFile.h"
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace halvex {
@@ -90,11 +90,6 @@ constexpr int kReadOversample = 4;
 // at its own size, or reduced, its aspect kept, to kReadOversample times its size in the
 // block when it is larger than that.
 TPictureSize ReadingSize(int width, int height, int columns, int rows, bool vector);
-
-// `path` names something other than a plain file (links followed): a folder, a FIFO, a
-// socket or a device. Pictures are read only from plain files: a FIFO without a writer
-// would hold the image reader forever.
-bool SpecialFile(const std::string& path);
 
 // A picture of `width` x `height` pixels is a whole number of characters: 12*C x 18*R.
 bool WholeCharacters(int width, int height);

@@ -4,9 +4,18 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <sys/stat.h>
+
 namespace halvex {
 
 namespace {
+
+// `path` names something other than a plain file (links followed): a folder, a FIFO, a
+// socket or a device.
+bool SpecialFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
 
 // `reader` on `path`, with the program's memory limit, turning the picture as it says.
 void Prepare(QImageReader& reader, const std::string& path) {

@@ -42,7 +42,8 @@ TEST_F(PictureSource, ALargePictureIsReadAtTheSizeItsBlockNeedsAndOnce) {
 // size (2.88 times) it covers a row of pixels and stays.
 TEST_F(PictureSource, AVectorPictureIsDrawnAtItsSizeInTheBlock) {
     std::ofstream(Path("logo.svg"))
-        << R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="20" viewBox="0 0 100 20">)"
+        << R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="20")"
+        << R"( viewBox="0 0 100 20">)"
         << R"(<rect x="0" y="9.8" width="100" height="0.4" fill="white"/></svg>)";
     TPictureSource source = TPictureSource::FromFile(Path("logo.svg"));
     ASSERT_TRUE(source.Usable()) << source.Error();
