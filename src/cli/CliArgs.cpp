@@ -63,7 +63,8 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
     {TCommand::Font, "font", "font FILE.mcm", "upload a character set (whole file checked first)",
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
-     "board. A file that cannot be read or is malformed ends with exit 3 and nothing sent.\n"},
+     "board. A file that cannot be read or is malformed ends with exit 3 and nothing sent.\n"
+     "Of a set of 512 characters (INAV's) the first 256 go up, and stderr says so.\n"},
     {TCommand::Doctor, "doctor", "doctor", "say why the port does not work, and how to fix it",
      "Runs these checks on the port, in this order, and prints one line for each: ok, warn,\n"
      "fail, or skip (not run, as an earlier check failed), with what it found. A check that\n"
@@ -93,13 +94,13 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
      "\"ports\" does.\n"},
     {TCommand::Glyphs, "glyphs",
      "glyphs PICTURE --font BASE.mcm --at CODE --out NEW.mcm [--columns C --rows R] "
-     "[--threshold PERCENT] [--dither]",
+     "[--threshold PERCENT] [--dither] [--key green|corner|none] [--outline]",
      "put a picture into characters of a set (no board)",
      "Puts PICTURE (PNG, JPEG, BMP, SVG or any format Qt reads) into the block of\n"
      "characters starting at CODE of the character set BASE.mcm and writes the result to\n"
      "NEW.mcm, as the character editor's Import picture does. A pixel whose alpha is below\n"
-     "50 %, or pure green (0, 255, 0), becomes transparent; any other is white when its\n"
-     "luminance is at or above the threshold, else black. NEW.mcm holds the bytes of\n"
+     "50 %, or of the transparent key colour, becomes transparent; any other is white when\n"
+     "its luminance is at or above the threshold, else black. NEW.mcm holds the bytes of\n"
      "BASE.mcm except the rows of the characters that changed, so running the command\n"
      "again on its own output changes nothing. Nothing is written on any error.\n"
      "\n"
@@ -107,11 +108,16 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
      "  --at         the first character of the block: 0 to 255, or 0x00 to 0xFF\n"
      "  --out        the character set to write (NEW.mcm; may be BASE.mcm)\n"
      "  --columns    the block's width in characters; with --rows the picture is scaled\n"
-     "               to fit it, its aspect kept, centred on transparent; without them the\n"
-     "               picture must be 12 x 18 pixels per character (else exit 3)\n"
+     "               to fit it, its aspect kept, centred on transparent (a vector picture\n"
+     "               is drawn at that size); without them the picture must be 12 x 18\n"
+     "               pixels per character (else exit 3)\n"
      "  --rows       the block's height in characters\n"
      "  --threshold  the luminance that becomes white, in percent (default 50)\n"
-     "  --dither     Floyd-Steinberg dithering, for photographs\n"},
+     "  --dither     Floyd-Steinberg dithering, for photographs\n"
+     "  --key        the transparent colour: green (0, 255, 0; the default), corner (the\n"
+     "               colour of the top-left pixel, e.g. the grey of INAV's logo sheets)\n"
+     "               or none (only the alpha channel)\n"
+     "  --outline    a one-pixel black edge around white shapes\n"},
     {TCommand::Presets, "presets", "presets", "list the layout presets: names and files",
      "Lists the layout presets, each with its name, whether it came with the program\n"
      "(shipped) or is the user's own (saved in the configurator's preset chooser), and its\n"
@@ -230,6 +236,25 @@ bool TakeDither(TCliArgs& r, TLineParts&, const std::string&) {
     return r.Glyphs.Dither = true;
 }
 
+bool TakeOutline(TCliArgs& r, TLineParts&, const std::string&) {
+    return r.Glyphs.Outline = true;
+}
+
+bool TakeKey(TCliArgs& r, TLineParts& line, const std::string& value) {
+    constexpr std::pair<std::string_view, TTransparentKey> kKeys[] = {
+        {"green", TTransparentKey::Green},
+        {"corner", TTransparentKey::Corner},
+        {"none", TTransparentKey::None}};
+    for (const auto& [name, key] : kKeys)
+        if (value == name) {
+            r.Glyphs.Key = key;
+            return true;
+        }
+    if (line.GlyphsError.empty())
+        line.GlyphsError = "--key takes green, corner or none, not '" + value + "'";
+    return true;
+}
+
 struct TNumberRule {
     int TGlyphsArgs::*Field;
     int Low;
@@ -310,6 +335,8 @@ constexpr TOptionInfo kOptions[] = {
     {"--rows", "R", TakeGlyphsNumber<kRows>, nullptr, kGlyphs},
     {"--threshold", "PERCENT", TakeGlyphsNumber<kThreshold>, nullptr, kGlyphs},
     {"--dither", nullptr, TakeDither, nullptr, kGlyphs},
+    {"--key", "green|corner|none", TakeKey, nullptr, kGlyphs},
+    {"--outline", nullptr, TakeOutline, nullptr, kGlyphs},
     {"--mode", "OFF|MIN|ALL", TakePresetMode, nullptr, kPreset},
     {"--all", nullptr, Set<&TCliArgs::PresetAll>, nullptr, kPreset},
 };

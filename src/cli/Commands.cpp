@@ -623,14 +623,18 @@ void TJob::Import() {
 
 void TJob::Font() {
     std::optional<TFontSet> font;
+    TMcmNotes notes;
     try {
-        font = LoadMcm(args_.File);
+        font = LoadMcm(args_.File, &notes);
     } catch (const std::exception& e) {
         Fail(exit_code::File, OneLine(e.what()));
     }
     if (!font)
-        Fail(exit_code::File, Text(TMessage::BadFileFormat) + " (" + args_.File +
-                                  " is not a MAX7456 character set)");
+        Fail(exit_code::File, SetRefusal(args_.File, notes.Refusal));
+    if (notes.Characters > kFontChars && !args_.Quiet)
+        Print(io_.Err, QString::fromUtf8(MessageText(TMessage::SetHoldsMore, TLanguage::English))
+                           .arg(static_cast<int>(notes.Characters))
+                           .toStdString());
     OpenSession();
     TOsdLink& link = session_->Link();
     Exchange([&link, &font] { return link.StartFontUpload(*font); }, "font upload");

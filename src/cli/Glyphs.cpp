@@ -3,11 +3,7 @@
 #include "cli/Commands.h"
 #include "config/Texts.h"
 #include "link/FontDocument.h"
-#include "link/PictureMapping.h"
-
-#include <QFile>
-#include <QImage>
-#include <QImageReader>
+#include "link/PictureSource.h"
 
 #include <optional>
 
@@ -19,60 +15,56 @@ namespace {
     throw EGlyphsFailure{code, std::move(message)};
 }
 
-TRgbaPicture ReadPictureFile(const std::string& path) {
-    if (SpecialFile(path))
-        Fail(exit_code::File, "Cannot use " + path + ": not a picture file");
-    QImageReader reader(QFile::decodeName(path.c_str()));
-    reader.setAutoTransform(true);
-    const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888);
-    if (image.isNull())
-        Fail(exit_code::File, "Cannot use " + path + ": " + reader.errorString().toStdString());
-    return RgbaPicture(image.width(), image.height(), image.constBits(),
-                       static_cast<std::size_t>(image.bytesPerLine()));
+[[noreturn]] void FailUnreadable(const std::string& path, const TPictureSource& source) {
+    Fail(exit_code::File, "Cannot use " + path + ": " + source.Error());
 }
 
 TFontDocument ReadBase(const std::string& path) {
     std::optional<TFontDocument> base;
+    TMcmNotes notes;
     try {
-        base = TFontDocument::Load(path);
+        base = TFontDocument::Load(path, &notes);
     } catch (const std::exception& e) {
         Fail(exit_code::File, e.what());
     }
     if (!base)
-        Fail(exit_code::File,
-             std::string(MessageText(TMessage::BadFileFormat, TLanguage::English)) + " (" + path +
-                 " is not a MAX7456 character set)");
+        Fail(exit_code::File, SetRefusal(path, notes.Refusal));
     return std::move(*base);
 }
 
 } // namespace
 
 TGlyphsResult RunGlyphs(const std::string& picturePath, const TGlyphsArgs& args) {
-    const TRgbaPicture picture = ReadPictureFile(picturePath);
+    TPictureSource source = TPictureSource::FromFile(picturePath);
+    if (!source.Usable())
+        FailUnreadable(picturePath, source);
     TGlyphsResult result;
-    result.Width = picture.Width;
-    result.Height = picture.Height;
+    result.Width = source.Width();
+    result.Height = source.Height();
     result.First = args.At;
     result.Columns = args.Columns;
     result.Rows = args.Rows;
     if (args.Columns == 0) {
-        if (!WholeCharacters(picture.Width, picture.Height))
+        if (!WholeCharacters(result.Width, result.Height))
             Fail(exit_code::File,
-                 "Cannot use " + picturePath + ": " + std::to_string(picture.Width) + " x " +
-                     std::to_string(picture.Height) +
+                 "Cannot use " + picturePath + ": " + std::to_string(result.Width) + " x " +
+                     std::to_string(result.Height) +
                      " pixels is not a whole number of characters (12 x 18 pixels each); give "
                      "--columns and --rows to scale it");
-        result.Columns = picture.Width / kGlyphWidth;
-        result.Rows = picture.Height / kGlyphHeight;
+        result.Columns = result.Width / kGlyphWidth;
+        result.Rows = result.Height / kGlyphHeight;
         if (args.At + result.Columns * result.Rows > 256)
             Fail(exit_code::Usage, "a picture of " + std::to_string(result.Columns * result.Rows) +
                                        " characters from " + std::to_string(args.At) +
                                        " passes character 255");
     }
     TFontDocument set = ReadBase(args.Font);
-    const TPixelBlock block =
-        MapPicture(picture, {result.Columns, result.Rows, args.Threshold, args.Dither});
-    result.Exact = PlacePicture(picture.Width, picture.Height, result.Columns, result.Rows).Exact;
+    const TRgbaPicture& picture = source.ForBlock(result.Columns, result.Rows);
+    if (!source.Usable())
+        FailUnreadable(picturePath, source);
+    const TPixelBlock block = MapPicture(picture, {result.Columns, result.Rows, args.Threshold,
+                                                   args.Dither, args.Key, args.Outline});
+    result.Exact = PlacePicture(result.Width, result.Height, result.Columns, result.Rows).Exact;
     for (int r = 0; r < result.Rows; ++r)
         for (int c = 0; c < result.Columns; ++c)
             result.Changed += set.SetGlyph(
@@ -83,6 +75,13 @@ TGlyphsResult RunGlyphs(const std::string& picturePath, const TGlyphsArgs& args)
         Fail(exit_code::File, e.what());
     }
     return result;
+}
+
+std::string SetRefusal(const std::string& path, TMessage refusal) {
+    const std::string message = MessageText(refusal, TLanguage::English);
+    if (refusal == TMessage::BadFileFormat)
+        return message + " (" + path + " is not a MAX7456 character set)";
+    return message + ": " + path;
 }
 
 } // namespace halvex::cli

@@ -2,13 +2,16 @@
 // the character editor's mapping (link/PictureMapping.h). No board is involved.
 //
 //   glyphs PICTURE --font BASE.mcm --at CODE --out NEW.mcm [--columns C --rows R]
-//          [--threshold PERCENT] [--dither]
+//          [--threshold PERCENT] [--dither] [--key green|corner|none] [--outline]
 //
 // Without --columns/--rows the picture must be a whole number of characters (12 x 18
-// pixels each) and maps pixel by pixel; with them it is scaled to fit C x R characters.
-// NEW holds BASE's bytes except the rows of the characters that changed, so running the
-// command again on its own output changes nothing.
+// pixels each) and maps pixel by pixel; with them it is scaled to fit C x R characters (a
+// vector picture is drawn at that size). NEW holds BASE's bytes except the rows of the
+// characters that changed, so running the command again on its own output changes nothing.
 #pragma once
+
+#include "config/Messages.h"
+#include "link/PictureMapping.h"
 
 #include <string>
 
@@ -23,6 +26,8 @@ struct TGlyphsArgs {
     int Rows = 0;
     int Threshold = 50; // percent
     bool Dither = false;
+    TTransparentKey Key = TTransparentKey::Green;
+    bool Outline = false;
 };
 
 struct TGlyphsResult {
@@ -44,5 +49,8 @@ struct EGlyphsFailure {
 // Reads the picture and BASE, maps the picture and writes NEW (whole or not at all).
 // Throws EGlyphsFailure.
 TGlyphsResult RunGlyphs(const std::string& picture, const TGlyphsArgs& args);
+
+// The stderr line that refuses the set file `path` for `refusal` (TMcmNotes).
+std::string SetRefusal(const std::string& path, TMessage refusal);
 
 } // namespace halvex::cli

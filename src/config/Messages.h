@@ -16,6 +16,8 @@ enum class TMessage {
     WriteInterrupted, // "Write interrupted - the OSD may hold a partly written configuration !"
     FontUploadInterrupted, // "Font upload interrupted - repeat FontMap Update !"
     PortDisconnected,      // "Port COM%d disconnected !" (%d: the port number)
+    BadSetHeader,          // "Bad file format ! (the first line must be "MAX7456" alone)"
+    SetHoldsMore,          // "This set holds %1 characters; ..." (%1: more than 256)
 };
 
 } // namespace halvex

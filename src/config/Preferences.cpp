@@ -175,9 +175,12 @@ QString TPreferences::StartFolder(const QString& suffix) {
 }
 
 void TPreferences::RememberFolder(const QString& suffix, const QString& chosenPath) {
+    const QString folder = QFileInfo(chosenPath).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return;
     try {
         if (const TPreferenceKey key = Open(true))
-            WriteString(FolderValueName(suffix), QFileInfo(chosenPath).absolutePath());
+            WriteString(FolderValueName(suffix), folder);
     } catch (const EPreferenceError&) {
     }
 }

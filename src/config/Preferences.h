@@ -98,8 +98,10 @@ public:
     // user's documents folder, else the home folder; never the working folder. Opens and
     // closes the key itself.
     QString StartFolder(const QString& suffix);
-    // Remembers the folder of `chosenPath` for its kind. A store that cannot be written
-    // keeps the old folder silently: remembering a folder never stops the file's use.
+    // Remembers the folder of `chosenPath` for its kind, when that folder exists (a name
+    // typed into a folder that does not exist fails to save and leaves the old folder). A
+    // store that cannot be written keeps the old folder silently: remembering a folder never
+    // stops the file's use.
     void RememberFolder(const QString& suffix, const QString& chosenPath);
 
 private:

@@ -61,6 +61,11 @@ constexpr TCaptionText kPictureImport[] = {
     {"RowsLabel", -1, {"Rows:", "Wiersze:"}},
     {"ThresholdLabel", -1, {"Threshold:", "Próg:"}},
     {"DitherBox", -1, {"Dithering (for photos)", "Rozpraszanie (do zdjęć)"}},
+    {"KeyLabel", -1, {"Transparent:", "Przezroczysty:"}},
+    {"KeyCombo", 0, {"green", "zielony"}},
+    {"KeyCombo", 1, {"corner colour", "kolor narożnika"}},
+    {"KeyCombo", 2, {"none", "brak"}},
+    {"OutlineBox", -1, {"Outline", "Obrys"}},
     {"ApplyButton", -1, {"Apply", "Zastosuj"}},
     {"CancelButton", -1, {"Cancel", "Anuluj"}},
     {"FirstSpin",
@@ -78,13 +83,24 @@ constexpr TCaptionText kPictureImport[] = {
     {"ThresholdSpin",
      kToolTipItem,
      {"Pixels this bright or brighter become white, darker ones black; transparent pixels "
-      "and pure green (0, 255, 0) stay transparent",
+      "and the transparent colour stay transparent",
       "Piksele co najmniej tak jasne stają się białe, ciemniejsze czarne; piksele przezroczyste "
-      "i czysta zieleń (0, 255, 0) pozostają przezroczyste"}},
+      "i kolor przezroczysty pozostają przezroczyste"}},
     {"DitherBox",
      kToolTipItem,
      {"Mix black and white pixels to show shades (Floyd-Steinberg)",
       "Mieszaj piksele czarne i białe, aby oddać odcienie (Floyd-Steinberg)"}},
+    {"KeyCombo",
+     kToolTipItem,
+     {"The colour that stands for transparent: pure green (0, 255, 0), the colour of the "
+      "top-left pixel (e.g. the grey of INAV's logo sheets), or none (the alpha channel only)",
+      "Kolor oznaczający przezroczystość: czysta zieleń (0, 255, 0), kolor lewego górnego "
+      "piksela (np. szarość arkuszy logo INAV) lub żaden (tylko kanał alfa)"}},
+    {"OutlineBox",
+     kToolTipItem,
+     {"A one-pixel black edge around white shapes: reads better on analogue video",
+      "Czarna krawędź o szerokości piksela wokół białych kształtów: lepiej czytelna na "
+      "analogowym obrazie"}},
 };
 
 struct TStudioTextRow {

@@ -532,6 +532,7 @@ constexpr TUiTextRow kUi[] = {
      {"Pictures (*.png *.jpg *.jpeg)", "Obrazy (*.png *.jpg *.jpeg)"}},
     {TUiText::PreviewPngFilter, {"PNG pictures (*.png)", "Obrazy PNG (*.png)"}},
     {TUiText::PreviewBadPicture, {"Cannot read the picture !", "Nie można odczytać obrazu !"}},
+    {TUiText::FileIsFolder, {"%1 is a folder", "%1 to jest folder"}},
 };
 
 struct TMessageText {
@@ -555,6 +556,12 @@ constexpr TMessageText kMessages[] = {
      {"Font upload interrupted - repeat FontMap Update !",
       "Ładowanie czcionek przerwane - powtórz Ładowanie Czcionek !"}},
     {TMessage::PortDisconnected, {"Port COM%d disconnected !", "Port COM%d odłączony !"}},
+    {TMessage::BadSetHeader,
+     {"Bad file format ! (the first line must be \"MAX7456\" alone)",
+      "Zły format pliku ! (pierwszy wiersz musi zawierać tylko \"MAX7456\")"}},
+    {TMessage::SetHoldsMore,
+     {"This set holds %1 characters; the OSD takes characters 0-255",
+      "Ten zestaw ma %1 znaków; OSD przyjmuje znaki 0-255"}},
 };
 
 struct TDoctorRow {

@@ -140,6 +140,7 @@ enum class TUiText {
     PreviewPictureFilter,
     PreviewPngFilter,
     PreviewBadPicture,
+    FileIsFolder, // a file error: %1 the quoted path
 };
 const char* UiText(TUiText text, TLanguage language);
 // The text of `count` in the plural form the count takes, of the three rows that start at

@@ -30,11 +30,15 @@ TFontDocument::TFontDocument(const TGlyphSet& glyphs) {
     saved_ = chars_;
 }
 
-std::optional<TFontDocument> TFontDocument::Parse(std::string text) {
+std::optional<TFontDocument> TFontDocument::Parse(std::string text, TMcmNotes* notes) {
+    const TMcmNotes found = McmNotes(text);
+    if (notes)
+        *notes = found;
     std::optional<TMcmLines> lines = IndexMcm(text);
     if (!lines)
         return std::nullopt;
     TFontDocument document;
+    document.fileCharacters_ = found.Characters;
     for (std::size_t k = 1; k < kMcmLines; ++k) {
         const std::string_view line(text.data() + lines->Start[k], lines->Length[k]);
         document.chars_[(k - 1) / kFontRowsInFile][(k - 1) % kFontRowsInFile] = McmRowByte(line);
@@ -45,13 +49,13 @@ std::optional<TFontDocument> TFontDocument::Parse(std::string text) {
     return document;
 }
 
-std::optional<TFontDocument> TFontDocument::Load(const std::string& path) {
+std::optional<TFontDocument> TFontDocument::Load(const std::string& path, TMcmNotes* notes) {
     std::string text = ReadMcmFile(path);
     // Reading stops at the limit: saving a set whose file goes on past it would cut the rest.
     if (text.size() >= kMcmReadLimit)
         throw std::runtime_error("File too large (" + std::to_string(kMcmReadLimit >> 20) +
                                  " MB at most): \"" + path + "\"");
-    return Parse(std::move(text));
+    return Parse(std::move(text), notes);
 }
 
 TGlyphSet TFontDocument::Glyphs() const {

@@ -37,14 +37,17 @@ class TFontDocument {
 public:
     // A set made here from pictures (the built-in font); no file behind it.
     explicit TFontDocument(const TGlyphSet& glyphs);
-    // A set read from a whole file's text; nullopt: "Bad file format !".
-    static std::optional<TFontDocument> Parse(std::string text);
+    // A set read from a whole file's text; nullopt: refused (`notes` say why).
+    static std::optional<TFontDocument> Parse(std::string text, TMcmNotes* notes = nullptr);
     // Reads and parses the file at `path`: errors as LoadMcm, and "File too large" for a file
     // as long as the read limit, which saving could not keep whole.
-    static std::optional<TFontDocument> Load(const std::string& path);
+    static std::optional<TFontDocument> Load(const std::string& path, TMcmNotes* notes = nullptr);
 
     // Read from a file (saving keeps its bytes), or made here.
     bool FromFile() const { return lines_.has_value(); }
+    // The characters the file holds (TMcmNotes): more than 256 for INAV's sets, of which
+    // the first 256 are edited and sent, the rest kept for saving; 256 for a set made here.
+    std::size_t FileCharacters() const { return fileCharacters_; }
 
     const TMcmChars& Chars() const { return chars_; }
     const TMcmChar& Char(std::size_t code) const { return chars_.at(code); }
@@ -77,6 +80,7 @@ private:
     std::string source_;
     std::optional<TMcmLines> lines_;
     TMcmChars sourceChars_{};
+    std::size_t fileCharacters_ = kFontChars;
 };
 
 // One undoable change of a set: the characters it changed, before and after.

@@ -1,10 +1,12 @@
 #include "link/FontFile.h"
 
+#include "config/FileError.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,21 +50,22 @@ template <typename F> bool ForEachRow(std::string_view text, F&& row) {
 }
 
 [[noreturn]] void ThrowFileError(int err, const std::string& path) {
-    std::string what;
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        what = "File not found";
-        break;
-    case EACCES:
-    case EPERM:
-        what = "File access denied";
-        break;
-    default:
-        what = "I/O error " + std::to_string(err);
-        break;
-    }
-    throw std::runtime_error(what + ": \"" + path + "\"");
+    throw EFileError(err, path);
+}
+
+// A first line that is the header once a UTF-8 byte-order mark, blanks around it and letter
+// case are set aside.
+bool NearlyHeader(std::string_view line) {
+    if (line.starts_with("\xEF\xBB\xBF"))
+        line.remove_prefix(3);
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return false;
+    line = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+    constexpr std::string_view kHeader = "MAX7456";
+    return std::equal(line.begin(), line.end(), kHeader.begin(), kHeader.end(), [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
 }
 
 class TFd {
@@ -102,7 +105,26 @@ std::uint8_t McmRowByte(std::string_view row) {
     return b;
 }
 
-std::optional<TFontSet> ParseMcm(std::string_view text) {
+TMcmNotes McmNotes(std::string_view text) {
+    TMcmNotes notes;
+    std::size_t pos = 0;
+    std::string_view line;
+    NextLine(text, pos, line);
+    if (line != "MAX7456") {
+        if (NearlyHeader(line))
+            notes.Refusal = TMessage::BadSetHeader;
+        return notes;
+    }
+    std::size_t rows = 0;
+    while (NextLine(text, pos, line) && line.size() >= 8)
+        ++rows;
+    notes.Characters = rows / kFontRowsInFile;
+    return notes;
+}
+
+std::optional<TFontSet> ParseMcm(std::string_view text, TMcmNotes* notes) {
+    if (notes)
+        *notes = McmNotes(text);
     TFontSet set{};
     const bool good = ForEachRow(text, [&set](std::size_t row, std::string_view line, std::size_t) {
         const std::size_t r = row % kFontRowsInFile;
@@ -158,8 +180,8 @@ std::string ReadMcmFile(const std::string& path) {
     return text;
 }
 
-std::optional<TFontSet> LoadMcm(const std::string& path) {
-    return ParseMcm(ReadMcmFile(path));
+std::optional<TFontSet> LoadMcm(const std::string& path, TMcmNotes* notes) {
+    return ParseMcm(ReadMcmFile(path), notes);
 }
 
 void WriteMcmFile(const std::string& path, std::string_view text) {

@@ -8,12 +8,16 @@
 // looked at.
 //
 // The whole file is checked before anything is sent: fewer than 16385 lines, or a row
-// shorter than 8 characters, make the file bad. The same check gates the preview font.
+// shorter than 8 characters, make the file bad. The same check gates the preview font. A
+// set of 512 characters (1 + 512 * 64 lines, as INAV's) is good: the board takes its first
+// 256, and TMcmNotes says how many it holds.
 //
 // A character's picture (as the MAX7456 draws it): 12 x 18 pixels, 2 bits each, four
 // pixels to a byte with the leftmost in the top bits, three bytes to a row, so the first
 // 54 stored bytes. 00 is black, 10 is white, 01 and 11 are transparent.
 #pragma once
+
+#include "config/Messages.h"
 
 #include <array>
 #include <cstddef>
@@ -33,8 +37,20 @@ constexpr std::size_t kMcmLines = 1 + kFontChars * kFontRowsInFile; // 16385
 using TFontChar = std::array<std::uint8_t, kFontRowsSent>;
 using TFontSet = std::array<TFontChar, kFontChars>;
 
-// Parses a whole file held in memory; nullopt means "Bad file format !".
-std::optional<TFontSet> ParseMcm(std::string_view text);
+// What the user is told about a set file besides its characters.
+struct TMcmNotes {
+    // Why a bad file is refused: BadFileFormat, or BadSetHeader when its first line is
+    // "MAX7456" once a byte-order mark before it, blanks around it or letter case are set
+    // aside (the header must be exact; the message says so).
+    TMessage Refusal = TMessage::BadFileFormat;
+    // The whole characters of 64 rows the file holds after its header: 256 for a set as the
+    // board takes it, 512 for INAV's (the board takes characters 0-255).
+    std::size_t Characters = 0;
+};
+TMcmNotes McmNotes(std::string_view text);
+
+// Parses a whole file held in memory; nullopt means it is refused (`notes` say why).
+std::optional<TFontSet> ParseMcm(std::string_view text, TMcmNotes* notes = nullptr);
 
 // Where the 16385 lines of a good file lie: line k (0 is the header) starts at byte Start[k]
 // and holds Length[k] bytes before its line end, which runs up to Start[k + 1].
@@ -49,18 +65,18 @@ std::optional<TMcmLines> IndexMcm(std::string_view text);
 std::uint8_t McmRowByte(std::string_view row);
 
 // Reads the file at `path` and parses it. When the file cannot be opened or read it
-// throws std::runtime_error with "File not found", "File access denied" or
-// "I/O error <errno>" followed by the quoted path. At most kMcmReadLimit bytes are read
-// (a character set file is about 150 KB; this keeps devices and endless files harmless);
-// nullopt means "Bad file format !".
+// throws EFileError (config/FileError.h: "File not found", "File access denied", "is a
+// folder" or "I/O error <errno>", with the quoted path). At most kMcmReadLimit bytes are
+// read (a character set file is about 150 KB; this keeps devices and endless files
+// harmless); nullopt means it is refused (`notes` say why).
 constexpr std::size_t kMcmReadLimit = 8u << 20;
-std::optional<TFontSet> LoadMcm(const std::string& path);
+std::optional<TFontSet> LoadMcm(const std::string& path, TMcmNotes* notes = nullptr);
 // The file's bytes, read as LoadMcm reads them (same errors, same limit).
 std::string ReadMcmFile(const std::string& path);
 // Replaces the file at `path` with `text` whole or not at all (a temporary file beside it,
 // renamed over it once written and synced); a new file gets the usual permissions (0666
 // less the umask), a replaced one keeps its own; a symbolic link is kept and the file it
-// names replaced. Throws std::runtime_error as LoadMcm does.
+// names replaced. Throws EFileError as LoadMcm does.
 void WriteMcmFile(const std::string& path, std::string_view text);
 
 constexpr int kGlyphWidth = 12;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace halvex {
 
@@ -15,10 +14,27 @@ int Luma(const std::uint8_t* px) {
     return 299 * px[0] + 587 * px[1] + 114 * px[2];
 }
 
+// The colour that stands for transparency in one picture; none when only alpha counts.
+struct TKeyColour {
+    bool Active = false;
+    std::uint8_t R = 0, G = 0, B = 0;
+    bool Matches(const std::uint8_t* px) const {
+        return Active && px[0] == R && px[1] == G && px[2] == B;
+    }
+};
+
+TKeyColour KeyColour(const TRgbaPicture& picture, TTransparentKey key) {
+    if (key == TTransparentKey::Green)
+        return {true, 0, 255, 0};
+    // A transparent corner keys nothing: its colour may be that of opaque pixels elsewhere.
+    if (key == TTransparentKey::Corner && picture.Rgba.size() >= 4 && picture.Rgba[3] >= 128)
+        return {true, picture.Rgba[0], picture.Rgba[1], picture.Rgba[2]};
+    return {};
+}
+
 // Coverage 0..1 of a source pixel: its alpha, none for the key colour.
-float Coverage(const std::uint8_t* px) {
-    const bool key = px[0] == 0 && px[1] == 255 && px[2] == 0;
-    return key ? 0.0f : static_cast<float>(px[3]) / 255.0f;
+float Coverage(const std::uint8_t* px, const TKeyColour& key) {
+    return key.Matches(px) ? 0.0f : static_cast<float>(px[3]) / 255.0f;
 }
 
 // The block before the black-or-white decision: each pixel's luminance, or transparent.
@@ -55,7 +71,8 @@ std::vector<TSpan> Spans(int source, int target) {
 
 // The picture scaled to `place` by area averaging, premultiplied so that transparent
 // pixels (and the key) lend no colour to their neighbours.
-void ScaleInto(const TRgbaPicture& picture, const TPlacement& place, TGreyBlock& block) {
+void ScaleInto(const TRgbaPicture& picture, const TKeyColour& key, const TPlacement& place,
+               TGreyBlock& block) {
     const std::vector<TSpan> across = Spans(picture.Width, place.Width);
     const std::vector<TSpan> down = Spans(picture.Height, place.Height);
     // Across first: coverage and coverage-weighted luminance of each source row.
@@ -69,7 +86,7 @@ void ScaleInto(const TRgbaPicture& picture, const TPlacement& place, TGreyBlock&
             const TSpan& span = across[x];
             for (std::size_t k = 0; k < span.Shares.size(); ++k) {
                 const std::uint8_t* px = row + (span.First + k) * 4;
-                const float share = span.Shares[k] * Coverage(px);
+                const float share = span.Shares[k] * Coverage(px, key);
                 c += share;
                 l += share * static_cast<float>(Luma(px));
             }
@@ -93,11 +110,10 @@ void ScaleInto(const TRgbaPicture& picture, const TPlacement& place, TGreyBlock&
     }
 }
 
-void CopyInto(const TRgbaPicture& picture, TGreyBlock& block) {
+void CopyInto(const TRgbaPicture& picture, const TKeyColour& key, TGreyBlock& block) {
     for (std::size_t p = 0; p < block.Opaque.size(); ++p) {
         const std::uint8_t* px = picture.Rgba.data() + p * 4;
-        const bool key = px[0] == 0 && px[1] == 255 && px[2] == 0;
-        block.Opaque[p] = px[3] >= 128 && !key;
+        block.Opaque[p] = px[3] >= 128 && !key.Matches(px);
         block.Luma[p] = static_cast<float>(Luma(px));
     }
 }
@@ -132,6 +148,22 @@ std::vector<TGlyphPixel> Decide(TGreyBlock& grey, int thresholdPercent, bool dit
     return pixels;
 }
 
+// Every transparent pixel beside a white one (diagonals too) turns black. Only transparent
+// pixels change, so the white ones stay as decided and the edge is one pixel wide.
+void AddOutline(std::vector<TGlyphPixel>& pixels, int width, int height) {
+    const auto white = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < width && y < height &&
+               pixels[std::size_t(y) * width + x] == TGlyphPixel::White;
+    };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            TGlyphPixel& p = pixels[std::size_t(y) * width + x];
+            for (int k = 0; k < 9 && p == TGlyphPixel::Transparent; ++k)
+                if (white(x + k % 3 - 1, y + k / 3 - 1))
+                    p = TGlyphPixel::Black;
+        }
+}
+
 } // namespace
 
 TRgbaPicture RgbaPicture(int width, int height, const std::uint8_t* rows,
@@ -156,11 +188,6 @@ TGlyph TPixelBlock::Glyph(int column, int row) const {
     return glyph;
 }
 
-bool SpecialFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-}
-
 bool WholeCharacters(int width, int height) {
     return width > 0 && height > 0 && width % kGlyphWidth == 0 && height % kGlyphHeight == 0;
 }
@@ -179,6 +206,22 @@ TPlacement PlacePicture(int width, int height, int columns, int rows) {
     return {(blockWidth - w) / 2, (blockHeight - h) / 2, w, h, false};
 }
 
+TPictureSize ReadingSize(int width, int height, int columns, int rows, bool vector) {
+    if (width <= 0 || height <= 0)
+        return {};
+    columns = std::max(1, columns);
+    rows = std::max(1, rows);
+    const TPlacement place = PlacePicture(width, height, columns, rows);
+    if (vector)
+        return {place.Width, place.Height};
+    if (width <= kReadOversample * place.Width && height <= kReadOversample * place.Height)
+        return {width, height};
+    const double scale = kReadOversample * std::min(double(columns * kGlyphWidth) / width,
+                                                    double(rows * kGlyphHeight) / height);
+    return {std::max(1, static_cast<int>(std::lround(width * scale))),
+            std::max(1, static_cast<int>(std::lround(height * scale)))};
+}
+
 TPixelBlock MapPicture(const TRgbaPicture& picture, const TMappingOptions& options) {
     TPixelBlock block;
     block.Columns = std::max(1, options.Columns);
@@ -193,12 +236,15 @@ TPixelBlock MapPicture(const TRgbaPicture& picture, const TMappingOptions& optio
     if (complete) {
         const TPlacement place =
             PlacePicture(picture.Width, picture.Height, block.Columns, block.Rows);
+        const TKeyColour key = KeyColour(picture, options.Key);
         if (place.Exact)
-            CopyInto(picture, grey);
+            CopyInto(picture, key, grey);
         else
-            ScaleInto(picture, place, grey);
+            ScaleInto(picture, key, place, grey);
     }
     block.Pixels = Decide(grey, options.ThresholdPercent, options.Dither);
+    if (options.Outline)
+        AddOutline(block.Pixels, block.Width(), block.Height());
     return block;
 }
 

@@ -3,6 +3,7 @@
 #include "ui/Controls.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -94,6 +95,9 @@ void SetControlCaption(QWidget* control, int item, const QString& text) {
     } else if (auto* tabs = qobject_cast<QTabWidget*>(control)) {
         if (item >= 0 && item < tabs->count())
             tabs->setTabText(item, text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        if (item >= 0 && item < combo->count())
+            combo->setItemText(item, text);
     } else if (item >= 0) {
         return;
     } else if (auto* box = qobject_cast<QGroupBox*>(control)) {

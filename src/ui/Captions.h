@@ -22,10 +22,10 @@ QString CaptionText(const TCaptionText& row, TLanguage language);
 // when there is none.
 QWidget* FindControl(QWidget* root, const QString& name);
 
-// Sets one caption: `item` >= 0 is an item of a radio group (replaced in place, so the
-// selection stays) or a page of a tab widget; kToolTipItem is the control's tooltip; -1 is
-// the title of a group box or radio group, or the text of a button, check box or label, and
-// renames the control (NameAfterCaption). Other kinds of control, and an item row for a
+// Sets one caption: `item` >= 0 is an item of a radio group or a drop-down list (replaced in
+// place, so the selection stays) or a page of a tab widget; kToolTipItem is the control's
+// tooltip; -1 is the title of a group box or radio group, or the text of a button, check box or
+// label, and renames the control (NameAfterCaption). Other kinds of control, and an item row for a
 // control that has no items, are left alone.
 void SetControlCaption(QWidget* control, int item, const QString& text);
 

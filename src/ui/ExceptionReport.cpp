@@ -1,5 +1,6 @@
 #include "ui/ExceptionReport.h"
 
+#include "config/FileError.h"
 #include "config/Texts.h"
 
 #include <QApplication>
@@ -20,6 +21,11 @@ QPointer<QWidget>& Owner() {
 QPointer<QWidget>& ScopeOwner() {
     static QPointer<QWidget> owner;
     return owner;
+}
+
+TLanguage& ReportLanguage() {
+    static TLanguage language = TLanguage::English;
+    return language;
 }
 
 // Room a title bar takes beside its text: icon and up to three buttons.
@@ -127,9 +133,17 @@ void ShowExceptionReport(const QString& what) {
         MessageBoxHook()(TBoxKind::Error, ExceptionReportText(what));
 }
 
+void SetReportLanguage(TLanguage language) {
+    ReportLanguage() = language;
+}
+
 void ShowExceptionReport(const std::exception& e) {
     // Lower layers raise their texts as UTF-8 (paths may hold any character).
-    ShowExceptionReport(QString::fromUtf8(e.what()));
+    if (const auto* file = dynamic_cast<const EFileError*>(&e))
+        ShowExceptionReport(QString::fromUtf8(
+            FileErrorText(file->Error(), file->Path(), ReportLanguage()).c_str()));
+    else
+        ShowExceptionReport(QString::fromUtf8(e.what()));
 }
 
 } // namespace halvex

@@ -13,6 +13,8 @@
 // Tests replace MessageBoxHook() to record the boxes instead of showing them.
 #pragma once
 
+#include "config/Texts.h"
+
 #include <QString>
 
 #include <exception>
@@ -65,6 +67,9 @@ void ShowMessageText(const QString& text);
 
 // The report's text for an exception's message.
 QString ExceptionReportText(const QString& what);
+// The interface language the report words a file error in (EFileError, config/FileError.h);
+// English until the main window sets it.
+void SetReportLanguage(TLanguage language);
 // The application's standard exception report.
 void ShowExceptionReport(const std::exception& e);
 void ShowExceptionReport(const QString& what);
@@ -83,6 +88,16 @@ template <typename F> void RunGuarded(F&& fn) {
 // Wraps a handler for connect(): the returned callable runs fn under RunGuarded.
 template <typename F> auto Guard(F fn) {
     return [fn = std::move(fn)]() mutable { RunGuarded(fn); };
+}
+
+// Guard for a handler of `window` (one of the main window's own windows): the boxes it
+// raises, its exception report too, belong to `window` even while the window system has not
+// made it active again (right after a file dialog closed).
+template <typename F> auto GuardOver(QWidget* window, F fn) {
+    return [window, fn = std::move(fn)]() mutable {
+        TBoxOwnerScope scope(window);
+        RunGuarded(fn);
+    };
 }
 
 } // namespace halvex

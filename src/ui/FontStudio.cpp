@@ -57,7 +57,7 @@ TFontStudio::TFontStudio(TPreferences& preferences, QWidget* parent)
     Connect();
     FileDialog = [this](const TFileDialogRequest& request) { return RunFileDialog(this, request); };
     Question = [this](const QString& question) { return AskYesNo(question, this); };
-    ImportOptions = [this](const TRgbaPicture& picture, int first) {
+    ImportOptions = [this](TPictureSource& picture, int first) {
         return AskPictureImport(picture, first, Lang(), this);
     };
     resize(780, 700);
@@ -132,18 +132,19 @@ void TFontStudio::LayOut() {
 }
 
 void TFontStudio::Connect() {
-    connect(OpenButton, &QPushButton::clicked, this, Guard([this] { ChooseOpen(); }));
-    connect(SaveButton, &QPushButton::clicked, this, Guard([this] { ChooseSave(); }));
-    connect(BesideButton, &QPushButton::clicked, this, Guard([this] { ChooseBeside(); }));
-    connect(ImportButton, &QPushButton::clicked, this, Guard([this] { ChooseImport(); }));
-    connect(UploadButton, &QPushButton::clicked, this, Guard([this] {
+    const auto own = [this](auto fn) { return GuardOver(this, std::move(fn)); };
+    connect(OpenButton, &QPushButton::clicked, this, own([this] { ChooseOpen(); }));
+    connect(SaveButton, &QPushButton::clicked, this, own([this] { ChooseSave(); }));
+    connect(BesideButton, &QPushButton::clicked, this, own([this] { ChooseBeside(); }));
+    connect(ImportButton, &QPushButton::clicked, this, own([this] { ChooseImport(); }));
+    connect(UploadButton, &QPushButton::clicked, this, own([this] {
                 if (OnUpload)
                     OnUpload(document_->Sent());
             }));
-    connect(CopyButton, &QPushButton::clicked, this, Guard([this] { Copy(); }));
-    connect(PasteButton, &QPushButton::clicked, this, Guard([this] { Paste(); }));
-    connect(UndoButton, &QPushButton::clicked, this, Guard([this] { Undo(); }));
-    connect(RedoButton, &QPushButton::clicked, this, Guard([this] { Redo(); }));
+    connect(CopyButton, &QPushButton::clicked, this, own([this] { Copy(); }));
+    connect(PasteButton, &QPushButton::clicked, this, own([this] { Paste(); }));
+    connect(UndoButton, &QPushButton::clicked, this, own([this] { Undo(); }));
+    connect(RedoButton, &QPushButton::clicked, this, own([this] { Redo(); }));
     InkGroup->OnClick = [this] {
         EditView->SetInk(kInks[std::clamp(InkGroup->ItemIndex(), 0, 2)]);
     };
@@ -168,7 +169,7 @@ void TFontStudio::Connect() {
         {QKeySequence(Qt::CTRL | Qt::Key_V), &TFontStudio::Paste}};
     for (const auto& [key, action] : keys) {
         auto* shortcut = new QShortcut(key, this);
-        connect(shortcut, &QShortcut::activated, this, Guard([this, a = action] { (this->*a)(); }));
+        connect(shortcut, &QShortcut::activated, this, own([this, a = action] { (this->*a)(); }));
     }
 }
 
@@ -244,13 +245,23 @@ void TFontStudio::StartOn(const QString& path) {
     UseDocument(std::make_unique<TFontDocument>(BuiltInGlyphs()), QString());
 }
 
+std::optional<TFontDocument> TFontStudio::LoadSet(const QString& path) {
+    TMcmNotes notes;
+    std::optional<TFontDocument> document = TFontDocument::Load(NativePath(path), &notes);
+    if (!document)
+        ShowMessageText(QString::fromUtf8(MessageText(notes.Refusal, Lang())));
+    return document;
+}
+
+void TFontStudio::NoteExtraCharacters(const TFontDocument& set) {
+    if (set.FileCharacters() > kFontChars)
+        ShowMessageText(QString::fromUtf8(MessageText(TMessage::SetHoldsMore, Lang()))
+                            .arg(static_cast<int>(set.FileCharacters())));
+}
+
 bool TFontStudio::OpenSet(const QString& path) {
-    std::optional<TFontDocument> document = TFontDocument::Load(NativePath(path));
-    if (!document) {
-        ShowMessageText(QString::fromUtf8(MessageText(TMessage::BadFileFormat, Lang())));
-        return false;
-    }
-    if (!ConfirmDiscard())
+    std::optional<TFontDocument> document = LoadSet(path);
+    if (!document || !ConfirmDiscard())
         return false;
     UseDocument(std::make_unique<TFontDocument>(std::move(*document)), path);
     return true;
@@ -264,11 +275,9 @@ void TFontStudio::SaveSetAs(const QString& path) {
 }
 
 bool TFontStudio::OpenBeside(const QString& path) {
-    std::optional<TFontDocument> document = TFontDocument::Load(NativePath(path));
-    if (!document) {
-        ShowMessageText(QString::fromUtf8(MessageText(TMessage::BadFileFormat, Lang())));
+    std::optional<TFontDocument> document = LoadSet(path);
+    if (!document)
         return false;
-    }
     beside_ = std::make_unique<TFontDocument>(std::move(*document));
     besidePath_ = path;
     besidePainter_->SetGlyphs(beside_->Glyphs());
@@ -455,8 +464,8 @@ QString TFontStudio::AskSetFile(const char* name, bool save) {
 }
 
 void TFontStudio::ChooseOpen() {
-    if (const QString path = AskSetFile("OpenSetDialog", false); !path.isEmpty())
-        OpenSet(path);
+    if (const QString path = AskSetFile("OpenSetDialog", false); !path.isEmpty() && OpenSet(path))
+        NoteExtraCharacters(*document_);
 }
 
 void TFontStudio::ChooseSave() {
@@ -465,8 +474,9 @@ void TFontStudio::ChooseSave() {
 }
 
 void TFontStudio::ChooseBeside() {
-    if (const QString path = AskSetFile("OpenBesideDialog", false); !path.isEmpty())
-        OpenBeside(path);
+    const QString path = AskSetFile("OpenBesideDialog", false);
+    if (!path.isEmpty() && OpenBeside(path))
+        NoteExtraCharacters(*beside_);
 }
 
 void TFontStudio::ChooseImport() {
@@ -475,13 +485,20 @@ void TFontStudio::ChooseImport() {
                 Text(TStudioText::PictureFilter).arg(PicturePatterns()), QStringLiteral("png"));
     if (path.isEmpty())
         return;
-    const std::optional<TRgbaPicture> picture = ReadPicture(path);
+    std::optional<TPictureSource> picture = ReadPicture(path);
     if (!picture) {
         ShowMessageText(Text(TUiText::PreviewBadPicture));
         return;
     }
-    if (const auto choice = ImportOptions ? ImportOptions(*picture, current_) : std::nullopt)
-        ImportPicture(*picture, *choice);
+    const auto choice = ImportOptions ? ImportOptions(*picture, current_) : std::nullopt;
+    if (!choice)
+        return;
+    const TRgbaPicture& pixels = picture->ForBlock(choice->Options.Columns, choice->Options.Rows);
+    // A vector picture is drawn again for the chosen block: the file may have gone meanwhile.
+    if (picture->Usable())
+        ImportPicture(pixels, *choice);
+    else
+        ShowMessageText(Text(TUiText::PreviewBadPicture));
 }
 
 } // namespace halvex

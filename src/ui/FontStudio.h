@@ -6,7 +6,7 @@
 // Every stroke, paste and picture import is one step on Qt's undo stack (Ctrl+Z; Ctrl+Y or
 // Ctrl+Shift+Z), named like the layout editor's steps. Every change goes at once to
 // OnSetChanged (the OSD preview draws the edited characters). The window is not modal and
-// belongs to the main window; its dialogs and questions belong to it.
+// belongs to the main window; its dialogs, questions and message boxes belong to it.
 #pragma once
 
 #include "config/Preferences.h"
@@ -31,6 +31,7 @@ namespace halvex {
 
 class TGlyphEditView;
 class TGlyphTable;
+class TPictureSource;
 class TRadioGroup;
 
 // Whether the upload can run: it can exactly when the main window's FontMap Update can.
@@ -59,7 +60,8 @@ public:
     // with a new history. Asks nothing.
     void StartOn(const QString& path);
     // Opens the set in `path` for editing: asks first when edits are not saved; "Bad file
-    // format !" when it is not a character set. Errors of the file system are thrown.
+    // format !" (or the header's message) when it is not a character set. Errors of the file
+    // system are thrown.
     bool OpenSet(const QString& path);
     // Writes the set to `path` (whole or not at all); it is the set's file from then on.
     void SaveSetAs(const QString& path);
@@ -103,7 +105,7 @@ public:
     // A Yes / No question over this window; true for Yes.
     std::function<bool(const QString& question)> Question;
     // The picture import dialog for `picture`; nullopt when cancelled.
-    std::function<std::optional<TPictureImportChoice>(const TRgbaPicture& picture, int first)>
+    std::function<std::optional<TPictureImportChoice>(TPictureSource& picture, int first)>
         ImportOptions;
     // The characters the layout's items are drawn with (none when unset).
     std::function<TGlyphUse()> GlyphUse;
@@ -143,6 +145,10 @@ private:
     void LayOut();
     void Connect();
     void UseDocument(std::unique_ptr<TFontDocument> document, const QString& path);
+    // The set in `path`; nullopt after the box that says why it is refused.
+    std::optional<TFontDocument> LoadSet(const QString& path);
+    // Says that `set` holds more characters than the board takes (INAV's 512).
+    void NoteExtraCharacters(const TFontDocument& set);
     // Records the change from `before` to the set as it is now as one step named `name`.
     void Record(const QString& name, const TMcmChars& before);
     void Apply(const TFontStep& step, bool undo);

@@ -449,11 +449,15 @@ void TForm1::Button7Click() {
     if (path.isEmpty())
         return;
     // The whole file is checked before anything is sent.
-    const std::optional<TFontSet> font = LoadMcm(QFile::encodeName(path).toStdString());
+    TMcmNotes notes;
+    const std::optional<TFontSet> font = LoadMcm(QFile::encodeName(path).toStdString(), &notes);
     if (!font) {
-        ShowMessage(TMessage::BadFileFormat);
+        ShowMessage(notes.Refusal);
         return;
     }
+    if (notes.Characters > kFontChars)
+        ShowMessageText(Utf8(MessageText(TMessage::SetHoldsMore, language_))
+                            .arg(static_cast<int>(notes.Characters)));
     UploadFont(*font, path, this);
 }
 
@@ -607,6 +611,7 @@ void TForm1::RadioGroup6Click() {
     if (studio_)
         studio_->ApplyLanguage();
     UseQtTranslation(language_); // Qt's own dialogs and buttons follow (English without)
+    SetReportLanguage(language_);
     WritePreference("Lang", language_ == TLanguage::Polish ? 1 : 0);
 }
 

@@ -401,9 +401,10 @@ void TPreviewForm::hideEvent(QHideEvent* event) {
 }
 
 bool TPreviewForm::LoadFont(const QString& path) {
-    const std::optional<TFontSet> set = LoadMcm(QFile::encodeName(path).toStdString());
+    TMcmNotes notes;
+    const std::optional<TFontSet> set = LoadMcm(QFile::encodeName(path).toStdString(), &notes);
     if (!set) {
-        ShowMessageText(QString::fromUtf8(MessageText(TMessage::BadFileFormat, Lang())));
+        ShowMessageText(QString::fromUtf8(MessageText(notes.Refusal, Lang())));
         return false;
     }
     UseFont(*set, path);

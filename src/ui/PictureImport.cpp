@@ -7,6 +7,7 @@
 #include "ui/OsdPreview.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -38,21 +39,12 @@ QRgb ChipColour(TGlyphPixel p) {
 
 } // namespace
 
-TRgbaPicture PicturePixels(const QImage& image) {
-    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-    return RgbaPicture(rgba.width(), rgba.height(), rgba.constBits(),
-                       static_cast<std::size_t>(rgba.bytesPerLine()));
-}
-
-std::optional<TRgbaPicture> ReadPicture(const QString& path) {
-    if (SpecialFile(QFile::encodeName(path).toStdString()))
+std::optional<TPictureSource> ReadPicture(const QString& path) {
+    TPictureSource picture = TPictureSource::FromFile(QFile::encodeName(path).toStdString());
+    picture.ForBlock(kScreenColumns, kScreenRows);
+    if (!picture.Usable())
         return std::nullopt;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
-    if (image.isNull())
-        return std::nullopt;
-    return PicturePixels(image);
+    return picture;
 }
 
 QString PicturePatterns() {
@@ -107,20 +99,22 @@ private:
     const TPixelBlock& block_;
 };
 
-TPictureImportDialog::TPictureImportDialog(const TRgbaPicture& picture, int first,
-                                           TLanguage language, QWidget* parent)
+TPictureImportDialog::TPictureImportDialog(TPictureSource& picture, int first, TLanguage language,
+                                           QWidget* parent)
     : QDialog(parent), picture_(picture), language_(language) {
     setObjectName(QStringLiteral("PictureImport"));
     CreateControls();
     LayOut();
-    const TMappingOptions proposed = ProposedBlock(picture.Width, picture.Height, first);
+    const TMappingOptions proposed = ProposedBlock(picture.Width(), picture.Height(), first);
     FirstSpin->setValue(std::clamp(first, 0, 255));
     ColumnsSpin->setValue(proposed.Columns);
     RowsSpin->setValue(proposed.Rows);
     ThresholdSpin->setValue(proposed.ThresholdPercent);
     for (QSpinBox* spin : {FirstSpin, ColumnsSpin, RowsSpin, ThresholdSpin})
         connect(spin, &QSpinBox::valueChanged, this, [this] { Update(); });
-    connect(DitherBox, &QCheckBox::toggled, this, [this] { Update(); });
+    for (QCheckBox* box : {DitherBox, OutlineBox})
+        connect(box, &QCheckBox::toggled, this, [this] { Update(); });
+    connect(KeyCombo, &QComboBox::currentIndexChanged, this, [this] { Update(); });
     connect(ApplyButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     ApplyCaptionTexts(this, PictureImportTexts(), language_);
@@ -142,9 +136,13 @@ void TPictureImportDialog::CreateControls() {
     ThresholdSpin = spin("ThresholdSpin", 0, 100);
     ThresholdSpin->setSuffix(QStringLiteral(" %"));
     DitherBox = Make<QCheckBox>(this, "DitherBox");
+    KeyCombo = Make<QComboBox>(this, "KeyCombo");
+    KeyCombo->addItems({QString(), QString(), QString()}); // captioned with the language
+    OutlineBox = Make<QCheckBox>(this, "OutlineBox");
     SourceView = Make<QLabel>(this, "SourceView");
     SourceView->setAlignment(Qt::AlignCenter);
-    const QImage source(picture_.Rgba.data(), picture_.Width, picture_.Height, picture_.Width * 4,
+    const TRgbaPicture& read = picture_.ForBlock(kScreenColumns, kScreenRows);
+    const QImage source(read.Rgba.data(), read.Width, read.Height, read.Width * 4,
                         QImage::Format_RGBA8888);
     SourceView->setPixmap(QPixmap::fromImage(
         source.scaled(QSize(240, 120).boundedTo(source.size().expandedTo(QSize(1, 1)) * 4),
@@ -168,6 +166,8 @@ void TPictureImportDialog::LayOut() {
     row("RowsLabel", RowsSpin);
     row("ThresholdLabel", ThresholdSpin);
     form->addRow(DitherBox);
+    row("KeyLabel", KeyCombo);
+    form->addRow(OutlineBox);
     auto* top = new QHBoxLayout;
     top->addLayout(form);
     top->addWidget(SourceView, 1);
@@ -189,23 +189,25 @@ TPictureImportChoice TPictureImportDialog::Choice() const {
     choice.Options.Rows = RowsSpin->value();
     choice.Options.ThresholdPercent = ThresholdSpin->value();
     choice.Options.Dither = DitherBox->isChecked();
+    choice.Options.Key = static_cast<TTransparentKey>(std::max(0, KeyCombo->currentIndex()));
+    choice.Options.Outline = OutlineBox->isChecked();
     return choice;
 }
 
 void TPictureImportDialog::Update() {
     const TPictureImportChoice choice = Choice();
     const TMappingOptions& o = choice.Options;
-    block_ = MapPicture(picture_, o);
+    block_ = MapPicture(picture_.ForBlock(o.Columns, o.Rows), o);
     ResultView->update();
-    const TPlacement place = PlacePicture(picture_.Width, picture_.Height, o.Columns, o.Rows);
+    const int width = picture_.Width(), height = picture_.Height();
+    const TPlacement place = PlacePicture(width, height, o.Columns, o.Rows);
     const auto text = [this](TStudioText t) { return QString::fromUtf8(StudioText(t, language_)); };
-    const QString size = place.Exact
-                             ? text(TStudioText::ExactSize).arg(picture_.Width).arg(picture_.Height)
-                             : text(TStudioText::ScaledSize)
-                                   .arg(picture_.Width)
-                                   .arg(picture_.Height)
-                                   .arg(place.Width)
-                                   .arg(place.Height);
+    const QString size = place.Exact ? text(TStudioText::ExactSize).arg(width).arg(height)
+                                     : text(TStudioText::ScaledSize)
+                                           .arg(width)
+                                           .arg(height)
+                                           .arg(place.Width)
+                                           .arg(place.Height);
     const int last = choice.First + o.Columns * o.Rows - 1;
     const bool fits = last < static_cast<int>(kFontChars);
     InfoLabel->setText(size + QStringLiteral("; ") +
@@ -215,7 +217,7 @@ void TPictureImportDialog::Update() {
     ApplyButton->setEnabled(fits);
 }
 
-std::optional<TPictureImportChoice> AskPictureImport(const TRgbaPicture& picture, int first,
+std::optional<TPictureImportChoice> AskPictureImport(TPictureSource& picture, int first,
                                                      TLanguage language, QWidget* owner) {
     TPictureImportDialog dialog(picture, first, language, owner);
     if (dialog.exec() != QDialog::Accepted)

@@ -1,10 +1,10 @@
-// Pictures for the character editor: reading any picture Qt's image reader opens (PNG,
-// JPEG, BMP, GIF, SVG with Qt SVG's plugin, ...) into plain pixels, and the dialog that
+// Pictures for the character editor: any picture Qt's image reader opens (PNG, JPEG, BMP,
+// GIF, SVG with Qt SVG's plugin, ...), read by link's picture source, and the dialog that
 // places one into a block of characters with a live preview of the result.
 #pragma once
 
 #include "config/Texts.h"
-#include "link/PictureMapping.h"
+#include "link/PictureSource.h"
 #include "ui/FontStudio.h"
 
 #include <QDialog>
@@ -12,18 +12,16 @@
 #include <optional>
 
 class QCheckBox;
-class QImage;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
 
 namespace halvex {
 
-// The picture at `path` as plain pixels (its orientation applied); nullopt when it
-// cannot be read or is no plain file.
-std::optional<TRgbaPicture> ReadPicture(const QString& path);
-// The pixels of `image`, converted to unpremultiplied RGBA.
-TRgbaPicture PicturePixels(const QImage& image);
+// The picture at `path`, read for the largest block the dialog offers (a PAL screen), so
+// that a raster picture is read once; nullopt when it cannot be read or is no plain file.
+std::optional<TPictureSource> ReadPicture(const QString& path);
 // The file patterns of every format the reader knows: "*.bmp *.gif *.jpg ...".
 QString PicturePatterns();
 
@@ -33,11 +31,12 @@ QString PicturePatterns();
 TMappingOptions ProposedBlock(int width, int height, int first);
 
 // The picture import dialog "PictureImport": the first character, the block's columns and
-// rows, the threshold and dithering, and the result as the chip will show it, updated at
-// every change. Apply is possible while the block ends at character 255 or before.
+// rows, the threshold, dithering, the transparent key and the outline, and the result as the
+// chip will show it, updated at every change (a vector picture drawn anew at the block's
+// size). Apply is possible while the block ends at character 255 or before.
 class TPictureImportDialog : public QDialog {
 public:
-    TPictureImportDialog(const TRgbaPicture& picture, int first, TLanguage language,
+    TPictureImportDialog(TPictureSource& picture, int first, TLanguage language,
                          QWidget* parent = nullptr);
 
     TPictureImportChoice Choice() const;
@@ -49,6 +48,8 @@ public:
     QSpinBox* RowsSpin;
     QSpinBox* ThresholdSpin;
     QCheckBox* DitherBox;
+    QComboBox* KeyCombo; // the transparent key: green, corner colour, none (TTransparentKey)
+    QCheckBox* OutlineBox;
     QLabel* SourceView;  // the picture as read
     QWidget* ResultView; // the block as the chip shows it
     QLabel* InfoLabel;
@@ -61,13 +62,13 @@ private:
     void LayOut();
     void Update();
 
-    const TRgbaPicture& picture_;
+    TPictureSource& picture_;
     TLanguage language_;
     TPixelBlock block_;
 };
 
 // Runs the dialog over `owner`; nullopt when cancelled.
-std::optional<TPictureImportChoice> AskPictureImport(const TRgbaPicture& picture, int first,
+std::optional<TPictureImportChoice> AskPictureImport(TPictureSource& picture, int first,
                                                      TLanguage language, QWidget* owner);
 
 } // namespace halvex

@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -106,6 +107,30 @@ TEST_F(HalvexctlGlyphs, ExitStatusesAndARunOnItsOwnOutputChangesNothing) {
     EXPECT_EQ(Run({whole, "--font", base, "--at", "0x41"}).Exit, 2);
     EXPECT_EQ(Run({whole, "--font", base, "--at", "1", "--out", none, "--rows", "1"}).Exit, 2);
     EXPECT_EQ(Run({whole, "--font", base, "--at", "255", "--out", none}).Exit, 2);
+}
+
+// A grey-keyed logo sheet (INAV's) with --key corner --outline; a set file that is a folder
+// or whose header has a blank after it is refused with the reason.
+TEST_F(HalvexctlGlyphs, AGreySheetTakesTheCornerKeyAndAnOutline) {
+    QImage sheet(12, 18, QImage::Format_RGB32);
+    sheet.fill(QColor(128, 128, 128));
+    sheet.setPixel(5, 8, qRgb(255, 255, 255));
+    ASSERT_TRUE(sheet.save(Path("grey.png")));
+    const QString grey = Path("grey.png"), base = Path("base.mcm"), out = Path("logo.mcm");
+    TRun r = Run({grey, "--font", base, "--at", "7", "--out", out, "--key", "corner", "--outline"});
+    ASSERT_EQ(r.Exit, 0) << r.Err;
+    const TGlyph logo = TFontDocument::Parse(ReadFile(out))->Glyph(7);
+    EXPECT_EQ(std::count(logo.begin(), logo.end(), TGlyphPixel::Black), 8);
+    EXPECT_EQ(std::count(logo.begin(), logo.end(), TGlyphPixel::Transparent), 12 * 18 - 9);
+
+    EXPECT_EQ(Run({grey, "--font", base, "--at", "7", "--out", out, "--key", "grey"}).Exit, 2);
+    r = Run({grey, "--font", dir.path(), "--at", "1", "--out", out});
+    EXPECT_EQ(r.Err, "\"" + dir.path().toStdString() + "\" is a folder\n");
+    std::ofstream(Path("blank.mcm").toStdString(), std::ios::binary)
+        << "MAX7456 " << ReadFile(base).substr(7);
+    r = Run({grey, "--font", Path("blank.mcm"), "--at", "1", "--out", out});
+    EXPECT_EQ(r.Err.rfind("Bad file format ! (the first line must be \"MAX7456\" alone)", 0), 0u)
+        << r.Err;
 }
 
 } // namespace

@@ -178,7 +178,8 @@ TEST_F(PreferencesTest, WrittenPortPathIsListed) {
 }
 
 // File dialogs start in the user's documents folder, then in the folder last used for the
-// same kind of file, kept in the store; a folder that has gone falls back to documents.
+// same kind of file, kept in the store (never one that does not exist); a folder that has
+// gone falls back to documents.
 TEST_F(PreferencesTest, FileDialogsStartInTheFolderLastUsedForTheirKind) {
     QTemporaryDir config;
     const QString documents = config.path() + QStringLiteral("/Dokumenty");
@@ -195,6 +196,9 @@ TEST_F(PreferencesTest, FileDialogsStartInTheFolderLastUsedForTheirKind) {
     EXPECT_EQ(p.StartFolder(QStringLiteral("set")), documents);
     p.RememberFolder(QStringLiteral("set"), setFolder + QStringLiteral("/a.set"));
     EXPECT_EQ(TPreferences(path_).StartFolder(QStringLiteral("set")), setFolder);
+    // A name typed into a folder that does not exist (its Save as fails) keeps the folder.
+    p.RememberFolder(QStringLiteral("set"), config.path() + QStringLiteral("/gone/b.set"));
+    EXPECT_EQ(p.StartFolder(QStringLiteral("set")), setFolder);
     EXPECT_EQ(p.StartFolder(QStringLiteral("mcm")), documents);
     ASSERT_TRUE(QDir(setFolder).removeRecursively());
     EXPECT_EQ(p.StartFolder(QStringLiteral("set")), documents);

@@ -12,9 +12,10 @@
 #   ui      everything but cli and app (the window and the tool are siblings)
 #   app     everything
 #   tools   config (the simulated board keeps its own frame code)
-# Only ui and app may include a Qt Gui or Qt Widgets header; cli may include Qt Gui's image
-# reader and image (<QImageReader>, <QImage>) and nothing else of Qt Gui: halvexctl glyphs
-# reads the pictures the window reads, with the same image plugins, without a display.
+# Only ui and app may include a Qt Gui or Qt Widgets header; link may include Qt Gui's image
+# reader and image (<QImageReader>, <QImage>) and nothing else of Qt Gui: its picture source
+# reads the pictures of the window and of halvexctl glyphs, with the same image plugins,
+# without a display.
 cmake_minimum_required(VERSION 3.25)
 
 set(allowed_config config)
@@ -27,7 +28,7 @@ set(allowed_ui ui board serial link editor config)
 set(allowed_app app ui cli board serial link editor config)
 set(allowed_tools config)
 set(gui_ok ui app)
-set(image_ok cli)
+set(image_ok link)
 set(image_headers QImage QImageReader)
 set(project_folders config serial link editor board cli ui app)
 

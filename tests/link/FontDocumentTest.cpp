@@ -102,6 +102,24 @@ TEST(FontDocument, AnEditRewritesOnlyTheRowsThatChanged) {
     EXPECT_EQ(reread->Chars(), set->Chars());
 }
 
+// INAV's sets hold 512 characters (1 + 512 * 64 lines): the first 256 are the set, the
+// others are counted and kept for saving.
+TEST(FontDocument, ASetOf512CharactersLoadsAndSavesWhole) {
+    const std::string first = TFontDocument(PatternGlyphs()).McmText();
+    std::string text = first;
+    for (std::size_t row = 0; row < kFontChars * kFontRowsInFile; ++row)
+        text += row % 3 ? "00000000\r\n" : "11111111\r\n";
+    TMcmNotes notes;
+    EXPECT_EQ(ParseMcm(text, &notes), ParseMcm(first));
+    EXPECT_EQ(notes.Characters, 512u);
+    auto set = TFontDocument::Parse(text);
+    ASSERT_TRUE(set.has_value());
+    EXPECT_EQ(set->FileCharacters(), 512u);
+    EXPECT_EQ(set->McmText(), text);
+    ASSERT_TRUE(set->SetGlyph(255, set->Glyph(1)));
+    EXPECT_EQ(set->McmText().substr(first.size()), text.substr(first.size()));
+}
+
 TEST(FontDocument, ASetMadeHereIsWrittenAsTheFormatIs) {
     const TGlyphSet glyphs = PatternGlyphs();
     const TFontDocument set(glyphs);

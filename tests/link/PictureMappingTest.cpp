@@ -119,3 +119,56 @@ TEST(PictureMapping, DitheringShowsAGreyAsAMixAndSparesTransparentPixels) {
     EXPECT_EQ(dithered.Glyph(0, 1)[10], At(dithered, 10, 18));
     EXPECT_EQ(dithered.Glyph(2, 1)[kGlyphWidth + 3], At(dithered, 27, 19));
 }
+
+// INAV's logo sheets mark transparency with grey (128, 128, 128): under the green key they
+// come out as a solid white box, under the corner key as the logo alone (the key counting
+// before any scaling); a transparent corner keys nothing.
+TEST(PictureMapping, TheTransparentKeyIsGreenTheCornerColourOrNone) {
+    const TRgba grey{128, 128, 128, 255}, white{255, 255, 255, 255};
+    TRgbaPicture sheet = Filled(24, 36, grey); // twice the size of one character
+    for (int y = 12; y < 24; ++y)
+        for (int x = 8; x < 16; ++x)
+            Set(sheet, x, y, white);
+    for (int k = 0; k < 4; ++k) // two by two: one pixel of the block
+        Set(sheet, 20 + k % 2, 30 + k / 2, {0, 255, 0, 255});
+    const auto mapped = [](const TRgbaPicture& picture, TTransparentKey key) {
+        TMappingOptions o;
+        o.Key = key;
+        return MapPicture(picture, o);
+    };
+    const auto pixels = [&](TTransparentKey key) { // background, logo, green
+        const TPixelBlock b = mapped(sheet, key);
+        return std::vector<P>{At(b, 0, 0), At(b, 5, 8), At(b, 10, 15)};
+    };
+    const P T = P::Transparent, W = P::White;
+    EXPECT_EQ(pixels(TTransparentKey::Green), (std::vector<P>{W, W, T}));
+    EXPECT_EQ(pixels(TTransparentKey::Corner), (std::vector<P>{T, W, W}));
+    EXPECT_EQ(pixels(TTransparentKey::None), (std::vector<P>{W, W, W}));
+    const TPixelBlock logo = mapped(sheet, TTransparentKey::Corner);
+    EXPECT_EQ(std::count(logo.Pixels.begin(), logo.Pixels.end(), W), 4 * 6 + 1);
+    TRgbaPicture clear = Filled(12, 18, {0, 0, 0, 0});
+    Set(clear, 3, 3, {0, 0, 0, 255});
+    EXPECT_EQ(At(mapped(clear, TTransparentKey::Corner), 3, 3), P::Black);
+}
+
+TEST(PictureMapping, TheOutlineEdgesWhiteShapesWithOneBlackPixel) {
+    TRgbaPicture picture = Filled(12, 18, {0, 0, 0, 0});
+    for (const auto& [x, y] : {std::pair{5, 8}, {6, 8}, {0, 0}}) // a bar, and a block corner
+        Set(picture, x, y, {255, 255, 255, 255});
+    TMappingOptions o;
+    o.Outline = true;
+    const TPixelBlock block = MapPicture(picture, o);
+    // 4 x 3 around the bar, 3 at the corner; diagonals too, nothing further.
+    EXPECT_EQ(std::count(block.Pixels.begin(), block.Pixels.end(), P::Black), 10 + 3);
+    EXPECT_EQ((std::vector<P>{At(block, 4, 7), At(block, 7, 9), At(block, 1, 1), At(block, 8, 8)}),
+              (std::vector<P>{P::Black, P::Black, P::Black, P::Transparent}));
+}
+
+TEST(PictureMapping, PicturesAreReadAtTheSizeTheirBlockNeeds) {
+    // A photo into a PAL screen of characters (360 x 288): four times its place there.
+    EXPECT_EQ(ReadingSize(8000, 6000, 30, 16, false), (TPictureSize{1440, 1080}));
+    EXPECT_EQ(ReadingSize(1000, 500, 30, 16, false), (TPictureSize{1000, 500}));
+    // A vector picture is drawn at its place in the block, whatever its own size.
+    EXPECT_EQ(ReadingSize(100, 20, 24, 4, true), (TPictureSize{288, 58}));
+    EXPECT_EQ(ReadingSize(5000, 1000, 24, 4, true), (TPictureSize{288, 58}));
+}

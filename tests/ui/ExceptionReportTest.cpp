@@ -1,9 +1,12 @@
 #include "ui/ExceptionReport.h"
 
+#include "config/FileError.h"
+
 #include "QtPrint.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <stdexcept>
 #include <vector>
 
@@ -80,4 +83,13 @@ TEST_F(ExceptionReportTest, ExceptionTextIsReadAsUtf8) {
     ShowExceptionReport(std::runtime_error("File not found \"/tmp/Łódź.mcm\""));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Text, QStringLiteral("File not found \"/tmp/Łódź.mcm\""));
+}
+
+// A folder given for a file is named so, in the interface language.
+TEST_F(ExceptionReportTest, AFolderGivenForAFileIsNamedInTheInterfaceLanguage) {
+    SetReportLanguage(TLanguage::Polish);
+    ShowExceptionReport(EFileError(EISDIR, "/tmp/Łódź"));
+    SetReportLanguage(TLanguage::English);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("\"/tmp/Łódź\" to jest folder."));
 }

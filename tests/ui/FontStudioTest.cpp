@@ -2,6 +2,7 @@
 // warning before characters the layout uses change, and paste between two sets.
 #include "ui/FontStudio.h"
 #include "GuiTestApp.h"
+#include "ui/ExceptionReport.h"
 #include "ui/GlyphViews.h"
 
 #include <QDialog>
@@ -151,6 +152,43 @@ TEST_F(FontStudioTest, CharactersPasteFromTheSetBesideAsOneStep) {
     EXPECT_FALSE(studio.OpenSet(WriteSet("other.mcm", 'Z')));
     EXPECT_EQ(questions.size(), 1u);
     EXPECT_EQ(studio.Document().Glyph('C'), studio.Beside()->Glyph('B'));
+}
+
+// The editor's boxes belong to it even while another window is active (as right after a
+// file dialog closed); they say why a set is refused and how many characters it holds.
+TEST_F(FontStudioTest, ItsBoxesBelongToItAndSayWhatTheSetIs) {
+    QWidget main;
+    SetMessageBoxOwner(&main);
+    auto* editor = new TFontStudio(preferences, &main);
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    std::vector<QString> texts;
+    std::vector<QWidget*> owners;
+    MessageBoxHook() = [&](TBoxKind, const QString& text) {
+        texts.push_back(text);
+        owners.push_back(MessageBoxOwner());
+    };
+    std::string set = TFontDocument(BuiltInGlyphs()).McmText();
+    const QString path = dir.filePath(QStringLiteral("set.mcm"));
+    editor->FileDialog = [&](const TFileDialogRequest&) {
+        std::ofstream(path.toStdString(), std::ios::binary) << set;
+        return path;
+    };
+    set.insert(7, " ");
+    editor->OpenButton->click();
+    set.erase(7, 1);
+    for (int row = 0; row < 256 * 64; ++row)
+        set += "01010101\r\n";
+    editor->OpenButton->click();
+    EXPECT_EQ(texts, (std::vector<QString>{
+                         QStringLiteral("Bad file format ! (the first line must be \"MAX7456\" "
+                                        "alone)"),
+                         QStringLiteral("This set holds 512 characters; the OSD takes "
+                                        "characters 0-255")}));
+    EXPECT_EQ(owners, std::vector<QWidget*>(2, editor));
+    UseModalMessageBoxes();
+    SetMessageBoxOwner(nullptr);
 }
 
 } // namespace

@@ -663,6 +663,22 @@ TEST_F(MainForm, FontUploadSendsAllCharactersOfAGoodFile) {
     EXPECT_EQ(View(), kLinkConfirmed);
 }
 
+// INAV's sets hold 512 characters: the board takes the first 256, and the window says so.
+TEST_F(MainForm, ASetOf512CharactersSendsItsFirst256AfterANote) {
+    Start();
+    ConfirmLink();
+    QTemporaryDir dir;
+    std::string text = sim::FontToMcm(PatternFont());
+    for (int row = 0; row < 256 * 64; ++row)
+        text += "11111111\r\n";
+    NextPath = WriteTempFile(dir, "inav.mcm", text);
+    Click(F().Button7);
+    Run(2000);
+    EXPECT_EQ(Board->Font(), PatternFont());
+    EXPECT_EQ(Texts(TBoxKind::Message).front(),
+              QStringLiteral("This set holds 512 characters; the OSD takes characters 0-255"));
+}
+
 TEST_F(MainForm, BadCharacterSetFilesAreRejectedBeforeAnythingIsSent) {
     Start();
     ConfirmLink();
@@ -676,14 +692,17 @@ TEST_F(MainForm, BadCharacterSetFilesAreRejectedBeforeAnythingIsSent) {
     const std::string headerBlank = "MAX7456 " + good.substr(7);
     Port.ClearWrites();
     int shown = 0;
-    for (const auto& [name, text] :
-         {std::pair{"lower.mcm", lower}, std::pair{"early.mcm", early},
-          std::pair{"short.mcm", shortRow}, std::pair{"blank.mcm", headerBlank}}) {
+    const QString bad = QStringLiteral("Bad file format !");
+    // A header that is "MAX7456" but for case or blanks: the box says what the first line needs.
+    const QString header = bad + QStringLiteral(" (the first line must be \"MAX7456\" alone)");
+    for (const auto& [name, text, expected] :
+         {std::tuple{"lower.mcm", lower, header}, std::tuple{"early.mcm", early, bad},
+          std::tuple{"short.mcm", shortRow, bad}, std::tuple{"blank.mcm", headerBlank, header}}) {
         NextPath = WriteTempFile(dir, name, text);
         Click(F().Button7);
         ++shown;
         ASSERT_EQ(Texts(TBoxKind::Message).size(), static_cast<std::size_t>(shown)) << name;
-        EXPECT_EQ(Texts(TBoxKind::Message).back(), QStringLiteral("Bad file format !")) << name;
+        EXPECT_EQ(Texts(TBoxKind::Message).back(), expected) << name;
     }
     EXPECT_TRUE(Port.Writes().empty());
     EXPECT_FALSE(W->Form4.isVisible());
