@@ -15,6 +15,8 @@
 
 #include <QFontInfo>
 
+#include <utility>
+
 using namespace halvex;
 using namespace halvex::test;
 
@@ -43,7 +45,8 @@ protected:
         logo.Width = 288;
         logo.Height = 72;
         logo.Rgba.assign(288 * 72 * 4, 255);
-        TPictureImportDialog import(logo, 160, language, &studio);
+        TPictureSource picture(std::move(logo));
+        TPictureImportDialog import(picture, 160, language, &studio);
         Measure(import, " picture import" + lang);
         TLayoutStudio& layout = E().Studio();
         TPresetForm& chooser = layout.PresetForm();
