@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <utility>
 
@@ -556,6 +557,100 @@ TEST(OsdLinkTest, OnlyAPlusAfterAnAcknowledgementMovesTheWriteOn) {
     rig.port.Feed("+");
     rig.clock.Advance(2);
     EXPECT_EQ(Indices(rig.Writes()), (std::vector<int>{0, 1, 2}));
+}
+
+// ---------------------------------------------------------------- answer times that change
+
+namespace {
+
+using TFate = std::function<TCopyFate(const TFrameId&)>;
+
+// Every copy answered after `slowMs` once the board has met `slowKind` `slowIndex` (from
+// then on, `from`) or only for that frame (not `from`), else after 2 ms; every copy of
+// `lostKind` `lostIndex` lost.
+TFate TurnsSlow(TFrameId::TKind slowKind, int slowIndex, bool from, TFrameId::TKind lostKind,
+                int lostIndex, std::uint32_t slowMs = 250) {
+    return [=, slow = false](const TFrameId& id) mutable {
+        TCopyFate f;
+        const bool met = id.Kind == slowKind && id.Index == slowIndex;
+        slow = slow || (from && met);
+        f.AnswerMs = slow || met ? slowMs : 2;
+        f.Lost = id.Kind == lostKind && id.Index == lostIndex;
+        return f;
+    };
+}
+
+// The blocks the board holds as the link sent them.
+bool BlocksStored(const TLinkRig& rig, std::size_t from = 0, std::size_t to = kBlockCount) {
+    return std::equal(rig.image.Data() + from * kBlockBytes, rig.image.Data() + to * kBlockBytes,
+                      rig.board.image.Data() + from * kBlockBytes);
+}
+
+bool StartPlainWrite(TOsdLink& link) {
+    return link.StartWrite();
+}
+
+} // namespace
+
+TEST(OsdLinkTest, LateAnswerToASpikedFrameNeverAcknowledgesTheLostOneAfterIt) {
+    // Both copies of block 5 answered after 250 ms, every copy of block 6 lost.
+    TLinkRig rig;
+    rig.image = PatternImage(30);
+    rig.fate = TurnsSlow(TFrameId::Block, 5, false, TFrameId::Block, 6);
+    ASSERT_TRUE(StartPlainWrite(rig.link));
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_EQ(rig.host.reports.back().Confirmed, 6);
+    EXPECT_TRUE(BlocksStored(rig, 0, 6));
+}
+
+TEST(OsdLinkTest, BoardTurningSlowMidWriteNeverAcknowledgesALostBlock) {
+    // Slow from block 5 on (every frame resent once its answer time passes 200 ms), block 15
+    // lost; and the same with a board that handles its frames one at a time, slow from
+    // block 3, losing block 9.
+    for (const bool queueing : {false, true}) {
+        TLinkRig rig;
+        rig.image = PatternImage(31);
+        rig.queueing = queueing;
+        const int lost = queueing ? 9 : 15;
+        rig.fate = TurnsSlow(TFrameId::Block, queueing ? 3 : 5, true, TFrameId::Block, lost);
+        ASSERT_TRUE(StartPlainWrite(rig.link));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 120000));
+        EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError}) << queueing;
+        EXPECT_EQ(rig.board.blockStores[static_cast<std::size_t>(lost)], 0);
+        EXPECT_TRUE(BlocksStored(rig, 0, static_cast<std::size_t>(lost)));
+    }
+}
+
+TEST(OsdLinkTest, UploadToABoardTurningSlowNeverAcknowledgesALostCharacter) {
+    TLinkRig rig;
+    rig.fate = TurnsSlow(TFrameId::Char, 100, true, TFrameId::Char, 255);
+    ASSERT_TRUE(rig.link.StartFontUpload(PatternFont()));
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 600000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_FALSE(rig.board.charStored[255]);
+    EXPECT_EQ(rig.host.reports.back().Confirmed, 255);
+}
+
+TEST(OsdLinkTest, RandomFirstCopyLossOnABoardTurningSlowEndsStoredOrInError) {
+    // 8 % of first copies lost; the board answers after 250 ms from block 8 on.
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        TLinkRig rig;
+        rig.image = PatternImage(static_cast<int>(seed));
+        std::mt19937 random(seed);
+        rig.fate = [&, slow = TurnsSlow(TFrameId::Block, 8, true, TFrameId::Other, -1)](
+                       const TFrameId& id) mutable {
+            TCopyFate f = slow(id);
+            f.Lost = id.Copy == 1 && std::uniform_real_distribution<>(0, 1)(random) < 0.08;
+            return f;
+        };
+        ASSERT_TRUE(StartPlainWrite(rig.link));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 120000));
+        if (rig.host.messages.empty())
+            EXPECT_TRUE(BlocksStored(rig)) << "seed " << seed;
+        else
+            EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError}) << "seed " << seed;
+    }
 }
 
 // ---------------------------------------------------------------- font upload
