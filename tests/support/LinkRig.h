@@ -82,15 +82,17 @@ struct TLinkRig {
         };
     }
 
-    // A board that acknowledges every block and character frame with "#+", except
-    // the block (or character) `dropIndex` of the given letter.
+    // The model board answering every copy after `latency`, except the block (or
+    // character) `dropIndex` of the given letter ('w' or 'c'), whose every copy is lost.
     void AckFrames(char dropLetter = 0, int dropIndex = -1) {
-        answer = [dropLetter, dropIndex](const std::string& frame) -> std::string {
-            if (!IsBlockFrame(frame) && !IsCharFrame(frame))
-                return "";
-            if (frame[1] == dropLetter && FrameIndex(frame) == dropIndex)
-                return "";
-            return "#+";
+        const TFrameId::TKind dropKind = dropLetter == 'w'   ? TFrameId::Block
+                                         : dropLetter == 'c' ? TFrameId::Char
+                                                             : TFrameId::Other;
+        fate = [this, dropKind, dropIndex](const TFrameId& id) {
+            TCopyFate f;
+            f.AnswerMs = latency;
+            f.Lost = id.Kind == dropKind && id.Index == dropIndex;
+            return f;
         };
     }
 
