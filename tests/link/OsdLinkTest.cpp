@@ -678,6 +678,183 @@ TEST(OsdLinkTest, RandomFirstCopyLossOnABoardTurningSlowEndsStoredOrInError) {
     }
 }
 
+// ---------------------------------------------------------------- fences and the read-back
+
+TEST(OsdLinkTest, FenceSentTwiceDrainsItsOtherAnswerBeforeTheNextBlock) {
+    // Block 3 loses its first copy, so a fence follows it. The board takes 250 ms over the
+    // fence, which is resent at 200 ms; the answer to its second copy comes after the first
+    // lettered one and loses its letter ("#+"). It must not acknowledge block 4, which the
+    // board never gets.
+    TLinkRig rig;
+    rig.fate = [](const TFrameId& id) {
+        TCopyFate f;
+        const bool fence = id.Kind == TFrameId::Test;
+        f.AnswerMs = fence ? 250 : 10;
+        f.Lost = id.Kind == TFrameId::Block && (id.Index == 4 || (id.Index == 3 && id.Copy == 1));
+        f.LostByte = fence && id.Copy == 2 ? 1 : -1;
+        return f;
+    };
+    ASSERT_TRUE(rig.link.StartWrite(false));
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_EQ(rig.host.reports.back().Confirmed, 4);
+    const auto idx = Indices(rig.Writes());
+    EXPECT_EQ(std::count(idx.begin(), idx.end(), kFence), 2);
+}
+
+TEST(OsdLinkTest, LetteredAnswersAcknowledgeNoBlockAndConfirmNothingUnasked) {
+    TLinkRig idle;
+    idle.port.Feed("#R+"); // no exchange runs
+    EXPECT_EQ(idle.host.confirmed, 0);
+    EXPECT_TRUE(idle.host.reports.empty());
+
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartWrite());
+    rig.port.Feed("#R+"); // a late fence's or test's answer
+    rig.clock.Advance(50);
+    EXPECT_EQ(rig.Writes().size(), 1u);
+    EXPECT_EQ(rig.host.confirmed, 0);
+    EXPECT_TRUE(rig.host.messages.empty()); // no "OSD not ready !" either
+    // Its own answer moves it on; an answer nobody waited for puts a fence before block 1.
+    rig.port.Feed("#+");
+    rig.clock.Advance(2);
+    EXPECT_EQ(Indices(rig.Writes()), (std::vector<int>{0, kFence}));
+}
+
+TEST(OsdLinkTest, ExchangeAfterOneLeavingCopiesUnansweredStartsWithAFence) {
+    // A write gives up on block 9 (ten copies, any of which may still be answered): the
+    // next write or read proves the line first, once; the one after needs no fence.
+    for (const bool read : {false, true}) {
+        TLinkRig rig;
+        rig.AckFrames('w', 9);
+        ASSERT_TRUE(rig.link.StartWrite());
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        ASSERT_EQ(rig.host.messages, Messages{TMessage::CommError});
+        rig.AckFrames();
+        rig.port.ClearWrites();
+        ASSERT_TRUE(read ? rig.link.StartRead() : rig.link.StartWrite(false));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        std::vector<int> expected = read ? std::vector<int>{kRead} : Range(0, 15);
+        expected.insert(expected.begin(), kFence);
+        EXPECT_EQ(Indices(rig.Writes()), expected);
+        rig.port.ClearWrites();
+        ASSERT_TRUE(rig.link.StartWrite(false));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+    }
+    // A link test sends itself, fence or not.
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    rig.port.ClearWrites();
+    rig.link.StartTest();
+    EXPECT_EQ(rig.Writes(), std::vector<std::string>{TestFrame()});
+}
+
+TEST(OsdLinkTest, ReadBackWritesDifferingBlocksOnceMoreThenNamesTheFirstStillDifferent) {
+    for (const int forgets : {1, -1}) { // block 6 forgotten once, or always
+        TLinkRig rig;
+        rig.image = PatternImage(3);
+        rig.image.SetByte(6 * kBlockBytes, 0x5A);
+        rig.image.SetByte(6 * kBlockBytes + 20, 0x5B);
+        const TConfigImage edited = rig.image;
+        rig.AckFrames();
+        rig.board.forgetBlock = 6;
+        rig.board.forgetTimes = forgets;
+        for (std::size_t k = 6 * kBlockBytes; k < 7 * kBlockBytes; ++k)
+            rig.board.image.SetByte(k, rig.image.Byte(k)); // all but two bytes already there
+        rig.board.image.SetByte(6 * kBlockBytes, 0);
+        rig.board.image.SetByte(6 * kBlockBytes + 20, 0);
+        ASSERT_TRUE(rig.link.StartWrite());
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        std::vector<int> expected = WithReadBack(WithReadBack(Range(0, 15)));
+        expected.insert(expected.end() - 1, 6);
+        EXPECT_EQ(Indices(rig.Writes()), expected) << forgets;
+        const TExchangeReport& r = rig.host.reports.back();
+        EXPECT_EQ(r.Outcome, forgets < 0 ? TExchangeOutcome::VerifyFailed : TExchangeOutcome::Done);
+        EXPECT_EQ(r.Verified, forgets > 0);
+        if (forgets < 0) {
+            EXPECT_EQ(r.Mismatch.Block, 6);
+            EXPECT_EQ(r.Mismatch.First, 192);
+            EXPECT_EQ(r.Mismatch.Last, 212);
+        }
+        EXPECT_TRUE(rig.host.messages.empty()); // the window names the failure from the report
+        EXPECT_EQ(0, std::memcmp(rig.image.Data(), edited.Data(), ofs::DumpSize));
+    }
+}
+
+TEST(OsdLinkTest, ReadBackLeavesOutTheFirmwareVersionAndTheOdometer) {
+    TLinkRig rig;
+    rig.AckFrames();
+    rig.board.keepsOwnBytes = true; // the board keeps its own offsets 0-1 and 12-15
+    rig.image = PatternImage(4);
+    ASSERT_TRUE(rig.link.StartApply());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_EQ(Indices(rig.Writes()), WithReadBack({0, 15}));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
+    EXPECT_TRUE(rig.host.reports.back().Verified);
+}
+
+TEST(OsdLinkTest, ReadBackDumpFailingItsCheckByteIsAskedForAgain) {
+    TLinkRig rig;
+    rig.AckFrames();
+    rig.fate = [inner = rig.fate](const TFrameId& id) {
+        TCopyFate f = inner(id);
+        f.AnswerLost = id.Kind == TFrameId::Read; // the test feeds the dumps
+        return f;
+    };
+    ASSERT_TRUE(rig.link.StartApply());
+    rig.clock.Advance(100);
+    ASSERT_EQ(rig.Writes().back(), ReadFrame());
+    rig.port.Feed(DumpOf(rig.board.image, 1));
+    rig.clock.Advance(10);
+    ASSERT_EQ(Indices(rig.Writes()), WithReadBack(WithReadBack({0, 15})));
+    rig.port.Feed(DumpOf(rig.board.image));
+    rig.clock.Advance(10);
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
+    EXPECT_TRUE(rig.host.reports.back().Verified);
+}
+
+TEST(OsdLinkTest, FenceAndReadBackGiveUpWithTheirBudgets) {
+    struct TCase {
+        TFrameId::TKind silent; // never answered
+        TExchangeStep step;
+        int copies;
+    };
+    for (const TCase c : {TCase{TFrameId::Test, TExchangeStep::Fence, 10},
+                          TCase{TFrameId::Read, TExchangeStep::ReadBack, 3}}) {
+        TLinkRig rig;
+        rig.fate = [&](const TFrameId& id) {
+            TCopyFate f;
+            f.Lost = id.Kind == c.silent || (id.Index == 15 && id.Copy == 1);
+            return f;
+        };
+        ASSERT_TRUE(rig.link.StartWrite());
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+        EXPECT_EQ(rig.host.reports.back().Step, c.step);
+        EXPECT_EQ(rig.host.reports.back().Confirmed, 16);
+        const auto idx = Indices(rig.Writes());
+        EXPECT_EQ(std::count(idx.begin(), idx.end(), c.silent == TFrameId::Test ? kFence : kRead),
+                  c.copies);
+    }
+}
+
+TEST(OsdLinkTest, BoardLetteringItsAcknowledgementsIsWaitedOutInsteadOfFenced) {
+    // Its acknowledgements look like a fence's answers: a resent block's other copies are
+    // waited for by the time limit, 2.0 s, and no fence goes out.
+    TLinkRig rig;
+    LoseFirstCopies(rig, {3});
+    rig.board.ackLetter = 'K';
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_TRUE(rig.host.reports.back().Verified);
+    std::vector<int> expected = WithReadBack(Range(0, 15));
+    expected.insert(expected.begin() + 4, 3);
+    EXPECT_EQ(Indices(rig.Writes()), expected);
+    EXPECT_GE(rig.writeTimes[5] - rig.writeTimes[4], 2000u);
+}
+
 // ---------------------------------------------------------------- font upload
 
 TEST(OsdLinkTest, UploadSends256CharactersAndReportsFontsLoaded) {

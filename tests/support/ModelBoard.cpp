@@ -28,6 +28,10 @@ TModelBoard::TModelBoard() {
         image.SetByte(k, static_cast<std::uint8_t>(0xA5 ^ k));
 }
 
+std::string TModelBoard::Acknowledgement() const {
+    return ackLetter ? std::string{'#', ackLetter, '+'} : std::string("#+");
+}
+
 TFrameId TModelBoard::Identify(const std::string& frame) {
     TFrameId id;
     id.Copy = ++copies_[frame];
@@ -55,20 +59,24 @@ std::string TModelBoard::Act(const std::string& frame) {
         const std::size_t block = Payload(frame, 0);
         if (block >= kBlockCount)
             return "";
+        if (static_cast<int>(block) == forgetBlock && forgetTimes != 0) {
+            --forgetTimes;
+            return Acknowledgement();
+        }
         for (std::size_t k = 0; k < kBlockBytes; ++k) {
             const std::size_t offset = block * kBlockBytes + k;
             if (!keepsOwnBytes || !IsOwnByte(offset))
                 image.SetByte(offset, Payload(frame, 1 + k));
         }
         ++blockStores[block];
-        return "#+";
+        return Acknowledgement();
     }
     if (frame.size() == kCharFrameSize && frame.compare(0, 2, "$c") == 0) {
         const std::size_t c = Payload(frame, 0);
         for (std::size_t r = 0; r < kFontRowsSent; ++r)
             font[c][r] = Payload(frame, 1 + r);
         charStored[c] = true;
-        return "#+";
+        return Acknowledgement();
     }
     return "";
 }

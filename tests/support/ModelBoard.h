@@ -51,8 +51,15 @@ public:
     // Keeps its own firmware version (offsets 0-1) and odometer (12-15), as a real board
     // does, whatever a block 0 frame carries.
     bool keepsOwnBytes = false;
+    // Acknowledges block `forgetBlock` without storing it, `forgetTimes` times (< 0: always).
+    int forgetBlock = -1;
+    int forgetTimes = -1;
+    // The letter of its block and character acknowledgements (0: none, "#+").
+    char ackLetter = 0;
 
 private:
+    std::string Acknowledgement() const;
+
     std::map<std::string, int> copies_;
 };
 
