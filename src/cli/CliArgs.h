@@ -36,12 +36,14 @@ struct TCliArgs {
     bool Help = false;    // --help: of the program, or of Command when one is given
     bool Version = false; // --version
     TCommand Command = TCommand::None;
-    std::string File;    // --image FILE of read/write, the file of export/import/font, the
-                         // picture of glyphs
-    int ImportFlags = 0; // import_flag:: bits; both when neither option is given
-    bool Verify = false; // --verify of write and import: read back and compare after the write
-    TGlyphsArgs Glyphs;  // the options of glyphs
-    std::string Error;   // wrong usage (exit 2); empty when the line is good
+    std::string File;      // --image FILE of read/write, the file of export/import/font, the
+                           // picture of glyphs
+    int ImportFlags = 0;   // import_flag:: bits; both when neither option is given
+    bool Verify = false;   // --verify of write and import: the read-back (done anyway)
+    bool NoVerify = false; // --no-verify of write and import: no read-back after the write
+    bool Force = false;    // --force of write: the image is sent without its check
+    TGlyphsArgs Glyphs;    // the options of glyphs
+    std::string Error;     // wrong usage (exit 2); empty when the line is good
 };
 
 TCliArgs ParseCliArgs(const std::vector<std::string>& args);

@@ -16,6 +16,7 @@ enum class TMessage {
     WriteInterrupted, // "Write interrupted - the OSD may hold a partly written configuration !"
     FontUploadInterrupted, // "Font upload interrupted - repeat FontMap Update !"
     PortDisconnected,      // "Port COM%d disconnected !" (%d: the port number)
+    VerifyFailed,          // "Verify failed: the OSD holds different data in block %1 (offsets %2)"
 };
 
 } // namespace halvex

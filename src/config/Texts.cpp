@@ -465,9 +465,16 @@ constexpr TUiTextRow kUi[] = {
      {"Read failed: bad check sum", "Odczyt nieudany: błędna suma kontrolna"}},
     {TUiText::StatusReadNoAnswer, {"Read failed: no answer", "Odczyt nieudany: brak odpowiedzi"}},
     {TUiText::StatusWritten, {"Written %1 blocks in %2 s", "Zapisano %1 bloków w %2 s"}},
+    {TUiText::StatusVerified, {", verified", ", sprawdzono"}},
+    {TUiText::StatusWriteNotVerified,
+     {"Written %1 blocks, not verified: no answer",
+      "Zapisano %1 bloków, nie sprawdzono: brak odpowiedzi"}},
     {TUiText::StatusWriteStopped,
      {"Write stopped at block %1 of %2", "Zapis przerwany na bloku %1 z %2"}},
     {TUiText::StatusApplied, {"Settings applied in %1 s", "Ustawienia zastosowane w %1 s"}},
+    {TUiText::StatusApplyNotVerified,
+     {"Settings sent, not verified: no answer",
+      "Ustawienia wysłane, nie sprawdzono: brak odpowiedzi"}},
     {TUiText::StatusApplyStopped,
      {"Apply stopped at block %1 of %2", "Zastosowanie przerwane na bloku %1 z %2"}},
     {TUiText::StatusFontDone,
@@ -535,6 +542,9 @@ constexpr TMessageText kMessages[] = {
      {"Font upload interrupted - repeat FontMap Update !",
       "Ładowanie czcionek przerwane - powtórz Ładowanie Czcionek !"}},
     {TMessage::PortDisconnected, {"Port COM%d disconnected !", "Port COM%d odłączony !"}},
+    {TMessage::VerifyFailed,
+     {"Verify failed: the OSD holds different data in block %1 (offsets %2)",
+      "Weryfikacja nieudana: OSD ma inne dane w bloku %1 (bajty %2)"}},
 };
 
 struct TDoctorRow {

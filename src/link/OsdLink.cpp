@@ -389,13 +389,15 @@ std::optional<TMessage> TOsdLink::PortClosed() {
 // ---- Steps ----------------------------------------------------------------------------
 
 // What the exchange does next, once nothing is out: take a dump that came, prove the line
-// clean, send the next block or character, ask for the read (-back), or end.
+// clean before a frame, send the next block or character, ask for the read (-back), or end
+// (leaving what the line owes to the next exchange).
 void TOsdLink::NextStep() {
+    const bool frameDue = next_ < sequence_.Frames.size() || readDue_;
     if (dumpReady_)
         TakeDump();
-    else if (LineOwed() && boardLetters_)
+    else if (frameDue && LineOwed() && boardLetters_)
         Drain();
-    else if (LineOwed())
+    else if (frameDue && LineOwed())
         SendFence();
     else if (next_ < sequence_.Frames.size())
         SendSequenceFrame();
