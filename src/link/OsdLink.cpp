@@ -339,8 +339,10 @@ bool TOsdLink::StartWrite(bool readBack) {
     if (Busy())
         return false;
     sent_ = image_;
-    BeginSequence(TExchangeKind::Write,
-                  {Indices(kBlockCount), false, 16, readBack, std::nullopt, true});
+    BeginSequence(TExchangeKind::Write, {.Frames = Indices(kBlockCount),
+                                         .ProgressStep = 16,
+                                         .ReadBack = readBack,
+                                         .ResumeBlink = true});
     return true;
 }
 
@@ -348,8 +350,10 @@ bool TOsdLink::StartFontUpload(const TFontSet& font) {
     if (Busy())
         return false;
     font_ = font;
-    BeginSequence(TExchangeKind::FontUpload,
-                  {Indices(kFontChars), true, 1, false, TMessage::FontsLoaded, false});
+    BeginSequence(TExchangeKind::FontUpload, {.Frames = Indices(kFontChars),
+                                              .Chars = true,
+                                              .ProgressStep = 1,
+                                              .DoneMessage = TMessage::FontsLoaded});
     return true;
 }
 
@@ -358,8 +362,10 @@ bool TOsdLink::StartApply() {
         return false;
     sent_ = image_;
     // Block 0 (the header) and block 15 (the user name) only.
-    BeginSequence(TExchangeKind::Apply,
-                  {{0, kBlockCount - 1}, false, 0, true, TMessage::ChangesUpdated, true});
+    BeginSequence(TExchangeKind::Apply, {.Frames = {0, kBlockCount - 1},
+                                         .ReadBack = true,
+                                         .DoneMessage = TMessage::ChangesUpdated,
+                                         .ResumeBlink = true});
     return true;
 }
 
@@ -408,8 +414,8 @@ void TOsdLink::NextStep() {
 }
 
 void TOsdLink::SendFence() {
-    qCDebug(lcLink, "fence: %d answers without a letter and %d more owed by earlier copies",
-            owedPlain_, owedLettered_);
+    qCDebug(lcLink, "fence: earlier copies owe %d plain and %d lettered answers", owedPlain_,
+            owedLettered_);
     SendFrame(TRole::Fence, TestFrame(), link_budget::Frame, FrameRetryMs());
 }
 
@@ -623,7 +629,7 @@ void TOsdLink::FenceAnswer(std::uint8_t letter) {
     doubtful_ = false;
     owedLettered_ = std::max(0, owedLettered_ + flight_.Copies - 1);
     flight_.Answers = flight_.Copies;
-    qCDebug(lcLink, "fence answered (\"%c\"), %d answers still owed", letter, owedLettered_);
+    qCDebug(lcLink, "fence answered (\"%c\"), %d more answers owed", letter, owedLettered_);
     if (owedLettered_ == 0)
         ArmStep();
     else
@@ -647,10 +653,8 @@ void TOsdLink::DrainAnswer() {
 void TOsdLink::OwedAnswer(std::uint8_t letter) {
     if (letter == 0 && owedPlain_ > 0)
         --owedPlain_;
-    else if (owedLettered_ > 0)
+    else if (owedLettered_ > 0) // (without a letter: one whose letter was lost)
         --owedLettered_;
-    else if (owedPlain_ > 0)
-        --owedPlain_;
     else
         doubtful_ = true;
     qCDebug(lcLink, "answer with nothing out dropped");

@@ -62,15 +62,8 @@ std::string Unstored(const TLinkRig& rig, TScheduledSequence sequence, const TFo
     return {};
 }
 
-// A block sent after the read-back request: the read-back found one acknowledged but not
-// stored.
-bool Rewrote(const TLinkRig& rig) {
-    const auto& w = rig.Writes();
-    const auto read = std::find(w.begin(), w.end(), ReadFrame());
-    return std::any_of(read, w.end(), [](const std::string& f) { return IsBlockFrame(f); });
-}
-
-std::string CheckEnd(const TLinkRig& rig, TScheduledSequence sequence, const TFontSet& font) {
+std::string CheckEnd(const TLinkRig& rig, TScheduledSequence sequence, const TFontSet& font,
+                     const std::string& unstoredAtReadBack) {
     if (rig.link.Busy())
         return "no end in bounded time (a hang)";
     if (rig.host.reports.size() != 1)
@@ -78,8 +71,9 @@ std::string CheckEnd(const TLinkRig& rig, TScheduledSequence sequence, const TFo
     const TExchangeReport& r = rig.host.reports.back();
     const bool readBack =
         sequence == TScheduledSequence::Write || sequence == TScheduledSequence::Apply;
-    if (readBack && Rewrote(rig))
-        return "the read-back found a block acknowledged but not stored";
+    // The read-back is asked for once every block is acknowledged.
+    if (!unstoredAtReadBack.empty())
+        return "every block acknowledged, but " + unstoredAtReadBack;
     switch (r.Outcome) {
     case TExchangeOutcome::Done: {
         const std::string unstored = Unstored(rig, sequence, font);
@@ -113,13 +107,14 @@ std::uint32_t TScheduleProfile::AnswerMs(int seen, int frames) const {
     case Spiking:
         return seen >= SpikeFrom && seen < SpikeFrom + SpikeFrames ? PeakMs : BaseMs;
     case Constant:
+    case Drawn:
         break;
     }
     return BaseMs;
 }
 
 std::string TScheduleProfile::Describe() const {
-    static const char* const kShapes[] = {"constant", "rising", "falling", "spiking"};
+    static const char* const kShapes[] = {"constant", "rising", "falling", "spiking", "drawn"};
     return std::string(kShapes[Shape]) + " " + std::to_string(BaseMs) + "-" +
            std::to_string(PeakMs) + " ms" + (Queueing ? ", queueing" : "") + ", spike at " +
            std::to_string(SpikeFrom) + "+" + std::to_string(SpikeFrames) +
@@ -134,7 +129,7 @@ TScheduleProfile DrawProfile(const TDraw& draw, TScheduledSequence sequence) {
     static constexpr std::uint32_t kLosses[] = {0, 0, 20, 80, 300};
     constexpr std::uint32_t kTimeCount = std::size(kTimes);
     TScheduleProfile p;
-    p.Shape = static_cast<TScheduleProfile::TShape>(draw(4));
+    p.Shape = static_cast<TScheduleProfile::TShape>(draw(5));
     p.BaseMs = kTimes[draw(kTimeCount)];
     p.PeakMs = kTimes[draw(kTimeCount)];
     p.SpikeFrom = static_cast<int>(draw(40));
@@ -164,9 +159,14 @@ TScheduleResult RunSchedule(TScheduledSequence sequence, const TScheduleProfile&
         c[0] ^= salt;
     const int frames = SequenceFrames(sequence);
     int seen = 0;
+    std::string unstoredAtReadBack;
     rig.fate = [&](const TFrameId& id) {
+        if (id.Kind == TFrameId::Read && id.Copy == 1)
+            unstoredAtReadBack = Unstored(rig, sequence, font);
         TCopyFate f;
-        f.AnswerMs = profile.AnswerMs(seen++, frames);
+        f.AnswerMs = profile.Shape == TScheduleProfile::Drawn ? draw(1501)
+                                                              : profile.AnswerMs(seen, frames);
+        ++seen;
         f.Lost =
             Chance(draw, profile.LoseFrame) || (id.Index == profile.DeadFrame && id.Index >= 0);
         f.AnswerLost = Chance(draw, profile.LoseAnswer);
@@ -183,7 +183,7 @@ TScheduleResult RunSchedule(TScheduledSequence sequence, const TScheduleProfile&
     const std::uint64_t limit = (static_cast<std::uint64_t>(frames) + 2) * 60000;
     while (rig.link.Busy() && rig.clock.Now() < limit)
         rig.clock.Advance(500);
-    result.Violation = CheckEnd(rig, sequence, font);
+    result.Violation = CheckEnd(rig, sequence, font, unstoredAtReadBack);
     if (!rig.host.reports.empty())
         result.Report = rig.host.reports.back();
     result.Ms = result.Report.Ms;
