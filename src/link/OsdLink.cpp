@@ -134,7 +134,8 @@ void TOsdLink::ResetRecogniser() {
 // Block, character and fence frames also park Timer1 at the step delay, disabled, until
 // their answer arms it. Timer2 is restarted for every new frame, so each frame waits its
 // full interval before its first resend. The budget and the timer come before the write: a
-// frame the port refuses is resent by the retry timer with its own full budget.
+// frame the port refuses (or a read request whose waiting bytes cannot be read away) is
+// resent by the retry timer with its own full budget.
 void TOsdLink::SendFrame(TRole role, const std::string& frame, std::uint8_t budget,
                          std::uint32_t intervalMs) {
     if (role != TRole::Test && role != TRole::Read) {
@@ -147,6 +148,8 @@ void TOsdLink::SendFrame(TRole role, const std::string& frame, std::uint8_t budg
     lastFrame_ = frame;
     retriesLeft_ = budget_ = budget;
     RestartTimer2(intervalMs);
+    if (role == TRole::Read)
+        DiscardInput(); // whatever came before the request is no part of the dump
     port_.WriteString(lastFrame_);
     CopySent();
     qCDebug(lcLink, "%s sent (try 1 of %d, resent after %u ms without an answer)",
@@ -436,7 +439,6 @@ void TOsdLink::SendReadRequest() {
     dumpBytes_ = 0;
     surplusBytes_ = 0;
     dumpArriving_ = false;
-    DiscardInput(); // whatever came before the request is no part of the dump
     SendFrame(TRole::Read, ReadFrame(), link_budget::Read, kReadRetryMs);
 }
 

@@ -1230,6 +1230,21 @@ TEST(OsdLinkTest, RefusedFirstFrameUndoesTheStart) {
     EXPECT_FALSE(closed.link.Busy());
 }
 
+TEST(OsdLinkTest, ReadErrorBeforeTheReadBackRequestLeavesItToTheRetryTimer) {
+    // The bytes waiting when the read-back request leaves (2 ms after block 15's answer at
+    // 22 ms) cannot be read: the request is supervised already and goes out on the retry.
+    TLinkRig rig;
+    rig.AckFrames();
+    ASSERT_TRUE(rig.link.StartApply());
+    rig.clock.Advance(23);
+    rig.port.Feed("x", false);
+    rig.port.FailReads(1);
+    EXPECT_THROW(rig.clock.Advance(1), std::runtime_error);
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
+    EXPECT_TRUE(rig.host.reports.back().Verified);
+}
+
 TEST(OsdLinkTest, RefusedResendsUseUpTheirTriesAndGiveUpOnceAtTheEnd) {
     TLinkRig rig;
     rig.link.StartTest();
