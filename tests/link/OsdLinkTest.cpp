@@ -617,33 +617,27 @@ bool StartPlainWrite(TOsdLink& link) {
 
 } // namespace
 
-TEST(OsdLinkTest, LateAnswerToASpikedFrameNeverAcknowledgesTheLostOneAfterIt) {
-    // Both copies of block 5 answered after 250 ms, every copy of block 6 lost.
-    TLinkRig rig;
-    rig.image = PatternImage(30);
-    rig.fate = TurnsSlow(TFrameId::Block, 5, false, TFrameId::Block, 6);
-    ASSERT_TRUE(StartPlainWrite(rig.link));
-    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
-    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
-    EXPECT_EQ(rig.host.reports.back().Confirmed, 6);
-    EXPECT_TRUE(BlocksStored(rig, 0, 6));
-}
-
-TEST(OsdLinkTest, BoardTurningSlowMidWriteNeverAcknowledgesALostBlock) {
-    // Slow from block 5 on (every frame resent once its answer time passes 200 ms), block 15
-    // lost; and the same with a board that handles its frames one at a time, slow from
-    // block 3, losing block 9.
-    for (const bool queueing : {false, true}) {
+TEST(OsdLinkTest, AnswerTimeChangingMidWriteNeverAcknowledgesALostBlock) {
+    // Both copies of block 5 answered after 250 ms, block 6 lost; slow from block 5 on
+    // (every frame resent once its answer time passes 200 ms), block 15 lost; and a board
+    // handling its frames one at a time, slow from block 3, losing block 9.
+    struct TCase {
+        int slowAt;
+        bool from; // slow from then on, not for that block alone
+        bool queueing;
+        int lost;
+    };
+    for (const TCase c :
+         {TCase{5, false, false, 6}, TCase{5, true, false, 15}, TCase{3, true, true, 9}}) {
         TLinkRig rig;
-        rig.image = PatternImage(31);
-        rig.queueing = queueing;
-        const int lost = queueing ? 9 : 15;
-        rig.fate = TurnsSlow(TFrameId::Block, queueing ? 3 : 5, true, TFrameId::Block, lost);
+        rig.image = PatternImage(c.lost);
+        rig.queueing = c.queueing;
+        rig.fate = TurnsSlow(TFrameId::Block, c.slowAt, c.from, TFrameId::Block, c.lost);
         ASSERT_TRUE(StartPlainWrite(rig.link));
         ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 120000));
-        EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError}) << queueing;
-        EXPECT_EQ(rig.board.blockStores[static_cast<std::size_t>(lost)], 0);
-        EXPECT_TRUE(BlocksStored(rig, 0, static_cast<std::size_t>(lost)));
+        EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError}) << c.lost;
+        EXPECT_EQ(rig.host.reports.back().Confirmed, c.lost);
+        EXPECT_TRUE(BlocksStored(rig, 0, static_cast<std::size_t>(c.lost)));
     }
 }
 

@@ -51,10 +51,8 @@ TFrameId TModelBoard::Identify(const std::string& frame) {
 std::string TModelBoard::Act(const std::string& frame) {
     if (frame == TestFrame())
         return "#R+";
-    if (frame == ReadFrame()) {
-        ++reads;
+    if (frame == ReadFrame())
         return DumpOf(image);
-    }
     if (frame.size() == kBlockFrameSize && frame.compare(0, 2, "$w") == 0) {
         const std::size_t block = Payload(frame, 0);
         if (block >= kBlockCount)

@@ -47,7 +47,6 @@ public:
     TFontSet font{};
     std::array<bool, kFontChars> charStored{};
     std::array<int, kBlockCount> blockStores{}; // times each block was stored
-    int reads = 0;                              // read requests answered
     // Keeps its own firmware version (offsets 0-1) and odometer (12-15), as a real board
     // does, whatever a block 0 frame carries.
     bool keepsOwnBytes = false;
