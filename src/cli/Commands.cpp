@@ -365,8 +365,7 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
         Fail(exit_code::Failed, Text(TMessage::ReadError) + " (" + cause + ")", fields);
     case TExchangeOutcome::VerifyFailed:
         fields.insert(QStringLiteral("block"), report.Mismatch.Block);
-        fields.insert(QStringLiteral("offsets"),
-                      QStringLiteral("%1-%2").arg(report.Mismatch.First).arg(report.Mismatch.Last));
+        fields.insert(QStringLiteral("offsets"), MismatchOffsets(report.Mismatch));
         fields.insert(QStringLiteral("verified"), false);
         Fail(exit_code::Failed, ExchangeText(report, TLanguage::English).Message.toStdString(),
              fields);

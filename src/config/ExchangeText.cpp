@@ -87,16 +87,19 @@ TExchangeText GaveUpText(const TExchangeReport& report, TLanguage language) {
 
 // "Verify failed: the OSD holds different data in block 6 (offsets 192-223)".
 QString VerifyFailedText(const TExchangeReport& report, TLanguage language) {
-    const TVerifyMismatch& m = report.Mismatch;
-    QString offsets = QString::number(m.First);
-    if (m.Last > m.First)
-        offsets += QLatin1Char('-') + QString::number(m.Last);
     return QString::fromUtf8(MessageText(TMessage::VerifyFailed, language))
-        .arg(m.Block)
-        .arg(offsets);
+        .arg(report.Mismatch.Block)
+        .arg(MismatchOffsets(report.Mismatch));
 }
 
 } // namespace
+
+QString MismatchOffsets(const TVerifyMismatch& mismatch) {
+    QString offsets = QString::number(mismatch.First);
+    if (mismatch.Last > mismatch.First)
+        offsets += QLatin1Char('-') + QString::number(mismatch.Last);
+    return offsets;
+}
 
 QString SecondsText(std::uint64_t ms, TLanguage language) {
     const double seconds = static_cast<double>(ms) / 1000.0;

@@ -25,6 +25,9 @@ struct TExchangeText {
 
 TExchangeText ExchangeText(const TExchangeReport& report, TLanguage language);
 
+// The offsets of a read-back's mismatch: "192-223", or "197" for one byte.
+QString MismatchOffsets(const TVerifyMismatch& mismatch);
+
 // Seconds as the status line shows them: two decimals below one second, else one, with the
 // language's decimal separator.
 QString SecondsText(std::uint64_t ms, TLanguage language);
