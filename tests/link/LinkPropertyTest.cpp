@@ -4,7 +4,8 @@
 // ERROR !"; and the cost of a lost copy on the boards the link promises it for.
 //
 // A failing case names its seed; HALVEX_LINK_SEED=N runs that case alone with the link's
-// trace on, HALVEX_LINK_CASES=N runs N cases instead of 3000.
+// trace on, HALVEX_LINK_CASES=N runs N cases instead of 3000 (1500 in the AddressSanitizer
+// build, where a case costs some ten times as much).
 #include "LinkRig.h"
 #include "LinkSchedule.h"
 #include "TestPatterns.h"
@@ -19,6 +20,12 @@
 using namespace halvex;
 
 namespace {
+
+#ifdef __SANITIZE_ADDRESS__
+constexpr std::uint32_t kDefaultCases = 1500;
+#else
+constexpr std::uint32_t kDefaultCases = 3000;
+#endif
 
 constexpr TScheduledSequence kSequences[] = {
     TScheduledSequence::Write, TScheduledSequence::WriteNoReadBack, TScheduledSequence::Apply,
@@ -65,7 +72,7 @@ TEST(LinkProperty, EverySequenceEndsStoredOrInCommunicationError) {
     }
     const char* cases = std::getenv("HALVEX_LINK_CASES");
     const std::uint32_t kCases =
-        cases ? static_cast<std::uint32_t>(std::strtoul(cases, nullptr, 10)) : 3000;
+        cases ? static_cast<std::uint32_t>(std::strtoul(cases, nullptr, 10)) : kDefaultCases;
     int done = 0;
     int gaveUp = 0;
     for (std::uint32_t seed = 1; seed <= kCases; ++seed) {

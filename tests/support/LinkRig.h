@@ -41,7 +41,7 @@ struct TLinkRig {
     TManualClock clock;
     TLinkTimer& timer1 = clock.MakeTimer(200);
     TLinkTimer& timer2 = clock.MakeTimer(200);
-    TLinkTimer& boardTick = clock.MakeTimer(1); // delivers the board's queued answers
+    TLinkTimer& boardTick = clock.MakeTimer(1); // delivers the board's answers when due
     TFakeLinkPort port;
     TRecordingHost host;
     TConfigImage image;
@@ -77,8 +77,7 @@ struct TLinkRig {
                 replies.pop_front();
                 port.Feed(reply);
             }
-            if (replies.empty())
-                boardTick.SetEnabled(false);
+            ScheduleBoardTick();
         };
     }
 
@@ -122,6 +121,18 @@ struct TLinkRig {
         if (!replies.empty())
             due = std::max(due, replies.back().first);
         replies.emplace_back(due, std::move(reply));
+        if (!boardTick.Enabled())
+            ScheduleBoardTick();
+    }
+
+    // The board's timer fires when the first queued answer is due (at least 1 ms on).
+    void ScheduleBoardTick() {
+        boardTick.SetEnabled(false);
+        if (replies.empty())
+            return;
+        const std::uint64_t now = clock.Now();
+        const std::uint64_t due = replies.front().first;
+        boardTick.SetInterval(static_cast<std::uint32_t>(due > now ? due - now : 1));
         boardTick.SetEnabled(true);
     }
 };

@@ -154,7 +154,8 @@ TScheduleResult RunSchedule(TScheduledSequence sequence, const TScheduleProfile&
     const auto salt = static_cast<std::uint8_t>(draw(256));
     for (std::size_t k = 0; k < ofs::ImageSize; ++k)
         rig.image.SetByte(k, static_cast<std::uint8_t>(k * 7 + salt));
-    TFontSet font = PatternFont();
+    static const TFontSet kPattern = PatternFont();
+    TFontSet font = kPattern;
     for (TFontChar& c : font)
         c[0] ^= salt;
     const int frames = SequenceFrames(sequence);
@@ -164,8 +165,8 @@ TScheduleResult RunSchedule(TScheduledSequence sequence, const TScheduleProfile&
         if (id.Kind == TFrameId::Read && id.Copy == 1)
             unstoredAtReadBack = Unstored(rig, sequence, font);
         TCopyFate f;
-        f.AnswerMs = profile.Shape == TScheduleProfile::Drawn ? draw(1501)
-                                                              : profile.AnswerMs(seen, frames);
+        f.AnswerMs =
+            profile.Shape == TScheduleProfile::Drawn ? draw(1501) : profile.AnswerMs(seen, frames);
         ++seen;
         f.Lost =
             Chance(draw, profile.LoseFrame) || (id.Index == profile.DeadFrame && id.Index >= 0);

@@ -1,9 +1,9 @@
 // The property the link must keep, run on one schedule: a write (with or without its
 // read-back), an Apply or a font upload against the model board in virtual time, with an
 // answer time per copy drawn from a profile (constant, rising, falling, spiking, or drawn
-// for each copy; 0 to 1.5 s), queueing or not, and random lost frames, lost answers and lost single bytes of an
-// answer. The outcome must be success with every frame stored as sent, or "Communication
-// ERROR !" (or, after a read-back, the verify failure), within bounded virtual time.
+// for each copy; 0 to 1.5 s), queueing or not, and random lost frames, lost answers and lost single
+// bytes of an answer. The outcome must be success with every frame stored as sent, or
+// "Communication ERROR !" (or, after a read-back, the verify failure), within bounded virtual time.
 //
 // The numbers come from a draw (a seeded generator in the property test, the fuzzer's bytes
 // in the fuzz target), so a case is replayed from its seed or its input.
@@ -23,8 +23,14 @@ using TDraw = std::function<std::uint32_t(std::uint32_t count)>;
 enum class TScheduledSequence { Write, WriteNoReadBack, Apply, FontUpload };
 
 struct TScheduleProfile {
-    enum TShape { Constant, Rising, Falling, Spiking, Drawn } Shape = Constant; // Drawn: each
-                                                                                // copy's own
+    enum TShape {
+        Constant,
+        Rising,
+        Falling,
+        Spiking,
+        Drawn
+    } Shape = Constant;       // Drawn: each
+                              // copy's own
     std::uint32_t BaseMs = 2; // answer time of the profile's start (and outside a spike)
     std::uint32_t PeakMs = 2; // ... of its end, or inside the spike
     int SpikeFrom = 0;        // frames the board has seen when the spike starts ...

@@ -8,8 +8,12 @@ namespace halvex {
 
 namespace {
 
+int Nibble(char c) {
+    return c <= '9' ? c - '0' : c - 'A' + 10;
+}
+
 std::uint8_t HexByte(const std::string& frame, std::size_t at) {
-    return static_cast<std::uint8_t>(std::stoi(frame.substr(at, 2), nullptr, 16));
+    return static_cast<std::uint8_t>(Nibble(frame[at]) * 16 + Nibble(frame[at + 1]));
 }
 
 // Payload byte k of a "$w" or "$c" frame.
