@@ -9,10 +9,14 @@
 //            the first copies of its frames, and against a board that handles one frame at
 //            a time and answers 210 ms after the frame or its previous answer; each as the
 //            ratio to a clean upload, with the cost per lost copy
+//   fence    the cost of the fence that follows a resent frame: a write (without its
+//            read-back) and an upload with one lost first copy, against a prompt board at
+//            57600 baud and a queueing one answering in 210 ms, each as a ratio to the clean
+//            sequence; and the read-back's cost: a write with it to one without
 //   slow     (only when asked for) write and upload times against a board that answers
 //            210 ms after each frame, slower than the 200 ms resend
 //
-// Usage: halvex_link_bench [--only latency|upload|cpu|loss|slow] [--runs N]
+// Usage: halvex_link_bench [--only latency|upload|cpu|loss|fence|slow] [--runs N]
 //                          [--cpu-seconds S]
 #include "LinkStack.h"
 #include "link/LinkFrames.h"
@@ -210,6 +214,76 @@ bool Loss(int runs) {
     return true;
 }
 
+// One write (`upload`: an upload) against a new board with `o`: its seconds, or nothing
+// when it did not succeed.
+std::optional<double> TimedSequence(const TSimulatorOptions& o, bool upload, bool readBack) {
+    TLinkStack stack;
+    stack.Boot(o);
+    const auto t0 = std::chrono::steady_clock::now();
+    const bool started =
+        upload ? stack.link->StartFontUpload(PatternFont()) : stack.link->StartWrite(readBack);
+    if (!started || !RunUntil([&] { return !stack.link->Busy(); }, 300s, 100) ||
+        stack.host.reports.empty() ||
+        stack.host.reports.back().Outcome != halvex::TExchangeOutcome::Done)
+        return std::nullopt;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The median seconds of `runs` sequences; nothing when one failed.
+std::optional<double> MedianSequence(const TSimulatorOptions& o, bool upload, bool readBack,
+                                     int runs) {
+    std::vector<double> seconds;
+    for (int r = 0; r < runs; ++r) {
+        const auto s = TimedSequence(o, upload, readBack);
+        if (!s)
+            return std::nullopt;
+        seconds.push_back(*s);
+    }
+    return Percentile(seconds, 0.5);
+}
+
+// The fence's cost after one lost copy, and the read-back's, each to the clean sequence.
+bool Fence(int runs) {
+    for (const bool queueing : {false, true}) {
+        for (const bool upload : {false, true}) {
+            TSimulatorOptions o; // 57600 baud
+            if (queueing) {
+                o.replyDelayMs = 210;
+                o.queueReplies = true;
+            }
+            const int n = queueing && upload ? 1 : runs; // 256 x 210 ms a run
+            const auto clean = MedianSequence(o, upload, false, n);
+            // The first copy of character 100 or block 5 is lost.
+            if (upload) {
+                o.board.dropChar = 100;
+                o.board.dropCharTimes = 1;
+            } else {
+                o.board.dropBlock = 5;
+                o.board.dropBlockTimes = 1;
+            }
+            const auto lost = MedianSequence(o, upload, false, n);
+            if (!clean || !lost) {
+                std::printf("fence: a sequence did not complete\n");
+                return false;
+            }
+            std::printf("fence, %s, %s board, median of %d: clean %.3f s, one lost copy %.3f s, "
+                        "ratio %.3f, cost %.3f s  [target <= %.2f s]\n",
+                        upload ? "upload" : "write", queueing ? "queueing 210 ms" : "prompt", n,
+                        *clean, *lost, *lost / *clean, *lost - *clean, queueing ? 0.6 : 0.45);
+        }
+    }
+    const auto without = MedianSequence(TSimulatorOptions{}, false, false, runs);
+    const auto with = MedianSequence(TSimulatorOptions{}, false, true, runs);
+    if (!without || !with) {
+        std::printf("read-back: a write did not complete\n");
+        return false;
+    }
+    std::printf("read-back, prompt board, median of %d: write %.3f s, with the read-back %.3f s, "
+                "ratio %.3f, cost %.3f s  [target <= 0.12 s]\n",
+                runs, *without, *with, *with / *without, *with - *without);
+    return true;
+}
+
 // Write and upload against a board answering 210 ms after each frame, at 57600 baud: the
 // first frame is resent once and answered twice, the others go once.
 bool Slow(int runs) {
@@ -336,10 +410,10 @@ int main(int argc, char** argv) {
         } else if (a == "--cpu-seconds" && k + 1 < argc) {
             cpuSeconds = std::max(1.0, std::atof(argv[++k]));
         } else {
-            std::fprintf(
-                stderr,
-                "usage: %s [--only latency|upload|cpu|loss|slow] [--runs N] [--cpu-seconds S]\n",
-                argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--only latency|upload|cpu|loss|fence|slow] [--runs N] "
+                         "[--cpu-seconds S]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -353,6 +427,8 @@ int main(int argc, char** argv) {
         ok = Cpu(cpuSeconds) && ok;
     if (only.empty() || only == "loss")
         ok = Loss(runs) && ok;
+    if (only.empty() || only == "fence")
+        ok = Fence(runs) && ok;
     if (only == "slow")
         ok = Slow(runs) && ok;
     return ok ? 0 : 1;

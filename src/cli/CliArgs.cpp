@@ -39,27 +39,35 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
      "Checks the connection, reads the board's configuration and writes the settings file\n"
      "FILE.set exactly as the configurator's Export does (sections [MAIN], [MODE_OFF],\n"
      "[MODE_MIN], [MODE_ALL]).\n"},
-    {TCommand::Write, "write", "write --image FILE [--verify]",
+    {TCommand::Write, "write", "write --image FILE [--no-verify] [--force]",
      "write a 512-byte image (of 513 bytes, the last is ignored)",
-     "Writes the configuration image in FILE to the board in 16 acknowledged blocks. FILE\n"
-     "holds 512 bytes, or 513 (a dump with its check byte, which is ignored); any other\n"
-     "size is refused before anything is sent (exit 3).\n"
+     "Writes the configuration image in FILE to the board in 16 acknowledged blocks, then\n"
+     "reads the board back and compares the blocks (but the firmware version at offsets\n"
+     "0-1 and the odometer at 12-15, which the board keeps): \"verified\" when they are\n"
+     "equal; blocks that differ are written once more, and if they still differ, exit 1\n"
+     "with \"Verify failed: the OSD holds different data in block N (offsets ...)\".\n"
+     "FILE holds 512 bytes, or 513 (a dump with its check byte, which is ignored); any\n"
+     "other size is refused before anything is sent (exit 3). The board is read first: an\n"
+     "image for another firmware version, or with a field out of its range where it\n"
+     "differs from the board (layout mode above 2, an item's column above 29 or row above\n"
+     "15), is refused with \"Bad file format !\" (exit 3) and nothing is written.\n"
      "\n"
-     "  --verify     read the board back after the write and compare all 512 bytes:\n"
-     "               \"verified\" when they are equal, else exit 1 with \"Verify failed:\n"
-     "               the OSD holds different data at offsets ...\"\n"},
-    {TCommand::Import, "import", "import FILE.set [--layouts] [--settings] [--verify]",
+     "  --no-verify  no read-back after the write (for benches)\n"
+     "  --verify     the read-back, as without options (kept for scripts)\n"
+     "  --force      write the image even when it fails the check\n"},
+    {TCommand::Import, "import", "import FILE.set [--layouts] [--settings] [--no-verify]",
      "read, import the chosen sections, then write",
      "Reads the board's configuration, imports FILE.set into it as the configurator's\n"
      "Import does (including the video standard and layout mode steps that follow it), and\n"
-     "writes the result back in 16 blocks. --layouts imports the three screen layouts,\n"
-     "--settings the main settings; without either option both are imported. A line the\n"
-     "import cannot process is reported as \"Error inside import file !\" and skipped.\n"
+     "writes the result back in 16 blocks, read back as write does. --layouts imports\n"
+     "the three screen layouts, --settings the main settings; without either option both\n"
+     "are imported. A line the import cannot process is reported as \"Error inside import\n"
+     "file !\" and skipped.\n"
      "\n"
      "  --layouts    import the sections [MODE_OFF], [MODE_MIN] and [MODE_ALL]\n"
      "  --settings   import the section [MAIN]\n"
-     "  --verify     read the board back after the write and compare all 512 bytes, as\n"
-     "               write --verify does\n"},
+     "  --no-verify  no read-back after the write (for benches)\n"
+     "  --verify     the read-back, as without options (kept for scripts)\n"},
     {TCommand::Font, "font", "font FILE.mcm", "upload a character set (whole file checked first)",
      "Checks the whole MAX7456 character set file (header \"MAX7456\", 256 characters of\n"
      "64 rows of eight digits) and uploads its 256 characters, each acknowledged by the\n"
@@ -125,7 +133,7 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
      "$XDG_DATA_HOME/halvexcfg/presets/ (normally ~/.local/share/halvexcfg/presets/). A\n"
      "preset holds only the three screen layouts; put one on the board with\n"
      "'halvexctl preset NAME'. Exit 3 when the shipped presets are missing.\n"},
-    {TCommand::Preset, "preset", "preset NAME [--mode OFF|MIN|ALL] [--all] [--verify]",
+    {TCommand::Preset, "preset", "preset NAME [--mode OFF|MIN|ALL] [--all] [--no-verify]",
      "apply a layout preset to the board's layouts",
      "Reads the board's configuration, applies the layout preset NAME (a name that\n"
      "'halvexctl presets' lists, or its file name without .set) as the configurator's\n"
@@ -134,13 +142,13 @@ constexpr std::array<TCommandInfo, 11> kCommands{{
      "(audible vario, HDOP, temperature sensor) and the horizon's Nick and Roll\n"
      "sensitivities stay as the board has them. Under NTSC, items below row 12 move up 3\n"
      "rows. An unknown NAME ends with exit 2, a preset file that cannot be read or is no\n"
-     "preset with exit 3, both before the board is touched.\n"
+     "preset with exit 3, both before the board is touched. The write is read back as\n"
+     "write's is.\n"
      "\n"
      "  --mode       the layout to replace: OFF, MIN or ALL (default: the layout mode the\n"
      "               board is in)\n"
      "  --all        replace all three layouts (not with --mode)\n"
-     "  --verify     read the board back after the write and compare all 512 bytes, as\n"
-     "               write --verify does\n"},
+     "  --no-verify  no read-back after the write (for benches)\n"},
 }};
 
 const TCommandInfo* Find(TCommand command) {
@@ -328,6 +336,8 @@ constexpr TOptionInfo kOptions[] = {
     {"--layouts", nullptr, SetSeen<&TLineParts::Layouts>, nullptr},
     {"--settings", nullptr, SetSeen<&TLineParts::Settings>, nullptr},
     {"--verify", nullptr, Set<&TCliArgs::Verify>, nullptr},
+    {"--no-verify", nullptr, Set<&TCliArgs::NoVerify>, nullptr},
+    {"--force", nullptr, Set<&TCliArgs::Force>, nullptr, TCommand::Write},
     {"--font", "BASE.mcm", TakeGlyphsText<&TGlyphsArgs::Font>, nullptr, kGlyphs},
     {"--at", "CODE", TakeGlyphsNumber<kAt>, nullptr, kGlyphs},
     {"--out", "NEW.mcm", TakeGlyphsText<&TGlyphsArgs::Out>, nullptr, kGlyphs},
@@ -372,7 +382,7 @@ constexpr const char* kExitStatus =
     "Exit status:\n"
     "  0   done\n"
     "  1   the board or the port failed (no answer, not ready, give-up, bad dump, port\n"
-    "      cannot be opened or vanished), --verify found different data, a check of\n"
+    "      cannot be opened or vanished), the read-back found different data, a check of\n"
     "      doctor failed, or the job was interrupted (Ctrl+C)\n"
     "  2   wrong usage\n"
     "  3   a file cannot be read or written, or is malformed (nothing is sent then)\n";
@@ -411,9 +421,10 @@ std::string ProgramHelp() {
     text += OptionsHelp();
     text += "\n"
             "Results go to stdout (\"ready\", \"read 512 bytes\", \"written 16 blocks in "
-            "0.28 s\"),\n"
-            "failures to stderr as one line with the configurator's message and the cause.\n"
-            "write, import and font show a progress bar on stderr when it is a terminal.\n"
+            "0.38 s,\n"
+            "verified\"), failures to stderr as one line with the configurator's message and\n"
+            "the cause. write, import and font show a progress bar on stderr when it is a\n"
+            "terminal.\n"
             "--verbose prints the trace of the link and the serial port on stderr instead.\n"
             "Ctrl+C stops the exchange at once, closes the port and says what was "
             "interrupted.\n"
@@ -429,7 +440,7 @@ std::string ProgramHelp() {
             "  halvexctl --port COM1 check\n"
             "  halvexctl export club.set\n"
             "  halvexctl import club.set --layouts\n"
-            "  halvexctl write --image bench.bin --verify\n"
+            "  halvexctl write --image bench.bin\n"
             "  halvexctl presets\n"
             "  halvexctl preset Race --mode MIN\n"
             "  halvexctl --port /dev/ttyUSB0 font bf-default.mcm\n"
@@ -473,9 +484,12 @@ void CheckCommandLine(TCliArgs& r, const TLineParts& line) {
         FailOnce(r, "option --image belongs to read and write, not " + name);
     else if ((line.Layouts || line.Settings) && r.Command != TCommand::Import)
         FailOnce(r, "options --layouts and --settings belong to import, not " + name);
-    else if (r.Verify && r.Command != TCommand::Write && r.Command != TCommand::Import &&
-             r.Command != TCommand::Preset)
-        FailOnce(r, "option --verify belongs to write, import and preset, not " + name);
+    else if ((r.Verify || r.NoVerify) && r.Command != TCommand::Write &&
+             r.Command != TCommand::Import && r.Command != TCommand::Preset)
+        FailOnce(r, std::string("option ") + (r.Verify ? "--verify" : "--no-verify") +
+                        " belongs to write, import and preset, not " + name);
+    else if (r.Verify && r.NoVerify)
+        FailOnce(r, "options --verify and --no-verify contradict each other");
     else if (line.OwnOption && line.OwnOption->Only != r.Command)
         FailOnce(r, std::string("option ") + line.OwnOption->Name + " belongs to " +
                         CommandName(line.OwnOption->Only) + ", not " + name);

@@ -40,7 +40,9 @@ struct TCliArgs {
     std::string File;       // --image FILE of read/write, the file of export/import/font, the
                             // picture of glyphs, the preset's name of preset
     int ImportFlags = 0;    // import_flag:: bits; both when neither option is given
-    bool Verify = false;    // --verify of write, import and preset: read back and compare
+    bool Verify = false;    // --verify of write, import and preset: the read-back (done anyway)
+    bool NoVerify = false;  // --no-verify of write, import and preset: no read-back
+    bool Force = false;     // --force of write: the image is sent without its check
     int PresetMode = -1;    // --mode of preset: 0 OFF, 1 MIN, 2 ALL; -1 the board's current mode
     bool PresetAll = false; // --all of preset: all three layouts
     TGlyphsArgs Glyphs;     // the options of glyphs

@@ -2,6 +2,7 @@
 
 #include "cli/BoardSession.h"
 #include "cli/Doctor.h"
+#include "cli/ImageCheck.h"
 #include "cli/Progress.h"
 #include "config/ExchangeText.h"
 #include "config/ItemCatalogue.h"
@@ -267,7 +268,6 @@ private:
     // standard and layout mode of the image, the user name.
     void OpenEditorOnImage();
     void RunWrite(QJsonObject& fields, const std::string& what);
-    void Verify(const TConfigImage& written, QJsonObject& fields);
     TExchangeReport Exchange(const std::function<bool()>& start, const char* what);
     [[noreturn]] void ExchangeFailed(const TExchangeReport& report, const char* what);
     std::string Interruption(const TExchangeReport& report, const char* what) const;
@@ -361,6 +361,12 @@ void TJob::ExchangeFailed(const TExchangeReport& report, const char* what) {
              fields);
     case TExchangeOutcome::BadDump:
         Fail(exit_code::Failed, Text(TMessage::ReadError) + " (" + cause + ")", fields);
+    case TExchangeOutcome::VerifyFailed:
+        fields.insert(QStringLiteral("block"), report.Mismatch.Block);
+        fields.insert(QStringLiteral("offsets"), MismatchOffsets(report.Mismatch));
+        fields.insert(QStringLiteral("verified"), false);
+        Fail(exit_code::Failed, ExchangeText(report, TLanguage::English).Message.toStdString(),
+             fields);
     case TExchangeOutcome::GaveUp:
         if (session_->PortVanished())
             cause += "; the port vanished";
@@ -488,13 +494,16 @@ void TJob::Export() {
                                       {QStringLiteral("seconds"), Rounded(seconds)}});
 }
 
+// Writes the session's image and (unless --no-verify) reads it back.
 void TJob::RunWrite(QJsonObject& fields, const std::string& what) {
     TOsdLink& link = session_->Link();
-    const TConfigImage written = session_->Image();
+    const bool readBack = !args_.NoVerify;
     try {
-        Exchange([&link] { return link.StartWrite(); }, "configuration write");
+        Exchange([&link, readBack] { return link.StartWrite(readBack); }, "configuration write");
     } catch (EJobFailure& failure) {
-        if (args_.Verify)
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            failure.fields.insert(it.key(), it.value());
+        if (readBack)
             failure.fields.insert(QStringLiteral("verified"), false);
         throw;
     }
@@ -503,65 +512,11 @@ void TJob::RunWrite(QJsonObject& fields, const std::string& what) {
     fields.insert(QStringLiteral("blocks"), static_cast<int>(kBlockCount));
     fields.insert(QStringLiteral("seconds"), Rounded(seconds));
     std::string line = what + "written 16 blocks in " + Seconds(seconds) + " s";
-    if (args_.Verify) {
-        Verify(written, fields);
+    if (readBack) {
+        fields.insert(QStringLiteral("verified"), true);
         line += ", verified";
     }
     Result(line, fields);
-}
-
-// Where two images differ: "96-127, 480", runs of neighbouring offsets as ranges (the
-// first 12 runs, then how many more), and the number of bytes.
-struct TDifference {
-    std::string Offsets;
-    int Bytes = 0;
-};
-
-TDifference Difference(const TConfigImage& a, const TConfigImage& b) {
-    constexpr int kRunsShown = 12;
-    TDifference d;
-    int runs = 0;
-    for (std::size_t k = 0; k < ofs::ImageSize; ++k) {
-        if (a.Byte(k) == b.Byte(k))
-            continue;
-        std::size_t end = k;
-        while (end + 1 < ofs::ImageSize && a.Byte(end + 1) != b.Byte(end + 1))
-            ++end;
-        d.Bytes += static_cast<int>(end - k + 1);
-        if (++runs <= kRunsShown) {
-            d.Offsets += (d.Offsets.empty() ? "" : ", ") + std::to_string(k);
-            if (end > k)
-                d.Offsets += "-" + std::to_string(end);
-        }
-        k = end;
-    }
-    if (runs > kRunsShown)
-        d.Offsets += " and " + std::to_string(runs - kRunsShown) + " more ranges";
-    return d;
-}
-
-// Reads the board back after a write and compares its 512 bytes with what was written.
-void TJob::Verify(const TConfigImage& written, QJsonObject& fields) {
-    TOsdLink& link = session_->Link();
-    try {
-        Exchange([&link] { return link.StartRead(); }, "read-back");
-    } catch (EJobFailure& failure) {
-        failure.message = "Verify failed: the OSD could not be read back: " + failure.message;
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            failure.fields.insert(it.key(), it.value());
-        failure.fields.insert(QStringLiteral("verified"), false);
-        throw;
-    }
-    const TDifference d = Difference(written, session_->Image());
-    fields.insert(QStringLiteral("verified"), d.Bytes == 0);
-    if (d.Bytes == 0)
-        return;
-    fields.insert(QStringLiteral("offsets"), QString::fromStdString(d.Offsets));
-    fields.insert(QStringLiteral("differentBytes"), d.Bytes);
-    Fail(exit_code::Failed,
-         "Verify failed: the OSD holds different data at offsets " + d.Offsets + " (" +
-             std::to_string(d.Bytes) + " of 512 bytes)",
-         fields);
 }
 
 void TJob::Write() {
@@ -571,9 +526,17 @@ void TJob::Write() {
                                   ": an image holds 512 bytes (or 513), "
                                   "this file " +
                                   std::to_string(bytes.size()));
+    TConfigImage image;
+    std::copy_n(bytes.begin(), ofs::ImageSize, image.Data());
     OpenSession();
-    std::copy_n(bytes.begin(), ofs::ImageSize, session_->Image().Data());
+    // The board first: an image for another firmware, or with a field out of its range
+    // where it differs from the board's own, is refused before anything is written.
+    TOsdLink& link = session_->Link();
+    Exchange([&link] { return link.StartRead(); }, "configuration read");
     QJsonObject fields{{QStringLiteral("file"), Native(args_.File)}};
+    if (const auto refusal = ImageRefusal(image, session_->Image()); refusal && !args_.Force)
+        Fail(exit_code::File, Text(TMessage::BadFileFormat) + " (" + *refusal + ")", fields);
+    session_->Image() = image;
     RunWrite(fields, "");
 }
 

@@ -18,6 +18,7 @@ enum class TMessage {
     PortDisconnected,      // "Port COM%d disconnected !" (%d: the port number)
     BadSetHeader,          // "Bad file format ! (the first line must be "MAX7456" alone)"
     SetHoldsMore,          // "This set holds %1 characters; ..." (%1: more than 256)
+    VerifyFailed,          // "Verify failed: the OSD holds different data in block %1 (offsets %2)"
 };
 
 } // namespace halvex

@@ -485,9 +485,16 @@ constexpr TUiTextRow kUi[] = {
      {"Read failed: bad check sum", "Odczyt nieudany: błędna suma kontrolna"}},
     {TUiText::StatusReadNoAnswer, {"Read failed: no answer", "Odczyt nieudany: brak odpowiedzi"}},
     {TUiText::StatusWritten, {"Written %1 blocks in %2 s", "Zapisano %1 bloków w %2 s"}},
+    {TUiText::StatusVerified, {", verified", ", sprawdzono"}},
+    {TUiText::StatusWriteNotVerified,
+     {"Written %1 blocks, not verified: no answer",
+      "Zapisano %1 bloków, nie sprawdzono: brak odpowiedzi"}},
     {TUiText::StatusWriteStopped,
      {"Write stopped at block %1 of %2", "Zapis przerwany na bloku %1 z %2"}},
     {TUiText::StatusApplied, {"Settings applied in %1 s", "Ustawienia zastosowane w %1 s"}},
+    {TUiText::StatusApplyNotVerified,
+     {"Settings sent, not verified: no answer",
+      "Ustawienia wysłane, nie sprawdzono: brak odpowiedzi"}},
     {TUiText::StatusApplyStopped,
      {"Apply stopped at block %1 of %2", "Zastosowanie przerwane na bloku %1 z %2"}},
     {TUiText::StatusFontDone,
@@ -562,6 +569,9 @@ constexpr TMessageText kMessages[] = {
     {TMessage::SetHoldsMore,
      {"This set holds %1 characters; the OSD takes characters 0-255",
       "Ten zestaw ma %1 znaków; OSD przyjmuje znaki 0-255"}},
+    {TMessage::VerifyFailed,
+     {"Verify failed: the OSD holds different data in block %1 (offsets %2)",
+      "Weryfikacja nieudana: OSD ma inne dane w bloku %1 (bajty %2)"}},
 };
 
 struct TDoctorRow {

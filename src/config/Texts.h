@@ -110,9 +110,12 @@ enum class TUiText {
     StatusRead, // %1 seconds
     StatusReadBad,
     StatusReadNoAnswer,
-    StatusWritten,      // %1 blocks, %2 seconds
-    StatusWriteStopped, // %1 block, %2 blocks
-    StatusApplied,      // %1 seconds
+    StatusWritten,          // %1 blocks, %2 seconds
+    StatusVerified,         // added to the status of a write or Apply the read-back confirmed
+    StatusWriteNotVerified, // %1 blocks; all acknowledged, the read-back got no answer
+    StatusWriteStopped,     // %1 block, %2 blocks
+    StatusApplied,          // %1 seconds
+    StatusApplyNotVerified,
     StatusApplyStopped, // %1 block, %2 blocks
     StatusFontDone,     // %1 characters, %2 seconds
     StatusFontStopped,  // %1 character, %2 characters

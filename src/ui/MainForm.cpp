@@ -710,6 +710,9 @@ void TForm1::ExchangeFinished(const TExchangeReport& report) {
     }
     UpdateModified();
     ShowStatus([this, report] { return ExchangeText(report, language_).Status; });
+    // An ending with details (the read-back's verify failure) names them in its own box.
+    if (const QString message = ExchangeText(report, language_).Message; !message.isEmpty())
+        ShowMessageText(message);
     if (report.Kind == TExchangeKind::LinkTest && std::exchange(writeAfterCheck_, false) &&
         state_ == TWindowState::Loaded)
         StartWrite(); // Write was pressed while the board was being checked

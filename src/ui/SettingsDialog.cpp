@@ -292,8 +292,9 @@ void TForm2::Button2Click() {
     const bool nameEdited = Edit19->text() != FromWin1250(name_);
     ApplySettings(image_, copy_, nameEdited ? ToWin1250(Edit19->text()) : name_);
     // The link sends blocks 0 and 15 and reports "Changes Updated" only when the board has
-    // acknowledged both, else its give-up message. When it sends nothing (another
-    // exchange runs, or the port refuses), nothing changes.
+    // acknowledged both and the read-back found them, else its give-up or verify failure
+    // message. When it sends nothing (another exchange runs, or the port refuses), nothing
+    // changes.
     if (OnApply && !OnApply()) {
         image_ = before;
         if (OnApplyUndone)

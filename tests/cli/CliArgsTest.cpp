@@ -34,6 +34,12 @@ TEST(CliArgs, MissingOrMisplacedArgumentsAreUsageErrors) {
     EXPECT_FALSE(ParseCliArgs({"font", "a.mcm", "--layouts"}).Error.empty());
     EXPECT_FALSE(ParseCliArgs({"read", "--image", "a.bin", "--verify"}).Error.empty());
     EXPECT_TRUE(ParseCliArgs({"import", "a.set", "--verify"}).Verify);
+    EXPECT_TRUE(ParseCliArgs({"import", "a.set", "--no-verify"}).NoVerify);
+    EXPECT_TRUE(ParseCliArgs({"write", "--image", "a.bin", "--force"}).Force);
+    EXPECT_FALSE(ParseCliArgs({"import", "a.set", "--force"}).Error.empty());
+    EXPECT_FALSE(ParseCliArgs({"font", "a.mcm", "--no-verify"}).Error.empty());
+    EXPECT_FALSE(
+        ParseCliArgs({"write", "--image", "a.bin", "--verify", "--no-verify"}).Error.empty());
     EXPECT_FALSE(ParseCliArgs({"--port"}).Error.empty()); // no value
     EXPECT_FALSE(ParseCliArgs({}).Error.empty());         // no command
 }

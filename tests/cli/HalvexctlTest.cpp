@@ -165,17 +165,26 @@ TEST_F(Halvexctl, ReadWritesTheBoardsImage) {
     EXPECT_EQ(ReadFile(file), std::string(board.begin(), board.end()));
 }
 
+// An image as the board's own, with the area 256-499 (not interpreted) made different.
+std::string BoardLikeImage(std::size_t size = kImageSize) {
+    const TBoardImage board = DefaultBoardImage();
+    std::string bytes(board.begin(), board.end());
+    for (std::size_t k = 256; k < 500; ++k)
+        bytes[k] = static_cast<char>(k * 7 + 3);
+    bytes.resize(size, '\x5A');
+    return bytes;
+}
+
 TEST_F(Halvexctl, WriteStoresTheFilesImageAndIgnoresA513thByte) {
     Boot(Unpaced());
-    std::string bytes(kDumpSize, '\0');
-    for (std::size_t k = 0; k < bytes.size(); ++k)
-        bytes[k] = static_cast<char>(k * 7 + 3);
+    const std::string bytes = BoardLikeImage(kDumpSize);
     const std::string file = Temp("write.bin");
     WriteFile(file, bytes);
     const TRun r = Run(
         {QStringLiteral("--json"), QStringLiteral("write"), QStringLiteral("--image=") + Q(file)});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out.rfind("{\"ok\":true,\"command\":\"write\",\"blocks\":16,", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\"verified\":true"), std::string::npos) << r.out;
     const TBoardImage board = sim->Image();
     EXPECT_EQ(std::string(board.begin(), board.end()), bytes.substr(0, kImageSize));
 }
@@ -188,7 +197,7 @@ TEST_F(Halvexctl, VerboseTracesTheFramesAndTheResendOnStderr) {
     o.board.dropBlockTimes = 1;
     Boot(o);
     const std::string file = Temp("trace.bin");
-    WriteFile(file, std::string(kImageSize, '\x5A'));
+    WriteFile(file, BoardLikeImage());
     const TRun r = Run(
         {QStringLiteral("--verbose"), QStringLiteral("write"), QStringLiteral("--image"), Q(file)});
     EXPECT_EQ(r.exit, 0) << r.err;
@@ -198,32 +207,54 @@ TEST_F(Halvexctl, VerboseTracesTheFramesAndTheResendOnStderr) {
                                     std::string("halvex.link: test frame sent (try 1 of 60"),
                                     std::string("halvex.link: block 3 sent (try 1 of 10"),
                                     std::string("halvex.link: block 3 resent (try 2 of 10)"),
+                                    std::string("halvex.link: fence sent (try 1 of 10"),
                                     std::string("halvex.link: write done in ")})
         EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
 }
 
-TEST_F(Halvexctl, WriteVerifyReadsTheBoardBackAndNamesWhatDiffers) {
-    std::string bytes(kImageSize, '\0');
-    for (std::size_t k = 0; k < bytes.size(); ++k)
-        bytes[k] = static_cast<char>(k * 7 + 3); // no zero byte in block 3
+// Every write is read back; a board that acknowledges block 9 without keeping it gets it
+// once more, and then the block is named.
+TEST_F(Halvexctl, WriteReadsTheBoardBackAndNamesTheBlockItDoesNotKeep) {
     const std::string file = Temp("verify.bin");
-    WriteFile(file, bytes);
-    const QStringList args{QStringLiteral("write"), QStringLiteral("--image"), Q(file),
-                           QStringLiteral("--verify")};
+    WriteFile(file, BoardLikeImage());
+    const QStringList args{QStringLiteral("write"), QStringLiteral("--image"), Q(file)};
     Boot(Unpaced());
     const TRun good = Run(args);
     EXPECT_EQ(good.exit, 0) << good.err;
     EXPECT_NE(good.out.find(" s, verified\n"), std::string::npos) << good.out;
     sim->Stop();
-    // A board that acknowledges block 3 but keeps its old (zero) bytes.
     TSimulatorOptions forgetful = Unpaced();
-    forgetful.board.forgetBlock = 3;
-    Boot(forgetful, TBoardImage{});
+    forgetful.board.forgetBlock = 9;
+    Boot(forgetful);
     const TRun bad = Run(QStringList{QStringLiteral("--json")} + args);
     EXPECT_EQ(bad.exit, 1);
     EXPECT_EQ(bad.err,
-              "Verify failed: the OSD holds different data at offsets 96-127 (32 of 512 bytes)\n");
+              "Verify failed: the OSD holds different data in block 9 (offsets 288-319)\n");
     EXPECT_NE(bad.out.find("\"verified\":false"), std::string::npos) << bad.out;
+    EXPECT_EQ(sim->Stats().blockFrames[9], 2);
+    // Without the read-back the board's fault goes unseen, as asked.
+    const TRun unchecked = Run(args + QStringList{QStringLiteral("--no-verify")});
+    EXPECT_EQ(unchecked.exit, 0) << unchecked.err;
+    EXPECT_EQ(unchecked.out.find("verified"), std::string::npos) << unchecked.out;
+}
+
+// An image for other firmware, or with a field out of range where it differs from the
+// board, is refused after reading the board and before any block; --force sends it.
+TEST_F(Halvexctl, WriteRefusesAnImageForAnotherBoardUnlessForced) {
+    Boot(Unpaced());
+    std::string junk = BoardLikeImage();
+    junk[0] = '\x2D';
+    junk[1] = '\x03';
+    const std::string file = Temp("junk.bin");
+    WriteFile(file, junk);
+    const QStringList args{QStringLiteral("write"), QStringLiteral("--image"), Q(file)};
+    const TRun refused = Run(args);
+    EXPECT_EQ(refused.exit, 3);
+    EXPECT_EQ(refused.err, "Bad file format ! (firmware v3.2D in the image, v1.05 on the OSD)\n");
+    EXPECT_EQ(sim->Stats().BlockFramesTotal(), 0);
+    const TRun forced = Run(args + QStringList{QStringLiteral("--force")});
+    EXPECT_EQ(forced.exit, 0) << forced.err;
+    EXPECT_EQ(sim->Image()[0], 0x2D);
 }
 
 TEST_F(Halvexctl, ExportWritesTheBoardsSettings) {

@@ -227,6 +227,27 @@ TEST_F(LinkEndToEnd, SlowBoardLosingTheLastBlockEndsInCommunicationError) {
     EXPECT_TRUE(ImageEquals(sim->Image(), image, 0, 15 * kBlockSize));
 }
 
+// Boards whose answer time changes: a spike on block 5 (--answer-time-for) before a lost
+// block 6, and a board turning slow from block 5 (--answer-time-from) that loses block 15.
+// Neither write may succeed, and the blocks before the lost one reach the board.
+TEST_F(LinkEndToEnd, AnswerTimeChangingBeforeALostBlockEndsInCommunicationError) {
+    for (const bool spike : {true, false}) {
+        TSimulatorOptions o = Unpaced();
+        (spike ? o.answerTimeFor : o.answerTimeFrom) = {TFrameKind::Block, 5, 250};
+        const int lost = spike ? 6 : 15;
+        o.board.dropBlock = lost;
+        Boot(o);
+        Scribble(image);
+        ASSERT_TRUE(link->StartWrite());
+        ASSERT_TRUE(RunUntil([&] { return !link->Busy(); }, 30s)) << spike;
+        EXPECT_EQ(host.messages, std::vector<TMessage>{TMessage::CommError}) << spike;
+        EXPECT_EQ(host.reports.back().Confirmed, lost);
+        EXPECT_TRUE(
+            ImageEquals(sim->Image(), image, 0, static_cast<std::size_t>(lost) * kBlockSize));
+        Shutdown();
+    }
+}
+
 TEST_F(LinkEndToEnd, QueueingSlowBoardWritesOrGivesUpButNeverFakesSuccess) {
     // The board handles one frame at a time and answers 210 ms after the frame or after
     // its previous answer: the copies of a resent frame queue up, and their surplus

@@ -552,6 +552,9 @@ TEST(SimulatorArgs, DefaultsAndEveryOption) {
                                               "--seed=42",
                                               "--forget-block",
                                               "3",
+                                              "--answer-time-from",
+                                              "block:5:250",
+                                              "--answer-time-for=char:100:40",
                                               "--log"});
     ASSERT_TRUE(a.error.empty()) << a.error;
     const TSimulatorOptions& o = a.options;
@@ -578,6 +581,12 @@ TEST(SimulatorArgs, DefaultsAndEveryOption) {
     EXPECT_DOUBLE_EQ(o.board.loseFirstCopy, 0.05);
     EXPECT_EQ(o.board.seed, 42u);
     EXPECT_EQ(o.board.forgetBlock, 3);
+    EXPECT_EQ(o.answerTimeFrom.kind, TFrameKind::Block);
+    EXPECT_EQ(o.answerTimeFrom.index, 5);
+    EXPECT_EQ(o.answerTimeFrom.ms, 250u);
+    EXPECT_EQ(o.answerTimeFor.kind, TFrameKind::Char);
+    EXPECT_EQ(o.answerTimeFor.index, 100);
+    EXPECT_EQ(o.answerTimeFor.ms, 40u);
     EXPECT_TRUE(o.log);
     EXPECT_TRUE(ParseSimulatorArgs({"--help"}).help);
 }
@@ -600,6 +609,10 @@ TEST(SimulatorArgs, BadInputIsRefusedWithAReason) {
         {"--lose-first-copy", "5%%"},
         {"--seed", "x"},
         {"--forget-block", "16"},
+        {"--answer-time-for", "block:16:10"},
+        {"--answer-time-from", "char:5"},
+        {"--answer-time-from", "frame:1:10"},
+        {"--answer-time-for", "char:1:x"},
     };
     for (const auto& args : bad) {
         const TParsedArgs r = ParseSimulatorArgs(args);

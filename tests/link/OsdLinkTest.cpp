@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <utility>
 
@@ -22,11 +23,21 @@ TConfigImage PatternImage(int seed) {
     return image;
 }
 
+// What the link sent: the index of each block or character, kFence for a test frame (a
+// fence in a sequence), kRead for a read request.
+constexpr int kFence = -1;
+constexpr int kRead = -2;
 std::vector<int> Indices(const std::vector<std::string>& frames) {
     std::vector<int> out;
     for (const auto& f : frames)
-        out.push_back(FrameIndex(f));
+        out.push_back(f == TestFrame() ? kFence : f == ReadFrame() ? kRead : FrameIndex(f));
     return out;
+}
+
+// The frames of a write or Apply that needed no resend: its blocks, then the read-back.
+std::vector<int> WithReadBack(std::vector<int> blocks) {
+    blocks.push_back(kRead);
+    return blocks;
 }
 
 std::vector<int> Range(int from, int to, int step = 1) {
@@ -38,12 +49,14 @@ std::vector<int> Range(int from, int to, int step = 1) {
 
 using Messages = std::vector<TMessage>;
 
-// A board that acknowledges every frame with "#+" but loses the first copy of the blocks
+// The model board answering after the rig's latency, losing the first copy of the blocks
 // or characters `lost`.
-std::function<std::string(const std::string&)> LoseFirstCopies(std::set<int> lost) {
-    return [lost, seen = std::set<int>()](const std::string& frame) mutable -> std::string {
-        const int index = FrameIndex(frame);
-        return lost.count(index) && seen.insert(index).second ? "" : "#+";
+void LoseFirstCopies(TLinkRig& rig, std::set<int> lost) {
+    rig.fate = [&rig, lost](const TFrameId& id) {
+        TCopyFate f;
+        f.AnswerMs = rig.latency;
+        f.Lost = id.Copy == 1 && lost.count(id.Index) > 0;
+        return f;
     };
 }
 
@@ -378,7 +391,7 @@ TEST(OsdLinkTest, ReadIsRefusedWhenClosedOrBusy) {
 
 // ---------------------------------------------------------------- write
 
-TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgress) {
+TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgressAndReadsThemBack) {
     TLinkRig rig;
     rig.image = PatternImage(11);
     rig.AckFrames();
@@ -387,21 +400,29 @@ TEST(OsdLinkTest, WriteSends16AcknowledgedBlocksWithProgress) {
     EXPECT_EQ(rig.link.Exchange(), TExchangeKind::Write);
     EXPECT_EQ(rig.host.shows, 1);
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
-    ASSERT_EQ(rig.Writes().size(), 16u);
+    ASSERT_EQ(rig.Writes().size(), 17u);
     for (std::size_t k = 0; k < 16; ++k) {
         EXPECT_TRUE(IsBlockFrame(rig.Writes()[k]));
         EXPECT_EQ(rig.Writes()[k], BlockFrame(rig.image, k));
     }
-    EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+    EXPECT_EQ(Indices(rig.Writes()), WithReadBack(Range(0, 15)));
     EXPECT_EQ(rig.host.progress, Range(0, 240, 16));
     EXPECT_TRUE(rig.host.messages.empty());
+    // The read-back found what was written; its image goes out with the report, and the
+    // editor's image is not touched.
+    const TExchangeReport& report = rig.host.reports.back();
+    EXPECT_TRUE(report.Verified);
+    ASSERT_TRUE(report.ReadBack.has_value());
+    EXPECT_EQ(0, std::memcmp(report.ReadBack->Data(), rig.image.Data(), ofs::ImageSize));
+    EXPECT_EQ(rig.image.Byte(ofs::DumpCheck), 0);
     EXPECT_EQ(rig.host.closes, 1);
     EXPECT_FALSE(rig.link.Exchange().has_value());
     EXPECT_TRUE(rig.timer1.Enabled());
     EXPECT_EQ(rig.timer1.Interval(), 200u);
     EXPECT_FALSE(rig.timer2.Enabled());
-    // Each block left only after the acknowledgement of the one before (10 ms + 2 ms).
-    for (std::size_t k = 1; k < 16; ++k)
+    // Each block left only after the acknowledgement of the one before (10 ms + 2 ms), and
+    // the read request after the last.
+    for (std::size_t k = 1; k < 17; ++k)
         EXPECT_EQ(rig.writeTimes[k] - rig.writeTimes[k - 1], 12u);
     const auto blinksAtEnd = rig.host.blinks;
     rig.clock.Advance(400);
@@ -438,27 +459,27 @@ TEST(OsdLinkTest, LateAcknowledgementIsNotPreemptedByAnEarlyResend) {
     rig.latency = 150;
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
-    EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+    EXPECT_EQ(Indices(rig.Writes()), WithReadBack(Range(0, 15)));
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_TRUE(rig.replies.empty());
 }
 
-TEST(OsdLinkTest, LostFirstCopyCostsOneResendIntervalAndNoResendAfterIt) {
-    // A prompt board loses the first copy of block 3. Only block 3 goes out twice, and the
-    // write takes one resend interval (200 ms) and a short quiet wait longer than a clean
-    // one, not a resend for every block after it.
+TEST(OsdLinkTest, LostFirstCopyCostsOneResendIntervalAndOneFenceAndNoResendAfterIt) {
+    // A prompt board loses the first copy of block 3. Only block 3 goes out twice, a fence
+    // follows it, and the write takes one resend interval (200 ms) and the fence's round
+    // trip longer than a clean one, not a resend for every block after it.
     TLinkRig clean;
     clean.AckFrames();
     ASSERT_TRUE(clean.link.StartWrite());
     ASSERT_TRUE(clean.clock.AdvanceUntil([&] { return !clean.link.Busy(); }, 10000));
 
     TLinkRig rig;
-    rig.answer = LoseFirstCopies({3});
+    LoseFirstCopies(rig, {3});
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
     EXPECT_TRUE(rig.host.messages.empty());
-    std::vector<int> expected = Range(0, 15);
-    expected.insert(expected.begin() + 3, 3);
+    std::vector<int> expected = WithReadBack(Range(0, 15));
+    expected.insert(expected.begin() + 4, {3, kFence});
     EXPECT_EQ(Indices(rig.Writes()), expected);
     const std::uint64_t extra = rig.clock.Now() - clean.clock.Now();
     EXPECT_GE(extra, 200u);
@@ -469,22 +490,23 @@ TEST(OsdLinkTest, OnlySurvivingAcknowledgementCompletesTheWrite) {
     // Block 3 loses its first copy; of block 4 only the first copy would arrive. Its
     // acknowledgement is the only one there is: the write must take it and complete.
     TLinkRig rig;
-    std::map<int, int> copies;
-    rig.answer = [&](const std::string& f) -> std::string {
-        const int index = FrameIndex(f);
-        const int copy = ++copies[index];
-        return (index == 3 && copy == 1) || (index == 4 && copy > 1) ? "" : "#+";
+    rig.fate = [](const TFrameId& id) {
+        TCopyFate f;
+        f.Lost = id.Kind == TFrameId::Block &&
+                 ((id.Index == 3 && id.Copy == 1) || (id.Index == 4 && id.Copy > 1));
+        return f;
     };
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 20000));
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_EQ(rig.host.reports.back().Outcome, TExchangeOutcome::Done);
-    EXPECT_EQ(copies[4], 1);
+    EXPECT_EQ(rig.board.blockStores[4], 1);
 }
 
 TEST(OsdLinkTest, QueueingSlowBoardWritesEachBlockOnceAfterTheFirst) {
     // The board answers 210 ms after the frame or after its previous answer: the copies
-    // of block 0 queue up. The write completes, and from block 1 on each block goes once.
+    // of block 0 queue up, and a fence proves them answered. The write completes, and from
+    // block 1 on each block goes once.
     TLinkRig rig;
     rig.queueing = true;
     rig.latency = 210;
@@ -492,8 +514,8 @@ TEST(OsdLinkTest, QueueingSlowBoardWritesEachBlockOnceAfterTheFirst) {
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
     EXPECT_TRUE(rig.host.messages.empty());
-    std::vector<int> expected = Range(0, 15);
-    expected.insert(expected.begin(), 0);
+    std::vector<int> expected = WithReadBack(Range(0, 15));
+    expected.insert(expected.begin() + 1, {0, kFence});
     EXPECT_EQ(Indices(rig.Writes()), expected);
     EXPECT_TRUE(rig.replies.empty()); // no answer left over for the next exchange
 }
@@ -518,7 +540,7 @@ TEST(OsdLinkTest, EachSequenceStartsWithFreshCounters) {
     // board, takes its first acknowledgement at once ...
     TLinkRig rig;
     rig.latency = 210;
-    rig.answer = LoseFirstCopies({15});
+    LoseFirstCopies(rig, {15});
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
     ASSERT_TRUE(rig.host.messages.empty());
@@ -528,10 +550,10 @@ TEST(OsdLinkTest, EachSequenceStartsWithFreshCounters) {
     rig.writeTimes.clear();
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
-    EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
-    EXPECT_EQ(rig.writeTimes.back() - rig.writeTimes.front(), 15u * 12u);
+    EXPECT_EQ(Indices(rig.Writes()), WithReadBack(Range(0, 15)));
+    EXPECT_EQ(rig.writeTimes[15] - rig.writeTimes.front(), 15u * 12u);
     // ... and a silent board gets the resend interval of a board never heard: 200 ms.
-    rig.answer = nullptr;
+    rig.fate = nullptr;
     rig.writeTimes.clear();
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
@@ -540,7 +562,7 @@ TEST(OsdLinkTest, EachSequenceStartsWithFreshCounters) {
     EXPECT_EQ(rig.clock.Now() - rig.writeTimes[0], 2000u);
 }
 
-TEST(OsdLinkTest, OnlyAPlusAfterAnAcknowledgementMovesTheWriteOn) {
+TEST(OsdLinkTest, EveryAcknowledgementNeedsItsOwnHash) {
     TLinkRig rig;
     ASSERT_TRUE(rig.link.StartWrite());
     rig.port.Feed("#+");
@@ -551,11 +573,280 @@ TEST(OsdLinkTest, OnlyAPlusAfterAnAcknowledgementMovesTheWriteOn) {
     rig.port.Notify();
     rig.clock.Advance(100);
     EXPECT_EQ(rig.Writes().size(), 2u);
-    // After an acknowledgement the recogniser stays in the "#"-seen state, so a "+"
-    // before the next "#" is the next acknowledgement.
+    // A "+" after an acknowledgement, without a "#" of its own (a cut answer whose "#" was
+    // lost), is none: block 1 waits for its own.
     rig.port.Feed("+");
+    rig.clock.Advance(50);
+    EXPECT_EQ(rig.Writes().size(), 2u);
+    rig.port.Feed("#+");
     rig.clock.Advance(2);
     EXPECT_EQ(Indices(rig.Writes()), (std::vector<int>{0, 1, 2}));
+}
+
+// ---------------------------------------------------------------- answer times that change
+
+namespace {
+
+using TFate = std::function<TCopyFate(const TFrameId&)>;
+
+// Every copy answered after `slowMs` once the board has met `slowKind` `slowIndex` (from
+// then on, `from`) or only for that frame (not `from`), else after 2 ms; every copy of
+// `lostKind` `lostIndex` lost.
+TFate TurnsSlow(TFrameId::TKind slowKind, int slowIndex, bool from, TFrameId::TKind lostKind,
+                int lostIndex, std::uint32_t slowMs = 250) {
+    return [=, slow = false](const TFrameId& id) mutable {
+        TCopyFate f;
+        const bool met = id.Kind == slowKind && id.Index == slowIndex;
+        slow = slow || (from && met);
+        f.AnswerMs = slow || met ? slowMs : 2;
+        f.Lost = id.Kind == lostKind && id.Index == lostIndex;
+        return f;
+    };
+}
+
+// The blocks the board holds as the link sent them.
+bool BlocksStored(const TLinkRig& rig, std::size_t from = 0, std::size_t to = kBlockCount) {
+    return std::equal(rig.image.Data() + from * kBlockBytes, rig.image.Data() + to * kBlockBytes,
+                      rig.board.image.Data() + from * kBlockBytes);
+}
+
+// A write without its read-back: what it promises rests on the acknowledgements alone.
+bool StartPlainWrite(TOsdLink& link) {
+    return link.StartWrite(false);
+}
+
+} // namespace
+
+TEST(OsdLinkTest, AnswerTimeChangingMidWriteNeverAcknowledgesALostBlock) {
+    // Both copies of block 5 answered after 250 ms, block 6 lost; slow from block 5 on
+    // (every frame resent once its answer time passes 200 ms), block 15 lost; and a board
+    // handling its frames one at a time, slow from block 3, losing block 9.
+    struct TCase {
+        int slowAt;
+        bool from; // slow from then on, not for that block alone
+        bool queueing;
+        int lost;
+    };
+    for (const TCase c :
+         {TCase{5, false, false, 6}, TCase{5, true, false, 15}, TCase{3, true, true, 9}}) {
+        TLinkRig rig;
+        rig.image = PatternImage(c.lost);
+        rig.queueing = c.queueing;
+        rig.fate = TurnsSlow(TFrameId::Block, c.slowAt, c.from, TFrameId::Block, c.lost);
+        ASSERT_TRUE(StartPlainWrite(rig.link));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 120000));
+        EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError}) << c.lost;
+        EXPECT_EQ(rig.host.reports.back().Confirmed, c.lost);
+        EXPECT_TRUE(BlocksStored(rig, 0, static_cast<std::size_t>(c.lost)));
+    }
+}
+
+TEST(OsdLinkTest, UploadToABoardTurningSlowNeverAcknowledgesALostCharacter) {
+    TLinkRig rig;
+    rig.fate = TurnsSlow(TFrameId::Char, 100, true, TFrameId::Char, 255);
+    ASSERT_TRUE(rig.link.StartFontUpload(PatternFont()));
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 600000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_FALSE(rig.board.charStored[255]);
+    EXPECT_EQ(rig.host.reports.back().Confirmed, 255);
+}
+
+TEST(OsdLinkTest, RandomFirstCopyLossOnABoardTurningSlowEndsStoredOrInError) {
+    // 8 % of first copies lost; the board answers after 250 ms from block 8 on.
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        TLinkRig rig;
+        rig.image = PatternImage(static_cast<int>(seed));
+        std::mt19937 random(seed);
+        rig.fate = [&, slow = TurnsSlow(TFrameId::Block, 8, true, TFrameId::Other, -1)](
+                       const TFrameId& id) mutable {
+            TCopyFate f = slow(id);
+            f.Lost = id.Copy == 1 && std::uniform_real_distribution<>(0, 1)(random) < 0.08;
+            return f;
+        };
+        ASSERT_TRUE(StartPlainWrite(rig.link));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 120000));
+        if (rig.host.messages.empty())
+            EXPECT_TRUE(BlocksStored(rig)) << "seed " << seed;
+        else
+            EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError}) << "seed " << seed;
+    }
+}
+
+// ---------------------------------------------------------------- fences and the read-back
+
+TEST(OsdLinkTest, FenceSentTwiceDrainsItsOtherAnswerBeforeTheNextBlock) {
+    // Block 3 loses its first copy, so a fence follows it. The board takes 250 ms over the
+    // fence, which is resent at 200 ms; the answer to its second copy comes after the first
+    // lettered one and loses its letter ("#+"). It must not acknowledge block 4, which the
+    // board never gets.
+    TLinkRig rig;
+    rig.fate = [](const TFrameId& id) {
+        TCopyFate f;
+        const bool fence = id.Kind == TFrameId::Test;
+        f.AnswerMs = fence ? 250 : 10;
+        f.Lost = id.Kind == TFrameId::Block && (id.Index == 4 || (id.Index == 3 && id.Copy == 1));
+        f.LostByte = fence && id.Copy == 2 ? 1 : -1;
+        return f;
+    };
+    ASSERT_TRUE(rig.link.StartWrite(false));
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+    EXPECT_EQ(rig.host.reports.back().Confirmed, 4);
+    const auto idx = Indices(rig.Writes());
+    EXPECT_EQ(std::count(idx.begin(), idx.end(), kFence), 2);
+}
+
+TEST(OsdLinkTest, LetteredAnswersAcknowledgeNoBlockAndConfirmNothingUnasked) {
+    TLinkRig idle;
+    idle.port.Feed("#R+"); // no exchange runs
+    EXPECT_EQ(idle.host.confirmed, 0);
+    EXPECT_TRUE(idle.host.reports.empty());
+
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartWrite());
+    rig.port.Feed("#R+"); // a late fence's or test's answer
+    rig.clock.Advance(50);
+    EXPECT_EQ(rig.Writes().size(), 1u);
+    EXPECT_EQ(rig.host.confirmed, 0);
+    EXPECT_TRUE(rig.host.messages.empty()); // no "OSD not ready !" either
+    // Its own answer moves it on; an answer nobody waited for puts a fence before block 1.
+    rig.port.Feed("#+");
+    rig.clock.Advance(2);
+    EXPECT_EQ(Indices(rig.Writes()), (std::vector<int>{0, kFence}));
+}
+
+TEST(OsdLinkTest, ExchangeAfterOneLeavingCopiesUnansweredStartsWithAFence) {
+    // A write gives up on block 9 (ten copies, any of which may still be answered): the
+    // next write or read proves the line first, once; the one after needs no fence.
+    for (const bool read : {false, true}) {
+        TLinkRig rig;
+        rig.AckFrames('w', 9);
+        ASSERT_TRUE(rig.link.StartWrite());
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        ASSERT_EQ(rig.host.messages, Messages{TMessage::CommError});
+        rig.AckFrames();
+        rig.port.ClearWrites();
+        ASSERT_TRUE(read ? rig.link.StartRead() : rig.link.StartWrite(false));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        std::vector<int> expected = read ? std::vector<int>{kRead} : Range(0, 15);
+        expected.insert(expected.begin(), kFence);
+        EXPECT_EQ(Indices(rig.Writes()), expected);
+        rig.port.ClearWrites();
+        ASSERT_TRUE(rig.link.StartWrite(false));
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+    }
+    // A link test sends itself, fence or not.
+    TLinkRig rig;
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    rig.port.ClearWrites();
+    rig.link.StartTest();
+    EXPECT_EQ(rig.Writes(), std::vector<std::string>{TestFrame()});
+}
+
+TEST(OsdLinkTest, ReadBackWritesDifferingBlocksOnceMoreThenNamesTheFirstStillDifferent) {
+    for (const int forgets : {1, -1}) { // block 6 forgotten once, or always
+        TLinkRig rig;
+        rig.image = PatternImage(3);
+        rig.image.SetByte(6 * kBlockBytes, 0x5A);
+        rig.image.SetByte(6 * kBlockBytes + 20, 0x5B);
+        const TConfigImage edited = rig.image;
+        rig.AckFrames();
+        rig.board.forgetBlock = 6;
+        rig.board.forgetTimes = forgets;
+        for (std::size_t k = 6 * kBlockBytes; k < 7 * kBlockBytes; ++k)
+            rig.board.image.SetByte(k, rig.image.Byte(k)); // all but two bytes already there
+        rig.board.image.SetByte(6 * kBlockBytes, 0);
+        rig.board.image.SetByte(6 * kBlockBytes + 20, 0);
+        ASSERT_TRUE(rig.link.StartWrite());
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        std::vector<int> expected = WithReadBack(WithReadBack(Range(0, 15)));
+        expected.insert(expected.end() - 1, 6);
+        EXPECT_EQ(Indices(rig.Writes()), expected) << forgets;
+        const TExchangeReport& r = rig.host.reports.back();
+        EXPECT_EQ(r.Outcome, forgets < 0 ? TExchangeOutcome::VerifyFailed : TExchangeOutcome::Done);
+        EXPECT_EQ(r.Verified, forgets > 0);
+        if (forgets < 0) {
+            EXPECT_EQ(r.Mismatch.Block, 6);
+            EXPECT_EQ(r.Mismatch.First, 192);
+            EXPECT_EQ(r.Mismatch.Last, 212);
+        }
+        EXPECT_TRUE(rig.host.messages.empty()); // the window names the failure from the report
+        EXPECT_EQ(0, std::memcmp(rig.image.Data(), edited.Data(), ofs::DumpSize));
+    }
+}
+
+TEST(OsdLinkTest, ReadBackLeavesOutTheFirmwareVersionAndTheOdometer) {
+    TLinkRig rig;
+    rig.AckFrames();
+    rig.board.keepsOwnBytes = true; // the board keeps its own offsets 0-1 and 12-15
+    rig.image = PatternImage(4);
+    ASSERT_TRUE(rig.link.StartApply());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_EQ(Indices(rig.Writes()), WithReadBack({0, 15}));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
+    EXPECT_TRUE(rig.host.reports.back().Verified);
+}
+
+TEST(OsdLinkTest, ReadBackDumpFailingItsCheckByteIsAskedForAgain) {
+    TLinkRig rig;
+    rig.AckFrames();
+    rig.fate = [inner = rig.fate](const TFrameId& id) {
+        TCopyFate f = inner(id);
+        f.AnswerLost = id.Kind == TFrameId::Read; // the test feeds the dumps
+        return f;
+    };
+    ASSERT_TRUE(rig.link.StartApply());
+    rig.clock.Advance(100);
+    ASSERT_EQ(rig.Writes().back(), ReadFrame());
+    rig.port.Feed(DumpOf(rig.board.image, 1));
+    rig.clock.Advance(10);
+    ASSERT_EQ(Indices(rig.Writes()), WithReadBack(WithReadBack({0, 15})));
+    rig.port.Feed(DumpOf(rig.board.image));
+    rig.clock.Advance(10);
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
+    EXPECT_TRUE(rig.host.reports.back().Verified);
+}
+
+TEST(OsdLinkTest, FenceAndReadBackGiveUpWithTheirBudgets) {
+    struct TCase {
+        TFrameId::TKind silent; // never answered
+        TExchangeStep step;
+        int copies;
+    };
+    for (const TCase c : {TCase{TFrameId::Test, TExchangeStep::Fence, 10},
+                          TCase{TFrameId::Read, TExchangeStep::ReadBack, 3}}) {
+        TLinkRig rig;
+        rig.fate = [&](const TFrameId& id) {
+            TCopyFate f;
+            f.Lost = id.Kind == c.silent || (id.Index == 15 && id.Copy == 1);
+            return f;
+        };
+        ASSERT_TRUE(rig.link.StartWrite());
+        ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+        EXPECT_EQ(rig.host.messages, Messages{TMessage::CommError});
+        EXPECT_EQ(rig.host.reports.back().Step, c.step);
+        EXPECT_EQ(rig.host.reports.back().Confirmed, 16);
+        const auto idx = Indices(rig.Writes());
+        EXPECT_EQ(std::count(idx.begin(), idx.end(), c.silent == TFrameId::Test ? kFence : kRead),
+                  c.copies);
+    }
+}
+
+TEST(OsdLinkTest, BoardLetteringItsAcknowledgementsIsWaitedOutInsteadOfFenced) {
+    // Its acknowledgements look like a fence's answers: a resent block's other copies are
+    // waited for by the time limit, 2.0 s, and no fence goes out.
+    TLinkRig rig;
+    LoseFirstCopies(rig, {3});
+    rig.board.ackLetter = 'K';
+    ASSERT_TRUE(rig.link.StartWrite());
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
+    EXPECT_TRUE(rig.host.reports.back().Verified);
+    std::vector<int> expected = WithReadBack(Range(0, 15));
+    expected.insert(expected.begin() + 4, 3);
+    EXPECT_EQ(Indices(rig.Writes()), expected);
+    EXPECT_GE(rig.writeTimes[5] - rig.writeTimes[4], 2000u);
 }
 
 // ---------------------------------------------------------------- font upload
@@ -610,8 +901,8 @@ TEST(OsdLinkTest, ApplySendsBlock0ThenBlock15AndReportsChangesUpdated) {
     rig.clock.Advance(39);
     EXPECT_EQ(rig.Writes().size(), 1u); // block 15 waits for block 0's acknowledgement
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
-    EXPECT_EQ(rig.Writes(),
-              (std::vector<std::string>{BlockFrame(rig.image, 0), BlockFrame(rig.image, 15)}));
+    EXPECT_EQ(rig.Writes(), (std::vector<std::string>{BlockFrame(rig.image, 0),
+                                                      BlockFrame(rig.image, 15), ReadFrame()}));
     EXPECT_EQ(rig.writeTimes[1], 42u);
     EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
     EXPECT_EQ(rig.host.shows, 0);
@@ -696,7 +987,7 @@ TEST(OsdLinkTest, EveryStartIsRefusedWhileAnExchangeIsSupervised) {
         EXPECT_EQ(rig.link.StepIndex(), step);
         EXPECT_EQ(rig.host.shows, 1);
         ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
-        EXPECT_EQ(Indices(rig.Writes()), Range(0, 15));
+        EXPECT_EQ(Indices(rig.Writes()), WithReadBack(Range(0, 15)));
         EXPECT_TRUE(rig.host.messages.empty());
     }
     { // during a link test (no flag, only Timer2)
@@ -812,17 +1103,17 @@ TEST(OsdLinkTest, LateSecondAcknowledgementIsNotTakenForTheNextFrame) {
     ASSERT_TRUE(rig.link.StartWrite());
     ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 60000));
     EXPECT_TRUE(rig.host.messages.empty());
-    EXPECT_EQ(Indices(rig.Writes()).back(), 15);
+    EXPECT_EQ(Indices(rig.Writes()).back(), kRead);
 }
 
 TEST(OsdLinkTest, NewFrameRefusedByThePortGetsItsFullBudget) {
     TLinkRig rig;
-    int block0 = 0;
-    rig.answer = [&](const std::string& f) -> std::string {
-        if (FrameIndex(f) != 0 || ++block0 < 9)
-            return "";          // block 1 is never answered, block 0 only at its 9th copy ...
-        rig.port.FailWrites(1); // ... and the first copy of block 1 is refused
-        return "#+";
+    rig.fate = [&](const TFrameId& id) {
+        TCopyFate f;
+        f.Lost = id.Index == 1; // block 1 is never answered ...
+        if (id.Index == 0)
+            rig.port.FailWrites(1); // ... and its first copy is refused
+        return f;
     };
     ASSERT_TRUE(rig.link.StartWrite());
     EXPECT_THROW(rig.clock.Advance(5000), std::runtime_error);
@@ -843,8 +1134,11 @@ TEST(OsdLinkTest, WriteAndApplySendTheImageAsItWasAtTheirStart) {
         rig.image = PatternImage(8); // edits made while the blocks go out
         ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 5000));
         ASSERT_FALSE(rig.Writes().empty());
-        for (const std::string& frame : rig.Writes())
+        for (const std::string& frame : rig.Writes()) {
+            if (frame == ReadFrame())
+                continue;
             EXPECT_EQ(frame, BlockFrame(atStart, static_cast<std::size_t>(FrameIndex(frame))));
+        }
     }
 }
 
@@ -878,13 +1172,7 @@ TEST(OsdLinkTest, BlockRefusedMidWriteIsResentNotSkipped) {
     rig.clock.Advance(5000); // the retry timer resends block 1 and the write goes on
     EXPECT_FALSE(rig.link.Busy());
     EXPECT_TRUE(rig.host.messages.empty());
-    std::vector<int> indices;
-    for (const std::string& frame : rig.Writes())
-        indices.push_back(FrameIndex(frame));
-    std::vector<int> expected(16);
-    for (int k = 0; k < 16; ++k)
-        expected[static_cast<std::size_t>(k)] = k;
-    EXPECT_EQ(indices, expected);
+    EXPECT_EQ(Indices(rig.Writes()), WithReadBack(Range(0, 15)));
 }
 
 // Every exchange ends with one report: how it ended and how far it came.
@@ -934,6 +1222,21 @@ TEST(OsdLinkTest, RefusedFirstFrameUndoesTheStart) {
     EXPECT_THROW(closed.link.StartWrite(), std::runtime_error);
     EXPECT_EQ(closed.host.shows, closed.host.closes);
     EXPECT_FALSE(closed.link.Busy());
+}
+
+TEST(OsdLinkTest, ReadErrorBeforeTheReadBackRequestLeavesItToTheRetryTimer) {
+    // The bytes waiting when the read-back request leaves (2 ms after block 15's answer at
+    // 22 ms) cannot be read: the request is supervised already and goes out on the retry.
+    TLinkRig rig;
+    rig.AckFrames();
+    ASSERT_TRUE(rig.link.StartApply());
+    rig.clock.Advance(23);
+    rig.port.Feed("x", false);
+    rig.port.FailReads(1);
+    EXPECT_THROW(rig.clock.Advance(1), std::runtime_error);
+    ASSERT_TRUE(rig.clock.AdvanceUntil([&] { return !rig.link.Busy(); }, 10000));
+    EXPECT_EQ(rig.host.messages, Messages{TMessage::ChangesUpdated});
+    EXPECT_TRUE(rig.host.reports.back().Verified);
 }
 
 TEST(OsdLinkTest, RefusedResendsUseUpTheirTriesAndGiveUpOnceAtTheEnd) {

@@ -4,6 +4,7 @@
 #include "TestPatterns.h"
 
 #include "link/FontFile.h"
+#include "link/LinkFrames.h"
 #include "ui/ImportDialog.h"
 #include "ui/OsdPreview.h"
 
@@ -389,7 +390,7 @@ TEST_F(MainForm, LostDeviceKeepsTheEditorAndWriteSendsItOnceTheBoardIsBack) {
     Run(300);
     EXPECT_EQ(F().State(), TWindowState::Loaded);
     EXPECT_EQ(Board->Stats().BlockFramesTotal(), 16);
-    EXPECT_EQ(Board->Stats().readFrames, 0); // no read in between
+    EXPECT_EQ(Board->Stats().readFrames, 1); // the read-back only, no read in between
     for (std::size_t k = 0; k < ofs::ImageSize; ++k)
         ASSERT_EQ(Board->Image()[k], edited[k]) << k;
     EXPECT_FALSE(F().isWindowModified());
@@ -534,7 +535,7 @@ TEST_F(MainForm, ButtonsPressedWhileAnExchangeRunsSayBusy) {
     // Timed from the write's start, not from the check pressed meanwhile.
     const double seconds = static_cast<double>(Clock.Now() - start) / 1000.0;
     EXPECT_EQ(F().StatusLine->toolTip(),
-              QStringLiteral("Written 16 blocks in %1 s")
+              QStringLiteral("Written 16 blocks in %1 s, verified")
                   .arg(QLocale(QLocale::English).toString(seconds, 'f', 2)));
 }
 
@@ -577,6 +578,26 @@ TEST_F(MainForm, ProgressWindowShowsThePercentBesideTheBar) {
     EXPECT_TRUE(p.rect().contains(p.Label1->geometry()));
 }
 
+// A board that acknowledges block 6 but does not keep it: the read-back finds it, the
+// block goes once more, and the window names it; the editor and its unwritten mark stay.
+TEST_F(MainForm, WriteTheBoardDoesNotKeepSaysVerifyFailedAndStaysModified) {
+    sim::TBoardOptions forgetful;
+    forgetful.forgetBlock = 6;
+    Start(forgetful);
+    LoadConfiguration();
+    F().Image.SetByte(197, static_cast<std::uint8_t>(F().Image.Byte(197) + 1));
+    const TImageBytes edited = Snapshot(F().Image);
+    Click(F().Button2);
+    Run(500);
+    const QString failed =
+        QStringLiteral("Verify failed: the OSD holds different data in block 6 (offsets 197)");
+    EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{failed});
+    EXPECT_EQ(F().StatusLine->toolTip(), failed);
+    EXPECT_EQ(Board->Stats().blockFrames[6], 2);
+    EXPECT_EQ(Snapshot(F().Image), edited);
+    EXPECT_TRUE(F().isWindowModified());
+}
+
 TEST_F(MainForm, WriteSendsSixteenBlocksWithProgress) {
     Start();
     LoadConfiguration();
@@ -593,12 +614,13 @@ TEST_F(MainForm, WriteSendsSixteenBlocksWithProgress) {
     std::vector<int> expected;
     for (int k = 0; k < 16; ++k)
         expected.push_back(k * 16);
-    EXPECT_EQ(Progress, expected); // 0, 16, ... 240; never 255
-    ASSERT_EQ(Port.Writes().size(), 16u);
+    EXPECT_EQ(Progress, expected);        // 0, 16, ... 240; never 255
+    ASSERT_EQ(Port.Writes().size(), 17u); // 16 blocks and the read-back's request
     for (std::size_t k = 0; k < 16; ++k) {
         EXPECT_EQ(Port.Writes()[k].size(), 72u);
         EXPECT_EQ(Port.Writes()[k].substr(0, 4), "$w0" + std::string(1, "0123456789ABCDEF"[k]));
     }
+    EXPECT_EQ(Port.Writes()[16], ReadFrame());
     for (std::size_t k = 0; k < ofs::ImageSize; ++k)
         ASSERT_EQ(Board->Image()[k], F().Image.Byte(k)) << k;
     EXPECT_TRUE(Boxes.empty()); // a completed write shows no message
@@ -779,9 +801,10 @@ TEST_F(MainForm, SettingsApplyIsSentThroughTheLink) {
     ASSERT_TRUE(W->Form2.OnApply);
     EXPECT_TRUE(W->Form2.OnApply());
     Run(50);
-    ASSERT_EQ(Port.Writes().size(), 2u);
+    ASSERT_EQ(Port.Writes().size(), 3u);
     EXPECT_EQ(Port.Writes()[0].substr(0, 4), "$w00");
     EXPECT_EQ(Port.Writes()[1].substr(0, 4), "$w0F");
+    EXPECT_EQ(Port.Writes()[2], ReadFrame());
     EXPECT_EQ(Texts(TBoxKind::Message), std::vector<QString>{QStringLiteral("Changes Updated")});
     // With the port closed the refusal is reported, not thrown through the dialog.
     Port.Close();
@@ -924,7 +947,7 @@ TEST_F(MainForm, ApplyTimeEndsWithTheAcknowledgementAndPolishUsesTheDecimalComma
         QLocale(QLocale::Polish).toString(static_cast<double>(shownAfter) / 1000.0, 'f', 2);
     EXPECT_TRUE(seconds.contains(u','));
     EXPECT_EQ(F().StatusLine->toolTip(),
-              QStringLiteral("Ustawienia zastosowane w %1 s").arg(seconds));
+              QStringLiteral("Ustawienia zastosowane w %1 s, sprawdzono").arg(seconds));
     E().CheckBox3->click();
     Answer = false;
     Click(F().Button1);

@@ -122,6 +122,10 @@ const char* const kSimulatorUsage =
     "  --reply-delay MS      start each answer MS milliseconds after its request\n"
     "  --queue-replies       handle frames one at a time: each answer starts MS after its\n"
     "                        request or after the previous answer ended, if that is later\n"
+    "  --answer-time-from FRAME:MS  answer every frame after MS milliseconds from the first\n"
+    "                        frame FRAME on (block:N or char:N), as a board turning slow\n"
+    "  --answer-time-for FRAME:MS   answer the frames of FRAME (every copy) after MS\n"
+    "                        milliseconds, the others as before (a spike)\n"
     "  --lose-first-copy P   lose a frame that is not a repeat of the line before with\n"
     "                        chance P (0.05 or 5%), as a noisy cable; repeats arrive\n"
     "  --seed N              seed of those losses (default 1)\n"
@@ -130,123 +134,119 @@ const char* const kSimulatorUsage =
     "  --short-dump N[:T]    send only N dump bytes (T times; default always)\n"
     "  --extra-after-dump N  send N more bytes after the dump\n";
 
+namespace {
+
+// A number within [lo, hi] into `out`.
+template <typename T> bool TakeNumber(const std::string& v, long lo, long hi, T& out) {
+    long n = 0;
+    if (!ParseNumber(v, lo, hi, n))
+        return false;
+    out = static_cast<T>(n);
+    return true;
+}
+
+// "block:N:MS" or "char:N:MS": a frame and an answer time.
+bool ParseAnswerTime(std::string_view text, TAnswerTime& out) {
+    const auto first = text.find(':');
+    const auto second = text.find(':', first == std::string_view::npos ? 0 : first + 1);
+    if (second == std::string_view::npos)
+        return false;
+    const std::string_view kind = text.substr(0, first);
+    long index = 0;
+    long ms = 0;
+    const bool block = kind == "block";
+    if ((!block && kind != "char") ||
+        !ParseNumber(text.substr(first + 1, second - first - 1), 0,
+                     block ? kBlockCount - 1 : kCharCount - 1, index) ||
+        !ParseNumber(text.substr(second + 1), 0, 60'000, ms))
+        return false;
+    out = {block ? TFrameKind::Block : TFrameKind::Char, static_cast<int>(index),
+           static_cast<unsigned>(ms)};
+    return true;
+}
+
+// One option: a switch, or one taking a value; Take is false for a value it refuses.
+struct TSimulatorOption {
+    const char* Name;
+    bool TakesValue;
+    bool (*Take)(TSimulatorOptions& o, const std::string& v);
+};
+
+using O = TSimulatorOptions;
+using V = const std::string&;
+
+constexpr TSimulatorOption kOptions[] = {
+    {"--never-answer", false, [](O& o, V) { return o.board.neverAnswer = true; }},
+    {"--bytewise", false, [](O& o, V) { return o.bytewise = true; }},
+    {"--noise", false, [](O& o, V) { return o.board.noise = true; }},
+    {"--bad-dump-check", false, [](O& o, V) { return o.board.badDumpCheck = true; }},
+    {"--log", false, [](O& o, V) { return o.log = true; }},
+    {"--queue-replies", false, [](O& o, V) { return o.queueReplies = true; }},
+    {"--baud", true, [](O& o, V v) { return TakeNumber(v, 0, 4'000'000, o.baud); }},
+    {"--byte-gap", true, [](O& o, V v) { return TakeNumber(v, 0, 1'000'000, o.byteGapUs); }},
+    {"--reply-delay", true, [](O& o, V v) { return TakeNumber(v, 0, 60'000, o.replyDelayMs); }},
+    {"--answer-time-from", true, [](O& o, V v) { return ParseAnswerTime(v, o.answerTimeFrom); }},
+    {"--answer-time-for", true, [](O& o, V v) { return ParseAnswerTime(v, o.answerTimeFor); }},
+    {"--link", true, [](O& o, V v) { return o.linkPath = v, true; }},
+    {"--image", true, [](O& o, V v) { return o.imagePath = v, true; }},
+    {"--save-image", true, [](O& o, V v) { return o.saveImagePath = v, true; }},
+    {"--save-font", true, [](O& o, V v) { return o.saveFontPath = v, true; }},
+    {"--test-letter", true,
+     [](O& o, V v) {
+         return v.size() == 1 && (o.board.testLetter = static_cast<std::uint8_t>(v[0]), true);
+     }},
+    {"--drop-block", true,
+     [](O& o, V v) {
+         return ParseIndexTimes(v, kBlockCount - 1, o.board.dropBlock, o.board.dropBlockTimes);
+     }},
+    {"--forget-block", true,
+     [](O& o, V v) { return TakeNumber(v, 0, kBlockCount - 1, o.board.forgetBlock); }},
+    {"--drop-char", true,
+     [](O& o, V v) {
+         return ParseIndexTimes(v, kCharCount - 1, o.board.dropChar, o.board.dropCharTimes);
+     }},
+    {"--short-dump", true,
+     [](O& o, V v) {
+         return ParseIndexTimes(v, kDumpSize, o.board.shortDump, o.board.shortDumpTimes);
+     }},
+    {"--lose-first-copy", true, [](O& o, V v) { return ParseChance(v, o.board.loseFirstCopy); }},
+    {"--seed", true, [](O& o, V v) { return TakeNumber(v, 0, 0xFFFFFFFFL, o.board.seed); }},
+    {"--extra-after-dump", true,
+     [](O& o, V v) { return TakeNumber(v, 0, 1'000'000, o.board.extraAfterDump); }},
+};
+
+const TSimulatorOption* FindOption(std::string_view name) {
+    for (const TSimulatorOption& option : kOptions)
+        if (name == option.Name)
+            return &option;
+    return nullptr;
+}
+
+} // namespace
+
 TParsedArgs ParseSimulatorArgs(const std::vector<std::string>& args) {
     TParsedArgs r;
-    TSimulatorOptions& o = r.options;
-    for (std::size_t k = 0; k < args.size(); ++k) {
+    for (std::size_t k = 0; k < args.size() && r.error.empty(); ++k) {
         std::string name = args[k];
-        std::optional<std::string> inlineValue;
+        std::optional<std::string> value;
         if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
+            value = name.substr(eq + 1);
             name.resize(eq);
         }
-        // The value of an option that takes one.
-        auto value = [&](std::string& out) {
-            if (inlineValue) {
-                out = *inlineValue;
-                return true;
-            }
-            if (k + 1 >= args.size()) {
-                r.error = name + ": value missing";
-                return false;
-            }
-            out = args[++k];
-            return true;
-        };
-        auto bad = [&](const std::string& v) { r.error = name + ": bad value \"" + v + "\""; };
-        std::string v;
-        long n = 0;
         if (name == "--help" || name == "-h") {
             r.help = true;
-        } else if (name == "--never-answer") {
-            o.board.neverAnswer = true;
-        } else if (name == "--bytewise") {
-            o.bytewise = true;
-        } else if (name == "--noise") {
-            o.board.noise = true;
-        } else if (name == "--bad-dump-check") {
-            o.board.badDumpCheck = true;
-        } else if (name == "--log") {
-            o.log = true;
-        } else if (name == "--queue-replies") {
-            o.queueReplies = true;
-        } else if (name == "--baud") {
-            if (!value(v))
-                return r;
-            if (!ParseNumber(v, 0, 4'000'000, n))
-                return bad(v), r;
-            o.baud = static_cast<unsigned>(n);
-        } else if (name == "--byte-gap") {
-            if (!value(v))
-                return r;
-            if (!ParseNumber(v, 0, 1'000'000, n))
-                return bad(v), r;
-            o.byteGapUs = static_cast<unsigned>(n);
-        } else if (name == "--reply-delay") {
-            if (!value(v))
-                return r;
-            if (!ParseNumber(v, 0, 60'000, n))
-                return bad(v), r;
-            o.replyDelayMs = static_cast<unsigned>(n);
-        } else if (name == "--link") {
-            if (!value(o.linkPath))
-                return r;
-        } else if (name == "--image") {
-            if (!value(o.imagePath))
-                return r;
-        } else if (name == "--save-image") {
-            if (!value(o.saveImagePath))
-                return r;
-        } else if (name == "--save-font") {
-            if (!value(o.saveFontPath))
-                return r;
-        } else if (name == "--test-letter") {
-            if (!value(v))
-                return r;
-            if (v.size() != 1)
-                return bad(v), r;
-            o.board.testLetter = static_cast<std::uint8_t>(v[0]);
-        } else if (name == "--drop-block") {
-            if (!value(v))
-                return r;
-            if (!ParseIndexTimes(v, kBlockCount - 1, o.board.dropBlock, o.board.dropBlockTimes))
-                return bad(v), r;
-        } else if (name == "--forget-block") {
-            if (!value(v))
-                return r;
-            if (!ParseNumber(v, 0, kBlockCount - 1, n))
-                return bad(v), r;
-            o.board.forgetBlock = static_cast<int>(n);
-        } else if (name == "--drop-char") {
-            if (!value(v))
-                return r;
-            if (!ParseIndexTimes(v, kCharCount - 1, o.board.dropChar, o.board.dropCharTimes))
-                return bad(v), r;
-        } else if (name == "--short-dump") {
-            if (!value(v))
-                return r;
-            if (!ParseIndexTimes(v, kDumpSize, o.board.shortDump, o.board.shortDumpTimes))
-                return bad(v), r;
-        } else if (name == "--lose-first-copy") {
-            if (!value(v))
-                return r;
-            if (!ParseChance(v, o.board.loseFirstCopy))
-                return bad(v), r;
-        } else if (name == "--seed") {
-            if (!value(v))
-                return r;
-            if (!ParseNumber(v, 0, 0xFFFFFFFFL, n))
-                return bad(v), r;
-            o.board.seed = static_cast<std::uint32_t>(n);
-        } else if (name == "--extra-after-dump") {
-            if (!value(v))
-                return r;
-            if (!ParseNumber(v, 0, 1'000'000, n))
-                return bad(v), r;
-            o.board.extraAfterDump = static_cast<int>(n);
-        } else {
+            continue;
+        }
+        const TSimulatorOption* option = FindOption(name);
+        if (!option) {
             r.error = "unknown option \"" + name + "\"";
-            return r;
+        } else if (option->TakesValue && !value && k + 1 >= args.size()) {
+            r.error = name + ": value missing";
+        } else {
+            if (option->TakesValue && !value)
+                value = args[++k];
+            if (!option->Take(r.options, value.value_or(std::string())))
+                r.error = name + ": bad value \"" + *value + "\"";
         }
     }
     return r;
@@ -476,16 +476,61 @@ std::uint64_t TOsdSimulator::NowNs() const {
                                           .count());
 }
 
-// When an answer produced at `now` starts on the line.
-std::uint64_t TOsdSimulator::ReplyStart(std::uint64_t now) const {
-    const std::uint64_t delay = options_.replyDelayMs * 1'000'000ull;
+// When an answer produced at `now`, taking `delayMs`, starts on the line.
+std::uint64_t TOsdSimulator::ReplyStart(std::uint64_t now, unsigned delayMs) const {
+    const std::uint64_t delay = delayMs * 1'000'000ull;
     if (options_.queueReplies)
         return std::max(now, pacer_.OutEnd()) + delay;
     return now + delay;
 }
 
+// How long the board takes over a frame: --answer-time-for's frame its own time; once
+// --answer-time-from's frame has come, that time for every frame; else --reply-delay.
+unsigned TOsdSimulator::AnswerDelayMs(const TBoardEvent& event) {
+    if (options_.answerTimeFor.Matches(event))
+        return options_.answerTimeFor.ms;
+    slowFrom_ = slowFrom_ || options_.answerTimeFrom.Matches(event);
+    return slowFrom_ ? options_.answerTimeFrom.ms : options_.replyDelayMs;
+}
+
+// The bytes that have reached the board by `now`: handled line by line, so that each
+// frame's answer is timed on its own.
+void TOsdSimulator::TakeInput(std::uint64_t now) {
+    std::uint64_t lastDue = now;
+    const std::string in = pacer_.TakeArrived(now, &lastDue);
+    if (in.empty())
+        return;
+    inputLagNs_ = now - lastDue;
+    std::vector<std::pair<std::string, unsigned>> replies; // each with its answer time
+    std::vector<std::string> log;
+    std::function<void(const std::string&)> sink;
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t from = 0; from < in.size();) {
+            const std::size_t end = std::min(in.find('\n', from), in.size() - 1) + 1;
+            replyDelayMs_ = options_.replyDelayMs;
+            std::string reply = board_.Receive(std::string_view(in).substr(from, end - from));
+            replies.emplace_back(std::move(reply), replyDelayMs_);
+            from = end;
+        }
+        log.swap(pendingLog_);
+        sink = logSink_;
+    }
+    changed_.notify_all();
+    for (const std::string& line : log) {
+        if (sink)
+            sink(line);
+        else
+            std::cerr << line << std::endl;
+    }
+    for (const auto& [reply, delayMs] : replies)
+        if (!reply.empty())
+            pacer_.Send(reply, ReplyStart(now, delayMs));
+}
+
 // Runs inside board_.Receive, with mutex_ held.
 void TOsdSimulator::OnBoardFrame(const TBoardEvent& event) {
+    replyDelayMs_ = AnswerDelayMs(event);
     if (history_.size() < kHistoryCap)
         history_.push_back(event);
     if (options_.log)
@@ -514,6 +559,39 @@ void TOsdSimulator::SaveFont() {
         WriteFileAtomically(options_.saveFontPath, FontToMcm(board_.Font()));
 }
 
+// Writes the output that is due by `now` (advanced as writing takes time); true when the
+// pty refused it (the program is not reading: wait for POLLOUT).
+bool TOsdSimulator::WriteDueOutput(std::uint64_t& now) {
+    for (std::size_t due = pacer_.DueOut(now); due > 0; due = pacer_.DueOut(now)) {
+        const std::uint64_t frontDue = pacer_.FrontOutDue().value_or(now);
+        ssize_t w;
+        {
+            // Samples are recorded under the lock held across the write, so whoever has read
+            // the acknowledgement finds its sample.
+            std::lock_guard lock(mutex_);
+            w = ::write(master_, pacer_.PendingOut().data(), due);
+            if (w > 0 && std::string_view(pacer_.PendingOut().data(), static_cast<std::size_t>(w))
+                                 .find('+') != std::string_view::npos) {
+                const std::uint64_t at = NowNs();
+                ackWrittenNs_ = at;
+                lateSamples_.push_back((inputLagNs_ + (at > frontDue ? at - frontDue : 0)) / 1000);
+            }
+        }
+        if (w > 0) {
+            pacer_.Written(static_cast<std::size_t>(w), now);
+            now = NowNs();
+            continue;
+        }
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0 && errno == EAGAIN)
+            return true;
+        pacer_.Clear(); // the line is gone: what was queued can never arrive
+        break;
+    }
+    return false;
+}
+
 void TOsdSimulator::Loop() {
     // Wake-ups as exact as the kernel gives them: pacing sleeps are a byte time (174 us at
     // 57600 baud) long, and the default 50 us slack would be a large part of that.
@@ -525,70 +603,10 @@ void TOsdSimulator::Loop() {
         std::uint64_t now = NowNs();
 
         // Bytes that have reached the board by now.
-        std::uint64_t lastDue = now;
-        const std::string in = pacer_.TakeArrived(now, &lastDue);
-        if (!in.empty()) {
-            inputLagNs_ = now - lastDue;
-            std::vector<std::string> replies;
-            std::vector<std::string> log;
-            std::function<void(const std::string&)> sink;
-            {
-                std::lock_guard lock(mutex_);
-                // Line by line, so that each frame's answer is timed on its own.
-                for (std::size_t from = 0; from < in.size();) {
-                    const std::size_t end = std::min(in.find('\n', from), in.size() - 1) + 1;
-                    replies.push_back(
-                        board_.Receive(std::string_view(in).substr(from, end - from)));
-                    from = end;
-                }
-                log.swap(pendingLog_);
-                sink = logSink_;
-            }
-            changed_.notify_all();
-            for (const std::string& line : log) {
-                if (sink)
-                    sink(line);
-                else
-                    std::cerr << line << std::endl;
-            }
-            for (const std::string& reply : replies)
-                if (!reply.empty())
-                    pacer_.Send(reply, ReplyStart(now));
-        }
+        TakeInput(now);
 
         // Output that is due.
-        outBlocked = false;
-        for (std::size_t due = pacer_.DueOut(now); due > 0; due = pacer_.DueOut(now)) {
-            const std::uint64_t frontDue = pacer_.FrontOutDue().value_or(now);
-            ssize_t w;
-            {
-                // Samples are recorded under the lock held across the write, so whoever
-                // has read the acknowledgement finds its sample.
-                std::lock_guard lock(mutex_);
-                w = ::write(master_, pacer_.PendingOut().data(), due);
-                if (w > 0 &&
-                    std::string_view(pacer_.PendingOut().data(), static_cast<std::size_t>(w))
-                            .find('+') != std::string_view::npos) {
-                    const std::uint64_t at = NowNs();
-                    ackWrittenNs_ = at;
-                    lateSamples_.push_back((inputLagNs_ + (at > frontDue ? at - frontDue : 0)) /
-                                           1000);
-                }
-            }
-            if (w > 0) {
-                pacer_.Written(static_cast<std::size_t>(w), now);
-                now = NowNs();
-                continue;
-            }
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w < 0 && errno == EAGAIN) {
-                outBlocked = true; // the program is not reading: the pty buffer is full
-            } else {
-                pacer_.Clear(); // the line is gone: what was queued can never arrive
-            }
-            break;
-        }
+        outBlocked = WriteDueOutput(now);
 
         // Sleep until the next byte is due, the pty has input (or room), or a stop request.
         // Output refused by a full pty waits for POLLOUT instead of its due time.

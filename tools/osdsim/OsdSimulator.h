@@ -23,18 +23,28 @@
 
 namespace halvex::sim {
 
+// An answer time bound to a frame: block or character `index` (kind Unknown: none).
+struct TAnswerTime {
+    TFrameKind kind = TFrameKind::Unknown;
+    int index = -1;
+    unsigned ms = 0;
+    bool Matches(const TBoardEvent& e) const { return e.kind == kind && e.index == index; }
+};
+
 struct TSimulatorOptions {
     TBoardOptions board;
-    unsigned baud = 57600;     // line rate for pacing both directions; 0 = unpaced
-    bool bytewise = false;     // replies written one byte at a time ...
-    unsigned byteGapUs = 1000; // ... at least this many microseconds apart
-    unsigned replyDelayMs = 0; // each answer starts this long after its request arrived, ...
-    bool queueReplies = false; // ... or after the previous answer ended, if that is later
-    std::string linkPath;      // symlink to the slave, made by Open, removed by Close
-    std::string imagePath;     // 512-byte image loaded at start (empty: built-in image)
-    std::string saveImagePath; // image written after each stored block and at the end
-    std::string saveFontPath;  // .mcm written after character 255 is stored and at the end
-    bool log = false;          // one line per received frame to the log sink
+    unsigned baud = 57600;      // line rate for pacing both directions; 0 = unpaced
+    bool bytewise = false;      // replies written one byte at a time ...
+    unsigned byteGapUs = 1000;  // ... at least this many microseconds apart
+    unsigned replyDelayMs = 0;  // each answer starts this long after its request arrived, ...
+    bool queueReplies = false;  // ... or after the previous answer ended, if that is later
+    TAnswerTime answerTimeFrom; // every answer takes its ms once its frame has come, ...
+    TAnswerTime answerTimeFor;  // ... the answers to its frame alone take its ms
+    std::string linkPath;       // symlink to the slave, made by Open, removed by Close
+    std::string imagePath;      // 512-byte image loaded at start (empty: built-in image)
+    std::string saveImagePath;  // image written after each stored block and at the end
+    std::string saveFontPath;   // .mcm written after character 255 is stored and at the end
+    bool log = false;           // one line per received frame to the log sink
 };
 
 // Command line of the osdsim program. On success `options` is filled and `error` empty;
@@ -108,7 +118,10 @@ public:
 private:
     void Loop();
     void OnBoardFrame(const TBoardEvent& event);
-    std::uint64_t ReplyStart(std::uint64_t now) const;
+    void TakeInput(std::uint64_t now);
+    bool WriteDueOutput(std::uint64_t& now);
+    unsigned AnswerDelayMs(const TBoardEvent& event);
+    std::uint64_t ReplyStart(std::uint64_t now, unsigned delayMs) const;
     void SaveImage();
     void SaveFont();
     std::uint64_t NowNs() const; // steady clock, from origin_
@@ -134,6 +147,8 @@ private:
     // Latency bookkeeping (loop thread only), nanoseconds.
     std::optional<std::uint64_t> ackWrittenNs_; // when the last "+" was written
     std::uint64_t inputLagNs_ = 0;              // how late the last frame was handled
+    unsigned replyDelayMs_ = 0; // answer time of the frame being handled (under mutex_)
+    bool slowFrom_ = false;     // --answer-time-from's frame has come
 };
 
 } // namespace halvex::sim
